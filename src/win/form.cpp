@@ -206,7 +206,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Form::OnClose() {
-    if (inModal_) {
+    if (Application::Get().MainForm() == this) {
+        // Closing the main window ends the program.
+        Application::Get().Terminate();
+    } else if (inModal_) {
         modalResult_ = mrCancel;
     } else {
         Hide();
