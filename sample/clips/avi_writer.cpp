@@ -40,8 +40,9 @@ std::uint32_t ToU32(std::streamoff v) {
 
 } // namespace
 
-std::uint32_t DibStride(int width) {
-    return (static_cast<std::uint32_t>(width) * 3u + 3u) & ~3u;
+std::uint32_t DibStride(int width, int bitsPerPixel) {
+    const auto bytes = static_cast<std::uint32_t>(bitsPerPixel / 8);
+    return (static_cast<std::uint32_t>(width) * bytes + 3u) & ~3u;
 }
 
 AviWriter::AviWriter(std::ostream& out, const AviFormat& format) : out_(out), format_(format) {
@@ -54,8 +55,13 @@ AviWriter::AviWriter(std::ostream& out, const AviFormat& format) : out_(out), fo
         throw std::invalid_argument("AVI frame rate must be 1 to 1000, got " +
                                     std::to_string(format.fps));
     }
-    const std::uint64_t bytes = static_cast<std::uint64_t>(DibStride(format.width)) *
-                                static_cast<std::uint64_t>(format.height);
+    if (format.bitsPerPixel != 24 && format.bitsPerPixel != 32) {
+        throw std::invalid_argument("AVI frames must have 24 or 32 bits a pixel, got " +
+                                    std::to_string(format.bitsPerPixel));
+    }
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(DibStride(format.width, format.bitsPerPixel)) *
+        static_cast<std::uint64_t>(format.height);
     if (format.width > 65535 || format.height > 65535 || bytes > kMaxFrameBytes) {
         throw std::invalid_argument("AVI frame too large: " + std::to_string(format.width) + " x " +
                                     std::to_string(format.height));
@@ -132,9 +138,9 @@ AviWriter::AviWriter(std::ostream& out, const AviFormat& format) : out_(out), fo
     PutU32(out_, 40);
     PutU32(out_, w);
     PutU32(out_, h);
-    PutU16(out_, 1);  // planes
-    PutU16(out_, 24); // bits a pixel
-    PutU32(out_, 0);  // BI_RGB
+    PutU16(out_, 1); // planes
+    PutU16(out_, static_cast<std::uint16_t>(format.bitsPerPixel));
+    PutU32(out_, 0); // BI_RGB
     PutU32(out_, frameBytes_);
     for (int i = 0; i < 4; ++i) {
         PutU32(out_, 0);
@@ -163,12 +169,17 @@ void AviWriter::AddFrame(std::span<const std::uint8_t> bgrTopDown) {
     const std::uint32_t offset = ToU32(out_.tellp() - moviType_);
     PutFourCc(out_, "00db");
     PutU32(out_, frameBytes_);
-    const std::size_t padding = DibStride(format_.width) - row;
-    const char zeros[4] = {0, 0, 0, 0};
+    const std::size_t stride = DibStride(format_.width, format_.bitsPerPixel);
+    const std::size_t pixelBytes = static_cast<std::size_t>(format_.bitsPerPixel / 8);
+    std::vector<char> line(stride, 0);
     for (int y = format_.height - 1; y >= 0; --y) {
         const auto* src = bgrTopDown.data() + static_cast<std::size_t>(y) * row;
-        out_.write(reinterpret_cast<const char*>(src), static_cast<std::streamsize>(row));
-        out_.write(zeros, static_cast<std::streamsize>(padding));
+        for (std::size_t x = 0; x < static_cast<std::size_t>(format_.width); ++x) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                line[x * pixelBytes + c] = static_cast<char>(src[x * 3 + c]);
+            }
+        }
+        out_.write(line.data(), static_cast<std::streamsize>(stride));
     }
     // frameBytes_ is a multiple of four, so no pad byte follows the chunk.
     if (!out_) {

@@ -1,5 +1,5 @@
 #pragma once
-// A small writer of uncompressed AVI files: one video stream of 24-bit
+// A small writer of uncompressed AVI files: one video stream of 24- or 32-bit
 // bottom-up DIB frames, every frame a key frame, with the idx1 index that
 // players use to seek. Portable: it writes little-endian bytes to any
 // seekable stream, so the sample clips can be made on the build machine.
@@ -15,10 +15,15 @@ struct AviFormat {
     int width = 0;  // pixels
     int height = 0; // pixels
     int fps = 0;    // frames per second
+    // 32 by default: Wine's built-in RLE codec claims uncompressed frames and
+    // copies them byte for byte into a buffer of the display's depth (32 bits
+    // on a true-colour screen), so 24-bit clips come out garbled there while
+    // 32-bit ones pass unchanged. Windows plays both.
+    int bitsPerPixel = 32;
 };
 
-// Bytes of one DIB row: three bytes a pixel, rounded up to a multiple of four.
-std::uint32_t DibStride(int width);
+// Bytes of one DIB row: the pixels' bytes rounded up to a multiple of four.
+std::uint32_t DibStride(int width, int bitsPerPixel);
 
 class AviWriter {
 public:
@@ -29,7 +34,8 @@ public:
     AviWriter& operator=(const AviWriter&) = delete;
 
     // One frame given top-down, width * 3 bytes a row in blue, green, red order
-    // without padding; stored bottom-up with padded rows as DIBs are.
+    // without padding; stored bottom-up with padded rows as DIBs are (in 32-bit
+    // frames each pixel gets a fourth, zero byte).
     void AddFrame(std::span<const std::uint8_t> bgrTopDown);
 
     // Writes the index and the sizes. Throws std::runtime_error when the stream

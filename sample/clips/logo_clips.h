@@ -37,8 +37,8 @@ struct LogoClip {
 
 inline constexpr int kClipWidth = 320;
 inline constexpr int kClipHeight = 240;
-inline constexpr int kClipFps = 15;
-inline constexpr int kClipFrames = 30;
+inline constexpr int kClipFps = 12;
+inline constexpr int kClipFrames = 24;
 inline constexpr int kShapeSize = 60; // diameter or side in pixels
 
 // Deep blue with a yellow disc going left to right.

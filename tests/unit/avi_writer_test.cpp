@@ -137,12 +137,14 @@ struct HeaderCase {
 
 TEST(AviWriter, HeadersDescribeOneUncompressedVideoStream) {
     const HeaderCase cases[] = {
-        {{3, 2, 5}, 2, 12},  {{1, 1, 1}, 1, 4},        {{4, 3, 25}, 3, 12},
-        {{5, 1, 30}, 2, 16}, {{320, 240, 15}, 1, 960},
+        {{3, 2, 5, 24}, 2, 12},  {{1, 1, 1, 24}, 1, 4},         {{4, 3, 25, 24}, 3, 12},
+        {{5, 1, 30, 24}, 2, 16}, {{320, 240, 15, 24}, 1, 960},  {{3, 2, 5, 32}, 2, 12},
+        {{1, 1, 1, 32}, 1, 4},   {{320, 240, 12, 32}, 1, 1280},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.format.width) + "x" + std::to_string(c.format.height));
-        EXPECT_EQ(fw::clips::DibStride(c.format.width), c.stride);
+        SCOPED_TRACE(std::to_string(c.format.width) + "x" + std::to_string(c.format.height) + "x" +
+                     std::to_string(c.format.bitsPerPixel));
+        EXPECT_EQ(fw::clips::DibStride(c.format.width, c.format.bitsPerPixel), c.stride);
         std::vector<Bytes> frames;
         for (int i = 0; i < c.frames; ++i) {
             frames.push_back(PatternFrame(c.format.width, c.format.height, i));
@@ -171,6 +173,7 @@ TEST(AviWriter, HeadersDescribeOneUncompressedVideoStream) {
         EXPECT_EQ(U32(f, strh.data + 20), 1u) << "scale";
         EXPECT_EQ(U32(f, strh.data + 24), static_cast<std::uint32_t>(c.format.fps)) << "rate";
         EXPECT_EQ(U32(f, strh.data + 32), n) << "length";
+        EXPECT_GE(U32(f, strh.data + 36), image) << "suggested buffer";
         EXPECT_EQ(U16(f, strh.data + 52), w) << "frame right";
         EXPECT_EQ(U16(f, strh.data + 54), h) << "frame bottom";
 
@@ -179,28 +182,38 @@ TEST(AviWriter, HeadersDescribeOneUncompressedVideoStream) {
         EXPECT_EQ(U32(f, strf.data + 4), w);
         EXPECT_EQ(U32(f, strf.data + 8), h) << "positive height: bottom-up";
         EXPECT_EQ(U16(f, strf.data + 12), 1u) << "planes";
-        EXPECT_EQ(U16(f, strf.data + 14), 24u) << "bits a pixel";
+        EXPECT_EQ(U16(f, strf.data + 14), static_cast<std::uint32_t>(c.format.bitsPerPixel));
         EXPECT_EQ(U32(f, strf.data + 16), 0u) << "BI_RGB";
         EXPECT_EQ(U32(f, strf.data + 20), image);
+        EXPECT_EQ(U32(f, strf.data + 32), 0u) << "no colour table";
+        for (const auto& frame : riff.Child(1).children) {
+            EXPECT_EQ(frame.size, image);
+        }
     }
 }
 
 TEST(AviWriter, StoresFramesBottomUpWithPaddedRows) {
     const int w = 3, h = 4;
     const Bytes top = PatternFrame(w, h, 7);
-    const Bytes f = WriteAvi({w, h, 10}, {top});
-    const Chunk riff = ParseFile(f);
-    const Chunk& frame = riff.Child(1).Child(0);
-    ASSERT_EQ(frame.size, 12u * h);
-    for (int y = 0; y < h; ++y) {
-        const std::size_t row = frame.data + static_cast<std::size_t>(h - 1 - y) * 12u;
-        for (int i = 0; i < w * 3; ++i) {
-            EXPECT_EQ(f[row + static_cast<std::size_t>(i)],
-                      top[static_cast<std::size_t>(y * w * 3 + i)])
-                << "row " << y << " byte " << i;
-        }
-        for (int i = w * 3; i < 12; ++i) {
-            EXPECT_EQ(f[row + static_cast<std::size_t>(i)], 0) << "padding of row " << y;
+    for (const int bits : {24, 32}) {
+        SCOPED_TRACE(std::to_string(bits) + " bits");
+        const std::size_t pixel = static_cast<std::size_t>(bits / 8);
+        const std::size_t stride = (w * pixel + 3) / 4 * 4;
+        const Bytes f = WriteAvi({w, h, 10, bits}, {top});
+        const Chunk riff = ParseFile(f);
+        const Chunk& frame = riff.Child(1).Child(0);
+        ASSERT_EQ(frame.size, stride * h);
+        for (int y = 0; y < h; ++y) {
+            const std::size_t row = frame.data + static_cast<std::size_t>(h - 1 - y) * stride;
+            for (std::size_t i = 0; i < stride; ++i) {
+                const std::size_t x = i / pixel;
+                const std::size_t c = i % pixel;
+                const std::uint8_t expected =
+                    x < static_cast<std::size_t>(w) && c < 3
+                        ? top[static_cast<std::size_t>(y * w) * 3 + x * 3 + c]
+                        : 0;
+                EXPECT_EQ(f[row + i], expected) << "row " << y << " byte " << i;
+            }
         }
     }
 }
