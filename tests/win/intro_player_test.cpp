@@ -92,6 +92,10 @@ std::string Show(fw::clips::Rgb c) {
 class IntroPlayer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { fw::win::Application::Get().Initialize(); }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        std::filesystem::remove_all(ClipFolder(), ec);
+    }
     void SetUp() override {
         if (!HasVideoDevice()) {
             GTEST_SKIP() << "MCI has no avivideo device here";
