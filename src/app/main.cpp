@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "intro/IntroFrm.h"
 #include "shell/MainFrm.h"
 #include "shell/RtfFrm.h"
 #include "win/application.h"
@@ -42,9 +43,31 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 1;
     }
 
+    fw::TMainForm* main = mainForm.get();
+    std::unique_ptr<fw::TIntroForm> introForm;
+    fw::win::Guarded([&] {
+        fw::intro::IntroHost host;
+        host.hideMainWindow = [main] { main->Hide(); };
+        host.showMainWindow = [main] { main->Show(); };
+        host.escIntro = [main] { return main->EscIntro; };
+        host.setEscIntro = [main](bool v) { main->EscIntro = v; };
+        host.startMovie = [main] { main->StartMovie(); };
+        host.showFlash = [main] { main->Flash1().Show(); };
+        host.keyUp = [main](std::uint16_t& key, unsigned shift) {
+            WORD k = key;
+            main->FormKeyUp(k, shift);
+            key = k;
+        };
+        auto& peers = main->Peers();
+        peers.introVisible = [&introForm] { return introForm && introForm->Visible(); };
+        peers.closeIntroPlayer = [&introForm] { introForm->CloseMediaPlayer(); };
+        peers.hideIntro = [&introForm] { introForm->Hide(); };
+        introForm = fw::TIntroForm::Create({host, std::nullopt, {}});
+    });
+
     std::unique_ptr<fw::TRtfForm> rtfForm;
     fw::win::Guarded([&] { rtfForm = fw::TRtfForm::Create(); });
-    mainForm->Peers().rtfForm = rtfForm.get();
+    main->Peers().rtfForm = rtfForm.get();
 
     app.Run();
     mainForm->Peers() = {};
