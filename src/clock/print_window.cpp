@@ -11,9 +11,6 @@
 
 namespace fw {
 
-PrintError::PrintError(const std::wstring& text)
-    : std::runtime_error(win::ToUtf8(text)), text_(text) {}
-
 namespace {
 
 [[noreturn]] void RaiseSystemError(DWORD code) {

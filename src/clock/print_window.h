@@ -3,23 +3,19 @@
 // of the movie's control, filled red, crossed by a black diagonal and covered with the window's
 // client area as the screen shows it.
 
+#include "win/error.h"
 #include "win/handle.h"
 
 #include <windows.h>
 
-#include <stdexcept>
 #include <string>
 
 namespace fw {
 
-// Raised by printing; what() holds the text as UTF-8, Text() as the program's UTF-16 text.
-class PrintError : public std::runtime_error {
+// Raised by printing; the application's error box shows its text.
+class PrintError : public win::Error {
 public:
-    explicit PrintError(const std::wstring& text);
-    const std::wstring& Text() const { return text_; }
-
-private:
-    std::wstring text_;
+    using win::Error::Error;
 };
 
 inline constexpr wchar_t kNoDefaultPrinter[] = L"There is no default printer currently selected";

@@ -1,6 +1,6 @@
 #include "clock/win_clock_port.h"
 
-#include "win/strings.h"
+#include "win/application.h"
 
 #include <new>
 #include <string>
@@ -51,19 +51,6 @@ LONG CALLBACK SkipRefusedProbe(EXCEPTION_POINTERS* info) {
         return EXCEPTION_CONTINUE_EXECUTION;
     }
     return EXCEPTION_CONTINUE_SEARCH;
-}
-
-std::wstring ApplicationTitle() {
-    std::wstring path = win::ExePath();
-    const auto slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) {
-        path.erase(0, slash + 1);
-    }
-    const auto dot = path.rfind(L'.');
-    if (dot != std::wstring::npos) {
-        path.erase(dot);
-    }
-    return path;
 }
 
 } // namespace
@@ -206,9 +193,7 @@ void Win32ClockPort::ShowMessage(std::wstring_view text) {
         showMessage_(text);
         return;
     }
-    const std::wstring body(text);
-    const std::wstring title = ApplicationTitle();
-    ::MessageBoxW(::GetActiveWindow(), body.c_str(), title.c_str(), MB_OK);
+    win::Application::Get().ShowMessage(std::wstring(text));
 }
 
 } // namespace fw

@@ -16,8 +16,8 @@ class Win32ClockPort : public ClockPort {
 public:
     using MessageProc = std::function<void(std::wstring_view)>;
 
-    // showMessage shows the counter's note; without it a message box titled with the
-    // executable's name appears.
+    // showMessage shows the counter's note; without it the application's message dialog
+    // (one OK button, the application's title) does.
     explicit Win32ClockPort(MessageProc showMessage = {});
     ~Win32ClockPort() override;
     Win32ClockPort(const Win32ClockPort&) = delete;
