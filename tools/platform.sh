@@ -46,10 +46,11 @@ fw_platform_up() {
 
   # CUPS with the PDF printer as default; Wine reads the printers when the
   # prefix is created, so this comes before the template.
-  if ! lpstat -r >/dev/null 2>&1; then
+  # (lpstat -r answers 0 even without a scheduler, so ask for the process.)
+  if ! pgrep -x cupsd >/dev/null; then
     mkdir -p /run/cups
     cupsd >/dev/null 2>&1 || true
-    for _ in $(seq 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
+    for _ in $(seq 50); do [ -S /run/cups/cups.sock ] && break; sleep 0.1; done
     pgrep -x cupsd >>"$FW_RUN/pids" || true
   fi
   lpadmin -p PDF -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 ||

@@ -1,5 +1,8 @@
 #include "shell/MainFrm.h"
 
+#include "clock/print_window.h"
+#include "clock/processor_freq.h"
+#include "clock/win_clock_port.h"
 #include "shell/RtfFrm.h"
 #include "shell/commands.h"
 #include "win/application.h"
@@ -87,6 +90,11 @@ TMainForm::TMainForm() {
     ::AppendMenuW(popupMenu1_.get(), MF_STRING, kSaveiniItem, L"Сохранить");
     ::AppendMenuW(popupMenu1_.get(), MF_STRING, kPrintInem, L"Печатать");
 
+    processorClockCounter_ =
+        std::make_unique<TProcessorClockCounter>(std::make_unique<Win32ClockPort>());
+    processorClockCounter_->SetOnPrecizeProc(
+        PrecizeMethod<&TMainForm::ProcessorClockCounterPrecizeProc>(this));
+
     // An error in the creation handler is reported and the window completes.
     win::Guarded([&] { FormCreate(); });
 }
@@ -100,7 +108,12 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
+    ProcessorFreq = MeasureProcessorFreq(*processorClockCounter_);
     StartMovie();
+}
+
+void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sender*/) {
+    ::Sleep(kProcessorFreqSleepMs);
 }
 
 void TMainForm::StartMovie() {
@@ -171,7 +184,10 @@ void TMainForm::SaveiniItemClick() {
     Flash1FSCommand(L"saveini", L"");
 }
 
-void TMainForm::PrintInemClick() {}
+void TMainForm::PrintInemClick() {
+    PrintWindowPicture(Handle(), SIZE{flash1_->Width(), flash1_->Height()},
+                       win::Application::Get().Title());
+}
 
 void TMainForm::OnTimer(UINT_PTR id) {
     if (id == kTimer1) {

@@ -4,6 +4,7 @@
 // modes and the window operations, and turns the movie's commands into
 // actions of the shell.
 
+#include "clock/processor_clock_counter.h"
 #include "win/form.h"
 #include "win/handle.h"
 #include "win/ole_control.h"
@@ -60,6 +61,7 @@ public:
     void Flash1FSCommand(const std::wstring& command, const std::wstring& args);
     void FormKeyUp(WORD& key, UINT shift);
     void ApplicationEvents1Message(MSG& msg, bool& handled);
+    void ProcessorClockCounterPrecizeProc(TProcessorClockCounter* sender);
 
     std::int32_t ProcessorFreq = 0;
     bool EscIntro = false;
@@ -80,6 +82,7 @@ private:
 
     std::unique_ptr<win::OleControl> flash1_;
     win::Menu popupMenu1_;
+    std::unique_ptr<TProcessorClockCounter> processorClockCounter_;
     MainFormPeers peers_;
 };
 
