@@ -3,7 +3,7 @@
 // bar per line), apart from the window itself: the window's controls stand behind
 // small views, so the arithmetic and the exchange with the mixer run anywhere.
 
-#include "sound/snd_controls.h"
+#include "sound/SndControls.h"
 
 #include <array>
 #include <cstdint>

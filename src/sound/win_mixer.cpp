@@ -1,6 +1,6 @@
 #include "sound/win_mixer.h"
 
-#include "sound/snd_controls.h"
+#include "sound/SndControls.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -86,7 +86,8 @@ void FromWin(const MIXERCONTROLA& w, MixerControl& c) {
 // The one value of a details record travels in a buffer of its own, so winmm
 // never writes past the four bytes the caller offered.
 MmResult Details(std::uint32_t mixerId, MixerControlDetails& d, std::uint32_t flags, bool set) {
-    if (flags != kControlDetailsValue || d.cChannels != 1 || d.cMultipleItems != 0 || d.cbDetails != 4 || !d.paDetails) {
+    if (flags != kControlDetailsValue || d.cChannels != 1 || d.cMultipleItems != 0 ||
+        d.cbDetails != 4 || !d.paDetails) {
         return MMSYSERR_INVALPARAM;
     }
     DWORD value = 0;
@@ -102,8 +103,8 @@ MmResult Details(std::uint32_t mixerId, MixerControlDetails& d, std::uint32_t fl
         return mixerSetControlDetails(Device(mixerId), &w,
                                       MIXER_OBJECTF_MIXER | MIXER_SETCONTROLDETAILSF_VALUE);
     }
-    const MMRESULT r = mixerGetControlDetailsA(Device(mixerId), &w,
-                                               MIXER_OBJECTF_MIXER | MIXER_GETCONTROLDETAILSF_VALUE);
+    const MMRESULT r = mixerGetControlDetailsA(
+        Device(mixerId), &w, MIXER_OBJECTF_MIXER | MIXER_GETCONTROLDETAILSF_VALUE);
     if (r == MMSYSERR_NOERROR) {
         std::memcpy(d.paDetails, &value, 4);
     }
@@ -112,7 +113,9 @@ MmResult Details(std::uint32_t mixerId, MixerControlDetails& d, std::uint32_t fl
 
 } // namespace
 
-std::uint32_t WinMixerPort::GetNumDevs() { return mixerGetNumDevs(); }
+std::uint32_t WinMixerPort::GetNumDevs() {
+    return mixerGetNumDevs();
+}
 
 MmResult WinMixerPort::GetDevCaps(std::uint32_t mixerId, MixerCaps& caps) {
     MIXERCAPSA w{};

@@ -3,7 +3,7 @@
 
 #include "sound_fake_mixer.h"
 
-#include "sound/snd_controls.h"
+#include "sound/SndControls.h"
 
 #include <gtest/gtest.h>
 

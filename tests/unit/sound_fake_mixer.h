@@ -4,7 +4,7 @@
 // refusing malformed records), and recording every open, close and write.
 
 #include "sound/mixer_port.h"
-#include "sound/snd_controls.h"
+#include "sound/SndControls.h"
 
 #include <cstdint>
 #include <cstring>

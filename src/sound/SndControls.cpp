@@ -1,4 +1,4 @@
-#include "sound/snd_controls.h"
+#include "sound/SndControls.h"
 
 #include <algorithm>
 #include <limits>
