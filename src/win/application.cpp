@@ -80,7 +80,6 @@ LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 void Application::FormDestroyed(Form* form) {
     if (mainForm_ == form) {
         mainForm_ = nullptr;
-        Terminate();
     }
 }
 

@@ -301,6 +301,38 @@ bool FileExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool HostAvailable() {
+    return !Env(L"FW_BRIDGE").empty();
+}
+
+HostResult Host(const std::string& command, Ms timeout) {
+    HostResult result;
+    const std::wstring dir = Env(L"FW_BRIDGE");
+    if (dir.empty()) {
+        result.output = "no host bridge";
+        return result;
+    }
+    static int counter = 0;
+    const std::wstring base = dir + L"\\req" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(++counter);
+    {
+        std::ofstream tmp((base + L".new").c_str(), std::ios::binary);
+        tmp << command << "\n";
+    }
+    ::MoveFileW((base + L".new").c_str(), (base + L".cmd").c_str());
+    if (!WaitFor([&] { return FileExists(base + L".rc"); }, timeout)) {
+        result.output = "host command timed out";
+        return result;
+    }
+    std::ifstream rc((base + L".rc").c_str());
+    rc >> result.status;
+    std::ifstream out((base + L".out").c_str(), std::ios::binary);
+    std::ostringstream all;
+    all << out.rdbuf();
+    result.output = all.str();
+    return result;
+}
+
 COLORREF ScreenPixel(int x, int y) {
     HDC dc = ::GetDC(nullptr);
     const COLORREF c = ::GetPixel(dc, x, y);

@@ -94,6 +94,15 @@ inline const std::wstring kProgramKey = L"Software\\Brumvale\\Fenwobble";
 std::vector<std::wstring> ReadLines(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
+// Runs a shell command on the host (xdotool, pactl, pdftoppm...) through the
+// bridge that tools/wine-run keeps; returns its exit status and output.
+struct HostResult {
+    int status = -1;
+    std::string output;
+};
+HostResult Host(const std::string& command, Ms timeout = 60s);
+bool HostAvailable();
+
 // The pixel colour of the screen at a point.
 COLORREF ScreenPixel(int x, int y);
 
