@@ -47,11 +47,12 @@ private:
     std::optional<bool> on_;
 };
 
-// The name of the line of a device that lists a control.
-std::string LineNameOf(mixer::MixerPort& port, std::uint32_t mixerId, std::uint32_t controlId) {
+// The destination line of a device that lists a control.
+std::optional<mixer::MixerLine> DestinationOf(mixer::MixerPort& port, std::uint32_t mixerId,
+                                              std::uint32_t controlId) {
     mixer::MixerCaps caps;
     if (port.GetDevCaps(mixerId, caps) != mixer::kNoError) {
-        return {};
+        return std::nullopt;
     }
     auto lists = [&](const mixer::MixerLine& line) {
         if (line.cControls == 0 || line.cControls > kMaxMixerItems) {
@@ -80,10 +81,10 @@ std::string LineNameOf(mixer::MixerPort& port, std::uint32_t mixerId, std::uint3
         line.dwDestination = d;
         if (port.GetLineInfo(mixerId, line, mixer::kGetLineInfoDestination) == mixer::kNoError &&
             lists(line)) {
-            return line.szName;
+            return line;
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 TEST(SoundMixer, GeneralIsTheMasterVolumeOfTheFirstPlaybackDestination) {
@@ -102,10 +103,17 @@ TEST(SoundMixer, GeneralIsTheMasterVolumeOfTheFirstPlaybackDestination) {
         std::uint32_t mixerId, controlId;
     } controls[] = {{"volume", general.VolumeMixerId(), general.VolumeControl().dwControlID},
                     {"mute", general.MuteMixerId(), general.MuteControl().dwControlID}};
+    // Its name follows the system's language ("Master Volume" in English), so
+    // the line is told by its kind: the first destination, the speakers, fed by
+    // at least one source.
     for (const auto& c : controls) {
-        const std::string name = LineNameOf(port, c.mixerId, c.controlId);
-        EXPECT_EQ("Master Volume", name)
-            << c.what << ": expected \"Master Volume\", got \"" << name << "\"";
+        SCOPED_TRACE(c.what);
+        const auto line = DestinationOf(port, c.mixerId, c.controlId);
+        ASSERT_TRUE(line.has_value()) << "expected the control on a destination line";
+        EXPECT_EQ(0u, line->dwDestination);
+        EXPECT_EQ(mixer::kDstSpeakers, line->dwComponentType)
+            << "expected the speakers, got component type " << line->dwComponentType;
+        EXPECT_GT(line->cConnections, 0u);
     }
     EXPECT_EQ(mixer::kControlVolume, general.VolumeControl().dwControlType);
     EXPECT_LT(general.VolumeControl().Bounds.dwMinimum, general.VolumeControl().Bounds.dwMaximum);
