@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "intro/IntroFrm.h"
+#include "sound/SCFrm.h"
 #include "shell/MainFrm.h"
 #include "shell/RtfFrm.h"
 #include "win/application.h"
@@ -44,6 +45,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
 
     fw::TMainForm* main = mainForm.get();
+    std::unique_ptr<fw::TSoundControlForm> soundForm;
+    fw::win::Guarded([&] { soundForm = fw::TSoundControlForm::Create(); });
+    if (soundForm) {
+        fw::TSoundControlForm* sound = soundForm.get();
+        main->Peers().getGeneralVolume = [sound] { return sound->GetGeneralVolume(); };
+        main->Peers().setGeneralVolume = [sound](std::uint16_t p) { sound->SetGeneralVolume(p); };
+    }
+
     std::unique_ptr<fw::TIntroForm> introForm;
     fw::win::Guarded([&] {
         fw::intro::IntroHost host;

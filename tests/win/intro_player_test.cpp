@@ -16,6 +16,13 @@
 
 namespace {
 
+// MCI's own text for an error, in the system's language.
+std::wstring McisOwnText(DWORD code) {
+    wchar_t buf[256] = {};
+    ::mciGetErrorStringW(code, buf, 256);
+    return buf;
+}
+
 std::filesystem::path ClipFolder() {
     static const std::filesystem::path dir = [] {
         wchar_t tmp[MAX_PATH];
@@ -104,13 +111,13 @@ protected:
 };
 
 TEST(IntroPlayerText, ErrorTextsAreMcisOwnOrUnknown) {
+    const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
     struct Case {
         DWORD code;
         const wchar_t* expected; // nullptr: any text of MCI's own
     };
     const Case cases[] = {
-        {MCIERR_FILE_NOT_FOUND,
-         L"Cannot find the specified file. Make sure the path and filename are correct."},
+        {MCIERR_FILE_NOT_FOUND, kNotFound.c_str()},
         {MCIERR_INVALID_DEVICE_ID, nullptr},
         {MCIERR_UNRECOGNIZED_COMMAND, nullptr},
         {0x7FFF, L"Unknown error code"},
@@ -130,6 +137,7 @@ TEST(IntroPlayerText, ErrorTextsAreMcisOwnOrUnknown) {
 }
 
 TEST_F(IntroPlayer, OpeningWhatCannotBePlayedRaisesMcisText) {
+    const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
     const std::filesystem::path junk = ClipFolder() / "not_a_clip.avi";
     FILE* f = _wfopen(junk.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
@@ -140,8 +148,7 @@ TEST_F(IntroPlayer, OpeningWhatCannotBePlayedRaisesMcisText) {
         const wchar_t* text; // nullptr: any text of MCI's own
     };
     const Case cases[] = {
-        {(ClipFolder() / "missing.avi").wstring(),
-         L"Cannot find the specified file. Make sure the path and filename are correct."},
+        {(ClipFolder() / "missing.avi").wstring(), kNotFound.c_str()},
         {junk.wstring(), nullptr},
     };
     for (const auto& c : cases) {
