@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
