@@ -7,6 +7,7 @@
 using namespace fwtest;
 
 TEST(MainWindow, CoversTheScreenBlackAndBorderlessAndEndsWhenClosed) {
+    RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
     Program shell({});
     HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 20s);
     ASSERT_NE(main, nullptr) << "expected a visible TMainForm window";

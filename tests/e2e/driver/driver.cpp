@@ -1,5 +1,8 @@
 #include "driver.h"
 
+#include "fire_protocol.h"
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -295,6 +298,111 @@ std::vector<std::wstring> ReadLines(const std::wstring& path) {
         lines.push_back(FromUtf8(line));
     }
     return lines;
+}
+
+namespace {
+std::wstring Decode(const std::wstring& field) {
+    std::wstring out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == L'%' && i + 2 < field.size()) {
+            const std::wstring hex = field.substr(i + 1, 2);
+            out += static_cast<wchar_t>(std::wcstoul(hex.c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+} // namespace
+
+std::vector<TraceLine> ReadTrace(const std::wstring& path) {
+    std::vector<TraceLine> out;
+    for (const auto& line : ReadLines(path)) {
+        TraceLine fields;
+        std::size_t start = 0;
+        for (;;) {
+            const auto tab = line.find(L'\t', start);
+            fields.push_back(Decode(line.substr(start, tab - start)));
+            if (tab == std::wstring::npos) {
+                break;
+            }
+            start = tab + 1;
+        }
+        out.push_back(fields);
+    }
+    return out;
+}
+
+std::vector<TraceLine> TraceMatching(const std::wstring& path,
+                                     const std::vector<std::wstring>& head) {
+    std::vector<TraceLine> out;
+    for (const auto& line : ReadTrace(path)) {
+        if (line.size() >= head.size() && std::equal(head.begin(), head.end(), line.begin())) {
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+bool WaitTrace(const std::wstring& path, const std::vector<std::wstring>& head, Ms timeout) {
+    return WaitFor([&] { return !TraceMatching(path, head).empty(); }, timeout);
+}
+
+HWND PlayerWindow(HWND mainWindow) {
+    return fw::player::FindPlayerWindow(mainWindow);
+}
+
+bool Fire(HWND mainWindow, const std::wstring& command, const std::wstring& args) {
+    HWND player = PlayerWindow(mainWindow);
+    return player && fw::player::SendFireRequest(player, command, args);
+}
+
+DWORD RunWait(const std::wstring& commandLine, Ms timeout) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
+        return static_cast<DWORD>(-1);
+    }
+    DWORD code = static_cast<DWORD>(-2);
+    if (::WaitForSingleObject(pi.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+        ::GetExitCodeProcess(pi.hProcess, &code);
+    } else {
+        ::TerminateProcess(pi.hProcess, 1);
+    }
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return code;
+}
+
+std::wstring SystemFolder() {
+    wchar_t buf[MAX_PATH];
+    ::GetSystemDirectoryW(buf, MAX_PATH);
+    return std::wstring(buf) + L"\\";
+}
+
+void RegisterControl(const std::wstring& path) {
+    const DWORD rc = RunWait(SystemFolder() + L"regsvr32.exe /s \"" + path + L"\"");
+    if (rc != 0) {
+        throw std::runtime_error("regsvr32 failed");
+    }
+}
+
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+    std::filesystem::create_directories(to);
+    std::filesystem::copy(from, to,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+}
+
+std::wstring InstalledCopy(const std::wstring& name) {
+    const std::wstring folder = L"C:\\" + name + L"\\";
+    CopyTree(CdFolder(), folder);
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
+    return folder;
 }
 
 bool FileExists(const std::wstring& path) {

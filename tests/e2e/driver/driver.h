@@ -90,6 +90,31 @@ std::vector<std::wstring> RegValueNames(HKEY root, const std::wstring& key);
 
 inline const std::wstring kProgramKey = L"Software\\Brumvale\\Fenwobble";
 
+// One line of the stand-in player's trace: its tab-separated fields, decoded.
+using TraceLine = std::vector<std::wstring>;
+std::vector<TraceLine> ReadTrace(const std::wstring& path);
+// The lines whose first fields are the given ones.
+std::vector<TraceLine> TraceMatching(const std::wstring& path,
+                                     const std::vector<std::wstring>& head);
+// Waits until the trace holds a line starting with these fields.
+bool WaitTrace(const std::wstring& path, const std::vector<std::wstring>& head, Ms timeout);
+
+// The player control's window inside the main window, and making it fire an
+// FSCommand as its movie would.
+HWND PlayerWindow(HWND mainWindow);
+bool Fire(HWND mainWindow, const std::wstring& command, const std::wstring& args);
+
+// Runs a program in this prefix and waits for it; returns its exit code.
+DWORD RunWait(const std::wstring& commandLine, Ms timeout = 60s);
+// Registers a control silently with the system's regsvr32.
+void RegisterControl(const std::wstring& path);
+std::wstring SystemFolder(); // with its trailing backslash
+// Copies a folder tree; the destination is created.
+void CopyTree(const std::wstring& from, const std::wstring& to);
+// The sample CD copied to a folder of drive C: as an installed program
+// (the program key marks it registered), so scenarios can add files to it.
+std::wstring InstalledCopy(const std::wstring& name);
+
 // Lines of a UTF-8 text file (the player's trace); empty when it is missing.
 std::vector<std::wstring> ReadLines(const std::wstring& path);
 bool FileExists(const std::wstring& path);
