@@ -27,6 +27,41 @@ bool Win32Folders::RemoveDirectory(const std::wstring& path) {
     return ::RemoveDirectoryW(path.c_str());
 }
 
+namespace {
+
+// True when every file under the source folder has a file of the same size at
+// the same place under the target.
+bool SameFiles(const std::wstring& source, const std::wstring& target) {
+    WIN32_FIND_DATAW data{};
+    win::FindHandle find(::FindFirstFileW(JoinPath(source, L"*").c_str(), &data));
+    if (!find) {
+        return false;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring from = JoinPath(source, name);
+        const std::wstring to = JoinPath(target, name);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!SameFiles(from, to)) {
+                return false;
+            }
+            continue;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA copy{};
+        if (!::GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy) ||
+            (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            copy.nFileSizeHigh != data.nFileSizeHigh || copy.nFileSizeLow != data.nFileSizeLow) {
+            return false;
+        }
+    } while (::FindNextFileW(find.get(), &data));
+    return true;
+}
+
+} // namespace
+
 void ClearFolder(std::wstring_view folder) {
     Win32Folders fs;
     ClearFolder(fs, folder);
@@ -49,6 +84,9 @@ CopyResult CopyFolderContents(const std::wstring& source, const std::wstring& ta
     CopyResult result;
     result.code = ::SHFileOperationW(&op);
     result.aborted = op.fAnyOperationsAborted != FALSE;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    result.complete = attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_DIRECTORY) && SameFiles(source, target);
     return result;
 }
 

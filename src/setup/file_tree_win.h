@@ -20,13 +20,16 @@ public:
 // ClearFolder on the real file system.
 void ClearFolder(std::wstring_view folder);
 
-// What the shell's copy reported: its return code and whether the user
-// cancelled it. The shell shows its own messages; the caller decides what a
-// failed copy means for it.
+// What came of a copy: the shell's return code, whether the user cancelled it,
+// and whether every file of the source was found afterwards in the target with
+// its size (the shell may report success for a source that does not exist or
+// for files cut short on a full disk). The shell shows its own messages; the
+// caller decides what a failed copy means for it.
 struct CopyResult {
     int code = 0;
     bool aborted = false;
-    bool Succeeded() const { return code == 0 && !aborted; }
+    bool complete = false;
+    bool Succeeded() const { return code == 0 && !aborted && complete; }
 };
 
 // Copies everything in the source folder (whose text ends with a backslash)

@@ -119,6 +119,19 @@ std::string Expected(const std::vector<std::wstring>& commands) {
     return out;
 }
 
+TEST(ProgramGroupBytes, OurWindows1251AgreesWithThePlatform) {
+    for (int b = 1; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        wchar_t wide = 0;
+        ASSERT_EQ(::MultiByteToWideChar(fw::win::kCp1251, 0, &byte, 1, &wide, 1), 1);
+        EXPECT_EQ(fw::FromCp1251(std::string(1, byte)), std::wstring(1, wide))
+            << "byte " << b << ": expected U+" << std::hex << static_cast<int>(wide);
+        EXPECT_EQ(fw::ToCp1251(std::wstring(1, wide)), std::string(1, byte)) << "byte " << b;
+    }
+    const std::wstring sample = std::wstring(fw::kRemovalItemName) + L" \u2116 \u0401\u0451";
+    EXPECT_EQ(fw::ToCp1251(sample), fw::win::Narrow(sample, fw::win::kCp1251));
+}
+
 TEST(ProgramGroupDde, InstallAndRemovalReachTheServerByteForByte) {
     const std::wstring log =
         TempFolder() + L"fw_progman_" + std::to_wstring(::GetCurrentProcessId()) + L".bin";
