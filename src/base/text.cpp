@@ -61,7 +61,8 @@ template <typename Ch> std::optional<std::int32_t> ParseImpl(std::basic_string_v
     if (i < s.size() && s[i] == Ch('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < s.size() && s[i] == Ch('0') && (s[i + 1] == Ch('x') || s[i + 1] == Ch('X'))) {
+    } else if (i + 1 < s.size() && s[i] == Ch('0') &&
+               (s[i + 1] == Ch('x') || s[i + 1] == Ch('X'))) {
         base = 16;
         i += 2;
     }
@@ -69,8 +70,8 @@ template <typename Ch> std::optional<std::int32_t> ParseImpl(std::basic_string_v
         return std::nullopt;
     }
     // Hexadecimal takes the full 32-bit pattern ($FFFFFFFF is -1); decimal must fit.
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull
-                                           : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    const std::uint64_t limit =
+        base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t value = 0;
     for (; i < s.size(); ++i) {
         const int d = DigitValue(s[i], base);
@@ -91,12 +92,24 @@ template <typename Ch> std::optional<std::int32_t> ParseImpl(std::basic_string_v
 
 } // namespace
 
-std::string AsciiLower(std::string_view s) { return LowerImpl(s); }
-std::wstring AsciiLower(std::wstring_view s) { return LowerImpl(s); }
-std::string TrimControl(std::string_view s) { return TrimImpl(s); }
-std::wstring TrimControl(std::wstring_view s) { return TrimImpl(s); }
-std::optional<std::int32_t> ParseInt32(std::string_view s) { return ParseImpl(s); }
-std::optional<std::int32_t> ParseInt32(std::wstring_view s) { return ParseImpl(s); }
+std::string AsciiLower(std::string_view s) {
+    return LowerImpl(s);
+}
+std::wstring AsciiLower(std::wstring_view s) {
+    return LowerImpl(s);
+}
+std::string TrimControl(std::string_view s) {
+    return TrimImpl(s);
+}
+std::wstring TrimControl(std::wstring_view s) {
+    return TrimImpl(s);
+}
+std::optional<std::int32_t> ParseInt32(std::string_view s) {
+    return ParseImpl(s);
+}
+std::optional<std::int32_t> ParseInt32(std::wstring_view s) {
+    return ParseImpl(s);
+}
 
 std::int64_t RoundHalfEven(double v) {
     if (!std::isfinite(v)) {
@@ -110,7 +123,9 @@ std::int64_t RoundHalfEven(double v) {
     return static_cast<std::int64_t>(std::nearbyint(v));
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 bool StartsWith(std::wstring_view s, std::wstring_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }

@@ -31,14 +31,18 @@ std::wstring Widen(std::string_view s, UINT codePage) {
     return out;
 }
 
-std::string ToUtf8(std::wstring_view s) { return Narrow(s, CP_UTF8); }
-std::wstring FromUtf8(std::string_view s) { return Widen(s, CP_UTF8); }
+std::string ToUtf8(std::wstring_view s) {
+    return Narrow(s, CP_UTF8);
+}
+std::wstring FromUtf8(std::string_view s) {
+    return Widen(s, CP_UTF8);
+}
 
 std::wstring SystemErrorText(DWORD code) {
     wchar_t* buf = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
     std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
     if (buf) {
         ::LocalFree(buf);

@@ -1,0 +1,206 @@
+#include "sound/SCFrm.h"
+
+#include "sound/win_mixer.h"
+
+#include <mmsystem.h>
+
+namespace fw {
+
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Interval = 100;
+constexpr int kTrackBarId = 100;
+constexpr int kCheckBoxId = 200;
+constexpr int kProgressBarId = 300;
+
+const wchar_t* const kRowCaptions[kSoundLineCount] = {L"General", L"Wave", L"CD", L"Mic"};
+
+} // namespace
+
+void TSoundControlForm::TrackBarView::SetMax(int max) {
+    bar_.SetRange(0, max);
+    bar_.SetTickFrequency(1);
+    known_ = bar_.Position();
+}
+
+void TSoundControlForm::TrackBarView::SetPosition(int position) {
+    bar_.SetPosition(position);
+    known_ = bar_.Position();
+}
+
+bool TSoundControlForm::TrackBarView::Moved() {
+    const int now = bar_.Position();
+    if (now == known_) {
+        return false;
+    }
+    known_ = now;
+    return true;
+}
+
+std::unique_ptr<TSoundControlForm>
+TSoundControlForm::Create(std::unique_ptr<mixer::MixerPort> port) {
+    if (!port) {
+        port = std::make_unique<WinMixerPort>();
+    }
+    std::unique_ptr<TSoundControlForm> form(new TSoundControlForm(std::move(port)));
+    form->FormCreate();
+    return form;
+}
+
+TSoundControlForm::TSoundControlForm(std::unique_ptr<mixer::MixerPort> port)
+    : port_(std::move(port)),
+      snd_(*port_), sliderViews_{TrackBarView(sliders_[0]), TrackBarView(sliders_[1]),
+                                 TrackBarView(sliders_[2]), TrackBarView(sliders_[3])},
+      checkViews_{CheckBoxView(checks_[0]), CheckBoxView(checks_[1]), CheckBoxView(checks_[2]),
+                  CheckBoxView(checks_[3])},
+      levelViews_{ProgressBarView(levels_[0]), ProgressBarView(levels_[1]),
+                  ProgressBarView(levels_[2]), ProgressBarView(levels_[3])},
+      panel_(snd_, {SoundRowViews{&sliderViews_[0], &checkViews_[0], &levelViews_[0]},
+                    SoundRowViews{&sliderViews_[1], &checkViews_[1], &levelViews_[1]},
+                    SoundRowViews{&sliderViews_[2], &checkViews_[2], &levelViews_[2]},
+                    SoundRowViews{&sliderViews_[3], &checkViews_[3], &levelViews_[3]}}) {
+    win::FormArgs args;
+    args.className = L"TSoundControlForm";
+    args.caption = L"Sound Control";
+    args.style = WS_OVERLAPPEDWINDOW;
+    args.exStyle = WS_EX_TOPMOST;
+    args.left = 241;
+    args.top = 604;
+    args.width = 411;
+    args.height = 229;
+    CreateForm(args);
+
+    font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+    const auto font = static_cast<HFONT>(font_.get());
+    ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    // Created in tab order: the sliders, then the check boxes, then the level bars.
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        win::TrackBarArgs a;
+        a.parent = Handle();
+        a.id = kTrackBarId + static_cast<int>(k);
+        a.left = 8;
+        a.top = 8 + 40 * static_cast<int>(k);
+        a.width = 150;
+        a.height = 45;
+        a.max = kDefaultSliderMax;
+        a.font = font;
+        sliders_[k].Create(a);
+    }
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        win::CheckBoxArgs a;
+        a.parent = Handle();
+        a.id = kCheckBoxId + static_cast<int>(k);
+        a.left = 168;
+        a.top = 8 + 40 * static_cast<int>(k);
+        a.width = 65;
+        a.height = 17;
+        a.caption = kRowCaptions[k];
+        a.font = font;
+        checks_[k].Create(a);
+    }
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        win::ProgressBarArgs a;
+        a.parent = Handle();
+        a.id = kProgressBarId + static_cast<int>(k);
+        a.left = 240;
+        a.top = 8 + 40 * static_cast<int>(k);
+        a.width = 150;
+        a.height = 16;
+        a.max = 100;
+        levels_[k].Create(a);
+    }
+}
+
+TSoundControlForm::~TSoundControlForm() {
+    FormDestroy();
+}
+
+void TSoundControlForm::FormCreate() {
+    ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
+    timerOn_ = true;
+    // The mixer tells this window of every control change, whoever made it.
+    snd_.OpenMixer(reinterpret_cast<mixer::WindowHandle>(Handle()));
+    panel_.UpdateControls();
+}
+
+void TSoundControlForm::FormDestroy() {
+    // The timer goes first, so no tick reads a line that is being freed.
+    if (timerOn_) {
+        ::KillTimer(Handle(), kTimer1);
+        timerOn_ = false;
+    }
+    snd_.CloseMixer();
+}
+
+LRESULT TSoundControlForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case MM_MIXM_CONTROL_CHANGE:
+        MMMixmControlChange();
+        return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        GeneralTrackBarChange(reinterpret_cast<HWND>(lp));
+        return 0;
+    default:
+        return Form::HandleMessage(msg, wp, lp);
+    }
+}
+
+void TSoundControlForm::OnTimer(UINT_PTR id) {
+    if (id == kTimer1) {
+        Timer1Timer();
+    }
+}
+
+void TSoundControlForm::OnCommand(WORD, WORD code, HWND control) {
+    if (code == BN_CLICKED) {
+        GeneralCBClick(control);
+    }
+}
+
+void TSoundControlForm::OnDestroy() {
+    FormDestroy();
+}
+
+void TSoundControlForm::MMMixmControlChange() {
+    panel_.UpdateControls();
+}
+
+void TSoundControlForm::GeneralTrackBarChange(HWND sender) {
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        if (sender && sliders_[k].Handle() == sender) {
+            // A scroll message comes also when the thumb is let go where it was.
+            if (sliderViews_[k].Moved()) {
+                panel_.GeneralTrackBarChange(static_cast<SoundLine>(k));
+            }
+            return;
+        }
+    }
+}
+
+void TSoundControlForm::GeneralCBClick(HWND sender) {
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        if (sender && checks_[k].Handle() == sender) {
+            panel_.GeneralCBClick(static_cast<SoundLine>(k));
+            return;
+        }
+    }
+}
+
+void TSoundControlForm::Timer1Timer() {
+    panel_.Timer1Timer(Visible());
+}
+
+void TSoundControlForm::SetGeneralVolume(std::uint16_t percent) {
+    panel_.SetGeneralVolume(percent);
+}
+
+std::uint16_t TSoundControlForm::GetGeneralVolume() {
+    return panel_.GetGeneralVolume();
+}
+
+} // namespace fw

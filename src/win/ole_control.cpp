@@ -1,0 +1,456 @@
+#include "win/ole_control.h"
+
+#include "win/application.h"
+#include "win/error.h"
+#include "win/strings.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <sstream>
+
+namespace fw::win {
+
+namespace {
+
+constexpr wchar_t kHostClass[] = L"TShockwaveFlash";
+
+std::wstring HresultText(HRESULT hr) {
+    std::wstring text = SystemErrorText(static_cast<DWORD>(hr));
+    if (text.rfind(L"System error", 0) == 0) {
+        std::wostringstream s;
+        s << L"OLE error " << std::hex << std::uppercase << static_cast<unsigned long>(hr);
+        text = s.str();
+    }
+    return text;
+}
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) {
+        throw OleSysError(HresultText(hr), hr);
+    }
+}
+
+// A BSTR owned for the length of a call.
+class Bstr {
+public:
+    explicit Bstr(const std::wstring& s)
+        : b_(::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    ~Bstr() { ::SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+std::wstring VariantText(const VARIANT& v) {
+    if (v.vt == VT_BSTR) {
+        return v.bstrVal ? std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal)) : std::wstring();
+    }
+    if (v.vt == (VT_BSTR | VT_BYREF)) {
+        return v.pbstrVal && *v.pbstrVal ? std::wstring(*v.pbstrVal, ::SysStringLen(*v.pbstrVal))
+                                         : std::wstring();
+    }
+    VARIANT copy;
+    ::VariantInit(&copy);
+    std::wstring out;
+    if (SUCCEEDED(::VariantChangeType(&copy, const_cast<VARIANT*>(&v), 0, VT_BSTR)) &&
+        copy.bstrVal) {
+        out.assign(copy.bstrVal, ::SysStringLen(copy.bstrVal));
+    }
+    ::VariantClear(&copy);
+    return out;
+}
+
+} // namespace
+
+// The client site, in-place site and frame of the one control, and the sink
+// of its events. Its lifetime is counted; the container holds one reference.
+class OleControl::Site : public IOleClientSite,
+                         public IOleInPlaceSite,
+                         public IOleInPlaceFrame,
+                         public IDispatch {
+public:
+    explicit Site(OleControl* owner) : owner_(owner) {}
+    virtual ~Site() = default;
+    void Detach() { owner_ = nullptr; }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+            *ppv = static_cast<IOleClientSite*>(this);
+        } else if (riid == IID_IOleInPlaceSite || riid == IID_IOleWindow) {
+            *ppv = static_cast<IOleInPlaceSite*>(this);
+        } else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) {
+            *ppv = static_cast<IOleInPlaceFrame*>(this);
+        } else if (riid == IID_IDispatch || (owner_ && riid == owner_->eventsIid_)) {
+            *ppv = static_cast<IDispatch*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG r = --refs_;
+        if (r == 0) {
+            delete this;
+        }
+        return r;
+    }
+
+    // IOleClientSite
+    STDMETHODIMP SaveObject() override { return S_OK; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
+        if (m) {
+            *m = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        if (c) {
+            *c = nullptr;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleWindow (shared by the in-place site and the frame)
+    STDMETHODIMP GetWindow(HWND* h) override {
+        if (!h) {
+            return E_POINTER;
+        }
+        *h = owner_ ? owner_->host_ : nullptr;
+        return *h ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+        if (!frame || !doc || !pos || !clip || !info) {
+            return E_POINTER;
+        }
+        *frame = static_cast<IOleInPlaceFrame*>(this);
+        AddRef();
+        *doc = nullptr;
+        RECT r{};
+        if (owner_ && owner_->host_) {
+            ::GetClientRect(owner_->host_, &r);
+        }
+        *pos = r;
+        *clip = r;
+        info->fMDIApp = FALSE;
+        info->hwndFrame = owner_ ? ::GetParent(owner_->host_) : nullptr;
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    // IOleInPlaceUIWindow / IOleInPlaceFrame
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+    // IDispatch: ambient properties (none are offered) and the events sink.
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) {
+            *n = 0;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** t) override {
+        if (t) {
+            *t = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+                        EXCEPINFO*, UINT*) override {
+        if (!(flags & DISPATCH_METHOD) || !owner_ || !owner_->onEvent_) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        std::vector<std::wstring> args;
+        if (params) {
+            // The arguments arrive last first.
+            for (UINT i = params->cArgs; i > 0; --i) {
+                args.push_back(VariantText(params->rgvarg[i - 1]));
+            }
+        }
+        // An error in the handler is reported here and never crosses back
+        // into the control.
+        Guarded([&] { owner_->onEvent_(id, args); });
+        return S_OK;
+    }
+
+private:
+    ULONG refs_ = 1;
+    OleControl* owner_;
+};
+
+std::unique_ptr<OleControl> OleControl::Create(const OleControlArgs& args) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = HostProc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kHostClass;
+        ::RegisterClassExW(&wc);
+        registered = true;
+    }
+    std::unique_ptr<OleControl> ctl(new OleControl());
+    ctl->onEvent_ = args.onEvent;
+    ctl->eventsIid_ = args.eventsIid;
+
+    IOleObject* object = nullptr;
+    Check(::CoCreateInstance(args.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                             reinterpret_cast<void**>(&object)));
+    ctl->object_ = object;
+    ctl->host_ = ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                   args.left, args.top, args.width, args.height, args.parent,
+                                   nullptr, ::GetModuleHandleW(nullptr), ctl.get());
+    if (!ctl->host_) {
+        throw Error(L"Cannot create the control's window");
+    }
+    ctl->site_ = new Site(ctl.get());
+
+    DWORD misc = 0;
+    object->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    if (misc & OLEMISC_SETCLIENTSITEFIRST) {
+        Check(object->SetClientSite(ctl->site_));
+    }
+    IPersistStreamInit* persist = nullptr;
+    if (SUCCEEDED(
+            object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+        persist->InitNew();
+        persist->Release();
+    }
+    if (!(misc & OLEMISC_SETCLIENTSITEFIRST)) {
+        Check(object->SetClientSite(ctl->site_));
+    }
+    object->SetHostNames(L"Fenwobble", nullptr);
+    Check(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ctl->dispatch_)));
+
+    IConnectionPointContainer* points = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IConnectionPointContainer,
+                                         reinterpret_cast<void**>(&points)))) {
+        if (SUCCEEDED(points->FindConnectionPoint(args.eventsIid, &ctl->point_))) {
+            if (FAILED(ctl->point_->Advise(static_cast<IDispatch*>(ctl->site_), &ctl->cookie_))) {
+                ctl->point_->Release();
+                ctl->point_ = nullptr;
+            }
+        }
+        points->Release();
+    }
+
+    RECT r{0, 0, args.width, args.height};
+    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, ctl->site_, 0, ctl->host_, &r));
+    if (args.visible) {
+        ctl->Show();
+    }
+    return ctl;
+}
+
+OleControl::~OleControl() {
+    if (point_) {
+        point_->Unadvise(cookie_);
+        point_->Release();
+    }
+    if (dispatch_) {
+        dispatch_->Release();
+    }
+    if (object_) {
+        IOleInPlaceObject* inplace = nullptr;
+        if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject,
+                                              reinterpret_cast<void**>(&inplace)))) {
+            inplace->InPlaceDeactivate();
+            inplace->Release();
+        }
+        object_->Close(OLECLOSE_NOSAVE);
+        object_->SetClientSite(nullptr);
+        object_->Release();
+    }
+    if (site_) {
+        site_->Detach();
+        site_->Release();
+    }
+    if (host_) {
+        ::SetWindowLongPtrW(host_, GWLP_USERDATA, 0);
+        ::DestroyWindow(host_);
+    }
+}
+
+LRESULT CALLBACK OleControl::HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<OleControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+    case WM_SIZE:
+        if (self && self->object_) {
+            Guarded([&] { self->PlaceControl(); });
+        }
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void OleControl::PlaceControl() {
+    IOleInPlaceObject* inplace = nullptr;
+    if (SUCCEEDED(
+            object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace)))) {
+        RECT r{};
+        ::GetClientRect(host_, &r);
+        inplace->SetObjectRects(&r, &r);
+        inplace->Release();
+    }
+}
+
+void OleControl::Show() {
+    ::ShowWindow(host_, SW_SHOWNA);
+}
+void OleControl::Hide() {
+    ::ShowWindow(host_, SW_HIDE);
+}
+bool OleControl::Visible() const {
+    return ::IsWindowVisible(host_) != FALSE;
+}
+
+void OleControl::SetBounds(int left, int top, int width, int height) {
+    ::SetWindowPos(host_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControl();
+}
+
+RECT OleControl::Bounds() const {
+    RECT r{};
+    ::GetWindowRect(host_, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(host_), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+int OleControl::Width() const {
+    const RECT r = Bounds();
+    return r.right - r.left;
+}
+int OleControl::Height() const {
+    const RECT r = Bounds();
+    return r.bottom - r.top;
+}
+
+void OleControl::Invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
+    EXCEPINFO info{};
+    UINT argErr = 0;
+    const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                         &info, &argErr);
+    if (hr == DISP_E_EXCEPTION) {
+        std::wstring text = info.bstrDescription ? info.bstrDescription : L"";
+        const HRESULT code = info.scode ? info.scode : hr;
+        ::SysFreeString(info.bstrSource);
+        ::SysFreeString(info.bstrDescription);
+        ::SysFreeString(info.bstrHelpFile);
+        throw OleSysError(text.empty() ? HresultText(code) : text, code);
+    }
+    Check(hr);
+}
+
+void OleControl::PutString(DISPID id, const std::wstring& value) {
+    Bstr b(value);
+    VARIANT arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = b.get();
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    Invoke(id, DISPATCH_PROPERTYPUT, params, nullptr);
+}
+
+void OleControl::PutInt(DISPID id, long value) {
+    VARIANT arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_I4;
+    arg.lVal = value;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    Invoke(id, DISPATCH_PROPERTYPUT, params, nullptr);
+}
+
+std::wstring OleControl::GetString(DISPID id) {
+    VARIANT result;
+    ::VariantInit(&result);
+    DISPPARAMS params{nullptr, nullptr, 0, 0};
+    Invoke(id, DISPATCH_PROPERTYGET, params, &result);
+    std::wstring out = VariantText(result);
+    ::VariantClear(&result);
+    return out;
+}
+
+void OleControl::CallMethod(DISPID id, const std::vector<std::wstring>& args) {
+    std::vector<VARIANT> vars(args.size());
+    // The callee sees the arguments last first.
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        VARIANT& v = vars[args.size() - 1 - i];
+        ::VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = ::SysAllocStringLen(args[i].data(), static_cast<UINT>(args[i].size()));
+    }
+    DISPPARAMS params{vars.data(), nullptr, static_cast<UINT>(vars.size()), 0};
+    VARIANT result;
+    ::VariantInit(&result);
+    try {
+        Invoke(id, DISPATCH_METHOD, params, &result);
+    } catch (...) {
+        for (auto& v : vars) {
+            ::VariantClear(&v);
+        }
+        throw;
+    }
+    for (auto& v : vars) {
+        ::VariantClear(&v);
+    }
+    ::VariantClear(&result);
+}
+
+void OleControl::DoVerb(LONG verb) {
+    RECT r{};
+    ::GetClientRect(host_, &r);
+    Check(object_->DoVerb(verb, nullptr, site_, 0, host_, &r));
+}
+
+} // namespace fw::win

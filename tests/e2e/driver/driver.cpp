@@ -1,0 +1,343 @@
+#include "driver.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fwtest {
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buf[4096];
+    const DWORD n = ::GetEnvironmentVariableW(name, buf, 4096);
+    return n && n < 4096 ? std::wstring(buf, n) : std::wstring();
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    if (s.empty()) {
+        return {};
+    }
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+} // namespace
+
+std::wstring CdFolder() {
+    std::wstring cd = Env(L"FW_CD");
+    if (cd.empty()) {
+        // Beside the scenario executable: build/win32/tests/e2e -> build/win32/cd
+        wchar_t path[MAX_PATH];
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring p(path);
+        for (int i = 0; i < 3; ++i) {
+            p = p.substr(0, p.find_last_of(L'\\'));
+        }
+        cd = p + L"\\cd\\";
+    }
+    if (cd.back() != L'\\') {
+        cd += L'\\';
+    }
+    return cd;
+}
+
+std::wstring TempFile(const std::wstring& stem) {
+    wchar_t dir[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, dir);
+    static int counter = 0;
+    return std::wstring(dir) + stem + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter) + L".txt";
+}
+
+Program::Program(const StartArgs& args) {
+    const std::wstring exe = args.exe.empty() ? CdFolder() + L"Fenwobble.exe" : args.exe;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!args.args.empty()) {
+        cmd += L" " + args.args;
+    }
+    if (!args.trace.empty()) {
+        ::SetEnvironmentVariableW(L"FENWOBBLE_PLAYER_TRACE", args.trace.c_str());
+    } else {
+        ::SetEnvironmentVariableW(L"FENWOBBLE_PLAYER_TRACE", nullptr);
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    std::wstring work = args.workDir;
+    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          work.empty() ? nullptr : work.c_str(), &si, &pi_)) {
+        throw std::runtime_error("cannot start the program under test");
+    }
+}
+
+Program::~Program() {
+    Kill();
+    if (pi_.hProcess) {
+        ::CloseHandle(pi_.hProcess);
+        ::CloseHandle(pi_.hThread);
+    }
+}
+
+bool Program::Running() const {
+    return pi_.hProcess && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitExit(Ms timeout) {
+    return ::WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(timeout.count())) ==
+           WAIT_OBJECT_0;
+}
+
+DWORD Program::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+void Program::Kill() {
+    if (Running()) {
+        ::TerminateProcess(pi_.hProcess, 99);
+        ::WaitForSingleObject(pi_.hProcess, 5000);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& cond, Ms timeout, Ms step) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (cond()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(step);
+    }
+}
+
+namespace {
+struct EnumCtx {
+    DWORD pid;
+    bool visible;
+    std::vector<HWND> out;
+};
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+    auto* c = reinterpret_cast<EnumCtx*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    if ((c->pid == 0 || owner == c->pid) && (!c->visible || ::IsWindowVisible(h))) {
+        c->out.push_back(h);
+    }
+    return TRUE;
+}
+} // namespace
+
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
+    EnumCtx ctx{pid, visibleOnly, {}};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.out;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t buf[4096];
+    const int n = ::GetWindowTextW(hwnd, buf, 4096);
+    return std::wstring(buf, n > 0 ? n : 0);
+}
+
+std::wstring ClassName(HWND hwnd) {
+    wchar_t buf[256];
+    const int n = ::GetClassNameW(hwnd, buf, 256);
+    return std::wstring(buf, n > 0 ? n : 0);
+}
+
+RECT WindowRect(HWND hwnd) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    return r;
+}
+
+HWND FindWindowOf(DWORD pid, const std::wstring& cls, const std::wstring& title, bool visibleOnly) {
+    for (HWND h : TopWindows(pid, visibleOnly)) {
+        if ((cls.empty() || ClassName(h) == cls) && (title.empty() || WindowText(h) == title)) {
+            return h;
+        }
+    }
+    return nullptr;
+}
+
+HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title, Ms timeout,
+                bool visibleOnly) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindWindowOf(pid, cls, title, visibleOnly)) != nullptr; },
+            timeout);
+    return found;
+}
+
+HWND FindChild(HWND parent, const std::wstring& cls) {
+    return ::FindWindowExW(parent, nullptr, cls.c_str(), nullptr);
+}
+
+std::optional<MessageBoxInfo> WaitMessageBox(DWORD pid, Ms timeout) {
+    HWND box = WaitWindow(pid, L"#32770", L"", timeout);
+    if (!box) {
+        return std::nullopt;
+    }
+    MessageBoxInfo info;
+    info.hwnd = box;
+    info.caption = WindowText(box);
+    // The text of a system message box is the static control with id 65535.
+    if (HWND text = ::GetDlgItem(box, 0xFFFF)) {
+        info.text = WindowText(text);
+    }
+    return info;
+}
+
+void PressButton(HWND dialog, int id) {
+    HWND button = ::GetDlgItem(dialog, id);
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+}
+
+std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id) {
+    auto box = WaitMessageBox(pid, timeout);
+    if (!box) {
+        return L"<no message box>";
+    }
+    PressButton(box->hwnd, id);
+    WaitFor([&] { return !::IsWindow(box->hwnd); }, 5s);
+    return box->text;
+}
+
+void PostKey(HWND hwnd, WORD vk) {
+    const UINT scan = ::MapVirtualKeyW(vk, 0);
+    ::PostMessageW(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
+    ::PostMessageW(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+std::optional<std::wstring> RegReadString(HKEY root, const std::wstring& key,
+                                          const std::wstring& name) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<std::wstring> out;
+    if (::RegQueryValueExW(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        std::wstring v(size / sizeof(wchar_t) + 1, L'\0');
+        ::RegQueryValueExW(h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(v.data()),
+                           &size);
+        v.resize(size / sizeof(wchar_t));
+        while (!v.empty() && v.back() == L'\0') {
+            v.pop_back();
+        }
+        out = v;
+    }
+    ::RegCloseKey(h);
+    return out;
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(h);
+    return true;
+}
+
+void RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name,
+                    const std::wstring& value) {
+    HKEY h = nullptr;
+    if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
+        throw std::runtime_error("cannot create a registry key");
+    }
+    ::RegSetValueExW(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(h);
+}
+
+void RegDeleteTree(HKEY root, const std::wstring& key) {
+    ::RegDeleteTreeW(root, key.c_str());
+}
+
+std::vector<std::wstring> RegValueNames(HKEY root, const std::wstring& key) {
+    std::vector<std::wstring> names;
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return names;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD len = 16384;
+        if (::RegEnumValueW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, len);
+    }
+    ::RegCloseKey(h);
+    return names;
+}
+
+std::vector<std::wstring> ReadLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(FromUtf8(line));
+    }
+    return lines;
+}
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool HostAvailable() {
+    return !Env(L"FW_BRIDGE").empty();
+}
+
+HostResult Host(const std::string& command, Ms timeout) {
+    HostResult result;
+    const std::wstring dir = Env(L"FW_BRIDGE");
+    if (dir.empty()) {
+        result.output = "no host bridge";
+        return result;
+    }
+    static int counter = 0;
+    const std::wstring base = dir + L"\\req" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(++counter);
+    {
+        std::ofstream tmp((base + L".new").c_str(), std::ios::binary);
+        tmp << command << "\n";
+    }
+    ::MoveFileW((base + L".new").c_str(), (base + L".cmd").c_str());
+    if (!WaitFor([&] { return FileExists(base + L".rc"); }, timeout)) {
+        result.output = "host command timed out";
+        return result;
+    }
+    std::ifstream rc((base + L".rc").c_str());
+    rc >> result.status;
+    std::ifstream out((base + L".out").c_str(), std::ios::binary);
+    std::ostringstream all;
+    all << out.rdbuf();
+    result.output = all.str();
+    return result;
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC dc = ::GetDC(nullptr);
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(nullptr, dc);
+    return c;
+}
+
+} // namespace fwtest

@@ -1,0 +1,109 @@
+#pragma once
+// The scenario driver: starts Fenwobble.exe in the prefix the scenario runs
+// in and works it as a person would, through its windows, keys, message
+// boxes, the registry, files and the stand-in player's trace.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fwtest {
+
+using namespace std::chrono_literals;
+using Ms = std::chrono::milliseconds;
+
+// The sample CD as the scenario sees it: FW_CD when wine-run linked a drive,
+// otherwise the build's cd folder through drive Z:.
+std::wstring CdFolder();
+// A unique file in the prefix's temporary folder for a trace or a record.
+std::wstring TempFile(const std::wstring& stem);
+
+struct StartArgs {
+    std::wstring exe; // full path; empty: CdFolder() + L"Fenwobble.exe"
+    std::wstring args;
+    std::wstring trace; // trace file for the stand-in player; empty: none
+    std::wstring workDir;
+};
+
+// A running program; it is always ended when the object goes.
+class Program {
+public:
+    explicit Program(const StartArgs& args);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    DWORD Pid() const { return pi_.dwProcessId; }
+    bool Running() const;
+    // Waits for the end; true when it ended in time.
+    bool WaitExit(Ms timeout);
+    DWORD ExitCode() const;
+    void Kill();
+
+private:
+    PROCESS_INFORMATION pi_{};
+};
+
+bool WaitFor(const std::function<bool()>& cond, Ms timeout, Ms step = 50ms);
+
+// Top-level windows of a process (any process when pid is 0).
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly);
+// Waits for a top-level window of the class (and title, when given).
+HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title, Ms timeout,
+                bool visibleOnly = true);
+HWND FindWindowOf(DWORD pid, const std::wstring& cls, const std::wstring& title,
+                  bool visibleOnly = true);
+HWND FindChild(HWND parent, const std::wstring& cls);
+
+std::wstring WindowText(HWND hwnd);
+std::wstring ClassName(HWND hwnd);
+RECT WindowRect(HWND hwnd);
+
+// A system message box of the process, its text and caption, and its buttons.
+struct MessageBoxInfo {
+    HWND hwnd = nullptr;
+    std::wstring text;
+    std::wstring caption;
+};
+std::optional<MessageBoxInfo> WaitMessageBox(DWORD pid, Ms timeout);
+// Presses a button of a dialog by its id (IDOK, IDYES, IDNO...).
+void PressButton(HWND dialog, int id);
+// Waits for a box, checks nothing, presses its first button; returns its text.
+std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id = IDOK);
+
+// Posts a key press and release to a window (through the program's queue).
+void PostKey(HWND hwnd, WORD vk);
+
+// Registry under HKEY_LOCAL_MACHINE (or another root) as the shell sees it.
+std::optional<std::wstring> RegReadString(HKEY root, const std::wstring& key,
+                                          const std::wstring& name);
+bool RegKeyExists(HKEY root, const std::wstring& key);
+void RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name,
+                    const std::wstring& value);
+void RegDeleteTree(HKEY root, const std::wstring& key);
+// Value names in the registry's enumeration order.
+std::vector<std::wstring> RegValueNames(HKEY root, const std::wstring& key);
+
+inline const std::wstring kProgramKey = L"Software\\Brumvale\\Fenwobble";
+
+// Lines of a UTF-8 text file (the player's trace); empty when it is missing.
+std::vector<std::wstring> ReadLines(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+
+// Runs a shell command on the host (xdotool, pactl, pdftoppm...) through the
+// bridge that tools/wine-run keeps; returns its exit status and output.
+struct HostResult {
+    int status = -1;
+    std::string output;
+};
+HostResult Host(const std::string& command, Ms timeout = 60s);
+bool HostAvailable();
+
+// The pixel colour of the screen at a point.
+COLORREF ScreenPixel(int x, int y);
+
+} // namespace fwtest

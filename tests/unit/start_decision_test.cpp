@@ -1,0 +1,168 @@
+#include "setup/start_decision.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using fw::DriveType;
+using fw::StartRoad;
+
+struct RoadCase {
+    const char* what;
+    std::vector<std::wstring> args;
+    bool keyExists;
+    std::optional<std::wstring> defaultValue;
+    DriveType drive;
+    bool answerYes;
+    StartRoad expected;
+    bool offered;
+};
+
+TEST(DecideStart, TakesTheRoadOfEveryInstallationState) {
+    const std::wstring marker = L"Transfering";
+    const RoadCase cases[] = {
+        {"-u removes", {L"-u"}, true, L"", DriveType::Fixed, false, StartRoad::Removal, false},
+        {"-U removes", {L"-U"}, false, {}, DriveType::CdRom, false, StartRoad::Removal, false},
+        {"-u second is ignored",
+         {L"x", L"-u"},
+         true,
+         L"",
+         DriveType::Fixed,
+         false,
+         StartRoad::Normal,
+         false},
+        {"-uu is not the switch",
+         {L"-uu"},
+         true,
+         L"",
+         DriveType::Fixed,
+         false,
+         StartRoad::Normal,
+         false},
+        {"first start from fixed disk",
+         {},
+         false,
+         {},
+         DriveType::Fixed,
+         false,
+         StartRoad::Register,
+         false},
+        {"first start from CD, declined",
+         {},
+         false,
+         {},
+         DriveType::CdRom,
+         false,
+         StartRoad::Register,
+         true},
+        {"first start from CD, accepted",
+         {},
+         false,
+         {},
+         DriveType::CdRom,
+         true,
+         StartRoad::Install,
+         true},
+        {"first start from removable, accepted",
+         {},
+         false,
+         {},
+         DriveType::Removable,
+         true,
+         StartRoad::Install,
+         true},
+        {"first start from network, accepted",
+         {},
+         false,
+         {},
+         DriveType::Remote,
+         true,
+         StartRoad::Install,
+         true},
+        {"marker on fixed disk registers",
+         {},
+         true,
+         marker,
+         DriveType::Fixed,
+         true,
+         StartRoad::Register,
+         false},
+        {"marker on CD registers without offer",
+         {},
+         true,
+         marker,
+         DriveType::CdRom,
+         true,
+         StartRoad::Register,
+         false},
+        {"registered from CD", {}, true, L"", DriveType::CdRom, true, StartRoad::Normal, false},
+        {"marker in other case counts as registered",
+         {},
+         true,
+         L"transfering",
+         DriveType::CdRom,
+         true,
+         StartRoad::Normal,
+         false},
+        {"key without default value is registered",
+         {},
+         true,
+         {},
+         DriveType::CdRom,
+         true,
+         StartRoad::Normal,
+         false},
+    };
+    for (const auto& c : cases) {
+        fw::StartFacts facts{c.args, c.keyExists, c.defaultValue, c.drive};
+        bool offered = false;
+        const StartRoad road = fw::DecideStart(facts, [&] {
+            offered = true;
+            return c.answerYes;
+        });
+        EXPECT_EQ(road, c.expected) << c.what;
+        EXPECT_EQ(offered, c.offered) << c.what;
+    }
+}
+
+TEST(FreeMegabytes, CountsWholeMegabytesAndFailuresAsZero) {
+    EXPECT_EQ(fw::FreeMegabytes(94371840ull), 90);
+    EXPECT_EQ(fw::FreeMegabytes(94371839ull), 89);
+    EXPECT_EQ(fw::FreeMegabytes(std::nullopt), 0);
+    EXPECT_EQ(fw::FreeMegabytes(0ull), 0);
+    EXPECT_EQ(fw::FreeMegabytes(5ull * 1024 * 1024 * 1024 * 1024), 5 * 1024 * 1024);
+}
+
+TEST(FreeSpaceRoot, NamesTheDriveOfThePathText) {
+    EXPECT_EQ(fw::FreeSpaceRoot(L"c:\\Program Files\\Brumvale"), L"C:\\");
+    EXPECT_EQ(fw::FreeSpaceRoot(L"E:"), L"E:\\");
+    EXPECT_EQ(fw::FreeSpaceRoot(L"\\Brumvale\\Fenwobble"), L"");
+    EXPECT_EQ(fw::FreeSpaceRoot(L"\\\\server\\share\\x"), L"");
+    EXPECT_EQ(fw::FreeSpaceRoot(L""), L"");
+    EXPECT_EQ(fw::FreeSpaceRoot(L"1:\\x"), L"");
+}
+
+TEST(Texts, CarryTheirFiguresAndPaths) {
+    EXPECT_EQ(fw::ShortageText(89), L"На диске всего 89 Мб, нужно примерно 90 Мб");
+    EXPECT_EQ(fw::CannotCreateText(L"Q:\\x"),
+              L"Невозможно создать директорию Q:\\x. Установка не завершена");
+    EXPECT_NE(fw::OfferText().find(L"\r\nОни займут примерно 90 Мб"), std::wstring::npos);
+    const std::wstring question = fw::RemovalQuestion(L"C:\\P\\");
+    const std::wstring tail = L"?\r\n(Будут удалены файлы из директории C:\\P\\)";
+    ASSERT_GE(question.size(), tail.size());
+    EXPECT_EQ(question.substr(question.size() - tail.size()), tail);
+    EXPECT_EQ(fw::RegisteredExePath(L"D:\\"), L"D:\\Fenwobble.exe");
+}
+
+TEST(Batch, ErasesTheExecutableThenItself) {
+    EXPECT_EQ(fw::BatchPath(L"C:\\P\\Game2.exe"), L"C:\\P\\Game2.bat");
+    EXPECT_EQ(fw::BatchPath(L"C:\\P.d\\run"), L"C:\\P.d\\run.bat");
+    const auto lines = fw::BatchLines(L"C:\\P Q\\F.exe", L"C:\\P Q\\F.bat");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], L":1");
+    EXPECT_EQ(lines[1], L"Erase \"C:\\P Q\\F.exe\"");
+    EXPECT_EQ(lines[2], L"If exist \"C:\\P Q\\F.exe\" Goto 1");
+    EXPECT_EQ(lines[3], L"Erase \"C:\\P Q\\F.bat\"");
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+# The Wine test platform, sourced by tools/test and tools/demo:
+# Xvfb, a PulseAudio null sink, cupsd with a PDF printer, the Russian locale
+# and a template 32-bit prefix. Everything started is recorded by process id
+# and stopped by fw_platform_down.
+
+fw_free_display() {
+  local n=${1:-50}
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  echo "$n"
+}
+
+# fw_start_xvfb WxH -> prints the display number; records the pid.
+fw_start_xvfb() {
+  local size=${1:-1024x768} n
+  n=$(fw_free_display "${2:-50}")
+  Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+  echo $! >>"$FW_RUN/pids"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  echo "$n"
+}
+
+fw_platform_up() {
+  export FW_RUN=${FW_RUN:-$(mktemp -d /tmp/fwrun.XXXXXX)}
+  : >"$FW_RUN/pids"
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+  # Russian locale, as on the users' systems (ANSI 1251, OEM 866).
+  if [ ! -d "$FW_RUN/locale/ru_RU.UTF-8" ]; then
+    mkdir -p "$FW_RUN/locale"
+    localedef -i ru_RU -f UTF-8 "$FW_RUN/locale/ru_RU.UTF-8" >/dev/null 2>&1 || true
+  fi
+  export LOCPATH="$FW_RUN/locale"
+  export LANG=ru_RU.UTF-8 2>/dev/null
+
+  export DISPLAY=":$(fw_start_xvfb 1024x768)"
+
+  # PulseAudio with a null sink gives Wine its mixer devices.
+  export XDG_RUNTIME_DIR="$FW_RUN/xdg"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$FW_RUN/pulse.log" \
+    --load="module-null-sink sink_name=null" --load=module-native-protocol-unix >/dev/null 2>&1 || true
+  for _ in $(seq 50); do [ -f "$XDG_RUNTIME_DIR/pulse/pid" ] && break; sleep 0.1; done
+  [ -f "$XDG_RUNTIME_DIR/pulse/pid" ] && cat "$XDG_RUNTIME_DIR/pulse/pid" >>"$FW_RUN/pids"
+  pactl set-default-sink null >/dev/null 2>&1 || true
+
+  # CUPS with the PDF printer as default; Wine reads the printers when the
+  # prefix is created, so this comes before the template.
+  # (lpstat -r answers 0 even without a scheduler, so ask for the process.)
+  if ! pgrep -x cupsd >/dev/null; then
+    mkdir -p /run/cups
+    cupsd >/dev/null 2>&1 || true
+    for _ in $(seq 50); do [ -S /run/cups/cups.sock ] && break; sleep 0.1; done
+    pgrep -x cupsd >>"$FW_RUN/pids" || true
+  fi
+  lpadmin -p PDF -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 ||
+    lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 || true
+  lpadmin -d PDF >/dev/null 2>&1 || true
+
+  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  export FW_TEMPLATE="$FW_RUN/template"
+  if [ ! -d "$FW_TEMPLATE" ]; then
+    WINEPREFIX="$FW_TEMPLATE" wineboot -i >/dev/null 2>&1
+    # Drive D: is a CD drive; each run links it to the folder it needs.
+    WINEPREFIX="$FW_TEMPLATE" wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1
+    WINEPREFIX="$FW_TEMPLATE" wineserver -w
+  fi
+  export FW_ROOT="$root"
+}
+
+fw_platform_down() {
+  [ -n "${FW_RUN:-}" ] && [ -f "$FW_RUN/pids" ] || return 0
+  while read -r pid; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  done <"$FW_RUN/pids"
+  sleep 0.3
+  while read -r pid; do
+    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
+  done <"$FW_RUN/pids"
+  : >"$FW_RUN/pids"
+}
