@@ -1,0 +1,54 @@
+#include "setup/file_tree.h"
+
+namespace fw {
+namespace {
+
+constexpr std::uint32_t kSkippedAlways = kAttrHidden | kAttrSystem | kAttrVolume;
+
+} // namespace
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+    std::wstring out(folder);
+    if (!out.empty() && out.back() != L'\\') {
+        out += L'\\';
+    }
+    if (!name.empty() && name.front() == L'\\') {
+        name.remove_prefix(1);
+    }
+    out += name;
+    return out;
+}
+
+void ClearFolder(FolderPort& fs, std::wstring_view folder) {
+    if (folder.empty()) {
+        return;
+    }
+    const std::wstring pattern = JoinPath(folder, L"*.*");
+    for (const FolderEntry& e : fs.Enumerate(pattern)) {
+        if ((e.attributes & kSkippedAlways) == 0 && (e.attributes & kAttrDirectory) != 0) {
+            DeleteFolderEntry(fs, e, folder);
+        }
+    }
+    for (const FolderEntry& e : fs.Enumerate(pattern)) {
+        if ((e.attributes & (kSkippedAlways | kAttrDirectory)) == 0) {
+            DeleteFolderEntry(fs, e, folder);
+        }
+    }
+}
+
+void DeleteFolderEntry(FolderPort& fs, const FolderEntry& entry, std::wstring_view folder) {
+    if (entry.name.empty() || entry.name == L"." || entry.name == L"..") {
+        return;
+    }
+    const std::wstring path = JoinPath(folder, entry.name);
+    if ((entry.attributes & kAttrDirectory) != 0) {
+        if ((entry.attributes & kAttrReparsePoint) == 0) {
+            ClearFolder(fs, path);
+        }
+        fs.RemoveDirectory(path);
+    } else {
+        fs.DeleteFile(path);
+    }
+}
+
+} // namespace fw

@@ -1,0 +1,93 @@
+#include "setup/file_tree_win.h"
+
+#include <shellapi.h>
+
+#include "win/handle.h"
+
+namespace fw {
+
+std::vector<FolderEntry> Win32Folders::Enumerate(const std::wstring& pattern) {
+    std::vector<FolderEntry> out;
+    WIN32_FIND_DATAW data{};
+    win::FindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) {
+        return out;
+    }
+    do {
+        out.push_back({data.cFileName, static_cast<std::uint32_t>(data.dwFileAttributes)});
+    } while (::FindNextFileW(find.get(), &data));
+    return out;
+}
+
+bool Win32Folders::DeleteFile(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str());
+}
+
+bool Win32Folders::RemoveDirectory(const std::wstring& path) {
+    return ::RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+// True when every file under the source folder has a file of the same size at
+// the same place under the target.
+bool SameFiles(const std::wstring& source, const std::wstring& target) {
+    WIN32_FIND_DATAW data{};
+    win::FindHandle find(::FindFirstFileW(JoinPath(source, L"*").c_str(), &data));
+    if (!find) {
+        return false;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring from = JoinPath(source, name);
+        const std::wstring to = JoinPath(target, name);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!SameFiles(from, to)) {
+                return false;
+            }
+            continue;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA copy{};
+        if (!::GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy) ||
+            (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            copy.nFileSizeHigh != data.nFileSizeHigh || copy.nFileSizeLow != data.nFileSizeLow) {
+            return false;
+        }
+    } while (::FindNextFileW(find.get(), &data));
+    return true;
+}
+
+} // namespace
+
+void ClearFolder(std::wstring_view folder) {
+    Win32Folders fs;
+    ClearFolder(fs, folder);
+}
+
+CopyResult CopyFolderContents(const std::wstring& source, const std::wstring& target, HWND owner) {
+    // Each list holds one name and ends with two NULs.
+    std::wstring from = source + L"*.*";
+    from.append(2, L'\0');
+    std::wstring to = target;
+    to.append(2, L'\0');
+
+    SHFILEOPSTRUCTW op{};
+    op.hwnd = owner;
+    op.wFunc = FO_COPY;
+    op.pFrom = from.c_str();
+    op.pTo = to.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR;
+    static_assert((FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR) == 0x250);
+    CopyResult result;
+    result.code = ::SHFileOperationW(&op);
+    result.aborted = op.fAnyOperationsAborted != FALSE;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    result.complete = attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_DIRECTORY) && SameFiles(source, target);
+    return result;
+}
+
+} // namespace fw
