@@ -91,6 +91,14 @@ private:
         if (stack_.size() >= p_.limits_.stackDepth) {
             throw StopBlock{"stack deeper than " + std::to_string(p_.limits_.stackDepth)};
         }
+        if (v.isString()) {
+            // Copies of long texts are what could exhaust memory, so they are counted.
+            p_.textBytes_ += v.asString().size();
+            if (p_.textBytes_ > p_.limits_.textBytesPerTick) {
+                throw StopBlock{"more than " + std::to_string(p_.limits_.textBytesPerTick) +
+                                " bytes of text in one tick"};
+            }
+        }
         stack_.push_back(std::move(v));
     }
     // An empty stack gives undefined, as the byte code expects.
@@ -682,6 +690,7 @@ ScriptObject* Player::NewObject() {
 }
 
 void Player::Tick() {
+    textBytes_ = 0;
     if (current_ < 0) {
         current_ = 0;
         pendingFrames_.push_back(0);
@@ -718,7 +727,7 @@ void Player::RunPending() {
         unsigned generation = generation_;
         for (const auto* blocks : {&f.initActions, &f.actions}) {
             for (const auto& block : *blocks) {
-                RunBlock(block);
+                RunOne(block);
                 if (generation != generation_) {
                     return;
                 }
@@ -728,6 +737,12 @@ void Player::RunPending() {
 }
 
 void Player::RunBlock(const ActionBlock& block) {
+    textBytes_ = 0;
+    RunOne(block);
+    RunPending();
+}
+
+void Player::RunOne(const ActionBlock& block) {
     try {
         Machine(*this, block).Run();
     } catch (const StopBlock& stop) {

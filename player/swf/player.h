@@ -30,6 +30,7 @@ struct PlayerLimits {
     std::size_t actionsPerBlock = 100000;
     std::size_t stackDepth = 10000;
     std::size_t stringBytes = 1u << 20;
+    std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
     std::size_t objects = 10000;
     std::size_t propertiesPerObject = 10000;
     std::size_t blocksPerTick = 256; // frames entered by gotos within one tick
@@ -65,7 +66,7 @@ public:
     // The root timeline's variables in the order they were first set, as texts.
     std::vector<std::pair<std::string, std::string>> RootVariables() const;
 
-    // Runs one action block on the root timeline (also used by the frame runner).
+    // Runs one action block on the root timeline, outside the frames' own order.
     void RunBlock(const ActionBlock& block);
 
 private:
@@ -82,6 +83,7 @@ private:
     Target ResolveTarget(std::string_view path);
     void GotoFrame(int frame);
     void RunPending();
+    void RunOne(const ActionBlock& block);
     void Report(const std::string& text) { host_.Problem(text); }
 
     PlayerHost& host_;
@@ -93,7 +95,8 @@ private:
     bool playing_ = true;
     std::deque<int> pendingFrames_; // frames entered whose actions have not run yet
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
-    unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
+    std::size_t textBytes_ = 0; // pushed since the tick began
+    unsigned generation_ = 0;   // counts Loads, so a script notices its movie was replaced
 };
 
 } // namespace fw::swf

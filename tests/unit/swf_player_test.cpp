@@ -362,6 +362,32 @@ TEST(Interpreter, BadCodeStopsTheBlockAndIsReported) {
     }
 }
 
+TEST(Interpreter, TextMadeInOneTickIsBudgeted) {
+    ActionWriter w;
+    w.Push({std::string(60000, 'x')});
+    for (int i = 0; i < 3; ++i) {
+        w.Do(Op::PushDuplicate).Do(Op::StringAdd); // 480000 bytes at the end
+    }
+    auto top = w.NewLabel();
+    w.Bind(top).Do(Op::PushDuplicate).Jump(top);
+    MovieWriter m;
+    m.Actions(w);
+    m.Actions(ActionWriter().Push({std::string("later"), 1.0}).Do(Op::SetVariable));
+    m.ShowFrame();
+    m.Actions(ActionWriter().Push({std::string("next"), 1.0}).Do(Op::SetVariable));
+    m.ShowFrame();
+    RecordingHost host;
+    Player player(host);
+    player.Load(ParseMovie(m.Finish()));
+    player.Tick();
+    const std::string stop = "action block stopped: more than 33554432 bytes of text in one tick";
+    // The rest of the tick has no text left; the next tick has its own budget.
+    EXPECT_EQ(host.problems, (std::vector<std::string>{stop, stop}));
+    EXPECT_EQ(player.GetVariableText("later"), "");
+    player.Tick();
+    EXPECT_EQ(player.GetVariableText("next"), "1");
+}
+
 TEST(Interpreter, ABlockEndingInsideAnActionLengthStops) {
     MovieWriter m;
     const std::uint8_t block[] = {0x07, 0x96, 0x01}; // Stop, then half a length
