@@ -42,7 +42,9 @@ bool PlayerWindow::Create(const PlayerWindowArgs& args) {
 
 void PlayerWindow::Destroy() {
     if (hwnd_) {
+        destroying_ = true;
         ::DestroyWindow(hwnd_);
+        destroying_ = false;
     }
 }
 
@@ -192,6 +194,9 @@ void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
 }
 
 void PlayerWindow::OnWindowPosChanged(const WINDOWPOS* pos) {
+    if (destroying_) {
+        return;
+    }
     if (pos->flags & SWP_SHOWWINDOW) {
         TraceLine({L"show"});
     } else if (pos->flags & SWP_HIDEWINDOW) {

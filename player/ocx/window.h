@@ -54,6 +54,7 @@ private:
     HWND hwnd_ = nullptr;
     PlayerWindowOwner* owner_ = nullptr;
     UINT interval_ = 0;
+    bool destroying_ = false; // the hiding that destruction brings is not the container's
     std::deque<std::pair<std::wstring, std::wstring>> fires_;
 };
 
