@@ -792,6 +792,62 @@ TEST_F(HostedPlayerTest, ShowsAFileThatIsNoMovieAsAnEmptyOne) {
               lines.end());
 }
 
+// Draws the picture into a bitmap of ours and answers its pixels, top row first.
+std::vector<COLORREF> DrawToBitmap(IOleObject* object, int width, int height) {
+    Com<IViewObject2> view;
+    EXPECT_EQ(object->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(view.put())), S_OK);
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECTL bounds{0, 0, width, height};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            pixels.push_back(::GetPixel(dc, x, y));
+        }
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    return pixels;
+}
+
+TEST_F(HostedPlayerTest, DrawsTheBackgroundAndTheVariables) {
+    const COLORREF background = RGB(0x20, 0x40, 0x80); // the five-frame movie's colour
+    const int w = 160;
+    const int h = 60;
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> variables;
+        bool text;
+    };
+    const Case cases[] = {
+        {"no variables", {}, false},
+        {"one variable", {L"currentvolume", L"15"}, true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"bg.swf", FiveFrameMovie(1))), S_OK);
+        if (!c.variables.empty()) {
+            ASSERT_EQ(Call(dispatch_.get(), kDispSetVariable, c.variables), S_OK);
+        }
+        auto pixels = DrawToBitmap(object_.get(), w, h);
+        std::size_t other = 0;
+        for (COLORREF p : pixels) {
+            other += p != background;
+        }
+        // Bottom right stays background; the text, when there is some, changes the top left.
+        EXPECT_EQ(pixels.back(), background)
+            << c.what << ": expected " << std::hex << background << ", got " << pixels.back();
+        EXPECT_EQ(other > 0, c.text) << c.what << ": " << other << " pixels differ";
+        EXPECT_LT(other, pixels.size() / 4) << c.what;
+    }
+}
+
 TEST_F(HostedPlayerTest, ClosingReleasesTheSinkAndDeactivates) {
     ASSERT_GT(sink_.refs(), 1u);
     Destroy();
