@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace fwtest;
@@ -16,8 +17,8 @@ protected:
         RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
         RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
         folder_ = InstalledCopy(L"fwcmd");
-        std::ofstream(folder_ + L"SWF\\rtf.txt") << "plain text\r\n";
-        std::ofstream(folder_ + L"SWF\\help.RTF")
+        std::ofstream(std::filesystem::path(folder_ + L"SWF\\rtf.txt")) << "plain text\r\n";
+        std::ofstream(std::filesystem::path(folder_ + L"SWF\\help.RTF"))
             << "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\plain\\f0 Help for parents\\par}";
     }
 

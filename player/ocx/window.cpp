@@ -1,0 +1,207 @@
+#include "window.h"
+
+#include "fire_protocol.h"
+#include "module.h"
+#include "trace.h"
+
+#include <windowsx.h>
+
+namespace fw::player {
+namespace {
+
+constexpr UINT_PTR kFrameTimer = 1;
+constexpr UINT kFireQueued = WM_APP + 1;
+constexpr std::size_t kMaxQueuedFires = 1000;
+
+} // namespace
+
+bool PlayerWindow::Create(const PlayerWindowArgs& args) {
+    if (hwnd_) {
+        return true;
+    }
+    owner_ = args.owner;
+    static ATOM atom = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &PlayerWindow::Proc;
+        wc.hInstance = ModuleInstance();
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kPlayerWindowClass;
+        return ::RegisterClassExW(&wc);
+    }();
+    if (!atom) {
+        return false;
+    }
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | (args.visible ? WS_VISIBLE : 0);
+    const RECT& r = args.bounds;
+    ::CreateWindowExW(0, kPlayerWindowClass, L"", style, r.left, r.top, r.right - r.left,
+                      r.bottom - r.top, args.parent, nullptr, ModuleInstance(), this);
+    return hwnd_ != nullptr;
+}
+
+void PlayerWindow::Destroy() {
+    if (hwnd_) {
+        destroying_ = true;
+        ::DestroyWindow(hwnd_);
+        destroying_ = false;
+    }
+}
+
+void PlayerWindow::SetFrameInterval(UINT milliseconds) {
+    interval_ = milliseconds;
+    if (!hwnd_) {
+        return; // started when the window exists
+    }
+    if (milliseconds == 0) {
+        ::KillTimer(hwnd_, kFrameTimer);
+    } else {
+        ::SetTimer(hwnd_, kFrameTimer, milliseconds, nullptr);
+    }
+}
+
+void PlayerWindow::Invalidate() const {
+    if (hwnd_) {
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+}
+
+LRESULT CALLBACK PlayerWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<PlayerWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<PlayerWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (!self) {
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->Handle(msg, wp, lp);
+    } catch (...) {
+        // Nothing may leave a window procedure; the movie simply misses this message.
+        TraceLine({L"problem", L"error while handling a window message"});
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->fires_.clear();
+    }
+    return result;
+}
+
+LRESULT PlayerWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        if (interval_) {
+            ::SetTimer(hwnd_, kFrameTimer, interval_, nullptr);
+        }
+        return 0;
+    case WM_TIMER:
+        if (wp == kFrameTimer && owner_) {
+            owner_->OnFrameTimer();
+        }
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the paint covers everything
+    case WM_PAINT:
+        OnPaintMessage();
+        return 0;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
+    case kFireQueued:
+        OnFireQueued();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        OnMouse(msg, lp);
+        break; // and the default handling (the context menu message after a right click)
+    case WM_WINDOWPOSCHANGED:
+        OnWindowPosChanged(reinterpret_cast<const WINDOWPOS*>(lp));
+        break;
+    case WM_DESTROY:
+        ::KillTimer(hwnd_, kFrameTimer);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void PlayerWindow::OnPaintMessage() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    RECT client;
+    ::GetClientRect(hwnd_, &client);
+    // Drawn off screen first, so the picture never flickers.
+    HDC mem = ::CreateCompatibleDC(dc);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
+    if (mem && bitmap) {
+        HGDIOBJ old = ::SelectObject(mem, bitmap);
+        if (owner_) {
+            owner_->OnPaint(mem, client);
+        }
+        ::BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+        ::SelectObject(mem, old);
+    } else if (owner_) {
+        owner_->OnPaint(dc, client);
+    }
+    if (bitmap) {
+        ::DeleteObject(bitmap);
+    }
+    if (mem) {
+        ::DeleteDC(mem);
+    }
+    ::EndPaint(hwnd_, &ps);
+}
+
+LRESULT PlayerWindow::OnCopyData(const COPYDATASTRUCT* cds) {
+    if (!cds || cds->dwData != FireRequestTag() || (cds->cbData % sizeof(wchar_t)) != 0 ||
+        (cds->cbData > 0 && !cds->lpData)) {
+        return FALSE;
+    }
+    if (fires_.size() >= kMaxQueuedFires) {
+        return FALSE;
+    }
+    std::wstring_view text(static_cast<const wchar_t*>(cds->lpData), cds->cbData / sizeof(wchar_t));
+    std::size_t sep = text.find(L'\0');
+    std::wstring command(text.substr(0, sep));
+    std::wstring args(sep == std::wstring_view::npos ? std::wstring_view{} : text.substr(sep + 1));
+    fires_.emplace_back(std::move(command), std::move(args));
+    ::PostMessageW(hwnd_, kFireQueued, 0, 0);
+    return TRUE;
+}
+
+void PlayerWindow::OnFireQueued() {
+    if (fires_.empty() || !owner_) {
+        return;
+    }
+    auto [command, args] = std::move(fires_.front());
+    fires_.pop_front();
+    owner_->OnFireRequest(command, args);
+}
+
+void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
+    const wchar_t* name = msg == WM_LBUTTONDOWN   ? L"WM_LBUTTONDOWN"
+                          : msg == WM_LBUTTONUP   ? L"WM_LBUTTONUP"
+                          : msg == WM_RBUTTONDOWN ? L"WM_RBUTTONDOWN"
+                                                  : L"WM_RBUTTONUP";
+    TraceLine(
+        {L"mouse", name, std::to_wstring(GET_X_LPARAM(lp)), std::to_wstring(GET_Y_LPARAM(lp))});
+}
+
+void PlayerWindow::OnWindowPosChanged(const WINDOWPOS* pos) {
+    if (destroying_) {
+        return;
+    }
+    if (pos->flags & SWP_SHOWWINDOW) {
+        TraceLine({L"show"});
+    } else if (pos->flags & SWP_HIDEWINDOW) {
+        TraceLine({L"hide"});
+    }
+}
+
+} // namespace fw::player

@@ -1,0 +1,61 @@
+#pragma once
+// The control's child window: runs the movie's timer, paints, takes fire requests and
+// reports what the container does to it.
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <utility>
+
+namespace fw::player {
+
+class PlayerWindowOwner {
+public:
+    virtual void OnFrameTimer() = 0;
+    virtual void OnPaint(HDC dc, const RECT& client) = 0;
+    virtual void OnFireRequest(const std::wstring& command, const std::wstring& args) = 0;
+
+protected:
+    ~PlayerWindowOwner() = default;
+};
+
+struct PlayerWindowArgs {
+    HWND parent = nullptr;
+    RECT bounds{};
+    bool visible = true;
+    PlayerWindowOwner* owner = nullptr;
+};
+
+class PlayerWindow {
+public:
+    PlayerWindow() = default;
+    ~PlayerWindow() { Destroy(); }
+    PlayerWindow(const PlayerWindow&) = delete;
+    PlayerWindow& operator=(const PlayerWindow&) = delete;
+
+    bool Create(const PlayerWindowArgs& args);
+    void Destroy();
+    HWND hwnd() const { return hwnd_; }
+
+    // Starts, changes or stops (interval 0) the frame timer.
+    void SetFrameInterval(UINT milliseconds);
+    void Invalidate() const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void OnPaintMessage();
+    LRESULT OnCopyData(const COPYDATASTRUCT* cds);
+    void OnFireQueued();
+    void OnMouse(UINT msg, LPARAM lp);
+    void OnWindowPosChanged(const WINDOWPOS* pos);
+
+    HWND hwnd_ = nullptr;
+    PlayerWindowOwner* owner_ = nullptr;
+    UINT interval_ = 0;
+    bool destroying_ = false; // the hiding that destruction brings is not the container's
+    std::deque<std::pair<std::wstring, std::wstring>> fires_;
+};
+
+} // namespace fw::player

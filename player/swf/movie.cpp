@@ -1,0 +1,179 @@
+#include "movie.h"
+
+#include "byte_reader.h"
+#include "inflate.h"
+
+#include <algorithm>
+
+namespace fw::swf {
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+void ReadTags(ByteReader& r, Movie& movie) {
+    Frame current;
+    bool currentUsed = false;
+    auto finishFrame = [&] {
+        movie.frames.push_back(std::move(current));
+        current = Frame{};
+        currentUsed = false;
+    };
+    bool ended = false;
+    while (!r.atEnd()) {
+        std::uint16_t codeAndLength = r.U16();
+        std::uint32_t length = codeAndLength & 0x3f;
+        auto code = static_cast<std::uint16_t>(codeAndLength >> 6);
+        if (length == 0x3f) {
+            length = r.U32();
+        }
+        if (!r.ok()) {
+            movie.problems.push_back("tag header cut short");
+            break;
+        }
+        if (length > r.left()) {
+            movie.problems.push_back("tag " + std::to_string(code) +
+                                     " runs past the end of the file");
+            break;
+        }
+        auto body = r.Bytes(length);
+        switch (static_cast<TagCode>(code)) {
+        case TagCode::End:
+            ended = true;
+            break;
+        case TagCode::ShowFrame:
+            if (movie.frames.size() >= kMaxFrames) {
+                movie.problems.push_back("too many frames");
+                ended = true;
+                break;
+            }
+            finishFrame();
+            break;
+        case TagCode::SetBackgroundColor:
+            if (body.size() < 3) {
+                movie.problems.push_back("background colour cut short");
+                break;
+            }
+            movie.hasBackground = true;
+            movie.background = Rgb{body[0], body[1], body[2]};
+            break;
+        case TagCode::DoAction:
+            current.actions.emplace_back(body.begin(), body.end());
+            currentUsed = true;
+            break;
+        case TagCode::DoInitAction:
+            if (body.size() < 2) {
+                movie.problems.push_back("init action cut short");
+                break;
+            }
+            current.initActions.emplace_back(body.begin() + 2, body.end());
+            currentUsed = true;
+            break;
+        case TagCode::FrameLabel: {
+            auto nul = std::find(body.begin(), body.end(), std::uint8_t{0});
+            if (nul == body.end()) {
+                movie.problems.push_back("frame label without terminator");
+            }
+            current.labels.emplace_back(body.begin(), nul);
+            currentUsed = true;
+            break;
+        }
+        default:
+            break; // not ours to play: skipped by its length
+        }
+        if (ended) {
+            break;
+        }
+    }
+    if (!ended) {
+        movie.problems.push_back("no end tag");
+    }
+    // Actions after the last shown frame still belong to the movie.
+    if (currentUsed || movie.frames.empty()) {
+        finishFrame();
+    }
+}
+
+} // namespace
+
+int Movie::FindLabel(std::string_view label) const {
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        for (const auto& l : frames[i].labels) {
+            if (EqualsNoCase(l, label)) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+    return -1;
+}
+
+Movie ParseMovie(std::span<const std::uint8_t> file) {
+    Movie movie;
+    movie.frames.emplace_back();
+    if (file.size() < 8 || file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C')) {
+        movie.problems.push_back(file.size() >= 3 && file[0] == 'Z' && file[1] == 'W' &&
+                                         file[2] == 'S'
+                                     ? "LZMA-compressed movies are not supported"
+                                     : "not a movie file");
+        return movie;
+    }
+    movie.compressed = file[0] == 'C';
+    movie.version = file[3];
+    movie.declaredLength =
+        static_cast<std::uint32_t>(file[4]) | (static_cast<std::uint32_t>(file[5]) << 8) |
+        (static_cast<std::uint32_t>(file[6]) << 16) | (static_cast<std::uint32_t>(file[7]) << 24);
+    if (movie.version < 4 || movie.version > 10) {
+        movie.problems.push_back("version " + std::to_string(movie.version) +
+                                 " outside 4 to 10, read as far as understood");
+    }
+
+    std::vector<std::uint8_t> inflated;
+    std::span<const std::uint8_t> body = file.subspan(8);
+    if (movie.compressed) {
+        if (movie.declaredLength < 8) {
+            movie.problems.push_back("declared length too small");
+            return movie;
+        }
+        std::size_t expected = std::min<std::uint32_t>(movie.declaredLength - 8, kMaxMovieBytes);
+        InflateResult z = ZlibInflate(body, expected);
+        if (!z.ok()) {
+            movie.problems.push_back("compressed body: " + z.error);
+        }
+        inflated = std::move(z.data);
+        body = inflated;
+    } else if (movie.declaredLength != file.size()) {
+        movie.problems.push_back("declared length " + std::to_string(movie.declaredLength) +
+                                 " differs from file size " + std::to_string(file.size()));
+    }
+
+    ByteReader r(body);
+    {
+        BitReader bits(r);
+        int n = static_cast<int>(bits.Unsigned(5));
+        movie.frameSize.xMin = bits.Signed(n);
+        movie.frameSize.xMax = bits.Signed(n);
+        movie.frameSize.yMin = bits.Signed(n);
+        movie.frameSize.yMax = bits.Signed(n);
+    }
+    std::uint16_t rate = r.U16();
+    movie.declaredFrameCount = r.U16();
+    if (!r.ok()) {
+        movie.problems.push_back("header cut short");
+        return movie;
+    }
+    movie.frameRate = rate / 256.0;
+    if (rate == 0) {
+        movie.problems.push_back("frame rate 0, played at 12");
+        movie.frameRate = 12.0;
+    }
+    movie.valid = true;
+    movie.frames.clear();
+    ReadTags(r, movie);
+    return movie;
+}
+
+} // namespace fw::swf

@@ -1,0 +1,70 @@
+#pragma once
+// A movie file as the player sees it: the header, the background colour and, frame by
+// frame, the labels and action blocks. Everything else in the file is skipped.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fw::swf {
+
+struct Rgb {
+    std::uint8_t r = 255;
+    std::uint8_t g = 255;
+    std::uint8_t b = 255;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+struct TwipsRect {
+    std::int32_t xMin = 0;
+    std::int32_t xMax = 0;
+    std::int32_t yMin = 0;
+    std::int32_t yMax = 0;
+    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
+};
+
+enum class TagCode : std::uint16_t {
+    End = 0,
+    ShowFrame = 1,
+    SetBackgroundColor = 9,
+    DoAction = 12,
+    FrameLabel = 43,
+    DoInitAction = 59,
+};
+
+// One action block: the bytes of a DoAction or DoInitAction tag body.
+using ActionBlock = std::vector<std::uint8_t>;
+
+struct Frame {
+    std::vector<std::string> labels;
+    std::vector<ActionBlock> initActions; // run once, before the frame's own actions
+    std::vector<ActionBlock> actions;
+};
+
+struct Movie {
+    bool valid = false;       // false: not a movie at all, shown empty
+    bool compressed = false;  // CWS
+    std::uint8_t version = 0; // file format version
+    std::uint32_t declaredLength = 0;
+    TwipsRect frameSize;
+    double frameRate = 12.0; // frames per second, never zero
+    std::uint16_t declaredFrameCount = 0;
+    bool hasBackground = false;
+    Rgb background;
+    std::vector<Frame> frames;         // at least one frame once valid
+    std::vector<std::string> problems; // what was wrong with the file, for the trace
+
+    // Index of the frame carrying the label (labels compare without letter case), or -1.
+    int FindLabel(std::string_view label) const;
+};
+
+// Limits keeping a hostile file from exhausting memory.
+inline constexpr std::uint32_t kMaxMovieBytes = 64u << 20;
+inline constexpr std::size_t kMaxFrames = 16000;
+
+// Reads a movie from the bytes of a file. Never throws for bad input: what cannot be read is
+// noted in problems, a file that is not a movie gives valid == false and one empty frame.
+Movie ParseMovie(std::span<const std::uint8_t> file);
+
+} // namespace fw::swf

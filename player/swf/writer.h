@@ -1,0 +1,103 @@
+#pragma once
+// Makes movie files from code: the sample CD's movie and the test movies are written with it.
+
+#include "actions.h"
+#include "movie.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace fw::swf {
+
+// Values a Push action can carry, each written with its own push type.
+struct PushFloat {
+    float value;
+};
+struct PushRegister {
+    std::uint8_t index;
+};
+struct PushConstant {
+    std::uint16_t index; // written as an 8-bit index when it fits
+};
+struct PushUndefined {};
+struct PushNull {};
+using PushItem = std::variant<std::string, double, std::int32_t, bool, PushFloat, PushRegister,
+                              PushConstant, PushUndefined, PushNull>;
+
+// Builds one action block. Jumps name labels that may be bound later; Finish resolves them.
+class ActionWriter {
+public:
+    struct Label {
+        int id;
+    };
+
+    ActionWriter& Do(Op op); // an action without a body
+    ActionWriter& Push(std::vector<PushItem> items);
+    ActionWriter& ConstantPool(const std::vector<std::string>& strings);
+    ActionWriter& GotoFrame(std::uint16_t frame); // 0-based
+    ActionWriter& GotoFrame2(bool play, std::uint16_t sceneBias = 0);
+    ActionWriter& GoToLabel(const std::string& label);
+    ActionWriter& GetUrl(const std::string& url, const std::string& target);
+    ActionWriter& GetUrl2(std::uint8_t flags = 0);
+    ActionWriter& StoreRegister(std::uint8_t index);
+    ActionWriter& SetTarget(const std::string& target);
+    // The byte code fscommand(command, args) compiles to.
+    ActionWriter& FsCommand(const std::string& command, const std::string& args);
+    // An action with any code and body, well formed or not (for tests of bad input).
+    ActionWriter& Raw(std::uint8_t code, std::span<const std::uint8_t> body);
+    ActionWriter& RawBytes(std::span<const std::uint8_t> bytes);
+
+    Label NewLabel();
+    ActionWriter& Bind(Label label);
+    ActionWriter& Jump(Label label);
+    ActionWriter& If(Label label);
+
+    // The block's bytes, ending with End unless withEnd is false. Throws std::logic_error for
+    // a jump to a label never bound or out of the 16-bit range.
+    std::vector<std::uint8_t> Finish(bool withEnd = true) const;
+
+private:
+    struct Fixup {
+        std::size_t offsetPos; // where the 16-bit offset goes
+        int label;
+    };
+    ActionWriter& Branch(Op op, Label label);
+
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::ptrdiff_t> labels_; // bound position per label, -1 while unbound
+    std::vector<Fixup> fixups_;
+};
+
+struct MovieOptions {
+    std::uint8_t version = 6;
+    int widthPx = 800;
+    int heightPx = 600;
+    double frameRate = 12.0;
+    bool compressed = false;
+};
+
+class MovieWriter {
+public:
+    explicit MovieWriter(MovieOptions options = {});
+
+    MovieWriter& Background(Rgb colour);
+    MovieWriter& Label(const std::string& label);
+    MovieWriter& Actions(const ActionWriter& actions);
+    MovieWriter& Actions(std::span<const std::uint8_t> block);
+    MovieWriter& InitActions(std::uint16_t spriteId, const ActionWriter& actions);
+    MovieWriter& ShowFrame();
+    MovieWriter& Tag(std::uint16_t code, std::span<const std::uint8_t> body, bool longForm = false);
+
+    // The file: header, tags, End. The frame count is the number of ShowFrame tags.
+    std::vector<std::uint8_t> Finish() const;
+
+private:
+    MovieOptions options_;
+    std::vector<std::uint8_t> tags_;
+    std::uint16_t frames_ = 0;
+};
+
+} // namespace fw::swf
