@@ -161,12 +161,16 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_SHOWWINDOW:
+        // Not sent for every way of showing (a maximising show has none), so
+        // Show and ShowInitial notify as well; the flag keeps it to once.
         if (wp) {
-            OnShow();
-        } else {
+            NotifyShown();
+        } else if (showNotified_) {
+            showNotified_ = false;
             OnHide();
         }
-        return 0;
+        // The default handling hides and shows owned windows with their owner.
+        break;
     case WM_CLOSE:
         OnClose();
         return 0;
@@ -216,13 +220,26 @@ void Form::OnClose() {
     }
 }
 
+void Form::NotifyShown() {
+    if (!showNotified_) {
+        showNotified_ = true;
+        OnShow();
+    }
+}
+
 void Form::Show() {
     ::ShowWindow(hwnd_, SW_SHOW);
+    if (Visible()) {
+        NotifyShown();
+    }
     ::UpdateWindow(hwnd_);
 }
 
 void Form::ShowInitial() {
     ::ShowWindow(hwnd_, initialShow_);
+    if (Visible()) {
+        NotifyShown();
+    }
     ::UpdateWindow(hwnd_);
 }
 

@@ -94,6 +94,7 @@ protected:
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static UINT ShiftState();
+    void NotifyShown();
 
     HWND hwnd_ = nullptr;
     GdiObject brush_;
@@ -102,6 +103,7 @@ private:
     int initialShow_ = SW_SHOWNORMAL;
     int modalResult_ = mrNone;
     bool inModal_ = false;
+    bool showNotified_ = false;
 };
 
 } // namespace fw::win

@@ -33,6 +33,19 @@ protected:
         ASSERT_NE(PlayerWindow(main_), nullptr) << "expected the player's window";
     }
 
+    // Skips the intro with Escape; the movie starts again and shows.
+    void ShowMovie() {
+        PostKey(main_, VK_ESCAPE);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
+            },
+            20s));
+        HWND host = ::GetParent(PlayerWindow(main_));
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(host) != FALSE; }, 10s))
+            << "expected the player shown after the skip";
+    }
+
     // Sends a command and waits until the player has fired it.
     void Send(const std::wstring& command, const std::wstring& args) {
         const auto before = TraceMatching(trace_, {L"FSCommand"}).size();
@@ -94,13 +107,21 @@ TEST_F(Commands, ExecuteShowsDocumentsOpensFilesAndReportsFailures) {
     EXPECT_EQ(r.top, (::GetSystemMetrics(SM_CYSCREEN) - 500) / 2);
     HWND edit = FindChild(viewer, L"RichEdit20W");
     ASSERT_NE(edit, nullptr);
-    EXPECT_NE(WindowText(edit).find(L"Help for parents"), std::wstring::npos);
+    EXPECT_NE(ControlText(edit).find(L"Help for parents"), std::wstring::npos);
     ::PostMessageW(viewer, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(viewer); }, 5s));
 
     Send(L"execute", L"rtf.txt");
     HWND notepad = WaitWindow(0, L"Notepad", L"", 20s);
-    EXPECT_NE(notepad, nullptr) << "expected the text file opened through the shell";
+    EXPECT_NE(notepad, nullptr) << "expected the text file opened through the shell; windows: "
+                                << DescribeWindows() << " message: " << [&] {
+                                       auto box = WaitMessageBox(shell_->Pid(), 1s);
+                                       const std::wstring t = box ? box->text : L"";
+                                       if (box) {
+                                           PressButton(box->hwnd, IDOK);
+                                       }
+                                       return std::string(t.begin(), t.end());
+                                   }();
     if (notepad) {
         ::PostMessageW(notepad, WM_CLOSE, 0, 0);
     }
@@ -116,8 +137,7 @@ TEST_F(Commands, ExecuteShowsDocumentsOpensFilesAndReportsFailures) {
 
 TEST_F(Commands, DisplayModesPlaceTheControlAndMinimizeHidesTheProgram) {
     Start();
-    PostKey(main_, VK_ESCAPE); // skip the intro: the movie shows
-    ASSERT_TRUE(WaitTrace(trace_, {L"show"}, 20s));
+    ShowMovie();
     const int sw = ::GetSystemMetrics(SM_CXSCREEN);
     const int sh = ::GetSystemMetrics(SM_CYSCREEN);
 
@@ -152,8 +172,7 @@ TEST_F(Commands, ARightClickNeverReachesThePlayer) {
         GTEST_SKIP() << "no host bridge for real X mouse events";
     }
     Start();
-    PostKey(main_, VK_ESCAPE);
-    ASSERT_TRUE(WaitTrace(trace_, {L"show"}, 20s));
+    ShowMovie();
     ::Sleep(500);
     const RECT r = WindowRect(PlayerWindow(main_));
     const std::string x = std::to_string((r.left + r.right) / 2);

@@ -88,14 +88,16 @@ TEST(Provisioning, AControlTooOldIsReplacedAndTheUserAskedToStartAgain) {
     EXPECT_FALSE(WaitMessageBox(again.Pid(), 1s).has_value());
 }
 
-TEST(Provisioning, ATargetThatCannotBeReplacedIsReported) {
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}");
-    std::filesystem::create_directories(FlashFolder());
+TEST(Provisioning, ATargetInUseIsReported) {
     const std::wstring target = FlashFolder() + L"FLASH.OCX";
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::copy_file(CdFolder() + L"SWF\\FLASH_OLD.OCX", target,
-                               std::filesystem::copy_options::overwrite_existing);
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    RunWait(SystemFolder() + L"regsvr32.exe /u /s " + target);
+    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
+        << "expected the control unregistered";
+    // Held open without sharing, the target cannot be replaced (a read-only
+    // attribute would not stop the tests, which run as root).
+    HANDLE busy =
+        ::CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
 
     Program shell({});
     EXPECT_EQ(DismissMessageBox(shell.Pid(), 60s),
@@ -103,5 +105,5 @@ TEST(Provisioning, ATargetThatCannotBeReplacedIsReported) {
     // Without a control the main window cannot be made on the second try either.
     EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s), L"Unable to find Macromedia Shockwave Flash.");
     EXPECT_TRUE(shell.WaitExit(20s)) << "expected the process to end without a main window";
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::CloseHandle(busy);
 }

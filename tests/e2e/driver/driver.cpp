@@ -149,6 +149,26 @@ std::wstring WindowText(HWND hwnd) {
     return std::wstring(buf, n > 0 ? n : 0);
 }
 
+std::wstring ControlText(HWND hwnd) {
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                          SMTO_ABORTIFHUNG, 5000, &got);
+    text.resize(got);
+    return text;
+}
+
+std::string DescribeWindows() {
+    std::string out;
+    for (HWND h : TopWindows(0, true)) {
+        const std::wstring w = ClassName(h) + L" '" + WindowText(h) + L"'; ";
+        out += std::string(w.begin(), w.end());
+    }
+    return out;
+}
+
 std::wstring ClassName(HWND hwnd) {
     wchar_t buf[256];
     const int n = ::GetClassNameW(hwnd, buf, 256);
@@ -392,10 +412,16 @@ void RegisterControl(const std::wstring& path) {
 }
 
 void CopyTree(const std::wstring& from, const std::wstring& to) {
-    std::filesystem::create_directories(to);
-    std::filesystem::copy(from, to,
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
+    namespace fs = std::filesystem;
+    fs::create_directories(to);
+    for (const auto& entry : fs::directory_iterator(from)) {
+        const fs::path target = fs::path(to) / entry.path().filename();
+        if (entry.is_directory()) {
+            CopyTree(entry.path().wstring(), target.wstring());
+        } else {
+            fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
+        }
+    }
 }
 
 std::wstring InstalledCopy(const std::wstring& name) {

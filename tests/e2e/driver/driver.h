@@ -60,6 +60,10 @@ HWND FindWindowOf(DWORD pid, const std::wstring& cls, const std::wstring& title,
 HWND FindChild(HWND parent, const std::wstring& cls);
 
 std::wstring WindowText(HWND hwnd);
+// The text of a control of another process (asked with WM_GETTEXT).
+std::wstring ControlText(HWND hwnd);
+// "class 'title'" of every visible top-level window, for failure messages.
+std::string DescribeWindows();
 std::wstring ClassName(HWND hwnd);
 RECT WindowRect(HWND hwnd);
 
