@@ -63,6 +63,9 @@ fw_platform_up() {
     WINEPREFIX="$FW_TEMPLATE" wineboot -i >/dev/null 2>&1
     # Drive D: is a CD drive; each run links it to the folder it needs.
     WINEPREFIX="$FW_TEMPLATE" wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1
+    # Text files open in Notepad, as on any Windows machine (this prefix has
+    # the file type but not the extension's link to it).
+    WINEPREFIX="$FW_TEMPLATE" wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
     WINEPREFIX="$FW_TEMPLATE" wineserver -w
   fi
   export FW_ROOT="$root"
