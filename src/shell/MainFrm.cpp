@@ -3,6 +3,7 @@
 #include "clock/print_window.h"
 #include "clock/processor_freq.h"
 #include "clock/win_clock_port.h"
+#include "setup/installer.h"
 #include "shell/RtfFrm.h"
 #include "shell/commands.h"
 #include "win/application.h"
@@ -95,6 +96,9 @@ TMainForm::TMainForm() {
     processorClockCounter_->SetOnPrecizeProc(
         PrecizeMethod<&TMainForm::ProcessorClockCounterPrecizeProc>(this));
 
+    // The conversation connects as soon as the window is loaded.
+    DdeClientConv1.SetLink(kProgmanService, L"");
+
     // An error in the creation handler is reported and the window completes.
     win::Guarded([&] { FormCreate(); });
 }
@@ -109,7 +113,14 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormCreate() {
     ProcessorFreq = MeasureProcessorFreq(*processorClockCounter_);
-    StartMovie();
+    StartupContext ctx;
+    ctx.args = ProcessArguments();
+    ctx.exePath = win::ExePath();
+    ctx.mainWindow = Handle();
+    ctx.programGroup = &DdeClientConv1;
+    if (RunStartupDecision(ctx)) {
+        StartMovie();
+    }
 }
 
 void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sender*/) {
