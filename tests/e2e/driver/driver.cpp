@@ -222,6 +222,8 @@ void PressButton(HWND dialog, int id) {
     HWND button = ::GetDlgItem(dialog, id);
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(button));
+    // The next box must not be mistaken for this one.
+    WaitFor([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5s);
 }
 
 std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id) {
@@ -230,7 +232,6 @@ std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id) {
         return L"<no message box>";
     }
     PressButton(box->hwnd, id);
-    WaitFor([&] { return !::IsWindow(box->hwnd); }, 5s);
     return box->text;
 }
 

@@ -74,7 +74,8 @@ struct MessageBoxInfo {
     std::wstring caption;
 };
 std::optional<MessageBoxInfo> WaitMessageBox(DWORD pid, Ms timeout);
-// Presses a button of a dialog by its id (IDOK, IDYES, IDNO...).
+// Presses a button of a dialog by its id (IDOK, IDYES, IDNO...) and waits
+// until the dialog has gone.
 void PressButton(HWND dialog, int id);
 // Waits for a box, checks nothing, presses its first button; returns its text.
 std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id = IDOK);
