@@ -8,6 +8,7 @@
 #include "setup/start_decision.h"
 #include "win/application.h"
 #include "win/error.h"
+#include "win/files.h"
 #include "win/handle.h"
 #include "win/registry.h"
 #include "win/strings.h"
@@ -73,30 +74,6 @@ std::optional<std::uint64_t> FreeBytes(const std::wstring& root) {
         return std::nullopt;
     }
     return avail.QuadPart;
-}
-
-bool FolderExists(const std::wstring& path) {
-    const DWORD attr = ::GetFileAttributesW(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates a folder with all its missing parents.
-bool ForceFolders(std::wstring path) {
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
-        path.pop_back();
-    }
-    if (path.empty()) {
-        return false;
-    }
-    if (FolderExists(path)) {
-        return true;
-    }
-    const auto slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':' &&
-        path.substr(0, slash) != L"\\" && !ForceFolders(path.substr(0, slash))) {
-        return false;
-    }
-    return ::CreateDirectoryW(path.c_str(), nullptr) || FolderExists(path);
 }
 
 void WriteKey(const std::wstring& key,
@@ -231,7 +208,7 @@ void RunInstallation(const StartupContext& ctx) {
         }
     }
     const std::wstring target = StartingForm->PathText();
-    if (target.empty() || !ForceFolders(target)) {
+    if (target.empty() || !win::ForceFolders(target)) {
         EndWithNotice(CannotCreateText(target));
         return;
     }

@@ -8,6 +8,7 @@
 #include "shell/commands.h"
 #include "win/application.h"
 #include "win/error.h"
+#include "win/files.h"
 #include "win/registry.h"
 #include "win/strings.h"
 
@@ -35,11 +36,6 @@ enum MenuId : UINT {
     kSaveiniItem,
     kPrintInem,
 };
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attr = ::GetFileAttributesW(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 } // namespace
 
@@ -130,7 +126,7 @@ void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sende
 void TMainForm::StartMovie() {
     FlashError = false;
     flash1_->PutString(flash::kMovie, win::ExeFolder() + L"SWF\\Game.swf");
-    if (!FileExists(flash1_->GetString(flash::kMovie))) {
+    if (!win::FileExists(flash1_->GetString(flash::kMovie))) {
         win::Application::Get().Terminate();
     }
 
