@@ -849,7 +849,7 @@ TEST_F(HostedPlayerTest, DrawsTheBackgroundAndTheVariables) {
 }
 
 // A 400x300 movie with one button whose hit square covers pixels 100..200 both ways, saying
-// "ready" on its first frame.
+// "ready" on its first frame; the button also answers a few keys.
 std::vector<std::uint8_t> ButtonMovie() {
     using namespace fw::swf;
     MovieWriter w(MovieOptions{6, 400, 300, 12, false});
@@ -861,7 +861,12 @@ std::vector<std::uint8_t> ButtonMovie() {
     button.records = {ButtonRecord{kStateUp | kStateOver | kStateDown | kStateHit, 1, 1, Matrix{},
                                    ColorTransform{}}};
     button.actions = {
-        ButtonAction{kCondRelease, 0, ActionWriter().FsCommand("pressed", "").Finish()}};
+        ButtonAction{kCondRelease, 0, ActionWriter().FsCommand("pressed", "").Finish()},
+        ButtonAction{0, 32, ActionWriter().FsCommand("key", "space").Finish()},
+        ButtonAction{0, 19, ActionWriter().FsCommand("key", "escape").Finish()},
+        ButtonAction{0, 1, ActionWriter().FsCommand("key", "left").Finish()},
+        ButtonAction{0, 'q', ActionWriter().FsCommand("key", "q").Finish()},
+    };
     w.DefineButton2(button);
     Placement p;
     p.depth = 1;
@@ -947,6 +952,30 @@ TEST_F(HostedPlayerTest, ShowsTheHandOverButtonsUnlessTheContainerIsBusy) {
     ::SendMessageW(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(window_),
                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_STRNE(CursorName(::GetCursor()), L"hand");
+}
+
+TEST_F(HostedPlayerTest, PassesKeysToTheButtonsListeningForThem) {
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"keys.swf", ButtonMovie())), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !sink_.events.empty(); })) << "expected the movie to start";
+    struct Case {
+        UINT msg;
+        WPARAM key;
+        const wchar_t* expected; // the argument of the "key" command, or nullptr for none
+    };
+    const Case cases[] = {
+        {WM_CHAR, L' ', L"space"},      {WM_KEYDOWN, VK_ESCAPE, L"escape"},
+        {WM_KEYDOWN, VK_LEFT, L"left"}, {WM_CHAR, L'q', L"q"},
+        {WM_CHAR, L'Q', nullptr},       {WM_KEYDOWN, VK_RIGHT, nullptr},
+        {WM_CHAR, 0x0436, nullptr}, // a Cyrillic letter: no button key code
+        {WM_KEYDOWN, 'Q', nullptr}, // the key itself: only its character counts
+    };
+    for (const auto& c : cases) {
+        sink_.events.clear();
+        ::SendMessageW(window_, c.msg, c.key, 0);
+        PumpPending();
+        const Events expected = c.expected ? Events{{L"key", c.expected}} : Events{};
+        EXPECT_EQ(sink_.events, expected) << "message " << c.msg << ", key " << c.key;
+    }
 }
 
 TEST_F(HostedPlayerTest, ClosingReleasesTheSinkAndDeactivates) {
