@@ -146,9 +146,8 @@ std::pair<int, int> RedRun(const Shot& s, bool row, int at) {
     return {first, last};
 }
 
-// The lowest screen row the main window's surface reaches. Without a window manager the
-// surface keeps the size the window was created with while the window reports the maximised
-// size, so the picture can be cut below it; the player is not to blame for that.
+// The lowest screen row the main window's surface reaches on the X screen. Without a window
+// manager a maximising show leaves the surface at the size the window was created with.
 int ShownBottom() {
     if (!HostAvailable()) {
         return 1 << 20;
@@ -248,7 +247,9 @@ protected:
         // movie's background.
         const int left = control.left + 2;
         const int right = control.right - 3;
-        const int bottom = std::min<int>(control.bottom, ShownBottom());
+        const int bottom = control.bottom;
+        EXPECT_GE(ShownBottom(), bottom)
+            << mode << ": expected the main window's surface to reach the control's bottom";
         ASSERT_GT(bottom, p.Y(kMovieH) + 1) << mode << ": expected the band below in view";
         struct Probe {
             const char* what;
