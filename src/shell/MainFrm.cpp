@@ -286,8 +286,13 @@ void TMainForm::ExecuteFile(const std::wstring& name, bool document) {
         }
         return;
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(Handle(), L"open", path.c_str(), L"", L"", SW_SHOWNORMAL));
+    // The shell's open takes no path of MAX_PATH characters or more (some
+    // implementations overrun their buffers on one): such a file cannot be
+    // found, and is reported as ShellExecute reports a missing file.
+    const auto result = path.size() >= MAX_PATH
+                            ? static_cast<INT_PTR>(SE_ERR_FNF)
+                            : reinterpret_cast<INT_PTR>(::ShellExecuteW(
+                                  Handle(), L"open", path.c_str(), L"", L"", SW_SHOWNORMAL));
     if (result <= 32) {
         win::Application::Get().ShowMessage(L"Ошибка " + std::to_wstring(result) +
                                             L" вызова внешней программы");

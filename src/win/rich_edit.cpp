@@ -53,6 +53,12 @@ void RichEdit::LoadRtfFile(const std::wstring& path) {
         throw FileError(L"Cannot open file \"" + path + L"\". " +
                         SystemErrorText(::GetLastError()));
     }
+    // Only a file on a disk is a document: a device name such as AUX or COM1
+    // would make the read below wait for input that never comes.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        throw FileError(L"Cannot open file \"" + path + L"\". " +
+                        SystemErrorText(ERROR_BAD_DEVICE));
+    }
     EDITSTREAM es{};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(file.get());
     es.pfnCallback = ReadFileChunk;

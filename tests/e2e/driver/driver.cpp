@@ -439,8 +439,8 @@ ProgmanServer::ProgmanServer() {
     std::wstring folder(self);
     folder = folder.substr(0, folder.find_last_of(L'\\') + 1);
     const std::wstring exe = folder + L"..\\tools\\progman\\progman.exe";
-    const std::wstring id = std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                            std::to_wstring(::GetTickCount());
+    const std::wstring id =
+        std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
     log_ = TempFile(L"progman");
     const std::wstring readyName = L"FwScenarioProgmanReady" + id;
     const std::wstring quitName = L"FwScenarioProgmanQuit" + id;
@@ -471,6 +471,11 @@ ProgmanServer::~ProgmanServer() {
     ::CloseHandle(pi_.hProcess);
     ::CloseHandle(pi_.hThread);
     ::CloseHandle(quit_);
+}
+
+void ProgmanServer::Kill() {
+    ::TerminateProcess(pi_.hProcess, 1);
+    ::WaitForSingleObject(pi_.hProcess, 5000);
 }
 
 std::string ProgmanServer::Received() const {

@@ -130,6 +130,8 @@ public:
     ProgmanServer& operator=(const ProgmanServer&) = delete;
     // Everything received so far, byte for byte.
     std::string Received() const;
+    // Ends the server at once, as a crash would: no goodbye to its clients.
+    void Kill();
 
 private:
     std::wstring log_;
