@@ -19,7 +19,53 @@ std::vector<FolderEntry> Win32Folders::Enumerate(const std::wstring& pattern) {
     return out;
 }
 
+namespace {
+
+// The path the system resolves an open file or folder to, without the "\\?\"
+// prefix; empty when it cannot be opened.
+std::wstring FinalPath(const std::wstring& path) {
+    win::FileHandle h(::CreateFileW(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h) {
+        return {};
+    }
+    std::wstring buf(1024, L'\0');
+    DWORD n = ::GetFinalPathNameByHandleW(h.get(), buf.data(), static_cast<DWORD>(buf.size()), 0);
+    if (n >= buf.size()) {
+        buf.resize(n + 1);
+        n = ::GetFinalPathNameByHandleW(h.get(), buf.data(), static_cast<DWORD>(buf.size()), 0);
+    }
+    if (n == 0 || n >= buf.size()) {
+        return {};
+    }
+    buf.resize(n);
+    if (buf.rfind(L"\\\\?\\", 0) == 0) {
+        buf.erase(0, 4);
+    }
+    return buf;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
 bool Win32Folders::DeleteFile(const std::wstring& path) {
+    // A file that resolves to somewhere else is a link to a file outside the
+    // folder being cleared. Deleting it can delete its target (Wine removes
+    // what a Unix link points to), so it is left alone.
+    const auto slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos) {
+        const std::wstring folder = FinalPath(path.substr(0, slash));
+        const std::wstring file = FinalPath(path);
+        if (!folder.empty() && !file.empty() &&
+            !SamePath(file, JoinPath(folder, path.substr(slash + 1)))) {
+            return false;
+        }
+    }
     return ::DeleteFileW(path.c_str());
 }
 
