@@ -60,6 +60,11 @@ protected:
 
     std::size_t MovieStarts() const { return TraceMatching(trace_, {L"put", L"Movie"}).size(); }
 
+    // The movie's start is complete once its parameters are handed over.
+    std::size_t CompleteStarts() const {
+        return TraceMatching(trace_, {L"put", L"FlashVars"}).size();
+    }
+
     std::wstring LastFlashVars() const {
         const auto vars = TraceMatching(trace_, {L"put", L"FlashVars"});
         return vars.empty() ? L"" : vars.back().at(2);
@@ -124,6 +129,9 @@ protected:
         return out.empty() ? "no screenshot" : "corners " + out;
     }
 
+    // Program Manager answers, as on a Windows desktop, so no other program's
+    // window comes up over the movie.
+    std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
     std::unique_ptr<Program> shell_;
@@ -170,7 +178,7 @@ TEST_F(Intro, BothClipsPlayInTheCentredWindowThenTheMovieShows) {
                            << Describe(last);
     EXPECT_FALSE(secondBeforeFirst) << "expected the blue clip first";
 
-    ASSERT_TRUE(WaitFor([&] { return MovieStarts() >= 2; }, 30s))
+    ASSERT_TRUE(WaitFor([&] { return MovieStarts() >= 2 && CompleteStarts() >= 2; }, 30s))
         << "expected the movie started again at the intro's end";
     EXPECT_FALSE(::IsWindowVisible(intro)) << "expected the intro window hidden";
     const std::wstring vars = LastFlashVars();
@@ -196,7 +204,7 @@ TEST_F(Intro, BothClipsPlayInTheCentredWindowThenTheMovieShows) {
 
 TEST_F(Intro, SpaceDuringTheFirstClipGoesStraightToTheMovie) {
     ASSERT_TRUE(HostAvailable()) << "the file watch needs the host bridge";
-    HostFileWatch opened(kClipPattern, 10s);
+    HostFileWatch opened(kClipPattern, 20s);
     ASSERT_TRUE(opened.Started());
     Start();
     HWND intro = WaitWindow(shell_->Pid(), L"TIntroForm", L"", 60s);
@@ -205,13 +213,35 @@ TEST_F(Intro, SpaceDuringTheFirstClipGoesStraightToTheMovie) {
         << "expected the first clip opened";
     PostKey(intro, VK_SPACE);
 
-    ASSERT_TRUE(WaitFor([&] { return MovieStarts() >= 2; }, 20s))
+    std::wstring boxText;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (auto box = WaitMessageBox(shell_->Pid(), 0ms)) {
+                boxText = box->text;
+            }
+            return MovieStarts() >= 2 && CompleteStarts() >= 2;
+        },
+        20s, 10ms))
         << "expected the movie started at the skip";
+    EXPECT_TRUE(boxText.empty()) << "expected no message, got "
+                                 << std::string(boxText.begin(), boxText.end());
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(intro); }, 5s))
         << "expected the intro window hidden";
     const std::wstring vars = LastFlashVars();
     EXPECT_TRUE(vars.ends_with(L"&EscIntro=-1"))
-        << "expected EscIntro=-1, got FlashVars " << std::string(vars.begin(), vars.end());
+        << "expected EscIntro=-1, got FlashVars " << std::string(vars.begin(), vars.end())
+        << "; trace: " << [&] {
+               std::wstring all;
+               for (const auto& line : ReadTrace(trace_)) {
+                   if (line[0] != L"call") {
+                       for (const auto& f : line) {
+                           all += f + L"|";
+                       }
+                       all += L"\n";
+                   }
+               }
+               return std::string(all.begin(), all.end());
+           }();
 
     // Longer than both clips together: the cut-off play's notification must
     // neither open the second clip nor start the movie again.
@@ -241,6 +271,8 @@ TEST_F(Intro, ARemovalRunPlaysNoClip) {
         60s))
         << "expected the intro window or the removal's question; windows: " << DescribeWindows();
     if (question) {
+        ASSERT_TRUE(WaitFor([&] { return ::GetDlgItem(question->hwnd, IDNO) != nullptr; }, 5s))
+            << "expected a yes/no question";
         PressButton(question->hwnd, IDNO);
         EXPECT_TRUE(shell_->WaitExit(20s)) << "expected the program to end after the answer no";
     } else {
@@ -287,7 +319,7 @@ TEST_F(Intro, AMissingFirstClipIsReportedThenTheMovieStarts) {
     EXPECT_EQ(MovieStarts(), 1u) << "expected the movie to wait for the box";
     PressButton(box->hwnd, IDOK);
 
-    ASSERT_TRUE(WaitFor([&] { return MovieStarts() >= 2; }, 20s))
+    ASSERT_TRUE(WaitFor([&] { return MovieStarts() >= 2 && CompleteStarts() >= 2; }, 20s))
         << "expected the movie started after the box";
     const std::wstring vars = LastFlashVars();
     EXPECT_TRUE(vars.ends_with(L"&EscIntro=0"))

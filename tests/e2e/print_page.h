@@ -147,6 +147,9 @@ protected:
                WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s);
     }
 
+    // Program Manager answers, as on a Windows desktop, so no other program's
+    // window comes up over the movie.
+    std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
     std::unique_ptr<Program> shell_;
@@ -155,7 +158,9 @@ protected:
 
 // Compares the picture on the page with the screen: picture pixel (px, py)
 // shows client pixel (px * W / CW, py * H / CH) where that lies in the client
-// area (the main window covers the screen).
+// area (the main window covers the screen). Only points where the screen is
+// plain around them are compared: at edges the page's rendering blends
+// neighbouring pixels.
 struct Comparison {
     std::vector<std::string> differing;
     std::size_t compared = 0;
@@ -164,6 +169,8 @@ struct Comparison {
 
 inline Comparison CompareWithScreen(const RenderedPage& page, const std::string& screenshot,
                                     int pictureW, int pictureH, int clientW, int clientH) {
+    constexpr int kHalf = 2; // the plain square around a point: 5 x 5 client pixels
+    constexpr std::size_t kSquare = (2 * kHalf + 1) * (2 * kHalf + 1);
     std::vector<POINT> onPage, onScreen;
     std::vector<POINT> grid;
     for (int py = 20; py < pictureH; py += 70) {
@@ -175,11 +182,13 @@ inline Comparison CompareWithScreen(const RenderedPage& page, const std::string&
             }
             grid.push_back({px, py});
             onPage.push_back(page.At(px, py, pictureW, pictureH));
-            // The copy drops or repeats rows and columns: any of the neighbours may be the one.
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    onScreen.push_back(
-                        {std::clamp(cx + dx, 0, clientW - 1), std::clamp(cy + dy, 0, clientH - 1)});
+            onScreen.push_back({cx, cy});
+            for (int dy = -kHalf; dy <= kHalf; ++dy) {
+                for (int dx = -kHalf; dx <= kHalf; ++dx) {
+                    if (dx != 0 || dy != 0) {
+                        onScreen.push_back({std::clamp(cx + dx, 0, clientW - 1),
+                                            std::clamp(cy + dy, 0, clientH - 1)});
+                    }
                 }
             }
         }
@@ -190,28 +199,28 @@ inline Comparison CompareWithScreen(const RenderedPage& page, const std::string&
         return {{"the pictures could not be read"}};
     }
     Comparison result;
-    result.compared = grid.size();
     std::vector<COLORREF> distinct;
     for (std::size_t i = 0; i < grid.size(); ++i) {
-        const COLORREF c = screenColours[9 * i + 4];
+        const COLORREF centre = screenColours[kSquare * i];
+        bool plain = true;
+        for (std::size_t k = 1; k < kSquare; ++k) {
+            plain = plain && ColoursAlike(centre, screenColours[kSquare * i + k]);
+        }
+        if (!plain) {
+            continue;
+        }
+        ++result.compared;
         if (std::none_of(distinct.begin(), distinct.end(),
-                         [&](COLORREF d) { return ColoursAlike(c, d); })) {
-            distinct.push_back(c);
+                         [&](COLORREF d) { return ColoursAlike(centre, d); })) {
+            distinct.push_back(centre);
+        }
+        if (!ColoursAlike(pageColours[i], centre)) {
+            result.differing.push_back(
+                "(" + std::to_string(grid[i].x) + "," + std::to_string(grid[i].y) + ") page " +
+                DescribeColour(pageColours[i]) + " screen " + DescribeColour(centre));
         }
     }
     result.screenColours = distinct.size();
-    std::vector<std::string>& differing = result.differing;
-    for (std::size_t i = 0; i < grid.size(); ++i) {
-        bool alike = false;
-        for (std::size_t k = 0; k < 9; ++k) {
-            alike = alike || ColoursAlike(pageColours[i], screenColours[9 * i + k]);
-        }
-        if (!alike) {
-            differing.push_back("(" + std::to_string(grid[i].x) + "," + std::to_string(grid[i].y) +
-                                ") page " + DescribeColour(pageColours[i]) + " screen " +
-                                DescribeColour(screenColours[9 * i + 4]));
-        }
-    }
     return result;
 }
 

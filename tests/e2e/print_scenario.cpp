@@ -62,7 +62,7 @@ TEST_F(PrintingShell, OneLandscapePageShowsTheScreenEnlargedWithoutRed) {
     const auto seen = CompareWithScreen(*page, screen, kPictureW, kPictureH, 1024, 768);
     EXPECT_TRUE(seen.differing.empty())
         << "expected the page to show the screen: " << JoinLines(seen.differing);
-    EXPECT_GE(seen.compared, 60u);
+    EXPECT_GE(seen.compared, 50u) << "expected most of the picture plain enough to compare";
     EXPECT_GE(seen.screenColours, 2u) << "expected the movie and the black ground in the picture";
     std::printf("page %dx%d, picture %dx%d at (%ld,%ld), %zu points, %zu colours\n", page->width,
                 page->height, bw, bh, page->box.left, page->box.top, seen.compared,

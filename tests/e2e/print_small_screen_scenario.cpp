@@ -66,7 +66,7 @@ TEST_F(PrintingShell, RedGroundAndDiagonalShowBeyondTheSmallScreen) {
     const auto seen = CompareWithScreen(*page, screen, kPictureW, kPictureH, 640, 480);
     EXPECT_TRUE(seen.differing.empty())
         << "expected the page to show the screen: " << JoinLines(seen.differing);
-    EXPECT_GE(seen.compared, 30u);
+    EXPECT_GE(seen.compared, 20u) << "expected most of the picture plain enough to compare";
     // (The player, 800 x 600 centred, covers the whole small screen: one colour there.)
     std::printf("page %dx%d, picture %dx%d at (%ld,%ld), %zu points, %zu colours\n", page->width,
                 page->height, bw, bh, page->box.left, page->box.top, seen.compared,

@@ -90,6 +90,9 @@ protected:
         return static_cast<int>(HalfEven(percent / 5.0));
     }
 
+    // Program Manager answers, as on a Windows desktop, so no other program's
+    // window comes up over the movie.
+    std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
     std::unique_ptr<Program> shell_;
