@@ -761,10 +761,12 @@ void Player::ApplyPlacements(const Frame& frame, std::map<std::uint16_t, Display
             item.character = *p.character;
             item.buttonState = kStateUp;
         }
-        if (p.matrix) {
+        // Once a script has moved an item, the timeline's moves leave it where the script put it.
+        bool timelineMoves = !(p.move && item.scripted);
+        if (p.matrix && timelineMoves) {
             item.matrix = *p.matrix;
         }
-        if (p.colour) {
+        if (p.colour && timelineMoves) {
             item.colour = *p.colour;
         }
         if (p.name) {

@@ -50,9 +50,11 @@ TMainForm::TMainForm() {
     args.style = WS_POPUP | WS_CLIPCHILDREN;
     args.left = 0;
     args.top = 0;
-    args.width = 1080;
-    args.height = 716;
-    args.clientSize = true;
+    // Shown maximised; created at the screen's size as well, because without a
+    // window manager (Wine on a bare X server) a maximising show does not
+    // resize the window on screen.
+    args.width = ::GetSystemMetrics(SM_CXSCREEN);
+    args.height = ::GetSystemMetrics(SM_CYSCREEN);
     args.color = RGB(0, 0, 0);
     args.keyPreview = true;
     args.initialShow = SW_SHOWMAXIMIZED;

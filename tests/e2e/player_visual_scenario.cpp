@@ -74,6 +74,9 @@ protected:
         }
     }
 
+    // Program Manager answers, as on a Windows desktop, so no other program's window comes up
+    // over the movie.
+    std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring trace_;
     std::unique_ptr<Program> shell_;
     HWND main_ = nullptr;

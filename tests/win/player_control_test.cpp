@@ -848,6 +848,136 @@ TEST_F(HostedPlayerTest, DrawsTheBackgroundAndTheVariables) {
     }
 }
 
+// A 400x300 movie with one button whose hit square covers pixels 100..200 both ways, saying
+// "ready" on its first frame; the button also answers a few keys.
+std::vector<std::uint8_t> ButtonMovie() {
+    using namespace fw::swf;
+    MovieWriter w(MovieOptions{6, 400, 300, 12, false});
+    ShapeBuilder sb(1, 32);
+    sb.Style(0, sb.Fill(Rgba{200, 0, 0, 255}), 0).Rect(2000, 2000, 2000, 2000);
+    w.DefineShape(sb.Build());
+    Button button;
+    button.id = 2;
+    button.records = {ButtonRecord{kStateUp | kStateOver | kStateDown | kStateHit, 1, 1, Matrix{},
+                                   ColorTransform{}}};
+    button.actions = {
+        ButtonAction{kCondRelease, 0, ActionWriter().FsCommand("pressed", "").Finish()},
+        ButtonAction{0, 32, ActionWriter().FsCommand("key", "space").Finish()},
+        ButtonAction{0, 19, ActionWriter().FsCommand("key", "escape").Finish()},
+        ButtonAction{0, 1, ActionWriter().FsCommand("key", "left").Finish()},
+        ButtonAction{0, 'q', ActionWriter().FsCommand("key", "q").Finish()},
+    };
+    w.DefineButton2(button);
+    Placement p;
+    p.depth = 1;
+    p.character = 2;
+    w.Place(p);
+    w.Actions(ActionWriter().FsCommand("ready", "").Do(Op::Stop));
+    w.ShowFrame();
+    return w.Finish();
+}
+
+// Puts the pointer back where the test found it.
+class CursorPosRestorer {
+public:
+    CursorPosRestorer() { had_ = ::GetCursorPos(&pos_) != FALSE; }
+    ~CursorPosRestorer() {
+        if (had_) {
+            ::SetCursorPos(pos_.x, pos_.y);
+        }
+    }
+
+private:
+    POINT pos_{};
+    bool had_ = false;
+};
+
+const wchar_t* CursorName(HCURSOR c) {
+    if (c == ::LoadCursorW(nullptr, IDC_HAND)) {
+        return L"hand";
+    }
+    if (c == ::LoadCursorW(nullptr, IDC_WAIT)) {
+        return L"hourglass";
+    }
+    if (c == ::LoadCursorW(nullptr, IDC_ARROW)) {
+        return L"arrow";
+    }
+    return c ? L"other" : L"none";
+}
+
+TEST_F(HostedPlayerTest, ShowsTheHandOverButtonsUnlessTheContainerIsBusy) {
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"button.swf", ButtonMovie())), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !sink_.events.empty(); })) << "expected the movie to start";
+    CursorPosRestorer restore;
+    struct Case {
+        const char* what;
+        POINT at;  // in the control's client area
+        bool busy; // the container sets the hourglass after every mouse move
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {"over the button", {150, 150}, false, L"hand"},
+        {"beside the button", {300, 250}, false, L"arrow"},
+        {"over the button, container busy", {150, 150}, true, L"hourglass"},
+        {"beside the button, container busy", {300, 250}, true, L"hourglass"},
+        {"over the button, container idle again", {120, 190}, false, L"hand"},
+        {"on the button's edge outside", {99, 150}, false, L"arrow"},
+    };
+    for (const auto& c : cases) {
+        // The pointer really goes there, so whatever the system sends on its own agrees.
+        POINT screen = c.at;
+        ::ClientToScreen(window_, &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        // Two moves, each as the system delivers one: the cursor question first, then the move
+        // through the container's loop, which puts its own cursor up while it is busy.
+        for (int i = 0; i < 2; ++i) {
+            ::SendMessageW(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(window_),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            ::PostMessageW(window_, WM_MOUSEMOVE, 0, MAKELPARAM(c.at.x + i, c.at.y));
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+                if (c.busy && msg.message == WM_MOUSEMOVE) {
+                    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+                }
+            }
+        }
+        const wchar_t* got = CursorName(::GetCursor());
+        EXPECT_STREQ(got, c.expected) << c.what << ": expected " << fw::win::ToUtf8(c.expected)
+                                      << ", got " << fw::win::ToUtf8(got);
+    }
+    // Leaving the control clears the hover: the hand is not offered outside any more.
+    ::SendMessageW(window_, WM_MOUSELEAVE, 0, 0);
+    ::SendMessageW(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(window_),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_STRNE(CursorName(::GetCursor()), L"hand");
+}
+
+TEST_F(HostedPlayerTest, PassesKeysToTheButtonsListeningForThem) {
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"keys.swf", ButtonMovie())), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !sink_.events.empty(); })) << "expected the movie to start";
+    struct Case {
+        UINT msg;
+        WPARAM key;
+        const wchar_t* expected; // the argument of the "key" command, or nullptr for none
+    };
+    const Case cases[] = {
+        {WM_CHAR, L' ', L"space"},      {WM_KEYDOWN, VK_ESCAPE, L"escape"},
+        {WM_KEYDOWN, VK_LEFT, L"left"}, {WM_CHAR, L'q', L"q"},
+        {WM_CHAR, L'Q', nullptr},       {WM_KEYDOWN, VK_RIGHT, nullptr},
+        {WM_CHAR, 0x0436, nullptr}, // a Cyrillic letter: no button key code
+        {WM_KEYDOWN, 'Q', nullptr}, // the key itself: only its character counts
+    };
+    for (const auto& c : cases) {
+        sink_.events.clear();
+        ::SendMessageW(window_, c.msg, c.key, 0);
+        PumpPending();
+        const Events expected = c.expected ? Events{{L"key", c.expected}} : Events{};
+        EXPECT_EQ(sink_.events, expected) << "message " << c.msg << ", key " << c.key;
+    }
+}
+
 TEST_F(HostedPlayerTest, ClosingReleasesTheSinkAndDeactivates) {
     ASSERT_GT(sink_.refs(), 1u);
     Destroy();
