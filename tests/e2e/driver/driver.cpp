@@ -3,6 +3,8 @@
 #include "fire_protocol.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -552,6 +554,96 @@ COLORREF ScreenPixel(int x, int y) {
     const COLORREF c = ::GetPixel(dc, x, y);
     ::ReleaseDC(nullptr, dc);
     return c;
+}
+
+std::string HostScratch() {
+    return "\"$WINEPREFIX/scratch\"";
+}
+
+bool HostScreenshot(const std::string& image) {
+    return Host("mkdir -p " + HostScratch() + " && import -window root " + image).status == 0;
+}
+
+std::vector<COLORREF> HostImagePixels(const std::string& image, const std::vector<POINT>& points) {
+    std::string format;
+    for (const POINT& p : points) {
+        format += "%[hex:p{" + std::to_string(p.x) + "," + std::to_string(p.y) + "}] ";
+    }
+    const HostResult r = Host("convert " + image + " -format '" + format + "' info:");
+    std::vector<COLORREF> colours;
+    if (r.status != 0) {
+        return colours;
+    }
+    std::istringstream in(r.output);
+    std::string hex;
+    while (in >> hex && colours.size() < points.size()) {
+        // Six hex digits of red, green and blue (eight with alpha).
+        if (hex.size() < 6) {
+            return {};
+        }
+        const unsigned long v = std::stoul(hex.substr(0, 6), nullptr, 16);
+        colours.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+    }
+    if (colours.size() != points.size()) {
+        colours.clear();
+    }
+    return colours;
+}
+
+std::optional<RECT> HostImageContentBox(const std::string& image) {
+    const HostResult r = Host("convert " + image + " -trim -format '%w %h %X %Y' info:");
+    int w = 0, h = 0, x = 0, y = 0;
+    if (r.status != 0 || std::sscanf(r.output.c_str(), "%d %d %d %d", &w, &h, &x, &y) != 4) {
+        return std::nullopt;
+    }
+    return RECT{x, y, x + w, y + h};
+}
+
+HostFileWatch::HostFileWatch(const std::string& pattern, std::chrono::seconds duration)
+    : duration_(duration) {
+    static int counter = 0;
+    list_ = HostScratch() + "/watch" + std::to_string(::GetCurrentProcessId()) + "_" +
+            std::to_string(++counter);
+    const std::string loop =
+        "end=$((SECONDS+" + std::to_string(duration.count()) +
+        ")); while [ $SECONDS -lt $end ]; do ls -l /proc/[0-9]*/fd 2>/dev/null | grep -oE "
+        "\"$WINEPREFIX/[^ ]*(" +
+        pattern + ")\"; sleep 0.05; done | sort -u >" + list_ + ".tmp; mv " + list_ + ".tmp " +
+        list_;
+    // Detached, so the bridge answers at once; the loop ends by itself.
+    started_ = Host("mkdir -p " + HostScratch() + " && (" + loop + ") >/dev/null 2>&1 </dev/null &")
+                   .status == 0;
+}
+
+std::set<std::string> HostFileWatch::Seen() {
+    std::set<std::string> seen;
+    if (!started_) {
+        return seen;
+    }
+    const HostResult r =
+        Host("for i in $(seq 1 " + std::to_string(duration_.count() * 20 + 100) + "); do [ -e " +
+                 list_ + " ] && break; sleep 0.1; done; cat " + list_,
+             duration_ + 30s);
+    std::istringstream in(r.output);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            seen.insert(line);
+        }
+    }
+    return seen;
+}
+
+bool ColoursAlike(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+std::string DescribeColour(COLORREF c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return buf;
 }
 
 } // namespace fwtest

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -160,5 +161,34 @@ bool HostAvailable();
 
 // The pixel colour of the screen at a point.
 COLORREF ScreenPixel(int x, int y);
+
+// A folder on the host for this run's pictures and pages, as a shell word for
+// Host() command lines (it goes with the prefix).
+std::string HostScratch();
+// Saves the whole screen as a picture on the host (ImageMagick's import).
+bool HostScreenshot(const std::string& image);
+// The colours of points of a picture on the host; empty when it cannot be read.
+std::vector<COLORREF> HostImagePixels(const std::string& image, const std::vector<POINT>& points);
+// The box of a picture's content within its plain margins (ImageMagick's trim).
+std::optional<RECT> HostImageContentBox(const std::string& image);
+// Watches, on the host and for a while, which files of this prefix matching a
+// pattern (an extended regular expression on the file's host path) any
+// process holds open. The watch ends by itself.
+class HostFileWatch {
+public:
+    HostFileWatch(const std::string& pattern, std::chrono::seconds duration);
+    bool Started() const { return started_; }
+    // Waits for the watch to end and gives the host paths seen open.
+    std::set<std::string> Seen();
+
+private:
+    std::string list_;
+    std::chrono::seconds duration_;
+    bool started_ = false;
+};
+
+// Whether two colours are alike within a tolerance on every channel.
+bool ColoursAlike(COLORREF a, COLORREF b, int tolerance = 40);
+std::string DescribeColour(COLORREF c);
 
 } // namespace fwtest

@@ -1,0 +1,121 @@
+// The movie's "print" on a 1024 x 768 screen: one landscape page from the PDF
+// printer whose picture is the client area's top-left 800 x 600 enlarged to
+// 1024 x 768 and cut; and the error box when there is no default printer.
+#include "print_page.h"
+
+#include <cstdio>
+
+using namespace fwtest;
+
+namespace {
+
+constexpr int kPictureW = 800, kPictureH = 600;
+
+std::string DefaultPrinterOnHost() {
+    std::string name =
+        Host("LC_ALL=C lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p'").output;
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) {
+        name.pop_back();
+    }
+    return name;
+}
+
+// The PDF printer as the test platform sets it up.
+std::string AddPdfPrinter(const std::string& name) {
+    return "lpadmin -p '" + name +
+           "' -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd "
+           "2>/dev/null || lpadmin -p '" +
+           name + "' -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
+}
+
+} // namespace
+
+TEST_F(PrintingShell, OneLandscapePageShowsTheScreenEnlargedWithoutRed) {
+    if (!HostAvailable()) {
+        GTEST_SKIP() << "the page is read on the host";
+    }
+    if (DefaultPrinterOnHost().empty()) {
+        GTEST_SKIP() << "no default printer on the host";
+    }
+    ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024);
+    ASSERT_EQ(::GetSystemMetrics(SM_CYSCREEN), 768);
+    StartToMovie();
+    const std::string screen = HostScratch() + "/screen.png";
+    ASSERT_TRUE(HostScreenshot(screen));
+    const auto before = PdfFiles();
+    ASSERT_TRUE(Print()) << "the player refused the fire request";
+
+    const auto pdf = WaitNewPdf(before, "Fenwobble", 90s);
+    ASSERT_TRUE(pdf.has_value()) << "expected a new PDF titled Fenwobble in " << kPdfFolder;
+    EXPECT_FALSE(WaitMessageBox(shell_->Pid(), 0ms).has_value()) << "expected no error box";
+    EXPECT_EQ(PdfPages(*pdf), 1);
+    const auto page = RenderPage(*pdf, "page");
+    Host("rm -f " + *pdf);
+    ASSERT_TRUE(page.has_value()) << "the page could not be rendered";
+    EXPECT_GT(page->width, page->height) << "expected a landscape page";
+    const int bw = page->box.right - page->box.left, bh = page->box.bottom - page->box.top;
+    EXPECT_NEAR(bw * 3, bh * 4, bw * 3 / 50) << "expected a 4:3 picture, got " << bw << "x" << bh;
+
+    // The movie's own colours, and no red ground anywhere in the picture.
+    EXPECT_EQ(RedPixels(screen, {0, 0, 626, 469}), 0) << "the movie itself shows red";
+    EXPECT_EQ(RedPixels(page->png, page->box), 0) << "expected the ground covered entirely";
+    const auto seen = CompareWithScreen(*page, screen, kPictureW, kPictureH, 1024, 768);
+    EXPECT_TRUE(seen.differing.empty())
+        << "expected the page to show the screen: " << JoinLines(seen.differing);
+    EXPECT_GE(seen.compared, 50u) << "expected most of the picture plain enough to compare";
+    EXPECT_GE(seen.screenColours, 2u) << "expected the movie and the black ground in the picture";
+    std::printf("page %dx%d, picture %dx%d at (%ld,%ld), %zu points, %zu colours\n", page->width,
+                page->height, bw, bh, page->box.left, page->box.top, seen.compared,
+                seen.screenColours);
+    EXPECT_TRUE(shell_->Running());
+}
+
+TEST_F(PrintingShell, WithoutADefaultPrinterTheErrorBoxShowsAndTheMovieRunsOn) {
+    if (!HostAvailable()) {
+        GTEST_SKIP() << "the printer is taken away on the host";
+    }
+    // Wine takes its printers and their default from the system at each start,
+    // so the system's printer goes for this run and comes back however it ends.
+    const std::string printer = DefaultPrinterOnHost();
+    ASSERT_FALSE(printer.empty()) << "expected a default printer on the host to take away";
+    struct Restore {
+        std::string name;
+        ~Restore() { Host(AddPdfPrinter(name) + " ; lpadmin -d '" + name + "'"); }
+    } restore{printer};
+    // Should this run be cut off before it restores the printer, the host does.
+    Host("(sleep 60; LC_ALL=C lpstat -d 2>/dev/null | grep -q 'system default destination' || "
+         "{ " +
+         AddPdfPrinter(printer) + " ; lpadmin -d '" + printer +
+         "'; }) >/dev/null 2>&1 </dev/null &");
+    ASSERT_EQ(Host("lpadmin -x '" + printer + "'").status, 0);
+    ASSERT_TRUE(DefaultPrinterOnHost().empty()) << "expected no default printer on the host";
+    // And this prefix forgets the one it knew.
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER,
+                        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", 0,
+                        KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(key, L"Device");
+        ::RegCloseKey(key);
+    }
+
+    StartToMovie();
+    const auto before = PdfFiles();
+    ASSERT_TRUE(Print()) << "the player refused the fire request";
+    auto box = WaitMessageBox(shell_->Pid(), 30s);
+    ASSERT_TRUE(box.has_value()) << "expected the error box";
+    EXPECT_EQ(box->text, L"There is no default printer currently selected.");
+    EXPECT_EQ(box->caption, L"Fenwobble");
+    PressButton(box->hwnd, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box->hwnd); }, 5s));
+
+    // The movie runs on: its commands still work.
+    ::Sleep(500);
+    EXPECT_TRUE(shell_->Running());
+    const auto fired = TraceMatching(trace_, {L"FSCommand"}).size();
+    ASSERT_TRUE(Fire(main_, L"savecolor", L"green"));
+    EXPECT_TRUE(WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > fired; }, 10s));
+    EXPECT_TRUE(WaitFor(
+        [&] { return RegReadString(HKEY_LOCAL_MACHINE, kProgramKey, L"color") == L"green"; }, 5s))
+        << "expected the movie's commands handled after the box";
+    EXPECT_EQ(PdfFiles().size(), before.size()) << "expected no page";
+}
