@@ -1,25 +1,267 @@
-// Writes the sample CD's movie: for now it shows what the shell hands it (its parameters and
-// the volume it reports) on a dark background and waits on its first frame.
+// Writes the sample CD's movie: a small demo game in Russian that shows what the shell hands
+// it (the saved level, the processor clock, whether the intro was skipped), a volume bar and
+// number that follow currentvolume, and a button for every command the shell carries out.
 // Usage: make_game_swf <output file>
 
 #include "swf/writer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
 
 using namespace fw::swf;
+
+namespace {
+
+constexpr double kPx = 20; // twips per pixel
+
+const Rgb kBackground{0x1c, 0x2b, 0x4a};
+const Rgba kWhite{255, 255, 255, 255};
+const Rgba kLabel{0xc8, 0xd4, 0xf0, 255};
+const Rgba kValue{0xff, 0xe0, 0x66, 255};
+
+enum : std::uint16_t { kFont = 1, kFontBold = 2 };
+
+// Ids handed out in definition order; depths in placement order.
+class Ids {
+public:
+    std::uint16_t Next() { return next_++; }
+
+private:
+    std::uint16_t next_ = 10;
+};
+
+struct Game {
+    MovieWriter movie{MovieOptions{6, 800, 600, 12, true}};
+    Ids ids;
+    std::uint16_t depth = 1;
+
+    void Place(std::uint16_t character, double x, double y, const std::string& name = {}) {
+        Placement p;
+        p.depth = depth++;
+        p.character = character;
+        p.matrix = Matrix{1, 0, 0, 1, x * kPx, y * kPx};
+        if (!name.empty()) {
+            p.name = name;
+        }
+        movie.Place(p);
+    }
+
+    // A text field of the given size in pixels at (x, y); bound to a variable when given.
+    std::uint16_t Text(const std::string& text, double x, double y, double w, double h, double size,
+                       Rgba colour, TextAlign align = TextAlign::Left,
+                       const std::string& variable = {}, bool bold = false, bool place = true) {
+        EditText t;
+        t.id = ids.Next();
+        t.bounds = Bounds{0, w * kPx, 0, h * kPx};
+        t.hasFont = true;
+        t.fontId = bold ? kFontBold : kFont;
+        t.height = size * kPx;
+        t.colour = colour;
+        t.align = align;
+        t.readOnly = true;
+        t.noSelect = true;
+        t.variable = variable;
+        t.hasText = !text.empty();
+        t.initialText = text;
+        movie.DefineEditText(t);
+        if (place) {
+            Place(t.id, x, y);
+        }
+        return t.id;
+    }
+
+    std::uint16_t Rect(double w, double h, Rgba fill, Rgba border = {0, 0, 0, 0}) {
+        ShapeBuilder b(ids.Next());
+        int f = b.Fill(fill);
+        int l = border.a ? b.Line(2 * kPx, border) : 0;
+        b.Style(0, f, l).Rect(0, 0, w * kPx, h * kPx);
+        Shape s = b.Build();
+        movie.DefineShape(s);
+        return s.id;
+    }
+
+    // A button with its caption; up, over and down drawn in three shades of its colour.
+    void ButtonAt(const std::string& caption, double x, double y, double w, double h, Rgba colour,
+                  const ActionWriter& onRelease, const std::string& name = {}) {
+        auto shade = [](Rgba c, int delta) {
+            auto ch = [&](int v) {
+                return static_cast<std::uint8_t>(std::clamp(v + delta, 0, 255));
+            };
+            return Rgba{ch(c.r), ch(c.g), ch(c.b), 255};
+        };
+        std::uint16_t up = Rect(w, h, colour, shade(colour, 60));
+        std::uint16_t over = Rect(w, h, shade(colour, 45), kWhite);
+        std::uint16_t down = Rect(w, h, shade(colour, -45), kValue);
+        double size = h >= 40 ? 18 : 16;
+        std::uint16_t label = Text(caption, 0, 0, w, h, size, kWhite, TextAlign::Center, {}, true,
+                                   /*place*/ false);
+        Button b;
+        b.id = ids.Next();
+        Matrix labelAt{1, 0, 0, 1, 0, (h - size * 1.25) / 2 * kPx - 2 * kPx};
+        b.records = {
+            ButtonRecord{kStateUp | kStateHit, up, 1, Matrix{}, ColorTransform{}},
+            ButtonRecord{kStateOver, over, 1, Matrix{}, ColorTransform{}},
+            ButtonRecord{kStateDown, down, 1, Matrix{}, ColorTransform{}},
+            ButtonRecord{kStateUp | kStateOver | kStateDown, label, 2, labelAt, ColorTransform{}},
+        };
+        b.actions = {ButtonAction{kCondRelease, 0, onRelease.Finish()}};
+        movie.DefineButton2(b);
+        Place(b.id, x, y, name);
+    }
+};
+
+ActionWriter Command(const std::string& command, const std::string& args) {
+    return ActionWriter().FsCommand(command, args);
+}
+
+// setvolume with the movie's volume one step lower or higher, kept within 0 to 20.
+ActionWriter VolumeStep(int step) {
+    ActionWriter a;
+    auto inRange = a.NewLabel();
+    a.Push({std::string("FSCommand:setvolume"), std::string("currentvolume")})
+        .Do(Op::GetVariable)
+        .Do(Op::ToInteger)
+        .Push({static_cast<std::int32_t>(step)})
+        .Do(Op::Add2)
+        .StoreRegister(0)
+        .Do(Op::Pop);
+    if (step < 0) {
+        a.Push({PushRegister{0}, static_cast<std::int32_t>(0)}).Do(Op::Less2);
+    } else {
+        a.Push({PushRegister{0}, static_cast<std::int32_t>(20)}).Do(Op::Greater);
+    }
+    a.Do(Op::Not)
+        .If(inRange)
+        .Push({static_cast<std::int32_t>(step < 0 ? 0 : 20)})
+        .StoreRegister(0)
+        .Do(Op::Pop)
+        .Bind(inRange)
+        .Push({PushRegister{0}})
+        .GetUrl2(0);
+    return a;
+}
+
+// The level goes up by one and is saved; an unset or unreadable level counts as 0.
+ActionWriter NextLevel() {
+    return ActionWriter()
+        .Push({std::string("level"), std::string("level")})
+        .Do(Op::GetVariable)
+        .Do(Op::ToInteger)
+        .Push({static_cast<std::int32_t>(1)})
+        .Do(Op::Add2)
+        .Do(Op::SetVariable)
+        .Push({std::string("FSCommand:savelevel"), std::string("level")})
+        .Do(Op::GetVariable)
+        .GetUrl2(0);
+}
+
+ActionWriter ForgetLevel() {
+    return ActionWriter()
+        .FsCommand("savelevel", "nan")
+        .Push({std::string("level"), std::string("0")})
+        .Do(Op::SetVariable);
+}
+
+std::vector<std::uint8_t> WriteGame() {
+    Game g;
+    g.movie.Background(kBackground);
+    g.movie.DefineFont(Font{kFont, "Tahoma", false, false});
+    g.movie.DefineFont(Font{kFontBold, "Tahoma", true, false});
+
+    // Title and what the shell passed.
+    g.Text("Фенвоббл: демонстрационная игра", 0, 18, 800, 44, 30, kWhite, TextAlign::Center, {},
+           true);
+    struct Row {
+        const char* label;
+        const char* variable;
+        const char* none;
+    };
+    const Row rows[] = {
+        {"Сохранённый уровень (level):", "level", "нет"},
+        {"Частота процессора, МГц (ProcessorFreq):", "ProcessorFreq", "?"},
+        {"Заставка пропущена (EscIntro):", "EscIntro", "?"},
+    };
+    double y = 90;
+    for (const auto& row : rows) {
+        g.Text(row.label, 40, y, 440, 30, 18, kLabel);
+        g.Text(row.none, 490, y, 270, 30, 18, kValue, TextAlign::Left, row.variable, true);
+        y += 36;
+    }
+
+    // Volume: the bar's width and the number follow currentvolume.
+    y = 215;
+    g.Text("Громкость:", 40, y + 6, 150, 30, 18, kLabel);
+    g.ButtonAt("\xe2\x88\x92", 200, y, 44, 40, Rgba{0x3a, 0x5a, 0x9a, 255}, VolumeStep(-1),
+               "volumeDown");
+    g.Place(g.Rect(400, 24, Rgba{0x0e, 0x16, 0x26, 255}, Rgba{0x6a, 0x7a, 0x9a, 255}), 256, y + 8);
+    g.Place(g.Rect(400, 24, Rgba{0x3c, 0xc8, 0x5a, 255}), 256, y + 8, "bar");
+    g.ButtonAt("+", 668, y, 44, 40, Rgba{0x3a, 0x5a, 0x9a, 255}, VolumeStep(+1), "volumeUp");
+    g.Text("?", 720, y + 6, 60, 30, 20, kValue, TextAlign::Center, "currentvolume", true);
+
+    // A button for every command.
+    struct Cmd {
+        const char* caption;
+        ActionWriter actions;
+        const char* name;
+    };
+    const Rgba blue{0x3a, 0x5a, 0x9a, 255};
+    const Cmd commands[] = {
+        {"Во весь экран", Command("maximize", ""), "maximize"},
+        {"Обычный размер", Command("normalize", ""), "normalize"},
+        {"Свернуть", Command("minimize", ""), "minimize"},
+        {"Печать", Command("print", ""), "print"},
+        {"Курсор: часы", Command("cursor", "wait"), "cursorWait"},
+        {"Курсор: стрелка", Command("cursor", "norm"), "cursorNorm"},
+        {"Родителям", Command("execute", "Родителям.rtf"), "parents"},
+        {"Текстовый файл", Command("execute", "notes.txt"), "textFile"},
+        {"Уровень +1", NextLevel(), "levelUp"},
+        {"Забыть уровень", ForgetLevel(), "forgetLevel"},
+    };
+    for (std::size_t i = 0; i < std::size(commands); ++i) {
+        double x = 40 + static_cast<double>(i % 3) * 245;
+        double top = 290 + static_cast<double>(i / 3) * 64;
+        g.ButtonAt(commands[i].caption, x, top, 230, 50, blue, commands[i].actions,
+                   commands[i].name);
+    }
+    g.ButtonAt("Выход", 530, 482, 230, 50, Rgba{0xa0, 0x30, 0x30, 255}, Command("quit", ""),
+               "quit");
+    g.Text("Каждая кнопка посылает оболочке свою команду.", 0, 560, 800, 26, 15, kLabel,
+           TextAlign::Center);
+
+    // Frame 1 shows it all; frame 2 sizes the bar; frame 3 goes back to frame 2.
+    g.movie.ShowFrame();
+    g.movie.Label("update");
+    g.movie.Actions(
+        ActionWriter()
+            .Push({std::string("bar"), static_cast<std::int32_t>(2), std::string("currentvolume")})
+            .Do(Op::GetVariable)
+            .Do(Op::ToInteger)
+            .Push({static_cast<std::int32_t>(5)})
+            .Do(Op::Multiply)
+            .Do(Op::SetProperty));
+    g.movie.ShowFrame();
+    g.movie.Actions(ActionWriter().GotoFrame(1).Do(Op::Play));
+    g.movie.ShowFrame();
+    return g.movie.Finish();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_game_swf <output file>\n");
         return 2;
     }
-    MovieWriter movie(MovieOptions{6, 800, 600, 12, true});
-    movie.Background(Rgb{0x1c, 0x2b, 0x4a});
-    movie.Label("waiting");
-    movie.Actions(ActionWriter().Do(Op::Stop));
-    movie.ShowFrame();
-    std::vector<std::uint8_t> bytes = movie.Finish();
-
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = WriteGame();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_game_swf: %s\n", e.what());
+        return 1;
+    }
     FILE* f = std::fopen(argv[1], "wb");
     if (!f) {
         std::perror(argv[1]);

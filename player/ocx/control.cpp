@@ -850,6 +850,35 @@ void PlayerControl::OnPaint(HDC dc, const RECT& client) {
     PaintMovie(dc, client, player_);
 }
 
+bool PlayerControl::OnMouseInput(UINT msg, int x, int y) {
+    SelfRef self(static_cast<IOleObject*>(this));
+    if (msg == WM_MOUSELEAVE) {
+        return player_.MouseLeave();
+    }
+    RECT client{};
+    ::GetClientRect(window_.hwnd(), &client);
+    auto inverse = StageMatrix(player_, client).Inverse();
+    if (!inverse) {
+        return false;
+    }
+    bool changed = player_.MouseMove(inverse->Apply(swf::Point{double(x), double(y)}));
+    if (msg == WM_LBUTTONDOWN) {
+        changed = player_.MouseDown() || changed;
+    } else if (msg == WM_LBUTTONUP) {
+        changed = player_.MouseUp() || changed;
+    }
+    return changed;
+}
+
+bool PlayerControl::OnKeyInput(std::uint8_t code) {
+    SelfRef self(static_cast<IOleObject*>(this));
+    return player_.KeyPress(code);
+}
+
+bool PlayerControl::WantsHand() const {
+    return player_.OverButton();
+}
+
 void PlayerControl::OnFireRequest(const std::wstring& command, const std::wstring& args) {
     SelfRef self(static_cast<IOleObject*>(this));
     FireFsCommand(command, args);

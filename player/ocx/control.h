@@ -139,6 +139,9 @@ private:
     void OnFrameTimer() override;
     void OnPaint(HDC dc, const RECT& client) override;
     void OnFireRequest(const std::wstring& command, const std::wstring& args) override;
+    bool OnMouseInput(UINT msg, int x, int y) override;
+    bool OnKeyInput(std::uint8_t code) override;
+    bool WantsHand() const override;
 
     // swf::PlayerHost
     void FsCommand(const std::string& command, const std::string& args) override;

@@ -1,8 +1,11 @@
 #pragma once
 // Draws the movie's picture into a device context, layer by layer: background, then the
-// movie's own drawing (none yet), then the variables overlay.
+// display list (shapes, buttons in their state, edit texts), or, while the movie shows
+// nothing, the root variables so a person sees what the container handed it.
 
 #include <windows.h>
+
+#include "swf/graphics.h"
 
 namespace fw::swf {
 class Player;
@@ -10,6 +13,9 @@ class Player;
 
 namespace fw::player {
 
-void PaintMovie(HDC dc, const RECT& bounds, const swf::Player& player);
+// The movie's frame shown whole in the rectangle, aspect kept, centred (scale mode 0).
+swf::Matrix StageMatrix(const swf::Player& player, const RECT& bounds);
+
+void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player);
 
 } // namespace fw::player

@@ -113,12 +113,23 @@ LRESULT PlayerWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kFireQueued:
         OnFireQueued();
         return 0;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
         OnMouse(msg, lp);
         break; // and the default handling (the context menu message after a right click)
+    case WM_SETCURSOR:
+        if (OnSetCursor(wp, lp)) {
+            return TRUE;
+        }
+        break;
+    case WM_KEYDOWN:
+    case WM_CHAR:
+        OnKey(msg, wp);
+        break;
     case WM_WINDOWPOSCHANGED:
         OnWindowPosChanged(reinterpret_cast<const WINDOWPOS*>(lp));
         break;
@@ -185,12 +196,117 @@ void PlayerWindow::OnFireQueued() {
 }
 
 void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
+    int x = GET_X_LPARAM(lp);
+    int y = GET_Y_LPARAM(lp);
+    bool changed = false;
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (!tracking_) {
+            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd_, 0};
+            tracking_ = ::TrackMouseEvent(&tme) != FALSE;
+        }
+        changed = owner_ && owner_->OnMouseInput(msg, x, y);
+        break;
+    case WM_MOUSELEAVE:
+        tracking_ = false;
+        changed = owner_ && owner_->OnMouseInput(msg, 0, 0);
+        break;
+    case WM_LBUTTONDOWN:
+        // Held while the button is down, so the release is seen also outside the window.
+        ::SetCapture(hwnd_);
+        changed = owner_ && owner_->OnMouseInput(msg, x, y);
+        break;
+    case WM_LBUTTONUP:
+        if (::GetCapture() == hwnd_) {
+            ::ReleaseCapture();
+        }
+        changed = owner_ && owner_->OnMouseInput(msg, x, y);
+        break;
+    default:
+        break;
+    }
+    if (changed) {
+        Invalidate();
+    }
+    if (msg == WM_MOUSEMOVE || msg == WM_MOUSELEAVE) {
+        return;
+    }
     const wchar_t* name = msg == WM_LBUTTONDOWN   ? L"WM_LBUTTONDOWN"
                           : msg == WM_LBUTTONUP   ? L"WM_LBUTTONUP"
                           : msg == WM_RBUTTONDOWN ? L"WM_RBUTTONDOWN"
                                                   : L"WM_RBUTTONUP";
     TraceLine(
         {L"mouse", name, std::to_wstring(GET_X_LPARAM(lp)), std::to_wstring(GET_Y_LPARAM(lp))});
+}
+
+bool PlayerWindow::OnSetCursor(WPARAM wp, LPARAM lp) {
+    if (reinterpret_cast<HWND>(wp) != hwnd_ || LOWORD(lp) != HTCLIENT || !owner_ ||
+        !owner_->WantsHand()) {
+        return false;
+    }
+    // The application may set its own cursor afterwards (an hourglass while it works); that
+    // one then stands, as the container's choice.
+    ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
+void PlayerWindow::OnKey(UINT msg, WPARAM wp) {
+    // Key codes of the movie's buttons: the arrows and editing keys by number, the rest as
+    // the printable character they type.
+    std::uint8_t code = 0;
+    if (msg == WM_KEYDOWN) {
+        switch (wp) {
+        case VK_LEFT:
+            code = 1;
+            break;
+        case VK_RIGHT:
+            code = 2;
+            break;
+        case VK_HOME:
+            code = 3;
+            break;
+        case VK_END:
+            code = 4;
+            break;
+        case VK_INSERT:
+            code = 5;
+            break;
+        case VK_DELETE:
+            code = 6;
+            break;
+        case VK_BACK:
+            code = 8;
+            break;
+        case VK_RETURN:
+            code = 13;
+            break;
+        case VK_UP:
+            code = 14;
+            break;
+        case VK_DOWN:
+            code = 15;
+            break;
+        case VK_PRIOR:
+            code = 16;
+            break;
+        case VK_NEXT:
+            code = 17;
+            break;
+        case VK_TAB:
+            code = 18;
+            break;
+        case VK_ESCAPE:
+            code = 19;
+            break;
+        default:
+            break;
+        }
+    } else if (wp >= 32 && wp <= 126) {
+        code = static_cast<std::uint8_t>(wp);
+    }
+    if (code && owner_ && owner_->OnKeyInput(code)) {
+        Invalidate();
+    }
 }
 
 void PlayerWindow::OnWindowPosChanged(const WINDOWPOS* pos) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <utility>
@@ -15,6 +16,13 @@ public:
     virtual void OnFrameTimer() = 0;
     virtual void OnPaint(HDC dc, const RECT& client) = 0;
     virtual void OnFireRequest(const std::wstring& command, const std::wstring& args) = 0;
+    // Left button and movement (WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSELEAVE) in
+    // client pixels; answers whether the picture changed.
+    virtual bool OnMouseInput(UINT msg, int x, int y) = 0;
+    // A key for the movie's buttons (their key codes); answers whether the picture changed.
+    virtual bool OnKeyInput(std::uint8_t code) = 0;
+    // Whether the pointer stands over something to click (the hand shows there).
+    virtual bool WantsHand() const = 0;
 
 protected:
     ~PlayerWindowOwner() = default;
@@ -49,12 +57,16 @@ private:
     LRESULT OnCopyData(const COPYDATASTRUCT* cds);
     void OnFireQueued();
     void OnMouse(UINT msg, LPARAM lp);
+    bool OnSetCursor(WPARAM wp, LPARAM lp);
+    void OnKey(UINT msg, WPARAM wp);
     void OnWindowPosChanged(const WINDOWPOS* pos);
 
     HWND hwnd_ = nullptr;
     PlayerWindowOwner* owner_ = nullptr;
     UINT interval_ = 0;
-    bool destroying_ = false; // the hiding that destruction brings is not the container's
+    bool destroying_ = false;
+    bool tracking_ = false; // asked to hear when the mouse leaves // the hiding that destruction
+                            // brings is not the container's
     std::deque<std::pair<std::wstring, std::wstring>> fires_;
 };
 

@@ -32,6 +32,8 @@ enum class Op : std::uint8_t {
     SetVariable = 0x1D,
     SetTarget2 = 0x20,
     StringAdd = 0x21,
+    GetProperty = 0x22,
+    SetProperty = 0x23,
     Trace = 0x26,
     StringLess = 0x29,
     GetTime = 0x34,

@@ -115,6 +115,8 @@ public:
         }
         return v;
     }
+    // Drops the rest of the current byte: the next field starts on a byte boundary.
+    void Align() { bit_ = 0; }
     std::int32_t Signed(int n) {
         if (n == 0) {
             return 0;

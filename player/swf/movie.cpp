@@ -4,6 +4,7 @@
 #include "inflate.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace fw::swf {
 namespace {
@@ -13,6 +14,46 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
                auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
            });
+}
+
+// Reads a character definition into the movie's dictionary; a later definition of the same
+// id is ignored, as players do.
+void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body) {
+    std::string problem;
+    std::optional<Character> character;
+    switch (static_cast<TagCode>(code)) {
+    case TagCode::DefineButton2:
+        if (auto b = ReadButton2(body, problem)) {
+            character = std::move(*b);
+        }
+        break;
+    case TagCode::DefineEditText:
+        if (auto t = ReadEditText(body, problem)) {
+            character = std::move(*t);
+        }
+        break;
+    default:
+        if (auto s = ReadShape(code, body, problem)) {
+            character = std::move(*s);
+        }
+        break;
+    }
+    if (!problem.empty()) {
+        movie.problems.push_back(problem);
+    }
+    if (!character) {
+        return;
+    }
+    std::uint16_t id = std::visit([](const auto& c) { return c.id; }, *character);
+    if (movie.characters.count(id)) {
+        movie.problems.push_back("character " + std::to_string(id) + " defined twice");
+        return;
+    }
+    if (movie.characters.size() >= kMaxCharacters) {
+        movie.problems.push_back("too many characters");
+        return;
+    }
+    movie.characters.emplace(id, std::move(*character));
 }
 
 void ReadTags(ByteReader& r, Movie& movie) {
@@ -80,6 +121,40 @@ void ReadTags(ByteReader& r, Movie& movie) {
             }
             current.labels.emplace_back(body.begin(), nul);
             currentUsed = true;
+            break;
+        }
+        case TagCode::DefineShape:
+        case TagCode::DefineShape2:
+        case TagCode::DefineShape3:
+        case TagCode::DefineButton2:
+        case TagCode::DefineEditText:
+            Define(movie, code, body);
+            break;
+        case TagCode::DefineFont2:
+        case TagCode::DefineFont3: {
+            std::string problem;
+            if (auto font = ReadFont(body, problem)) {
+                movie.fonts[font->id] = std::move(*font);
+            } else {
+                movie.problems.push_back(problem);
+            }
+            break;
+        }
+        case TagCode::PlaceObject:
+        case TagCode::PlaceObject2:
+        case TagCode::PlaceObject3:
+        case TagCode::RemoveObject:
+        case TagCode::RemoveObject2: {
+            std::string problem;
+            auto placement = ReadPlacement(code, body, problem);
+            if (!placement) {
+                movie.problems.push_back(problem);
+            } else if (current.placements.size() >= kMaxPlacementsPerFrame) {
+                movie.problems.push_back("too many placements in one frame");
+            } else {
+                current.placements.push_back(std::move(*placement));
+                currentUsed = true;
+            }
             break;
         }
         default:

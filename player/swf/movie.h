@@ -1,8 +1,12 @@
 #pragma once
-// A movie file as the player sees it: the header, the background colour and, frame by
-// frame, the labels and action blocks. Everything else in the file is skipped.
+// A movie file as the player sees it: the header, the background colour, the shapes, buttons,
+// edit texts and device fonts it defines and, frame by frame, the labels, action blocks and
+// display list changes. Everything else in the file is skipped.
+
+#include "graphics.h"
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,10 +31,22 @@ struct TwipsRect {
 enum class TagCode : std::uint16_t {
     End = 0,
     ShowFrame = 1,
+    DefineShape = 2,
+    PlaceObject = 4,
+    RemoveObject = 5,
     SetBackgroundColor = 9,
     DoAction = 12,
+    DefineShape2 = 22,
+    PlaceObject2 = 26,
+    RemoveObject2 = 28,
+    DefineShape3 = 32,
+    DefineButton2 = 34,
+    DefineEditText = 37,
     FrameLabel = 43,
+    DefineFont2 = 48,
     DoInitAction = 59,
+    PlaceObject3 = 70,
+    DefineFont3 = 75,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.
@@ -40,6 +56,7 @@ struct Frame {
     std::vector<std::string> labels;
     std::vector<ActionBlock> initActions; // run once, before the frame's own actions
     std::vector<ActionBlock> actions;
+    std::vector<Placement> placements; // display list changes, in file order
 };
 
 struct Movie {
@@ -52,7 +69,9 @@ struct Movie {
     std::uint16_t declaredFrameCount = 0;
     bool hasBackground = false;
     Rgb background;
-    std::vector<Frame> frames;         // at least one frame once valid
+    std::vector<Frame> frames; // at least one frame once valid
+    std::map<std::uint16_t, Character> characters;
+    std::map<std::uint16_t, Font> fonts;
     std::vector<std::string> problems; // what was wrong with the file, for the trace
 
     // Index of the frame carrying the label (labels compare without letter case), or -1.
@@ -62,6 +81,8 @@ struct Movie {
 // Limits keeping a hostile file from exhausting memory.
 inline constexpr std::uint32_t kMaxMovieBytes = 64u << 20;
 inline constexpr std::size_t kMaxFrames = 16000;
+inline constexpr std::size_t kMaxCharacters = 65535;
+inline constexpr std::size_t kMaxPlacementsPerFrame = 65535;
 
 // Reads a movie from the bytes of a file. Never throws for bad input: what cannot be read is
 // noted in problems, a file that is not a movie gives valid == false and one empty frame.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace fw::swf {
 namespace {
@@ -447,6 +448,22 @@ private:
             SetVariable(PopString(), std::move(value));
             break;
         }
+        case Op::SetProperty: {
+            double value = PopNumber();
+            int property = static_cast<int>(ToInteger(PopNumber()));
+            std::string target = PopString();
+            if (!p_.SetItemProperty(target, property, value)) {
+                p_.Report("no item " + target + " for property " + std::to_string(property));
+            }
+            break;
+        }
+        case Op::GetProperty: {
+            int property = static_cast<int>(ToInteger(PopNumber()));
+            std::string target = PopString();
+            auto value = p_.ItemProperty(target, property);
+            Push(value ? Value(*value) : Value());
+            break;
+        }
         case Op::DefineLocal: {
             Value value = Pop();
             // Outside functions a local is a variable of the timeline.
@@ -671,6 +688,9 @@ void Player::Load(Movie movie) {
     objects_.clear();
     objects_.push_back(std::make_unique<ScriptObject>(movie_.version >= 7));
     registers_ = {};
+    display_.clear();
+    hover_ = -1;
+    pressed_ = -1;
     current_ = -1;
     playing_ = true;
     pendingFrames_.clear();
@@ -693,9 +713,12 @@ void Player::Tick() {
     textBytes_ = 0;
     if (current_ < 0) {
         current_ = 0;
+        EnterFrameDisplay(0, false);
         pendingFrames_.push_back(0);
     } else if (playing_ && movie_.frames.size() > 1) {
-        current_ = (current_ + 1) % static_cast<int>(movie_.frames.size());
+        int next = (current_ + 1) % static_cast<int>(movie_.frames.size());
+        EnterFrameDisplay(next, next == current_ + 1);
+        current_ = next;
         pendingFrames_.push_back(current_);
     }
     RunPending();
@@ -707,8 +730,357 @@ void Player::GotoFrame(int frame) {
     if (frame == current_) {
         return;
     }
+    EnterFrameDisplay(frame, frame == current_ + 1);
     current_ = frame;
     pendingFrames_.push_back(frame);
+}
+
+void Player::ApplyPlacements(const Frame& frame, std::map<std::uint16_t, DisplayItem>& list,
+                             bool bind) {
+    for (const auto& p : frame.placements) {
+        if (p.kind == Placement::Kind::Remove) {
+            list.erase(p.depth);
+            continue;
+        }
+        auto it = list.find(p.depth);
+        if (p.move) {
+            if (it == list.end()) {
+                continue; // nothing there to modify
+            }
+        } else {
+            if (!p.character) {
+                continue;
+            }
+            if (it != list.end()) {
+                continue; // the depth is taken; a new placement needs the move flag
+            }
+            it = list.emplace(p.depth, DisplayItem{}).first;
+        }
+        DisplayItem& item = it->second;
+        if (p.character && *p.character != item.character) {
+            item.character = *p.character;
+            item.buttonState = kStateUp;
+        }
+        if (p.matrix) {
+            item.matrix = *p.matrix;
+        }
+        if (p.colour) {
+            item.colour = *p.colour;
+        }
+        if (p.name) {
+            item.name = *p.name;
+        }
+        if (p.visible) {
+            item.visible = *p.visible;
+        }
+        if (!bind) {
+            continue;
+        }
+        // A bound edit text gives an unset variable its own text.
+        auto c = movie_.characters.find(item.character);
+        if (c != movie_.characters.end()) {
+            if (const auto* field = std::get_if<EditText>(&c->second)) {
+                if (!field->variable.empty() && field->hasText &&
+                    GetVariable(field->variable).isUndefined()) {
+                    SetVariable(field->variable, Value(field->initialText));
+                }
+            }
+        }
+    }
+}
+
+void Player::EnterFrameDisplay(int frame, bool next) {
+    if (next) {
+        ApplyPlacements(movie_.frames[static_cast<std::size_t>(frame)], display_, true);
+    } else {
+        // A jump: the list the timeline has at that frame, keeping what stays in place (its
+        // button state, and where the scripts moved it).
+        std::map<std::uint16_t, DisplayItem> target;
+        for (int f = 0; f <= frame; ++f) {
+            ApplyPlacements(movie_.frames[static_cast<std::size_t>(f)], target, f == frame);
+        }
+        for (auto& [depth, item] : target) {
+            auto old = display_.find(depth);
+            if (old != display_.end() && old->second.character == item.character) {
+                item.buttonState = old->second.buttonState;
+                if (old->second.scripted) {
+                    item = old->second;
+                }
+            }
+        }
+        display_ = std::move(target);
+    }
+    if (hover_ >= 0 && !display_.count(static_cast<std::uint16_t>(hover_))) {
+        hover_ = -1;
+    }
+    if (pressed_ >= 0 && !display_.count(static_cast<std::uint16_t>(pressed_))) {
+        pressed_ = -1;
+    }
+}
+
+std::string Player::FieldText(const EditText& field) {
+    std::string text = field.initialText;
+    if (!field.variable.empty()) {
+        Value v = GetVariable(field.variable);
+        text = v.isUndefined() ? std::string() : ToString(v, movie_.version);
+    }
+    return field.html ? PlainFromHtml(text) : text;
+}
+
+DisplayItem* Player::FindItem(std::string_view target) {
+    // "name", "_root.name", "/name" and "_level0.name" all name an item of the root timeline.
+    std::size_t sep = target.find_last_of("./:");
+    if (sep != std::string_view::npos) {
+        std::string_view head = target.substr(0, sep);
+        if (!head.empty() && ResolveObject(head) != Root()) {
+            return nullptr;
+        }
+        target.remove_prefix(sep + 1);
+    }
+    for (auto& [depth, item] : display_) {
+        if (!item.name.empty() && item.name == target) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+bool Player::SetItemProperty(std::string_view target, int property, double value) {
+    DisplayItem* item = FindItem(target);
+    if (!item) {
+        return false;
+    }
+    if (std::isnan(value)) {
+        return true; // as players do, an unreadable number changes nothing
+    }
+    Matrix& m = item->matrix;
+    auto rescale = [](double& a, double& b, double percent) {
+        double now = std::sqrt(a * a + b * b);
+        if (now < 1e-9) {
+            a = percent / 100;
+            b = 0;
+        } else {
+            a = a / now * percent / 100;
+            b = b / now * percent / 100;
+        }
+    };
+    switch (property) {
+    case 0:
+        m.tx = value * 20;
+        break;
+    case 1:
+        m.ty = value * 20;
+        break;
+    case 2:
+        rescale(m.a, m.b, value);
+        break;
+    case 3:
+        rescale(m.d, m.c, value);
+        break;
+    case 6:
+        item->colour.mult[3] =
+            static_cast<std::int16_t>(std::clamp(value * 2.56, -32768.0, 32767.0));
+        break;
+    case 7:
+        item->visible = value != 0;
+        break;
+    case 10: {
+        double sx = std::sqrt(m.a * m.a + m.b * m.b);
+        double sy = std::sqrt(m.c * m.c + m.d * m.d);
+        double r = value * 3.14159265358979323846 / 180;
+        m.a = sx * std::cos(r);
+        m.b = sx * std::sin(r);
+        m.c = -sy * std::sin(r);
+        m.d = sy * std::cos(r);
+        break;
+    }
+    default:
+        Report("property " + std::to_string(property) + " is not played");
+        return true;
+    }
+    item->scripted = true;
+    return true;
+}
+
+std::optional<double> Player::ItemProperty(std::string_view target, int property) const {
+    DisplayItem* item = const_cast<Player*>(this)->FindItem(target);
+    if (!item) {
+        return std::nullopt;
+    }
+    const Matrix& m = item->matrix;
+    switch (property) {
+    case 0:
+        return m.tx / 20;
+    case 1:
+        return m.ty / 20;
+    case 2:
+        return std::sqrt(m.a * m.a + m.b * m.b) * 100;
+    case 3:
+        return std::sqrt(m.c * m.c + m.d * m.d) * 100;
+    case 6:
+        return item->colour.mult[3] / 2.56;
+    case 7:
+        return item->visible ? 1.0 : 0.0;
+    case 10:
+        return std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
+    default:
+        return std::nullopt;
+    }
+}
+
+int Player::HitButton(Point p) const {
+    for (auto it = display_.rbegin(); it != display_.rend(); ++it) {
+        const DisplayItem& item = it->second;
+        if (!item.visible) {
+            continue;
+        }
+        auto c = movie_.characters.find(item.character);
+        if (c == movie_.characters.end()) {
+            continue;
+        }
+        const auto* button = std::get_if<Button>(&c->second);
+        if (!button) {
+            continue;
+        }
+        auto inverse = item.matrix.Inverse();
+        if (!inverse) {
+            continue;
+        }
+        Point local = inverse->Apply(p);
+        for (const auto& rec : button->records) {
+            if (!(rec.states & kStateHit)) {
+                continue;
+            }
+            auto shape = movie_.characters.find(rec.character);
+            if (shape == movie_.characters.end()) {
+                continue;
+            }
+            const auto* s = std::get_if<Shape>(&shape->second);
+            auto recInverse = rec.matrix.Inverse();
+            if (s && recInverse && HitShape(*s, recInverse->Apply(local))) {
+                return it->first;
+            }
+        }
+    }
+    return -1;
+}
+
+void Player::SetButtonState(int depth, std::uint8_t state) {
+    auto it = display_.find(static_cast<std::uint16_t>(depth));
+    if (it != display_.end()) {
+        it->second.buttonState = state;
+    }
+}
+
+bool Player::RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key) {
+    auto it = display_.find(static_cast<std::uint16_t>(depth));
+    if (it == display_.end()) {
+        return false;
+    }
+    auto c = movie_.characters.find(it->second.character);
+    if (c == movie_.characters.end() || !std::holds_alternative<Button>(c->second)) {
+        return false;
+    }
+    // Copies: the actions may replace the movie, and with it the button.
+    std::vector<ActionBlock> blocks;
+    for (const auto& a : std::get<Button>(c->second).actions) {
+        if ((condition && (a.conditions & condition)) || (key && a.key == key)) {
+            blocks.push_back(a.actions);
+        }
+    }
+    unsigned generation = generation_;
+    for (const auto& block : blocks) {
+        RunBlock(block);
+        if (generation != generation_) {
+            break;
+        }
+    }
+    return !blocks.empty();
+}
+
+bool Player::MouseMove(Point p) {
+    mouse_ = p;
+    int hit = HitButton(p);
+    if (pressed_ >= 0) {
+        // While held, the pressed button shows down over itself and up outside.
+        std::uint8_t state = hit == pressed_ ? kStateDown : kStateUp;
+        auto it = display_.find(static_cast<std::uint16_t>(pressed_));
+        bool changed = it != display_.end() && it->second.buttonState != state;
+        if (changed) {
+            SetButtonState(pressed_, state);
+            RunButtonActions(pressed_, hit == pressed_ ? kCondDragOver : kCondDragOut);
+        }
+        hover_ = hit == pressed_ ? hit : -1;
+        return changed;
+    }
+    if (hit == hover_) {
+        return false;
+    }
+    int old = hover_;
+    hover_ = hit;
+    if (old >= 0) {
+        SetButtonState(old, kStateUp);
+        RunButtonActions(old, kCondRollOut);
+    }
+    if (hit >= 0 && hover_ == hit) {
+        SetButtonState(hit, kStateOver);
+        RunButtonActions(hit, kCondRollOver);
+    }
+    return true;
+}
+
+bool Player::MouseDown() {
+    int hit = HitButton(mouse_);
+    hover_ = hit;
+    if (hit < 0) {
+        return false;
+    }
+    pressed_ = hit;
+    SetButtonState(hit, kStateDown);
+    RunButtonActions(hit, kCondPress);
+    return true;
+}
+
+bool Player::MouseUp() {
+    if (pressed_ < 0) {
+        return false;
+    }
+    int depth = std::exchange(pressed_, -1);
+    if (HitButton(mouse_) == depth) {
+        hover_ = depth;
+        SetButtonState(depth, kStateOver);
+        RunButtonActions(depth, kCondRelease);
+    } else {
+        SetButtonState(depth, kStateUp);
+        RunButtonActions(depth, kCondReleaseOut);
+    }
+    return true;
+}
+
+bool Player::MouseLeave() {
+    if (hover_ < 0 || pressed_ >= 0) {
+        return false;
+    }
+    int old = std::exchange(hover_, -1);
+    SetButtonState(old, kStateUp);
+    RunButtonActions(old, kCondRollOut);
+    return true;
+}
+
+bool Player::KeyPress(std::uint8_t code) {
+    if (code == 0) {
+        return false;
+    }
+    bool any = false;
+    // Every button on the stage that listens for the key acts, topmost first.
+    std::vector<int> depths;
+    for (auto it = display_.rbegin(); it != display_.rend(); ++it) {
+        depths.push_back(it->first);
+    }
+    for (int depth : depths) {
+        any = RunButtonActions(depth, 0, code) || any;
+    }
+    return any;
 }
 
 void Player::RunPending() {

@@ -9,7 +9,9 @@
 #include <array>
 #include <chrono>
 #include <deque>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,6 +26,17 @@ public:
     virtual void FsCommand(const std::string& command, const std::string& args) = 0;
     virtual void TraceOutput(const std::string& text) = 0; // the movie's own trace()
     virtual void Problem(const std::string& text) = 0;     // a fault in the file or its scripts
+};
+
+// One entry of the display list: what stands at a depth of the root timeline.
+struct DisplayItem {
+    std::uint16_t character = 0;
+    Matrix matrix;
+    ColorTransform colour;
+    std::string name;
+    bool visible = true;
+    bool scripted = false;               // moved by the movie's scripts: gotos keep its place
+    std::uint8_t buttonState = kStateUp; // which records of a button show
 };
 
 struct PlayerLimits {
@@ -69,6 +82,25 @@ public:
     // Runs one action block on the root timeline, outside the frames' own order.
     void RunBlock(const ActionBlock& block);
 
+    // What stands on the stage, by depth (drawn from the lowest depth up).
+    const std::map<std::uint16_t, DisplayItem>& displayList() const { return display_; }
+    // The text an edit text shows: its bound variable's value, or its own text.
+    std::string FieldText(const EditText& field);
+    // Sets a property of a named item of the display list (_x, _y, _xscale, _yscale,
+    // _alpha, _visible, _rotation by their property numbers); false when there is no such item.
+    bool SetItemProperty(std::string_view target, int property, double value);
+    std::optional<double> ItemProperty(std::string_view target, int property) const;
+
+    // The mouse, in the movie's twips. Each returns true when the picture changed.
+    bool MouseMove(Point p);
+    bool MouseDown();
+    bool MouseUp();
+    bool MouseLeave();
+    // A key press by its button key code (1 left ... 19 escape, 32 to 126 the character).
+    bool KeyPress(std::uint8_t code);
+    // Whether the mouse is over a button (the control shows the hand there).
+    bool OverButton() const { return hover_ >= 0; }
+
 private:
     class Machine;
     struct Target {
@@ -82,6 +114,12 @@ private:
     ScriptObject* ResolveObject(std::string_view path);
     Target ResolveTarget(std::string_view path);
     void GotoFrame(int frame);
+    void EnterFrameDisplay(int frame, bool next);
+    void ApplyPlacements(const Frame& frame, std::map<std::uint16_t, DisplayItem>& list, bool bind);
+    int HitButton(Point p) const;
+    void SetButtonState(int depth, std::uint8_t state);
+    bool RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key = 0);
+    DisplayItem* FindItem(std::string_view target);
     void RunPending();
     void RunOne(const ActionBlock& block);
     void Report(const std::string& text) { host_.Problem(text); }
@@ -97,6 +135,10 @@ private:
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::size_t textBytes_ = 0; // pushed since the tick began
     unsigned generation_ = 0;   // counts Loads, so a script notices its movie was replaced
+    std::map<std::uint16_t, DisplayItem> display_;
+    Point mouse_;
+    int hover_ = -1;   // depth of the button under the mouse
+    int pressed_ = -1; // depth of the button the press began on, while the button is held
 };
 
 } // namespace fw::swf

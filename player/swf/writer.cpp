@@ -2,8 +2,11 @@
 
 #include "inflate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <stdexcept>
 
 namespace fw::swf {
@@ -61,7 +64,183 @@ int SignedBitsFor(std::int32_t v) {
     return bits;
 }
 
+std::int32_t Twips(double v) {
+    return static_cast<std::int32_t>(std::lround(v));
+}
+
+std::int32_t Fixed(double v) {
+    return static_cast<std::int32_t>(std::lround(v * 65536));
+}
+
+int BitsForAll(std::initializer_list<std::int32_t> values) {
+    int bits = 1;
+    for (auto v : values) {
+        bits = std::max(bits, SignedBitsFor(v));
+    }
+    return bits;
+}
+
+void PutColour(std::vector<std::uint8_t>& out, Rgba c, bool alpha) {
+    out.push_back(c.r);
+    out.push_back(c.g);
+    out.push_back(c.b);
+    if (alpha) {
+        out.push_back(c.a);
+    }
+}
+
+void PutRect(std::vector<std::uint8_t>& out, const Bounds& b) {
+    std::int32_t v[4] = {Twips(b.xMin), Twips(b.xMax), Twips(b.yMin), Twips(b.yMax)};
+    int bits = BitsForAll({v[0], v[1], v[2], v[3]});
+    BitWriter w(out);
+    w.Put(static_cast<std::uint32_t>(bits), 5);
+    for (auto x : v) {
+        w.Put(static_cast<std::uint32_t>(x), bits);
+    }
+}
+
+void PutMatrix(std::vector<std::uint8_t>& out, const Matrix& m) {
+    BitWriter w(out);
+    if (m.a != 1 || m.d != 1) {
+        std::int32_t a = Fixed(m.a), d = Fixed(m.d);
+        int bits = BitsForAll({a, d});
+        w.Put(1, 1);
+        w.Put(static_cast<std::uint32_t>(bits), 5);
+        w.Put(static_cast<std::uint32_t>(a), bits);
+        w.Put(static_cast<std::uint32_t>(d), bits);
+    } else {
+        w.Put(0, 1);
+    }
+    if (m.b != 0 || m.c != 0) {
+        std::int32_t b = Fixed(m.b), c = Fixed(m.c);
+        int bits = BitsForAll({b, c});
+        w.Put(1, 1);
+        w.Put(static_cast<std::uint32_t>(bits), 5);
+        w.Put(static_cast<std::uint32_t>(b), bits);
+        w.Put(static_cast<std::uint32_t>(c), bits);
+    } else {
+        w.Put(0, 1);
+    }
+    std::int32_t tx = Twips(m.tx), ty = Twips(m.ty);
+    int bits = (tx == 0 && ty == 0) ? 0 : BitsForAll({tx, ty});
+    w.Put(static_cast<std::uint32_t>(bits), 5);
+    w.Put(static_cast<std::uint32_t>(tx), bits);
+    w.Put(static_cast<std::uint32_t>(ty), bits);
+}
+
+void PutColorTransform(std::vector<std::uint8_t>& out, const ColorTransform& t) {
+    ColorTransform identity;
+    bool hasMult = !std::equal(std::begin(t.mult), std::end(t.mult), std::begin(identity.mult));
+    bool hasAdd = !std::equal(std::begin(t.add), std::end(t.add), std::begin(identity.add));
+    int bits = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (hasMult) {
+            bits = std::max(bits, SignedBitsFor(t.mult[i]));
+        }
+        if (hasAdd) {
+            bits = std::max(bits, SignedBitsFor(t.add[i]));
+        }
+    }
+    BitWriter w(out);
+    w.Put(hasAdd ? 1 : 0, 1);
+    w.Put(hasMult ? 1 : 0, 1);
+    w.Put(static_cast<std::uint32_t>(bits), 4);
+    for (int i = 0; hasMult && i < 4; ++i) {
+        w.Put(static_cast<std::uint32_t>(t.mult[i]), bits);
+    }
+    for (int i = 0; hasAdd && i < 4; ++i) {
+        w.Put(static_cast<std::uint32_t>(t.add[i]), bits);
+    }
+}
+
+int UnsignedBitsFor(std::size_t v) {
+    int bits = 0;
+    while (bits < 16 && (std::size_t{1} << bits) <= v) {
+        ++bits;
+    }
+    return bits;
+}
+
 } // namespace
+
+ShapeBuilder::ShapeBuilder(std::uint16_t id, int tag) {
+    shape_.id = id;
+    shape_.tag = tag;
+}
+
+int ShapeBuilder::Fill(Rgba colour) {
+    shape_.fills.push_back(FillStyle{colour, true});
+    return static_cast<int>(shape_.fills.size());
+}
+
+int ShapeBuilder::Line(double width, Rgba colour) {
+    shape_.lines.push_back(LineStyle{width, colour});
+    return static_cast<int>(shape_.lines.size());
+}
+
+ShapeBuilder& ShapeBuilder::Style(int fill0, int fill1, int line) {
+    fill0_ = fill0;
+    fill1_ = fill1;
+    line_ = line;
+    return *this;
+}
+
+ShapeBuilder& ShapeBuilder::MoveTo(double x, double y) {
+    pen_ = Point{x, y};
+    return *this;
+}
+
+ShapeBuilder& ShapeBuilder::LineTo(double x, double y) {
+    shape_.edges.push_back(Edge{pen_, Point{x, y}, std::nullopt, fill0_, fill1_, line_});
+    pen_ = Point{x, y};
+    return *this;
+}
+
+ShapeBuilder& ShapeBuilder::CurveTo(double cx, double cy, double x, double y) {
+    shape_.edges.push_back(Edge{pen_, Point{x, y}, Point{cx, cy}, fill0_, fill1_, line_});
+    pen_ = Point{x, y};
+    return *this;
+}
+
+ShapeBuilder& ShapeBuilder::Rect(double x, double y, double width, double height) {
+    return MoveTo(x, y)
+        .LineTo(x + width, y)
+        .LineTo(x + width, y + height)
+        .LineTo(x, y + height)
+        .LineTo(x, y);
+}
+
+Shape ShapeBuilder::Build() const {
+    Shape s = shape_;
+    double half = 0;
+    for (const auto& l : s.lines) {
+        half = std::max(half, l.width / 2);
+    }
+    bool first = true;
+    auto take = [&](Point p) {
+        if (first) {
+            s.bounds = Bounds{p.x, p.x, p.y, p.y};
+            first = false;
+        }
+        s.bounds.xMin = std::min(s.bounds.xMin, p.x);
+        s.bounds.xMax = std::max(s.bounds.xMax, p.x);
+        s.bounds.yMin = std::min(s.bounds.yMin, p.y);
+        s.bounds.yMax = std::max(s.bounds.yMax, p.y);
+    };
+    for (const auto& e : s.edges) {
+        take(e.from);
+        take(e.to);
+        if (e.control) {
+            take(*e.control);
+        }
+    }
+    s.bounds.xMin = std::floor(s.bounds.xMin - half);
+    s.bounds.yMin = std::floor(s.bounds.yMin - half);
+    s.bounds.xMax = std::ceil(s.bounds.xMax + half);
+    s.bounds.yMax = std::ceil(s.bounds.yMax + half);
+    BuildGeometry(s);
+    return s;
+}
 
 ActionWriter& ActionWriter::Do(Op op) {
     bytes_.push_back(static_cast<std::uint8_t>(op));
@@ -271,6 +450,225 @@ MovieWriter& MovieWriter::InitActions(std::uint16_t spriteId, const ActionWriter
 MovieWriter& MovieWriter::ShowFrame() {
     ++frames_;
     return Tag(static_cast<std::uint16_t>(TagCode::ShowFrame), {});
+}
+
+MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
+    const int tag = shape.tag == 2 || shape.tag == 22 ? shape.tag : 32;
+    const bool alpha = tag == 32;
+    if (tag == 2 && (shape.fills.size() > 254 || shape.lines.size() > 254)) {
+        throw std::invalid_argument("a shape of the first kind holds at most 254 styles");
+    }
+    std::vector<std::uint8_t> body;
+    PutU16(body, shape.id);
+    PutRect(body, shape.bounds);
+    auto count = [&](std::size_t n) {
+        if (n < 0xff) {
+            body.push_back(static_cast<std::uint8_t>(n));
+        } else {
+            body.push_back(0xff);
+            PutU16(body, static_cast<std::uint32_t>(n));
+        }
+    };
+    count(shape.fills.size());
+    for (const auto& f : shape.fills) {
+        body.push_back(0x00);
+        PutColour(body, f.colour, alpha);
+    }
+    count(shape.lines.size());
+    for (const auto& l : shape.lines) {
+        PutU16(body, static_cast<std::uint32_t>(Twips(l.width)));
+        PutColour(body, l.colour, alpha);
+    }
+    int fillBits = UnsignedBitsFor(shape.fills.size());
+    int lineBits = UnsignedBitsFor(shape.lines.size());
+    {
+        BitWriter w(body);
+        w.Put(static_cast<std::uint32_t>(fillBits), 4);
+        w.Put(static_cast<std::uint32_t>(lineBits), 4);
+        std::int32_t penX = 0, penY = 0;
+        int fill0 = 0, fill1 = 0, line = 0;
+        for (const auto& e : shape.edges) {
+            std::int32_t fx = Twips(e.from.x), fy = Twips(e.from.y);
+            bool move = fx != penX || fy != penY;
+            std::uint32_t flags = (move ? 0x01 : 0) | (e.fill0 != fill0 ? 0x02 : 0) |
+                                  (e.fill1 != fill1 ? 0x04 : 0) | (e.line != line ? 0x08 : 0);
+            if (flags) {
+                w.Put(0, 1);
+                w.Put(flags, 5);
+                if (move) {
+                    int bits = BitsForAll({fx, fy});
+                    w.Put(static_cast<std::uint32_t>(bits), 5);
+                    w.Put(static_cast<std::uint32_t>(fx), bits);
+                    w.Put(static_cast<std::uint32_t>(fy), bits);
+                }
+                if (flags & 0x02) {
+                    w.Put(static_cast<std::uint32_t>(e.fill0), fillBits);
+                }
+                if (flags & 0x04) {
+                    w.Put(static_cast<std::uint32_t>(e.fill1), fillBits);
+                }
+                if (flags & 0x08) {
+                    w.Put(static_cast<std::uint32_t>(e.line), lineBits);
+                }
+                fill0 = e.fill0;
+                fill1 = e.fill1;
+                line = e.line;
+            }
+            std::int32_t tx = Twips(e.to.x), ty = Twips(e.to.y);
+            w.Put(1, 1);
+            if (e.control) {
+                std::int32_t cx = Twips(e.control->x), cy = Twips(e.control->y);
+                std::int32_t d[4] = {cx - fx, cy - fy, tx - cx, ty - cy};
+                int bits = std::max(2, BitsForAll({d[0], d[1], d[2], d[3]}));
+                w.Put(0, 1);
+                w.Put(static_cast<std::uint32_t>(bits - 2), 4);
+                for (auto v : d) {
+                    w.Put(static_cast<std::uint32_t>(v), bits);
+                }
+            } else {
+                std::int32_t dx = tx - fx, dy = ty - fy;
+                int bits = std::max(2, BitsForAll({dx, dy}));
+                w.Put(1, 1);
+                w.Put(static_cast<std::uint32_t>(bits - 2), 4);
+                if (dx != 0 && dy != 0) {
+                    w.Put(1, 1);
+                    w.Put(static_cast<std::uint32_t>(dx), bits);
+                    w.Put(static_cast<std::uint32_t>(dy), bits);
+                } else {
+                    w.Put(0, 1);
+                    w.Put(dx == 0 ? 1 : 0, 1);
+                    w.Put(static_cast<std::uint32_t>(dx == 0 ? dy : dx), bits);
+                }
+            }
+            penX = tx;
+            penY = ty;
+        }
+        w.Put(0, 6); // end of shape
+    }
+    return Tag(static_cast<std::uint16_t>(tag), body, true);
+}
+
+MovieWriter& MovieWriter::DefineFont(const Font& font) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, font.id);
+    body.push_back(static_cast<std::uint8_t>((font.bold ? 0x01 : 0) | (font.italic ? 0x02 : 0) |
+                                             (options_.version >= 6 ? 0 : 0x10)));
+    body.push_back(0); // language
+    if (font.name.size() > 255) {
+        throw std::invalid_argument("a font name holds at most 255 bytes");
+    }
+    body.push_back(static_cast<std::uint8_t>(font.name.size()));
+    body.insert(body.end(), font.name.begin(), font.name.end());
+    PutU16(body, 0); // no glyphs: a device font
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineFont2), body);
+}
+
+MovieWriter& MovieWriter::DefineEditText(const EditText& t) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, t.id);
+    PutRect(body, t.bounds);
+    bool layout = t.align != TextAlign::Left || t.leftMargin != 0 || t.rightMargin != 0 ||
+                  t.indent != 0 || t.leading != 0;
+    body.push_back(static_cast<std::uint8_t>((t.hasText ? 0x80 : 0) | (t.wordWrap ? 0x40 : 0) |
+                                             (t.multiline ? 0x20 : 0) | (t.password ? 0x10 : 0) |
+                                             (t.readOnly ? 0x08 : 0) | 0x04 |
+                                             (t.maxLength ? 0x02 : 0) | (t.hasFont ? 0x01 : 0)));
+    body.push_back(static_cast<std::uint8_t>((t.autoSize ? 0x40 : 0) | (layout ? 0x20 : 0) |
+                                             (t.noSelect ? 0x10 : 0) | (t.border ? 0x08 : 0) |
+                                             (t.html ? 0x02 : 0)));
+    if (t.hasFont) {
+        PutU16(body, t.fontId);
+        PutU16(body, static_cast<std::uint32_t>(Twips(t.height)));
+    }
+    PutColour(body, t.colour, true);
+    if (t.maxLength) {
+        PutU16(body, t.maxLength);
+    }
+    if (layout) {
+        body.push_back(static_cast<std::uint8_t>(t.align));
+        PutU16(body, static_cast<std::uint32_t>(Twips(t.leftMargin)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(t.rightMargin)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(t.indent)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(t.leading)) & 0xffff);
+    }
+    PutString(body, t.variable);
+    if (t.hasText) {
+        PutString(body, t.initialText);
+    }
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineEditText), body);
+}
+
+MovieWriter& MovieWriter::DefineButton2(const Button& button) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, button.id);
+    body.push_back(button.trackAsMenu ? 1 : 0);
+    std::size_t offsetPos = body.size();
+    PutU16(body, 0);
+    for (const auto& rec : button.records) {
+        body.push_back(rec.states & 0x0f);
+        PutU16(body, rec.character);
+        PutU16(body, rec.depth);
+        PutMatrix(body, rec.matrix);
+        PutColorTransform(body, rec.colour);
+    }
+    body.push_back(0);
+    if (!button.actions.empty()) {
+        std::size_t offset = body.size() - offsetPos;
+        body[offsetPos] = static_cast<std::uint8_t>(offset & 0xff);
+        body[offsetPos + 1] = static_cast<std::uint8_t>(offset >> 8);
+    }
+    for (std::size_t i = 0; i < button.actions.size(); ++i) {
+        const auto& a = button.actions[i];
+        bool last = i + 1 == button.actions.size();
+        std::size_t size = 4 + a.actions.size();
+        if (size > 0xffff) {
+            throw std::invalid_argument("a button action longer than 65531 bytes");
+        }
+        PutU16(body, last ? 0 : static_cast<std::uint32_t>(size));
+        std::uint32_t cond =
+            (a.conditions & 0x1ff) | (static_cast<std::uint32_t>(a.key & 0x7f) << 9);
+        PutU16(body, cond);
+        body.insert(body.end(), a.actions.begin(), a.actions.end());
+    }
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineButton2), body);
+}
+
+MovieWriter& MovieWriter::Place(const Placement& p) {
+    if (p.kind == Placement::Kind::Remove) {
+        return Remove(p.depth);
+    }
+    std::vector<std::uint8_t> body;
+    bool three = p.visible.has_value();
+    body.push_back(static_cast<std::uint8_t>((p.name ? 0x20 : 0) | (p.colour ? 0x08 : 0) |
+                                             (p.matrix ? 0x04 : 0) | (p.character ? 0x02 : 0) |
+                                             (p.move ? 0x01 : 0)));
+    if (three) {
+        body.push_back(0x20);
+    }
+    PutU16(body, p.depth);
+    if (p.character) {
+        PutU16(body, *p.character);
+    }
+    if (p.matrix) {
+        PutMatrix(body, *p.matrix);
+    }
+    if (p.colour) {
+        PutColorTransform(body, *p.colour);
+    }
+    if (p.name) {
+        PutString(body, *p.name);
+    }
+    if (three) {
+        body.push_back(*p.visible ? 1 : 0);
+    }
+    return Tag(static_cast<std::uint16_t>(three ? TagCode::PlaceObject3 : TagCode::PlaceObject2),
+               body);
+}
+
+MovieWriter& MovieWriter::Remove(std::uint16_t depth) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, depth);
+    return Tag(static_cast<std::uint16_t>(TagCode::RemoveObject2), body);
 }
 
 std::vector<std::uint8_t> MovieWriter::Finish() const {

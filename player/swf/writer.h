@@ -71,6 +71,28 @@ private:
     std::vector<Fixup> fixups_;
 };
 
+// Builds a shape edge by edge, with styles numbered from 1 in the order they are added.
+class ShapeBuilder {
+public:
+    explicit ShapeBuilder(std::uint16_t id, int tag = 32);
+    int Fill(Rgba colour);
+    int Line(double width, Rgba colour);
+    // The styles of the edges that follow (0: none).
+    ShapeBuilder& Style(int fill0, int fill1, int line);
+    ShapeBuilder& MoveTo(double x, double y);
+    ShapeBuilder& LineTo(double x, double y);
+    ShapeBuilder& CurveTo(double cx, double cy, double x, double y);
+    // A closed rectangle, clockwise, in the current styles (filled on its right: fill1).
+    ShapeBuilder& Rect(double x, double y, double width, double height);
+    // Bounds from the edges, widened by half the widest line; geometry built.
+    Shape Build() const;
+
+private:
+    Shape shape_;
+    Point pen_;
+    int fill0_ = 0, fill1_ = 0, line_ = 0;
+};
+
 struct MovieOptions {
     std::uint8_t version = 6;
     int widthPx = 800;
@@ -90,6 +112,15 @@ public:
     MovieWriter& InitActions(std::uint16_t spriteId, const ActionWriter& actions);
     MovieWriter& ShowFrame();
     MovieWriter& Tag(std::uint16_t code, std::span<const std::uint8_t> body, bool longForm = false);
+
+    // Character definitions and the display list. Coordinates are rounded to whole twips;
+    // gradient and bitmap fills are written as solid fills of their colour.
+    MovieWriter& DefineShape(const Shape& shape); // tag by shape.tag (2, 22 or 32)
+    MovieWriter& DefineFont(const Font& font);    // a device font: a name without glyphs
+    MovieWriter& DefineEditText(const EditText& text);
+    MovieWriter& DefineButton2(const Button& button);
+    MovieWriter& Place(const Placement& placement); // PlaceObject2, or 3 for visibility
+    MovieWriter& Remove(std::uint16_t depth);       // RemoveObject2
 
     // The file: header, tags, End. The frame count is the number of ShowFrame tags.
     std::vector<std::uint8_t> Finish() const;

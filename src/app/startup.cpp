@@ -2,6 +2,7 @@
 
 #include "win/application.h"
 #include "win/error.h"
+#include "win/files.h"
 #include "win/handle.h"
 #include "win/strings.h"
 
@@ -17,31 +18,6 @@ namespace {
 
 constexpr std::size_t kCommandLineLimit = 512;
 constexpr std::size_t kFolderLimit = 255;
-
-bool FolderExists(const std::wstring& path) {
-    const DWORD attr = ::GetFileAttributesW(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attr = ::GetFileAttributesW(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates a folder with all its missing parents.
-bool ForceFolders(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
-        path.pop_back();
-    }
-    if (path.empty() || FolderExists(path)) {
-        return true;
-    }
-    const auto slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 2 && !ForceFolders(path.substr(0, slash))) {
-        return false;
-    }
-    return ::CreateDirectoryW(path.c_str(), nullptr) || FolderExists(path);
-}
 
 std::int32_t Yipes(DWORD error) {
     ::MessageBoxW(win::Application::Get().Handle(), win::SystemErrorText(error).c_str(), L"Yipes!",
@@ -94,15 +70,15 @@ void ProvisionFlashControl(const SystemFolders& folders) {
     const std::wstring source = win::ExeFolder() + L"SWF" + L"\\FLASH.OCX";
     const std::wstring target = folders.flash + L"FLASH.OCX";
 
-    if (!FolderExists(folders.flash)) {
-        ForceFolders(folders.flash);
+    if (!win::FolderExists(folders.flash)) {
+        win::ForceFolders(folders.flash);
     }
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         app.ShowMessage(L"Unable to find and copy Macromedia Shockwave Flash.OCX");
         return;
     }
     try {
-        if (FileExists(target)) {
+        if (win::FileExists(target)) {
             HMODULE lib = ::LoadLibraryW(target.c_str());
             if (reinterpret_cast<std::uintptr_t>(lib) >= 32) {
                 win::Module owned(lib);

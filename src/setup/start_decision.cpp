@@ -89,4 +89,16 @@ std::vector<std::wstring> BatchLines(const std::wstring& exePath, const std::wst
     };
 }
 
+std::vector<std::wstring> BoundedBatchLines(const std::wstring& exePath,
+                                            const std::wstring& batchPath) {
+    return {
+        L"Set FenwobbleTries=0",
+        L":1",
+        L"Erase \"" + exePath + L"\"",
+        L"Set /a FenwobbleTries=FenwobbleTries+1",
+        L"If exist \"" + exePath + L"\" If %FenwobbleTries% LSS 20000 Goto 1",
+        L"Erase \"" + batchPath + L"\"",
+    };
+}
+
 } // namespace fw

@@ -66,5 +66,9 @@ std::wstring RegisteredExePath(const std::wstring& programFolder);
 // ended by CR LF).
 std::wstring BatchPath(const std::wstring& exePath);
 std::vector<std::wstring> BatchLines(const std::wstring& exePath, const std::wstring& batchPath);
+// The same loop with a bound, for an executable that cannot be made
+// erasable: it gives up after a fixed number of tries.
+std::vector<std::wstring> BoundedBatchLines(const std::wstring& exePath,
+                                            const std::wstring& batchPath);
 
 } // namespace fw

@@ -3,10 +3,12 @@
 #include "clock/print_window.h"
 #include "clock/processor_freq.h"
 #include "clock/win_clock_port.h"
+#include "setup/installer.h"
 #include "shell/RtfFrm.h"
 #include "shell/commands.h"
 #include "win/application.h"
 #include "win/error.h"
+#include "win/files.h"
 #include "win/registry.h"
 #include "win/strings.h"
 
@@ -34,11 +36,6 @@ enum MenuId : UINT {
     kSaveiniItem,
     kPrintInem,
 };
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attr = ::GetFileAttributesW(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 } // namespace
 
@@ -95,6 +92,9 @@ TMainForm::TMainForm() {
     processorClockCounter_->SetOnPrecizeProc(
         PrecizeMethod<&TMainForm::ProcessorClockCounterPrecizeProc>(this));
 
+    // The conversation connects as soon as the window is loaded.
+    DdeClientConv1.SetLink(kProgmanService, L"");
+
     // An error in the creation handler is reported and the window completes.
     win::Guarded([&] { FormCreate(); });
 }
@@ -109,7 +109,14 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormCreate() {
     ProcessorFreq = MeasureProcessorFreq(*processorClockCounter_);
-    StartMovie();
+    StartupContext ctx;
+    ctx.args = ProcessArguments();
+    ctx.exePath = win::ExePath();
+    ctx.mainWindow = Handle();
+    ctx.programGroup = &DdeClientConv1;
+    if (RunStartupDecision(ctx)) {
+        StartMovie();
+    }
 }
 
 void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sender*/) {
@@ -119,7 +126,7 @@ void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sende
 void TMainForm::StartMovie() {
     FlashError = false;
     flash1_->PutString(flash::kMovie, win::ExeFolder() + L"SWF\\Game.swf");
-    if (!FileExists(flash1_->GetString(flash::kMovie))) {
+    if (!win::FileExists(flash1_->GetString(flash::kMovie))) {
         win::Application::Get().Terminate();
     }
 

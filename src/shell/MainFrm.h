@@ -5,6 +5,8 @@
 // actions of the shell.
 
 #include "clock/processor_clock_counter.h"
+#include "setup/ddeml_port.h"
+#include "setup/program_group.h"
 #include "win/form.h"
 #include "win/handle.h"
 #include "win/ole_control.h"
@@ -83,6 +85,9 @@ private:
     std::unique_ptr<win::OleControl> flash1_;
     win::Menu popupMenu1_;
     std::unique_ptr<TProcessorClockCounter> processorClockCounter_;
+    // The Program Manager conversation; the port outlives it.
+    DdemlPort ddePort_;
+    TDdeClientConv DdeClientConv1{ddePort_};
     MainFormPeers peers_;
 };
 

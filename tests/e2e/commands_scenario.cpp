@@ -56,6 +56,9 @@ protected:
         ::Sleep(300);
     }
 
+    // Program Manager answers, as on a Windows desktop, so no other program's
+    // window comes up over the movie.
+    std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
     std::unique_ptr<Program> shell_;
@@ -177,6 +180,12 @@ TEST_F(Commands, ARightClickNeverReachesThePlayer) {
     const RECT r = WindowRect(PlayerWindow(main_));
     const std::string x = std::to_string((r.left + r.right) / 2);
     const std::string y = std::to_string((r.top + r.bottom) / 2);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ASSERT_EQ(::WindowFromPoint(centre), PlayerWindow(main_))
+        << "expected the player on top at the click point, found " << [&] {
+               const std::wstring c = ClassName(::WindowFromPoint(centre));
+               return std::string(c.begin(), c.end());
+           }();
     const auto click = Host("xdotool mousemove " + x + " " + y + " click 3 sleep 0.3 click 1");
     ASSERT_EQ(click.status, 0) << click.output;
     EXPECT_TRUE(WaitTrace(trace_, {L"mouse", L"WM_LBUTTONDOWN"}, 10s))

@@ -8,6 +8,7 @@ using namespace fwtest;
 
 TEST(MainWindow, CoversTheScreenBlackAndBorderlessAndEndsWhenClosed) {
     RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L""); // registered: no offer
     Program shell({});
     HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 20s);
     ASSERT_NE(main, nullptr) << "expected a visible TMainForm window";

@@ -68,20 +68,6 @@ TEST_F(MovieStart, HandsTheSavedValuesInRegistryOrderThenTheFixedParameters) {
                 std::string(figure.begin(), figure.end()).c_str(), reference);
 }
 
-TEST_F(MovieStart, WithoutTheProgramKeyNoParametersReachTheMovie) {
-    RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
-    const std::wstring trace = TempFile(L"trace");
-    Program shell({.trace = trace});
-    HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 60s);
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 10s));
-    // The intro's end starts the movie a second time; skip it to get there now.
-    PostKey(main, VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([&] { return TraceMatching(trace, {L"put", L"Movie"}).size() >= 2; }, 20s));
-    EXPECT_TRUE(TraceMatching(trace, {L"put", L"FlashVars"}).empty())
-        << "expected no FlashVars without the program key";
-}
-
 TEST_F(MovieStart, AMissingMovieEndsTheProcessWithoutAMessage) {
     const std::wstring folder = L"C:\\nomovie\\";
     CopyTree(CdFolder(), folder);

@@ -36,6 +36,7 @@ TEST(Provisioning, AFreshMachineGetsTheControlCopiedRegisteredAndTheMovieStarted
     ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
         << "expected a prefix without any player control";
     std::filesystem::remove_all(FlashFolder());
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L""); // registered: no offer
 
     const std::wstring trace = TempFile(L"trace");
     Program shell({.trace = trace});

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using fw::DriveType;
@@ -163,6 +165,20 @@ TEST(Batch, ErasesTheExecutableThenItself) {
     EXPECT_EQ(lines[1], L"Erase \"C:\\P Q\\F.exe\"");
     EXPECT_EQ(lines[2], L"If exist \"C:\\P Q\\F.exe\" Goto 1");
     EXPECT_EQ(lines[3], L"Erase \"C:\\P Q\\F.bat\"");
+}
+
+TEST(Batch, TheBoundedLoopStillErasesBothButGivesUp) {
+    const auto lines = fw::BoundedBatchLines(L"C:\\P\\F.exe", L"C:\\P\\F.bat");
+    ASSERT_GE(lines.size(), 4u);
+    // The same erase of the executable and of itself as the plain loop...
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Erase \"C:\\P\\F.exe\""), lines.end());
+    EXPECT_EQ(lines.back(), L"Erase \"C:\\P\\F.bat\"");
+    // ...and the jump back only while a counter is below its limit.
+    const auto jump = std::find_if(lines.begin(), lines.end(), [](const std::wstring& l) {
+        return l.find(L"Goto 1") != std::wstring::npos;
+    });
+    ASSERT_NE(jump, lines.end());
+    EXPECT_NE(jump->find(L"LSS"), std::wstring::npos) << "expected a bounded jump";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "fire_protocol.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -221,6 +222,8 @@ void PressButton(HWND dialog, int id) {
     HWND button = ::GetDlgItem(dialog, id);
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(button));
+    // The next box must not be mistaken for this one.
+    WaitFor([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5s);
 }
 
 std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id) {
@@ -229,7 +232,6 @@ std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id) {
         return L"<no message box>";
     }
     PressButton(box->hwnd, id);
-    WaitFor([&] { return !::IsWindow(box->hwnd); }, 5s);
     return box->text;
 }
 
@@ -429,6 +431,79 @@ std::wstring InstalledCopy(const std::wstring& name) {
     CopyTree(CdFolder(), folder);
     RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
     return folder;
+}
+
+ProgmanServer::ProgmanServer() {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder = folder.substr(0, folder.find_last_of(L'\\') + 1);
+    const std::wstring exe = folder + L"..\\tools\\progman\\progman.exe";
+    const std::wstring id = std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                            std::to_wstring(::GetTickCount());
+    log_ = TempFile(L"progman");
+    const std::wstring readyName = L"FwScenarioProgmanReady" + id;
+    const std::wstring quitName = L"FwScenarioProgmanQuit" + id;
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    quit_ = ::CreateEventW(nullptr, TRUE, FALSE, quitName.c_str());
+    std::wstring cmd = L"\"" + exe + L"\" /log:" + log_ + L" /ready:" + readyName + L" /quit:" +
+                       quitName + L" /timeout:600000";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi_)) {
+        ::CloseHandle(ready);
+        throw std::runtime_error("cannot start the test Program Manager server");
+    }
+    HANDLE both[2] = {ready, pi_.hProcess};
+    const DWORD w = ::WaitForMultipleObjects(2, both, FALSE, 30000);
+    ::CloseHandle(ready);
+    if (w != WAIT_OBJECT_0) {
+        throw std::runtime_error("the test Program Manager server did not come up");
+    }
+}
+
+ProgmanServer::~ProgmanServer() {
+    ::SetEvent(quit_);
+    if (::WaitForSingleObject(pi_.hProcess, 5000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(pi_.hProcess, 1);
+    }
+    ::CloseHandle(pi_.hProcess);
+    ::CloseHandle(pi_.hThread);
+    ::CloseHandle(quit_);
+}
+
+std::string ProgmanServer::Received() const {
+    std::ifstream in(log_.c_str(), std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::string Cp1251(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int n = ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                          nullptr, nullptr);
+    return out;
+}
+
+std::vector<std::pair<std::wstring, std::uintmax_t>> TreeListing(const std::wstring& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::wstring, std::uintmax_t>> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file()) {
+            out.emplace_back(fs::relative(it->path(), folder).wstring(), it->file_size());
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 bool FileExists(const std::wstring& path) {

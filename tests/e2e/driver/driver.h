@@ -74,7 +74,8 @@ struct MessageBoxInfo {
     std::wstring caption;
 };
 std::optional<MessageBoxInfo> WaitMessageBox(DWORD pid, Ms timeout);
-// Presses a button of a dialog by its id (IDOK, IDYES, IDNO...).
+// Presses a button of a dialog by its id (IDOK, IDYES, IDNO...) and waits
+// until the dialog has gone.
 void PressButton(HWND dialog, int id);
 // Waits for a box, checks nothing, presses its first button; returns its text.
 std::wstring DismissMessageBox(DWORD pid, Ms timeout, int id = IDOK);
@@ -118,6 +119,29 @@ void CopyTree(const std::wstring& from, const std::wstring& to);
 // The sample CD copied to a folder of drive C: as an installed program
 // (the program key marks it registered), so scenarios can add files to it.
 std::wstring InstalledCopy(const std::wstring& name);
+
+// Our Program Manager DDE server (tests/tools/progman), recording every
+// command's bytes; it is stopped when the object goes.
+class ProgmanServer {
+public:
+    ProgmanServer();
+    ~ProgmanServer();
+    ProgmanServer(const ProgmanServer&) = delete;
+    ProgmanServer& operator=(const ProgmanServer&) = delete;
+    // Everything received so far, byte for byte.
+    std::string Received() const;
+
+private:
+    std::wstring log_;
+    HANDLE quit_ = nullptr;
+    PROCESS_INFORMATION pi_{};
+};
+
+// A text in Windows-1251 bytes, as the program group commands are sent.
+std::string Cp1251(const std::wstring& text);
+
+// Every file below a folder, as relative paths with their sizes.
+std::vector<std::pair<std::wstring, std::uintmax_t>> TreeListing(const std::wstring& folder);
 
 // Lines of a UTF-8 text file (the player's trace); empty when it is missing.
 std::vector<std::wstring> ReadLines(const std::wstring& path);

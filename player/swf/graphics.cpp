@@ -1,0 +1,721 @@
+#include "graphics.h"
+
+#include "byte_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace fw::swf {
+namespace {
+
+// Limits keeping a hostile file from exhausting memory or time.
+constexpr std::size_t kMaxEdges = 200000;
+constexpr std::size_t kMaxStyles = 65535;
+constexpr int kCurveSteps = 8;
+
+Rgba ReadColour(ByteReader& r, bool alpha) {
+    Rgba c;
+    c.r = r.U8();
+    c.g = r.U8();
+    c.b = r.U8();
+    c.a = alpha ? r.U8() : 255;
+    return c;
+}
+
+double Fixed16(std::int32_t v) {
+    return v / 65536.0;
+}
+
+bool ReadFillStyles(ByteReader& r, int tag, std::vector<FillStyle>& out, std::string& problem) {
+    std::size_t count = r.U8();
+    if (count == 0xff && tag != 2) {
+        count = r.U16();
+    }
+    bool alpha = tag >= 32;
+    for (std::size_t i = 0; i < count && r.ok(); ++i) {
+        FillStyle f;
+        std::uint8_t type = r.U8();
+        if (type == 0x00) {
+            f.colour = ReadColour(r, alpha);
+        } else if (type == 0x10 || type == 0x12 || type == 0x13) {
+            ReadMatrix(r);
+            std::uint8_t head = r.U8();
+            int n = head & 0x0f;
+            // The gradient is drawn in the average of its stops.
+            int sum[4] = {0, 0, 0, 0};
+            for (int k = 0; k < n; ++k) {
+                r.U8(); // ratio
+                Rgba c = ReadColour(r, alpha);
+                sum[0] += c.r;
+                sum[1] += c.g;
+                sum[2] += c.b;
+                sum[3] += c.a;
+            }
+            if (type == 0x13) {
+                r.U16(); // focal point
+            }
+            if (n > 0) {
+                f.colour = Rgba{std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n),
+                                std::uint8_t(sum[2] / n), std::uint8_t(sum[3] / n)};
+            }
+            f.solid = false;
+        } else if (type >= 0x40 && type <= 0x43) {
+            r.U16();
+            ReadMatrix(r);
+            f.colour = Rgba{128, 128, 128, 255}; // bitmaps are not drawn
+            f.solid = false;
+        } else {
+            problem = "unknown fill style type " + std::to_string(type);
+            return false;
+        }
+        if (out.size() >= kMaxStyles) {
+            problem = "too many fill styles";
+            return false;
+        }
+        out.push_back(f);
+    }
+    if (!r.ok()) {
+        problem = "fill styles cut short";
+        return false;
+    }
+    return true;
+}
+
+bool ReadLineStyles(ByteReader& r, int tag, std::vector<LineStyle>& out, std::string& problem) {
+    std::size_t count = r.U8();
+    if (count == 0xff && tag != 2) {
+        count = r.U16();
+    }
+    for (std::size_t i = 0; i < count && r.ok(); ++i) {
+        LineStyle l;
+        l.width = r.U16();
+        l.colour = ReadColour(r, tag >= 32);
+        if (out.size() >= kMaxStyles) {
+            problem = "too many line styles";
+            return false;
+        }
+        out.push_back(l);
+    }
+    if (!r.ok()) {
+        problem = "line styles cut short";
+        return false;
+    }
+    return true;
+}
+
+bool Near(Point a, Point b) {
+    return std::abs(a.x - b.x) < 0.5 && std::abs(a.y - b.y) < 0.5;
+}
+
+// The points of an edge after its start, curves flattened.
+void AppendEdgePoints(const Edge& e, bool reversed, Contour& out) {
+    Point from = reversed ? e.to : e.from;
+    Point to = reversed ? e.from : e.to;
+    if (e.control) {
+        Point c = *e.control;
+        for (int i = 1; i <= kCurveSteps; ++i) {
+            double t = double(i) / kCurveSteps;
+            double u = 1 - t;
+            out.push_back(Point{u * u * from.x + 2 * u * t * c.x + t * t * to.x,
+                                u * u * from.y + 2 * u * t * c.y + t * t * to.y});
+        }
+    } else {
+        out.push_back(to);
+    }
+}
+
+// Joins the edges bordering one fill into closed contours: an edge with the fill on its
+// right (fill1) runs as stored, one with it on its left (fill0) runs reversed.
+std::vector<Contour> JoinContours(const std::vector<Edge>& edges, int fill) {
+    struct Directed {
+        const Edge* edge;
+        bool reversed;
+        Point start() const { return reversed ? edge->to : edge->from; }
+        Point end() const { return reversed ? edge->from : edge->to; }
+    };
+    std::vector<Directed> parts;
+    for (const auto& e : edges) {
+        if (e.fill1 == fill) {
+            parts.push_back({&e, false});
+        }
+        if (e.fill0 == fill) {
+            parts.push_back({&e, true});
+        }
+    }
+    // Starts by position, so joining stays near linear.
+    std::multimap<std::pair<long long, long long>, std::size_t> byStart;
+    auto key = [](Point p) { return std::make_pair(std::llround(p.x), std::llround(p.y)); };
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        byStart.emplace(key(parts[i].start()), i);
+    }
+    std::vector<bool> used(parts.size(), false);
+    std::vector<Contour> contours;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (used[i]) {
+            continue;
+        }
+        Contour c{parts[i].start()};
+        std::size_t cur = i;
+        while (true) {
+            used[cur] = true;
+            AppendEdgePoints(*parts[cur].edge, parts[cur].reversed, c);
+            Point end = parts[cur].end();
+            if (Near(end, c.front())) {
+                break;
+            }
+            auto range = byStart.equal_range(key(end));
+            std::size_t next = parts.size();
+            for (auto it = range.first; it != range.second; ++it) {
+                if (!used[it->second]) {
+                    next = it->second;
+                    break;
+                }
+            }
+            if (next == parts.size()) {
+                break; // an open outline: closed by the fill as drawn
+            }
+            cur = next;
+        }
+        if (c.size() >= 3) {
+            contours.push_back(std::move(c));
+        }
+    }
+    return contours;
+}
+
+std::uint8_t Clamp8(int v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+double DistanceToSegment(Point p, Point a, Point b) {
+    double dx = b.x - a.x;
+    double dy = b.y - a.y;
+    double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0) : 0;
+    double x = a.x + t * dx - p.x;
+    double y = a.y + t * dy - p.y;
+    return std::sqrt(x * x + y * y);
+}
+
+} // namespace
+
+Matrix Matrix::Then(const Matrix& o) const {
+    return Matrix{o.a * a + o.c * b, o.b * a + o.d * b,          o.a * c + o.c * d,
+                  o.b * c + o.d * d, o.a * tx + o.c * ty + o.tx, o.b * tx + o.d * ty + o.ty};
+}
+
+std::optional<Matrix> Matrix::Inverse() const {
+    double det = a * d - b * c;
+    if (std::abs(det) < 1e-12) {
+        return std::nullopt;
+    }
+    Matrix m{d / det, -b / det, -c / det, a / det, 0, 0};
+    m.tx = -(m.a * tx + m.c * ty);
+    m.ty = -(m.b * tx + m.d * ty);
+    return m;
+}
+
+Rgba ColorTransform::Apply(Rgba c) const {
+    auto ch = [&](int i, std::uint8_t v) { return Clamp8(v * mult[i] / 256 + add[i]); };
+    return Rgba{ch(0, c.r), ch(1, c.g), ch(2, c.b), ch(3, c.a)};
+}
+
+ColorTransform ColorTransform::Then(const ColorTransform& o) const {
+    ColorTransform t;
+    for (int i = 0; i < 4; ++i) {
+        t.mult[i] = static_cast<std::int16_t>(std::clamp(mult[i] * o.mult[i] / 256, -32768, 32767));
+        t.add[i] = static_cast<std::int16_t>(
+            std::clamp(add[i] * o.mult[i] / 256 + o.add[i], -32768, 32767));
+    }
+    return t;
+}
+
+Matrix ReadMatrix(ByteReader& r) {
+    Matrix m;
+    BitReader bits(r);
+    if (bits.Unsigned(1)) {
+        int n = static_cast<int>(bits.Unsigned(5));
+        m.a = Fixed16(bits.Signed(n));
+        m.d = Fixed16(bits.Signed(n));
+    }
+    if (bits.Unsigned(1)) {
+        int n = static_cast<int>(bits.Unsigned(5));
+        m.b = Fixed16(bits.Signed(n));
+        m.c = Fixed16(bits.Signed(n));
+    }
+    int n = static_cast<int>(bits.Unsigned(5));
+    m.tx = bits.Signed(n);
+    m.ty = bits.Signed(n);
+    return m;
+}
+
+ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha) {
+    ColorTransform t;
+    BitReader bits(r);
+    bool hasAdd = bits.Unsigned(1) != 0;
+    bool hasMult = bits.Unsigned(1) != 0;
+    int n = static_cast<int>(bits.Unsigned(4));
+    int channels = withAlpha ? 4 : 3;
+    if (hasMult) {
+        for (int i = 0; i < channels; ++i) {
+            t.mult[i] = static_cast<std::int16_t>(bits.Signed(n));
+        }
+    }
+    if (hasAdd) {
+        for (int i = 0; i < channels; ++i) {
+            t.add[i] = static_cast<std::int16_t>(bits.Signed(n));
+        }
+    }
+    return t;
+}
+
+std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    Shape s;
+    s.tag = tag;
+    s.id = r.U16();
+    {
+        BitReader bits(r);
+        int n = static_cast<int>(bits.Unsigned(5));
+        s.bounds.xMin = bits.Signed(n);
+        s.bounds.xMax = bits.Signed(n);
+        s.bounds.yMin = bits.Signed(n);
+        s.bounds.yMax = bits.Signed(n);
+    }
+    if (!ReadFillStyles(r, tag, s.fills, problem) || !ReadLineStyles(r, tag, s.lines, problem)) {
+        return std::nullopt;
+    }
+    std::size_t fillBase = 0; // where the current style arrays begin in the shape's lists
+    std::size_t lineBase = 0;
+    BitReader bits(r);
+    int fillBits = static_cast<int>(bits.Unsigned(4));
+    int lineBits = static_cast<int>(bits.Unsigned(4));
+    Point pen;
+    int fill0 = 0, fill1 = 0, line = 0;
+    auto style = [](std::uint32_t index, std::size_t base, std::size_t count) {
+        // An index past the array draws nothing rather than something else.
+        return index == 0 || index > count - base ? 0 : static_cast<int>(base + index);
+    };
+    while (true) {
+        if (!r.ok()) {
+            problem = "shape " + std::to_string(s.id) + " cut short";
+            return std::nullopt;
+        }
+        bool isEdge = bits.Unsigned(1) != 0;
+        if (!isEdge) {
+            std::uint32_t flags = bits.Unsigned(5);
+            if (flags == 0) {
+                break;
+            }
+            if (flags & 0x01) {
+                int n = static_cast<int>(bits.Unsigned(5));
+                pen.x = bits.Signed(n);
+                pen.y = bits.Signed(n);
+            }
+            std::uint32_t raw0 = (flags & 0x02) ? bits.Unsigned(fillBits) : 0;
+            std::uint32_t raw1 = (flags & 0x04) ? bits.Unsigned(fillBits) : 0;
+            std::uint32_t rawLine = (flags & 0x08) ? bits.Unsigned(lineBits) : 0;
+            if (flags & 0x10) {
+                if (tag == 2) {
+                    problem = "new styles in a shape of the first kind";
+                    return std::nullopt;
+                }
+                // Indices given with new styles point into the new arrays.
+                bits.Align();
+                fillBase = s.fills.size();
+                lineBase = s.lines.size();
+                if (!ReadFillStyles(r, tag, s.fills, problem) ||
+                    !ReadLineStyles(r, tag, s.lines, problem)) {
+                    return std::nullopt;
+                }
+                bits.Align();
+                fillBits = static_cast<int>(bits.Unsigned(4));
+                lineBits = static_cast<int>(bits.Unsigned(4));
+                fill0 = fill1 = line = 0;
+            }
+            if (flags & 0x02) {
+                fill0 = style(raw0, fillBase, s.fills.size());
+            }
+            if (flags & 0x04) {
+                fill1 = style(raw1, fillBase, s.fills.size());
+            }
+            if (flags & 0x08) {
+                line = style(rawLine, lineBase, s.lines.size());
+            }
+            continue;
+        }
+        if (s.edges.size() >= kMaxEdges) {
+            problem = "shape " + std::to_string(s.id) + " has too many edges";
+            return std::nullopt;
+        }
+        Edge e;
+        e.from = pen;
+        e.fill0 = fill0;
+        e.fill1 = fill1;
+        e.line = line;
+        bool straight = bits.Unsigned(1) != 0;
+        int n = static_cast<int>(bits.Unsigned(4)) + 2;
+        if (straight) {
+            bool general = bits.Unsigned(1) != 0;
+            double dx = 0, dy = 0;
+            if (general) {
+                dx = bits.Signed(n);
+                dy = bits.Signed(n);
+            } else if (bits.Unsigned(1)) {
+                dy = bits.Signed(n);
+            } else {
+                dx = bits.Signed(n);
+            }
+            e.to = Point{pen.x + dx, pen.y + dy};
+        } else {
+            double cx = bits.Signed(n);
+            double cy = bits.Signed(n);
+            double ax = bits.Signed(n);
+            double ay = bits.Signed(n);
+            e.control = Point{pen.x + cx, pen.y + cy};
+            e.to = Point{e.control->x + ax, e.control->y + ay};
+        }
+        pen = e.to;
+        s.edges.push_back(e);
+    }
+    if (!r.ok()) {
+        problem = "shape " + std::to_string(s.id) + " cut short";
+        return std::nullopt;
+    }
+    BuildGeometry(s);
+    return s;
+}
+
+void BuildGeometry(Shape& shape) {
+    shape.regions.clear();
+    shape.strokes.clear();
+    for (std::size_t f = 1; f <= shape.fills.size(); ++f) {
+        auto contours = JoinContours(shape.edges, static_cast<int>(f));
+        if (!contours.empty()) {
+            shape.regions.push_back(FillRegion{shape.fills[f - 1].colour, std::move(contours)});
+        }
+    }
+    for (std::size_t l = 1; l <= shape.lines.size(); ++l) {
+        Stroke stroke{shape.lines[l - 1].colour, shape.lines[l - 1].width, {}};
+        for (const auto& e : shape.edges) {
+            if (e.line != static_cast<int>(l)) {
+                continue;
+            }
+            if (stroke.lines.empty() || !Near(stroke.lines.back().back(), e.from)) {
+                stroke.lines.push_back(Contour{e.from});
+            }
+            AppendEdgePoints(e, false, stroke.lines.back());
+        }
+        if (!stroke.lines.empty()) {
+            shape.strokes.push_back(std::move(stroke));
+        }
+    }
+}
+
+std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    Button b;
+    b.id = r.U16();
+    b.trackAsMenu = (r.U8() & 1) != 0;
+    std::size_t actionOffsetPos = r.pos();
+    std::uint16_t actionOffset = r.U16();
+    while (r.ok()) {
+        std::uint8_t flags = r.U8();
+        if (flags == 0) {
+            break;
+        }
+        ButtonRecord rec;
+        rec.states = flags & 0x0f;
+        rec.character = r.U16();
+        rec.depth = r.U16();
+        rec.matrix = ReadMatrix(r);
+        rec.colour = ReadColorTransform(r, true);
+        if (flags & 0x10) {
+            // Filters are not drawn, and their list cannot be skipped without reading it all:
+            // the records end here, the actions are found by their offset.
+            problem = "button " + std::to_string(b.id) + " has filters; records after it skipped";
+            break;
+        }
+        if (flags & 0x20) {
+            r.U8(); // blend mode
+        }
+        if (r.ok()) {
+            b.records.push_back(rec);
+        }
+    }
+    if (!r.ok()) {
+        problem = "button " + std::to_string(b.id) + " cut short";
+        return std::nullopt;
+    }
+    if (actionOffset == 0) {
+        return b;
+    }
+    std::size_t pos = actionOffsetPos + actionOffset;
+    while (pos < body.size()) {
+        if (body.size() - pos < 4) {
+            problem = "button " + std::to_string(b.id) + " action cut short";
+            break;
+        }
+        std::uint16_t size = static_cast<std::uint16_t>(body[pos] | (body[pos + 1] << 8));
+        std::uint16_t cond = static_cast<std::uint16_t>(body[pos + 2] | (body[pos + 3] << 8));
+        std::size_t end = size == 0 ? body.size() : pos + size;
+        if (size != 0 && (size < 4 || end > body.size())) {
+            problem = "button " + std::to_string(b.id) + " action size out of range";
+            break;
+        }
+        ButtonAction a;
+        a.conditions = static_cast<std::uint16_t>((cond & 0xff) | ((cond & 0x0100) ? 0x100 : 0));
+        a.key = static_cast<std::uint8_t>(cond >> 9);
+        a.actions.assign(body.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                         body.begin() + static_cast<std::ptrdiff_t>(end));
+        b.actions.push_back(std::move(a));
+        if (size == 0) {
+            break;
+        }
+        pos = end;
+    }
+    return b;
+}
+
+std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    EditText t;
+    t.id = r.U16();
+    {
+        BitReader bits(r);
+        int n = static_cast<int>(bits.Unsigned(5));
+        t.bounds.xMin = bits.Signed(n);
+        t.bounds.xMax = bits.Signed(n);
+        t.bounds.yMin = bits.Signed(n);
+        t.bounds.yMax = bits.Signed(n);
+    }
+    std::uint8_t f1 = r.U8();
+    std::uint8_t f2 = r.U8();
+    t.hasText = f1 & 0x80;
+    t.wordWrap = f1 & 0x40;
+    t.multiline = f1 & 0x20;
+    t.password = f1 & 0x10;
+    t.readOnly = f1 & 0x08;
+    t.autoSize = f2 & 0x40;
+    t.noSelect = f2 & 0x10;
+    t.border = f2 & 0x08;
+    t.html = f2 & 0x02;
+    if (f1 & 0x01) {
+        t.hasFont = true;
+        t.fontId = r.U16();
+    }
+    if (f2 & 0x80) {
+        r.CString(); // a font class name: drawn in the default device font
+    }
+    if ((f1 & 0x01) || (f2 & 0x80)) {
+        t.height = r.U16();
+    }
+    if (f1 & 0x04) {
+        t.colour = ReadColour(r, true);
+    }
+    if (f1 & 0x02) {
+        t.maxLength = r.U16();
+    }
+    if (f2 & 0x20) {
+        std::uint8_t align = r.U8();
+        t.align = align <= 3 ? static_cast<TextAlign>(align) : TextAlign::Left;
+        t.leftMargin = r.U16();
+        t.rightMargin = r.U16();
+        t.indent = r.U16();
+        t.leading = static_cast<std::int16_t>(r.U16());
+    }
+    t.variable = r.CString();
+    if (t.hasText) {
+        t.initialText = r.CString();
+    }
+    if (!r.ok()) {
+        problem = "edit text " + std::to_string(t.id) + " cut short";
+        return std::nullopt;
+    }
+    return t;
+}
+
+std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    Font f;
+    f.id = r.U16();
+    std::uint8_t flags = r.U8();
+    f.bold = flags & 0x01;
+    f.italic = flags & 0x02;
+    r.U8(); // language
+    std::size_t len = r.U8();
+    auto name = r.Bytes(len);
+    if (!r.ok()) {
+        problem = "font cut short";
+        return std::nullopt;
+    }
+    f.name.assign(name.begin(), name.end());
+    while (!f.name.empty() && f.name.back() == '\0') {
+        f.name.pop_back();
+    }
+    return f;
+}
+
+std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
+                                       std::string& problem) {
+    ByteReader r(body);
+    Placement p;
+    if (tag == 5 || tag == 28) { // RemoveObject, RemoveObject2
+        p.kind = Placement::Kind::Remove;
+        if (tag == 5) {
+            r.U16();
+        }
+        p.depth = r.U16();
+    } else if (tag == 4) { // PlaceObject
+        p.character = r.U16();
+        p.depth = r.U16();
+        p.matrix = ReadMatrix(r);
+        if (r.ok() && !r.atEnd()) {
+            p.colour = ReadColorTransform(r, false);
+        }
+    } else { // PlaceObject2, PlaceObject3
+        std::uint8_t flags = r.U8();
+        std::uint8_t flags3 = tag == 70 ? r.U8() : 0;
+        p.depth = r.U16();
+        p.move = flags & 0x01;
+        if ((flags3 & 0x08) || ((flags3 & 0x10) && (flags & 0x02))) {
+            r.CString(); // class name
+        }
+        if (flags & 0x02) {
+            p.character = r.U16();
+        }
+        if (flags & 0x04) {
+            p.matrix = ReadMatrix(r);
+        }
+        if (flags & 0x08) {
+            p.colour = ReadColorTransform(r, true);
+        }
+        if (flags & 0x10) {
+            r.U16(); // ratio
+        }
+        if (flags & 0x20) {
+            p.name = r.CString();
+        }
+        if (flags & 0x40) {
+            r.U16(); // clip depth
+        }
+        // Filters, blend modes and caching are not drawn; visibility comes after a filter
+        // list and is read only without one.
+        if (tag == 70 && !(flags3 & 0x01)) {
+            if (flags3 & 0x02) {
+                r.U8();
+            }
+            if (flags3 & 0x04) {
+                r.U8();
+            }
+            if (flags3 & 0x20) {
+                p.visible = r.U8() != 0;
+            }
+        }
+    }
+    if (!r.ok()) {
+        problem = "placement at depth " + std::to_string(p.depth) + " cut short";
+        return std::nullopt;
+    }
+    return p;
+}
+
+bool Contains(const std::vector<Contour>& contours, Point p) {
+    bool inside = false;
+    for (const auto& c : contours) {
+        std::size_t n = c.size();
+        for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+            const Point& a = c[i];
+            const Point& b = c[j];
+            if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+bool HitShape(const Shape& shape, Point p) {
+    double half = 0;
+    for (const auto& l : shape.lines) {
+        half = std::max(half, l.width / 2);
+    }
+    if (p.x < shape.bounds.xMin - half || p.x > shape.bounds.xMax + half ||
+        p.y < shape.bounds.yMin - half || p.y > shape.bounds.yMax + half) {
+        return false;
+    }
+    for (const auto& region : shape.regions) {
+        if (Contains(region.contours, p)) {
+            return true;
+        }
+    }
+    for (const auto& stroke : shape.strokes) {
+        for (const auto& line : stroke.lines) {
+            for (std::size_t i = 1; i < line.size(); ++i) {
+                if (DistanceToSegment(p, line[i - 1], line[i]) <= stroke.width / 2) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+Matrix ShowAllMatrix(double frameXMin, double frameYMin, double frameWidth, double frameHeight,
+                     int clientWidth, int clientHeight) {
+    if (frameWidth <= 0 || frameHeight <= 0 || clientWidth <= 0 || clientHeight <= 0) {
+        return Matrix{0, 0, 0, 0, 0, 0};
+    }
+    double scale = std::min(clientWidth / frameWidth, clientHeight / frameHeight);
+    double ox = (clientWidth - frameWidth * scale) / 2;
+    double oy = (clientHeight - frameHeight * scale) / 2;
+    return Matrix{scale, 0, 0, scale, ox - frameXMin * scale, oy - frameYMin * scale};
+}
+
+std::string PlainFromHtml(std::string_view html) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < html.size()) {
+        char c = html[i];
+        if (c == '<') {
+            std::size_t end = html.find('>', i);
+            if (end == std::string_view::npos) {
+                break;
+            }
+            std::string tag(html.substr(i + 1, end - i - 1));
+            for (auto& ch : tag) {
+                ch = (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch;
+            }
+            if (tag == "br" || tag == "br/" || tag == "br /" || tag == "/p") {
+                out += '\n';
+            }
+            i = end + 1;
+        } else if (c == '&') {
+            static const std::pair<std::string_view, char> kEntities[] = {
+                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+            bool matched = false;
+            for (const auto& [name, ch] : kEntities) {
+                if (html.substr(i, name.size()) == name) {
+                    out += ch;
+                    i += name.size();
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched) {
+                out += c;
+                ++i;
+            }
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    while (!out.empty() && out.back() == '\n') {
+        out.pop_back();
+    }
+    return out;
+}
+
+} // namespace fw::swf

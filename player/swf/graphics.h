@@ -1,0 +1,246 @@
+#pragma once
+// What the movie draws: shapes, buttons and edit texts as the file defines them, the
+// placements of each frame, and the geometry the control paints and hit-tests with.
+// Coordinates are twips (1/20 pixel) throughout.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace fw::swf {
+
+class ByteReader;
+class BitReader;
+
+struct Rgba {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    std::uint8_t a = 255;
+    friend bool operator==(const Rgba&, const Rgba&) = default;
+};
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Bounds {
+    double xMin = 0;
+    double xMax = 0;
+    double yMin = 0;
+    double yMax = 0;
+    friend bool operator==(const Bounds&, const Bounds&) = default;
+};
+
+// x' = a x + c y + tx, y' = b x + d y + ty.
+struct Matrix {
+    double a = 1;
+    double b = 0;
+    double c = 0;
+    double d = 1;
+    double tx = 0;
+    double ty = 0;
+    friend bool operator==(const Matrix&, const Matrix&) = default;
+
+    Point Apply(Point p) const { return {a * p.x + c * p.y + tx, b * p.x + d * p.y + ty}; }
+    // This after inner: (outer * inner) applied to p is outer(inner(p)).
+    Matrix Then(const Matrix& outer) const;
+    // The inverse; nullopt for a matrix that flattens everything onto a line.
+    std::optional<Matrix> Inverse() const;
+};
+
+// Colour = colour * mult / 256 + add, each channel clamped to 0..255.
+struct ColorTransform {
+    std::int16_t mult[4] = {256, 256, 256, 256}; // r, g, b, a in 8.8 fixed point
+    std::int16_t add[4] = {0, 0, 0, 0};
+    friend bool operator==(const ColorTransform&, const ColorTransform&) = default;
+
+    Rgba Apply(Rgba c) const;
+    ColorTransform Then(const ColorTransform& outer) const;
+};
+
+// A closed outline made of straight segments (curves are flattened).
+using Contour = std::vector<Point>;
+
+// Everything filled with one fill style: its contours, filled even-odd.
+struct FillRegion {
+    Rgba colour;
+    std::vector<Contour> contours;
+};
+
+// Everything stroked with one line style: open polylines.
+struct Stroke {
+    Rgba colour;
+    double width = 20; // twips
+    std::vector<Contour> lines;
+};
+
+// One edge as stored, kept for tests and for anything that wants the raw outline.
+struct Edge {
+    Point from;
+    Point to;
+    std::optional<Point> control; // a quadratic curve when present
+    int fill0 = 0;                // indices into Shape::fills, 1-based; 0 = none
+    int fill1 = 0;
+    int line = 0; // 1-based into Shape::lines; 0 = none
+    friend bool operator==(const Edge&, const Edge&) = default;
+};
+
+struct FillStyle {
+    Rgba colour;
+    bool solid = true; // gradients and bitmaps are drawn in one representative colour
+    friend bool operator==(const FillStyle&, const FillStyle&) = default;
+};
+
+struct LineStyle {
+    double width = 20;
+    Rgba colour;
+    friend bool operator==(const LineStyle&, const LineStyle&) = default;
+};
+
+struct Shape {
+    std::uint16_t id = 0;
+    int tag = 0; // 2, 22 or 32
+    Bounds bounds;
+    std::vector<FillStyle> fills; // all style arrays of the shape, concatenated
+    std::vector<LineStyle> lines;
+    std::vector<Edge> edges;
+    // Built from the edges once read.
+    std::vector<FillRegion> regions;
+    std::vector<Stroke> strokes;
+};
+
+struct Font {
+    std::uint16_t id = 0;
+    std::string name; // UTF-8
+    bool bold = false;
+    bool italic = false;
+    friend bool operator==(const Font&, const Font&) = default;
+};
+
+enum class TextAlign : std::uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
+
+struct EditText {
+    std::uint16_t id = 0;
+    Bounds bounds;
+    bool wordWrap = false;
+    bool multiline = false;
+    bool password = false;
+    bool readOnly = false;
+    bool html = false;
+    bool border = false;
+    bool noSelect = false;
+    bool autoSize = false;
+    std::uint16_t fontId = 0;
+    bool hasFont = false;
+    double height = 240; // twips
+    Rgba colour;
+    std::uint16_t maxLength = 0;
+    TextAlign align = TextAlign::Left;
+    double leftMargin = 0;
+    double rightMargin = 0;
+    double indent = 0;
+    double leading = 0;
+    std::string variable; // UTF-8; empty: not bound
+    std::string initialText;
+    bool hasText = false;
+    friend bool operator==(const EditText&, const EditText&) = default;
+};
+
+// Button state bits of a button record.
+enum ButtonState : std::uint8_t {
+    kStateUp = 0x01,
+    kStateOver = 0x02,
+    kStateDown = 0x04,
+    kStateHit = 0x08,
+};
+
+struct ButtonRecord {
+    std::uint8_t states = 0;
+    std::uint16_t character = 0;
+    std::uint16_t depth = 0;
+    Matrix matrix;
+    ColorTransform colour;
+    friend bool operator==(const ButtonRecord&, const ButtonRecord&) = default;
+};
+
+// Transition bits of a button's condition (as the 16-bit little-endian field reads).
+enum ButtonCondition : std::uint16_t {
+    kCondRollOver = 0x0001,    // idle to over-up
+    kCondRollOut = 0x0002,     // over-up to idle
+    kCondPress = 0x0004,       // over-up to over-down
+    kCondRelease = 0x0008,     // over-down to over-up
+    kCondDragOut = 0x0010,     // over-down to out-down
+    kCondDragOver = 0x0020,    // out-down to over-down
+    kCondReleaseOut = 0x0040,  // out-down to idle
+    kCondIdleToDown = 0x0080,  // idle to over-down
+    kCondOverDownIdle = 0x0100 // over-down to idle
+};
+
+struct ButtonAction {
+    std::uint16_t conditions = 0; // ButtonCondition bits
+    std::uint8_t key = 0;         // key press code, 0 for none
+    std::vector<std::uint8_t> actions;
+    friend bool operator==(const ButtonAction&, const ButtonAction&) = default;
+};
+
+struct Button {
+    std::uint16_t id = 0;
+    bool trackAsMenu = false;
+    std::vector<ButtonRecord> records;
+    std::vector<ButtonAction> actions;
+    friend bool operator==(const Button&, const Button&) = default;
+};
+
+using Character = std::variant<Shape, Button, EditText>;
+
+// One change to the display list, in the order the frame's tags give them.
+struct Placement {
+    enum class Kind { Place, Remove } kind = Kind::Place;
+    std::uint16_t depth = 0;
+    bool move = false; // modifies what stands at the depth
+    std::optional<std::uint16_t> character;
+    std::optional<Matrix> matrix;
+    std::optional<ColorTransform> colour;
+    std::optional<std::string> name;
+    std::optional<bool> visible;
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
+// Readers of the records and tags, each tolerant: a record cut short reads as far as it goes
+// and reports false (or the problem) instead of throwing.
+Matrix ReadMatrix(ByteReader& r);
+ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
+
+// Tag readers. Each returns nullopt and names the fault in problem for a body it cannot use.
+std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem);
+std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem);
+std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::string& problem);
+std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem);
+std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
+                                       std::string& problem);
+
+// Builds a shape's fill regions and strokes from its edges (curves flattened).
+void BuildGeometry(Shape& shape);
+
+// Even-odd containment of a point in a set of contours.
+bool Contains(const std::vector<Contour>& contours, Point p);
+// Whether a point lies inside any fill of the shape or within half a line's width of a stroke.
+bool HitShape(const Shape& shape, Point p);
+
+// ScaleMode 0: the movie's frame shown whole in the client, aspect kept, centred.
+// Maps twips of the frame to client pixels.
+Matrix ShowAllMatrix(double frameXMin, double frameYMin, double frameWidth, double frameHeight,
+                     int clientWidth, int clientHeight);
+
+// The text an HTML edit text shows: tags dropped, <br> and </p> as line breaks, the five
+// named entities decoded.
+std::string PlainFromHtml(std::string_view html);
+
+} // namespace fw::swf

@@ -1,0 +1,265 @@
+#include "setup/installer.h"
+
+#include "setup/StartingFrm.h"
+#include "setup/ddeml_port.h"
+#include "setup/file_tree.h"
+#include "setup/file_tree_win.h"
+#include "setup/program_group.h"
+#include "setup/start_decision.h"
+#include "win/application.h"
+#include "win/error.h"
+#include "win/files.h"
+#include "win/handle.h"
+#include "win/registry.h"
+#include "win/strings.h"
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace fw {
+
+namespace {
+
+const std::wstring kProgramKey = L"\\Software\\Brumvale\\Fenwobble";
+const std::wstring kAppPathsKey =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Fenwobble.exe";
+const std::wstring kUninstallKey =
+    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fenwobble.exe";
+const std::wstring kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const std::wstring kTitle = L"Тавилон";
+const std::wstring kOfferCaption = L"Уcтановка Тавилон"; // the second letter is a Latin c
+const std::wstring kRemovalCaption = L"Удаление Тавилон";
+const std::wstring kFolderPrompt = L"Файлы программы будут записываться в директорию:";
+const std::wstring kCopying = L"Копирование файлов...";
+const std::wstring kNotCompleted = L"Установка не завершена";
+const std::wstring kRemoved = L"Приложение Тавилон удалено";
+
+// The dialog lives until the process ends, as its notices stay on screen.
+std::unique_ptr<TStartingForm> StartingForm;
+
+std::wstring FolderOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The root of the drive a path lies on: "X:\" for a drive letter, the share
+// for a network path.
+std::wstring DriveRoot(const std::wstring& path) {
+    const std::wstring drive = DrivePart(path);
+    if (!drive.empty()) {
+        return drive + L"\\";
+    }
+    if (path.rfind(L"\\\\", 0) == 0) {
+        const auto server = path.find(L'\\', 2);
+        const auto share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+        return (share == std::wstring::npos ? path : path.substr(0, share)) + L"\\";
+    }
+    return {};
+}
+
+DriveType DriveTypeOf(const std::wstring& path) {
+    const std::wstring root = DriveRoot(path);
+    return static_cast<DriveType>(::GetDriveTypeW(root.empty() ? nullptr : root.c_str()));
+}
+
+std::optional<std::uint64_t> FreeBytes(const std::wstring& root) {
+    ULARGE_INTEGER avail{};
+    if (!::GetDiskFreeSpaceExW(root.empty() ? nullptr : root.c_str(), &avail, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    return avail.QuadPart;
+}
+
+void WriteKey(const std::wstring& key,
+              const std::vector<std::pair<std::wstring, std::wstring>>& values) {
+    win::Registry reg(HKEY_LOCAL_MACHINE);
+    reg.OpenKey(key, true);
+    for (const auto& [name, value] : values) {
+        reg.WriteString(name, value);
+    }
+}
+
+void EndWithNotice(const std::wstring& text) {
+    win::Application::Get().SetScreenCursor(win::ScreenCursor::Default);
+    StartingForm->ShowFailureNotice(text);
+    win::Application::Get().Terminate();
+}
+
+// The removal batch file's bytes, in the code page cmd.exe reads it in.
+std::string BatchBytes(const std::vector<std::wstring>& lines) {
+    std::string bytes;
+    for (const auto& line : lines) {
+        bytes += win::Narrow(line, CP_OEMCP);
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void WriteBatchFile(const std::wstring& path, const std::string& bytes) {
+    win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw win::FileError(L"Cannot create file \"" + path + L"\". " +
+                             win::SystemErrorText(::GetLastError()));
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
+        written != bytes.size()) {
+        throw win::FileError(L"Cannot write file \"" + path + L"\". " +
+                             win::SystemErrorText(::GetLastError()));
+    }
+}
+
+} // namespace
+
+std::vector<std::wstring> ProcessArguments() {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::wstring> args;
+    for (int i = 1; argv && i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    if (argv) {
+        ::LocalFree(argv);
+    }
+    return args;
+}
+
+bool RunStartupDecision(const StartupContext& ctx) {
+    win::Registry reg(HKEY_LOCAL_MACHINE);
+    StartFacts facts;
+    facts.args = ctx.args;
+    if (IsRemovalSwitch(ctx.args)) {
+        RunRemoval(ctx);
+        return false;
+    }
+    facts.programKeyExists = reg.KeyExists(kProgramKey);
+    if (facts.programKeyExists && reg.OpenKey(kProgramKey, false)) {
+        if (reg.ValueExists(L"")) {
+            facts.defaultValue = reg.ReadString(L"");
+        }
+        reg.CloseKey();
+    }
+    facts.drive = DriveTypeOf(ctx.exePath);
+    const StartRoad road = DecideStart(facts, [] {
+        return win::Application::Get().MessageBox(OfferText(), kOfferCaption, MB_YESNO) == IDYES;
+    });
+    switch (road) {
+    case StartRoad::Install:
+        RunInstallation(ctx);
+        return false;
+    case StartRoad::Register:
+        RunRegistration(ctx);
+        return true;
+    case StartRoad::Normal:
+        return true;
+    case StartRoad::Removal:
+        break;
+    }
+    return false;
+}
+
+void RunRegistration(const StartupContext& ctx) {
+    const std::wstring folder = FolderOf(ctx.exePath);
+    const std::wstring registered = RegisteredExePath(folder);
+    WriteKey(kProgramKey, {{L"", L""}});
+    WriteKey(kAppPathsKey, {{L"", registered}, {L"Path", folder}});
+    WriteKey(kUninstallKey, {{L"DisplayName", kTitle}, {L"UninstallString", registered + L" -u"}});
+    if (ctx.programGroup) {
+        RunInstallSequence(*ctx.programGroup, registered, [](std::wstring_view text) {
+            ShowInformation(win::Application::Get().Handle(), text);
+        });
+    }
+}
+
+void RunInstallation(const StartupContext& ctx) {
+    auto& app = win::Application::Get();
+    StartingForm = TStartingForm::Create();
+
+    std::wstring programFiles;
+    {
+        win::Registry reg(HKEY_LOCAL_MACHINE);
+        if (reg.OpenKey(kCurrentVersionKey, false)) {
+            programFiles = reg.ReadString(L"ProgramFilesDir");
+        }
+    }
+    const std::wstring defaultFolder = programFiles + L"\\" + L"Brumvale" + L"\\" + L"Fenwobble";
+    if (StartingForm->ShowPathPrompt(kFolderPrompt, defaultFolder) != win::mrOk) {
+        EndWithNotice(kNotCompleted);
+        return;
+    }
+    for (;;) {
+        const std::int64_t free = FreeMegabytes(FreeBytes(FreeSpaceRoot(StartingForm->PathText())));
+        if (free >= kRequiredMegabytes) {
+            break;
+        }
+        // A user whose drives are all too small can leave the same way as
+        // from the first showing.
+        if (StartingForm->ShowShortage(ShortageText(free)) != win::mrOk) {
+            EndWithNotice(kNotCompleted);
+            return;
+        }
+    }
+    const std::wstring target = StartingForm->PathText();
+    if (target.empty() || !win::ForceFolders(target)) {
+        EndWithNotice(CannotCreateText(target));
+        return;
+    }
+
+    StartingForm->ShowCopyingNotice(kCopying);
+    app.ProcessMessages();
+    const CopyResult copy = CopyFolderContents(win::ExeFolder(), target, StartingForm->Handle());
+    if (!copy.Succeeded()) {
+        // A copy that failed or was cancelled must not be started or marked:
+        // the next start from the CD offers the installation again.
+        EndWithNotice(kNotCompleted);
+        return;
+    }
+    const std::wstring targetExe = JoinPath(target, FileNameOf(ctx.exePath));
+    WriteKey(kProgramKey, {{L"", kTransferMarker}});
+    ::ShellExecuteW(ctx.mainWindow, L"open", targetExe.c_str(), L"", target.c_str(), SW_HIDE);
+    app.Terminate();
+}
+
+void RunRemoval(const StartupContext& ctx) {
+    auto& app = win::Application::Get();
+    const std::wstring folder = FolderOf(ctx.exePath);
+    if (app.MessageBox(RemovalQuestion(folder), kRemovalCaption, MB_YESNO) != IDYES) {
+        app.Terminate();
+        return;
+    }
+    if (DriveTypeOf(ctx.exePath) != DriveType::CdRom) {
+        ClearFolder(folder);
+    }
+    win::Registry reg(HKEY_LOCAL_MACHINE);
+    reg.DeleteKey(kProgramKey);
+    reg.DeleteKey(kAppPathsKey);
+    reg.DeleteKey(kUninstallKey);
+    if (ctx.programGroup) {
+        RunRemovalSequence(*ctx.programGroup, [&app] { app.ProcessMessages(); });
+    }
+    app.ShowMessage(kRemoved);
+    app.Terminate();
+
+    // The batch file erases the executable once this process has let go of
+    // it. A read-only executable would keep its loop going for ever, so the
+    // attribute goes first; one that stays read-only gets a loop that gives up.
+    const std::wstring batch = BatchPath(ctx.exePath);
+    const DWORD attr = ::GetFileAttributesW(ctx.exePath.c_str());
+    bool bounded = false;
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
+        bounded = !::SetFileAttributesW(ctx.exePath.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+    }
+    WriteBatchFile(batch, BatchBytes(bounded ? BoundedBatchLines(ctx.exePath, batch)
+                                             : BatchLines(ctx.exePath, batch)));
+    ::ShellExecuteW(nullptr, L"Open", batch.c_str(), nullptr, nullptr, SW_HIDE);
+}
+
+} // namespace fw
