@@ -57,11 +57,24 @@ void CheckBatch(const std::wstring& exe) {
     FW_FUZZ_CHECK(lines[2].find(quotedExe) != std::wstring::npos);
     FW_FUZZ_CHECK(lines[2].find(L"Goto 1") != std::wstring::npos);
     FW_FUZZ_CHECK(lines[3].find(quotedBat) != std::wstring::npos);
+
+    // The bounded loop erases the same files, and the batch file only last.
+    const std::vector<std::wstring> bounded = fw::BoundedBatchLines(exe, bat);
+    FW_FUZZ_CHECK(bounded.size() >= 4);
+    FW_FUZZ_CHECK(bounded.back().find(quotedBat) != std::wstring::npos);
+    std::size_t erasing = 0;
+    for (std::size_t i = 0; i + 1 < bounded.size(); ++i) {
+        erasing += bounded[i].find(quotedExe) != std::wstring::npos;
+    }
+    FW_FUZZ_CHECK(erasing == 2);
+
     // Lines are ended by the writer: none may carry a line break of its own
     // unless a path did.
     if (exe.find_first_of(L"\r\n") == std::wstring::npos) {
-        for (const auto& line : lines) {
-            FW_FUZZ_CHECK(line.find_first_of(L"\r\n") == std::wstring::npos);
+        for (const auto* set : {&lines, &bounded}) {
+            for (const auto& line : *set) {
+                FW_FUZZ_CHECK(line.find_first_of(L"\r\n") == std::wstring::npos);
+            }
         }
     }
 }
