@@ -7,8 +7,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <sstream>
-
 namespace fw::win {
 
 namespace {
@@ -18,9 +16,16 @@ constexpr wchar_t kHostClass[] = L"TShockwaveFlash";
 std::wstring HresultText(HRESULT hr) {
     std::wstring text = SystemErrorText(static_cast<DWORD>(hr));
     if (text.rfind(L"System error", 0) == 0) {
-        std::wostringstream s;
-        s << L"OLE error " << std::hex << std::uppercase << static_cast<unsigned long>(hr);
-        text = s.str();
+        // Formatted by hand: a string stream would link the whole locale
+        // machinery of the C++ library into the program.
+        constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+        auto value = static_cast<unsigned long>(hr);
+        std::wstring digits;
+        do {
+            digits.insert(digits.begin(), kDigits[value % 16]);
+            value /= 16;
+        } while (value != 0);
+        text = L"OLE error " + digits;
     }
     return text;
 }

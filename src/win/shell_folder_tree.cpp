@@ -145,7 +145,7 @@ void ShellFolderTree::FillChildren(HTREEITEM item) {
     ComRef<IEnumIDList> list;
     bool any = false;
     if (pidl && SUCCEEDED(::SHGetDesktopFolder(desktop.Put())) &&
-        SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder,
+        SUCCEEDED(desktop->BindToObject(pidl, nullptr, __uuidof(IShellFolder),
                                         reinterpret_cast<void**>(folder.Put()))) &&
         folder->EnumObjects(hwnd_, SHCONTF_FOLDERS, list.Put()) == S_OK && list) {
         PITEMID_CHILD child = nullptr;
