@@ -767,8 +767,15 @@ HRESULT PlayerControl::CallMethod(DISPID id, DISPPARAMS* params, VARIANT* result
             return hr;
         }
         TraceLine({L"call", L"SetVariable", name, value});
-        player_.SetVariable(ToUtf8(name), swf::Value(ToUtf8(value)));
-        window_.Invalidate();
+        // The container may report the same value many times a second; only a
+        // change is worth a new picture.
+        const std::string path = ToUtf8(name);
+        const std::string text = ToUtf8(value);
+        const bool changed = player_.GetVariableText(path) != text;
+        player_.SetVariable(path, swf::Value(text));
+        if (changed) {
+            window_.Invalidate();
+        }
         return S_OK;
     }
     case kDispGetVariable: {
@@ -842,8 +849,14 @@ void PlayerControl::UpdateTimer() {
 
 void PlayerControl::OnFrameTimer() {
     SelfRef self(static_cast<IOleObject*>(this));
+    // A stopped movie stands still: its picture changes only through the
+    // variables, the mouse and the keys, which ask for a repaint themselves.
+    const int frame = player_.currentFrame();
+    const bool wasPlaying = player_.playing();
     player_.Tick();
-    window_.Invalidate();
+    if (wasPlaying || player_.playing() || player_.currentFrame() != frame) {
+        window_.Invalidate();
+    }
 }
 
 void PlayerControl::OnPaint(HDC dc, const RECT& client) {

@@ -46,6 +46,21 @@ void PlayerWindow::Destroy() {
         ::DestroyWindow(hwnd_);
         destroying_ = false;
     }
+    ReleaseBuffer();
+}
+
+void PlayerWindow::ReleaseBuffer() {
+    if (bufferDc_) {
+        ::SelectObject(bufferDc_, bufferOld_);
+        ::DeleteDC(bufferDc_);
+    }
+    if (buffer_) {
+        ::DeleteObject(buffer_);
+    }
+    bufferDc_ = nullptr;
+    buffer_ = nullptr;
+    bufferOld_ = nullptr;
+    bufferSize_ = {};
 }
 
 void PlayerWindow::SetFrameInterval(UINT milliseconds) {
@@ -147,24 +162,26 @@ void PlayerWindow::OnPaintMessage() {
     HDC dc = ::BeginPaint(hwnd_, &ps);
     RECT client;
     ::GetClientRect(hwnd_, &client);
-    // Drawn off screen first, so the picture never flickers.
-    HDC mem = ::CreateCompatibleDC(dc);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-    if (mem && bitmap) {
-        HGDIOBJ old = ::SelectObject(mem, bitmap);
-        if (owner_) {
-            owner_->OnPaint(mem, client);
+    // Drawn off screen first, so the picture never flickers; the buffer is
+    // kept while the size stays, as the movie repaints many times a second.
+    if (!buffer_ || bufferSize_.cx != client.right || bufferSize_.cy != client.bottom) {
+        ReleaseBuffer();
+        bufferDc_ = ::CreateCompatibleDC(dc);
+        buffer_ = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
+        if (bufferDc_ && buffer_) {
+            bufferOld_ = ::SelectObject(bufferDc_, buffer_);
+            bufferSize_ = {client.right, client.bottom};
+        } else {
+            ReleaseBuffer();
         }
-        ::BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
-        ::SelectObject(mem, old);
+    }
+    if (bufferDc_) {
+        if (owner_) {
+            owner_->OnPaint(bufferDc_, client);
+        }
+        ::BitBlt(dc, 0, 0, client.right, client.bottom, bufferDc_, 0, 0, SRCCOPY);
     } else if (owner_) {
         owner_->OnPaint(dc, client);
-    }
-    if (bitmap) {
-        ::DeleteObject(bitmap);
-    }
-    if (mem) {
-        ::DeleteDC(mem);
     }
     ::EndPaint(hwnd_, &ps);
 }

@@ -60,8 +60,14 @@ private:
     bool OnSetCursor(WPARAM wp, LPARAM lp);
     void OnKey(UINT msg, WPARAM wp);
     void OnWindowPosChanged(const WINDOWPOS* pos);
+    void ReleaseBuffer();
 
     HWND hwnd_ = nullptr;
+    // The off-screen picture, kept between paints while the size stays.
+    HDC bufferDc_ = nullptr;
+    HBITMAP buffer_ = nullptr;
+    HGDIOBJ bufferOld_ = nullptr;
+    SIZE bufferSize_{};
     PlayerWindowOwner* owner_ = nullptr;
     UINT interval_ = 0;
     bool destroying_ = false;
