@@ -66,9 +66,6 @@ fw_platform_up() {
     # Text files open in Notepad, as on any Windows machine (this prefix has
     # the file type but not the extension's link to it).
     WINEPREFIX="$FW_TEMPLATE" wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
-    # There is no window manager on the test screen: without this Wine waits
-    # for one (two seconds) each time a top-level window is hidden.
-    WINEPREFIX="$FW_TEMPLATE" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     WINEPREFIX="$FW_TEMPLATE" wineserver -w
   fi
   export FW_ROOT="$root"
