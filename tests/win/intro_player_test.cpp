@@ -7,6 +7,8 @@
 #include "win/error.h"
 #include "win/strings.h"
 
+#include "intro_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <mmsystem.h>
@@ -15,13 +17,6 @@
 #include <string>
 
 namespace {
-
-// MCI's own text for an error, in the system's language.
-std::wstring McisOwnText(DWORD code) {
-    wchar_t buf[256] = {};
-    ::mciGetErrorStringW(code, buf, 256);
-    return buf;
-}
 
 std::filesystem::path ClipFolder() {
     static const std::filesystem::path dir = [] {
@@ -38,31 +33,12 @@ std::filesystem::path ClipFolder() {
 }
 
 // MCI drivers are listed in the registry; avivideo plays the clips.
-bool HasVideoDevice() {
-    wchar_t driver[MAX_PATH] = {};
-    DWORD size = sizeof(driver);
-    return ::RegGetValueW(HKEY_LOCAL_MACHINE,
-                          L"Software\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", L"avivideo",
-                          RRF_RT_REG_SZ, nullptr, driver, &size) == ERROR_SUCCESS &&
-           driver[0] != 0;
-}
 
-// Handles messages until the predicate holds; gives up after a generous limit
-// so a lost notification fails the test rather than hanging it.
+using intro_test::HasVideoDevice;
+using intro_test::McisOwnText;
+
 template <typename P> bool PumpUntil(P done, DWORD limitMs = 15000) {
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > limitMs) {
-            return false;
-        }
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
+    return intro_test::PumpUntilWithin(done, limitMs);
 }
 
 // A plain black window for the video.
