@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <map>
+
 #include "win/handle.h"
 
 namespace fw {
@@ -75,6 +77,32 @@ bool Win32Folders::RemoveDirectory(const std::wstring& path) {
 
 namespace {
 
+// Case-insensitive order, as the file system compares names.
+struct NameLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const {
+        return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                      static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+    }
+};
+
+// The entries of a folder by name; empty when it cannot be listed. One listing
+// per folder is much cheaper than asking for each file apart.
+std::map<std::wstring, WIN32_FIND_DATAW, NameLess> ListFolder(const std::wstring& folder) {
+    std::map<std::wstring, WIN32_FIND_DATAW, NameLess> out;
+    WIN32_FIND_DATAW data{};
+    win::FindHandle find(::FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
+    if (!find) {
+        return out;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") {
+            out.emplace(name, data);
+        }
+    } while (::FindNextFileW(find.get(), &data));
+    return out;
+}
+
 // True when every file under the source folder has a file of the same size at
 // the same place under the target.
 bool SameFiles(const std::wstring& source, const std::wstring& target) {
@@ -83,23 +111,24 @@ bool SameFiles(const std::wstring& source, const std::wstring& target) {
     if (!find) {
         return false;
     }
+    const auto copies = ListFolder(target);
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") {
             continue;
         }
-        const std::wstring from = JoinPath(source, name);
-        const std::wstring to = JoinPath(target, name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!SameFiles(from, to)) {
+        const auto copy = copies.find(name);
+        const bool is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (copy == copies.end() ||
+            is_folder != ((copy->second.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+            return false;
+        }
+        if (is_folder) {
+            if (!SameFiles(JoinPath(source, name), JoinPath(target, name))) {
                 return false;
             }
-            continue;
-        }
-        WIN32_FILE_ATTRIBUTE_DATA copy{};
-        if (!::GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy) ||
-            (copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            copy.nFileSizeHigh != data.nFileSizeHigh || copy.nFileSizeLow != data.nFileSizeLow) {
+        } else if (copy->second.nFileSizeHigh != data.nFileSizeHigh ||
+                   copy->second.nFileSizeLow != data.nFileSizeLow) {
             return false;
         }
     } while (::FindNextFileW(find.get(), &data));
