@@ -302,7 +302,7 @@ STDMETHODIMP PlayerControl::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND
                                    LPCRECT posRect) {
     return Guarded([&]() -> HRESULT {
         SelfRef self(static_cast<IOleObject*>(this));
-        TraceLine({L"verb", std::to_wstring(verb)});
+        TraceLine({L"verb", DecimalText(verb)});
         switch (verb) {
         case OLEIVERB_PRIMARY:
         case OLEIVERB_SHOW:
@@ -412,8 +412,8 @@ HRESULT PlayerControl::InPlaceActivate(LONG verb, HWND parent, LPCRECT posRect) 
         return E_INVALIDARG;
     }
     pos_ = pos;
-    TraceLine({L"rects", std::to_wstring(pos.left), std::to_wstring(pos.top),
-               std::to_wstring(pos.right), std::to_wstring(pos.bottom)});
+    TraceLine({L"rects", DecimalText(pos.left), DecimalText(pos.top), DecimalText(pos.right),
+               DecimalText(pos.bottom)});
     if (!window_.Create(
             PlayerWindowArgs{parentWindow, pos, false, static_cast<PlayerWindowOwner*>(this)})) {
         return E_FAIL;
@@ -460,8 +460,8 @@ STDMETHODIMP PlayerControl::SetObjectRects(LPCRECT pos, LPCRECT) {
     }
     return Guarded([&] {
         pos_ = *pos;
-        TraceLine({L"rects", std::to_wstring(pos->left), std::to_wstring(pos->top),
-                   std::to_wstring(pos->right), std::to_wstring(pos->bottom)});
+        TraceLine({L"rects", DecimalText(pos->left), DecimalText(pos->top), DecimalText(pos->right),
+                   DecimalText(pos->bottom)});
         if (window_.hwnd()) {
             ::MoveWindow(window_.hwnd(), pos->left, pos->top, pos->right - pos->left,
                          pos->bottom - pos->top, TRUE);
@@ -673,7 +673,7 @@ HRESULT PlayerControl::PutProperty(DISPID id, const VARIANT& value, UINT* argErr
             return mismatch();
         }
         scaleMode_ = v.number();
-        TraceLine({L"put", L"ScaleMode", std::to_wstring(scaleMode_)});
+        TraceLine({L"put", L"ScaleMode", DecimalText(scaleMode_)});
         return S_OK;
     }
     case kDispPlaying: {
@@ -829,7 +829,7 @@ void PlayerControl::LoadMovie(const std::wstring& path) {
         }
         ::CloseHandle(file);
         movie = swf::ParseMovie(bytes);
-        result = movie.valid ? std::to_wstring(movie.frames.size()) + L" frames" : L"not a movie";
+        result = movie.valid ? DecimalText(movie.frames.size()) + L" frames" : L"not a movie";
     }
     TraceLine({L"load", path, result});
     player_.Load(std::move(movie));

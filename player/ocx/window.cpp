@@ -2,6 +2,7 @@
 
 #include "fire_protocol.h"
 #include "module.h"
+#include "text.h"
 #include "trace.h"
 
 #include <windowsx.h>
@@ -252,8 +253,7 @@ void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
                           : msg == WM_LBUTTONUP   ? L"WM_LBUTTONUP"
                           : msg == WM_RBUTTONDOWN ? L"WM_RBUTTONDOWN"
                                                   : L"WM_RBUTTONUP";
-    TraceLine(
-        {L"mouse", name, std::to_wstring(GET_X_LPARAM(lp)), std::to_wstring(GET_Y_LPARAM(lp))});
+    TraceLine({L"mouse", name, DecimalText(GET_X_LPARAM(lp)), DecimalText(GET_Y_LPARAM(lp))});
 }
 
 bool PlayerWindow::OnSetCursor(WPARAM wp, LPARAM lp) {

@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 
@@ -121,6 +122,20 @@ std::int64_t RoundHalfEven(double v) {
                      : std::numeric_limits<std::int64_t>::min();
     }
     return static_cast<std::int64_t>(std::nearbyint(v));
+}
+
+std::wstring DecimalText(std::int64_t v) {
+    // Work on the magnitude unsigned, so the most negative number has one too.
+    std::uint64_t rest = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    wchar_t digits[20];
+    wchar_t* first = std::end(digits);
+    do {
+        *--first = static_cast<wchar_t>(L'0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    std::wstring out(v < 0 ? L"-" : L"");
+    out.append(first, std::end(digits));
+    return out;
 }
 
 bool StartsWith(std::string_view s, std::string_view prefix) {

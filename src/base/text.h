@@ -27,6 +27,11 @@ std::optional<std::int32_t> ParseInt32(std::wstring_view s);
 // Rounds to the nearest integer with halves going to the even neighbour.
 std::int64_t RoundHalfEven(double v);
 
+// The decimal digits of a number with a leading '-' when it is negative, as std::to_wstring
+// writes them. Built by hand: on Windows std::to_wstring goes through the C library's formatted
+// printing, which would be linked into the program for this alone.
+std::wstring DecimalText(std::int64_t v);
+
 bool StartsWith(std::string_view s, std::string_view prefix);
 bool StartsWith(std::wstring_view s, std::wstring_view prefix);
 

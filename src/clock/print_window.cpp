@@ -1,5 +1,6 @@
 #include "clock/print_window.h"
 
+#include "base/text.h"
 #include "clock/print_layout.h"
 #include "win/strings.h"
 
@@ -177,8 +178,8 @@ void SetDefaultPrinterLandscape() {
 win::GdiObject ComposeWindowPicture(HWND window, SIZE pictureSize) {
     const int width = pictureSize.cx, height = pictureSize.cy;
     if (width <= 0 || height <= 0) {
-        throw PrintError(L"The window's picture is empty: " + std::to_wstring(width) + L" x " +
-                         std::to_wstring(height) + L" pixels");
+        throw PrintError(L"The window's picture is empty: " + DecimalText(width) + L" x " +
+                         DecimalText(height) + L" pixels");
     }
     RECT client{};
     if (!::GetClientRect(window, &client)) {

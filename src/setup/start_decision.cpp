@@ -49,12 +49,12 @@ std::wstring FreeSpaceRoot(const std::wstring& pathText) {
 
 std::wstring OfferText() {
     return L"Перенести файлы программы на жесткий диск?\r\nОни займут примерно " +
-           std::to_wstring(kRequiredMegabytes) + L" Мб, но программа может работать быстрее";
+           DecimalText(kRequiredMegabytes) + L" Мб, но программа может работать быстрее";
 }
 
 std::wstring ShortageText(std::int64_t freeMegabytes) {
-    return L"На диске всего " + std::to_wstring(freeMegabytes) + L" Мб, нужно примерно " +
-           std::to_wstring(kRequiredMegabytes) + L" Мб";
+    return L"На диске всего " + DecimalText(freeMegabytes) + L" Мб, нужно примерно " +
+           DecimalText(kRequiredMegabytes) + L" Мб";
 }
 
 std::wstring CannotCreateText(const std::wstring& pathText) {

@@ -1,5 +1,6 @@
 #include "shell/MainFrm.h"
 
+#include "base/text.h"
 #include "clock/print_window.h"
 #include "clock/processor_freq.h"
 #include "clock/win_clock_port.h"
@@ -209,7 +210,7 @@ void TMainForm::Timer1Timer() {
         return;
     }
     const int v = MovieVolumeFromPercent(peers_.getGeneralVolume());
-    flash1_->CallMethod(flash::kSetVariable, {L"_root.currentvolume", std::to_wstring(v)});
+    flash1_->CallMethod(flash::kSetVariable, {L"_root.currentvolume", DecimalText(v)});
 }
 
 void TMainForm::ApplicationEvents1Message(MSG& msg, bool& handled) {
@@ -294,7 +295,7 @@ void TMainForm::ExecuteFile(const std::wstring& name, bool document) {
                             : reinterpret_cast<INT_PTR>(::ShellExecuteW(
                                   Handle(), L"open", path.c_str(), L"", L"", SW_SHOWNORMAL));
     if (result <= 32) {
-        win::Application::Get().ShowMessage(L"Ошибка " + std::to_wstring(result) +
+        win::Application::Get().ShowMessage(L"Ошибка " + DecimalText(result) +
                                             L" вызова внешней программы");
     }
 }

@@ -64,7 +64,7 @@ std::wstring BuildFlashVars(const std::vector<std::pair<std::wstring, std::wstri
         text += value;
         text += L'&';
     }
-    text += L"ProcessorFreq=" + std::to_wstring(processorFreq) + L"&";
+    text += L"ProcessorFreq=" + DecimalText(processorFreq) + L"&";
     text += escIntro ? L"EscIntro=-1&" : L"EscIntro=0&";
     text.pop_back();
     return text;

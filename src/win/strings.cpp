@@ -1,5 +1,7 @@
 #include "win/strings.h"
 
+#include "base/text.h"
+
 #include <vector>
 
 namespace fw::win {
@@ -51,7 +53,7 @@ std::wstring SystemErrorText(DWORD code) {
         text.pop_back();
     }
     if (text.empty()) {
-        text = L"System error " + std::to_wstring(code);
+        text = L"System error " + DecimalText(code);
     }
     return text;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 namespace {
 
@@ -64,6 +66,40 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(fw::RoundHalfEven(10.4), 10);
     EXPECT_EQ(fw::RoundHalfEven(10.6), 11);
     EXPECT_EQ(fw::RoundHalfEven(std::nan("")), 0);
+}
+
+struct DecimalCase {
+    std::int64_t value;
+    const wchar_t* expected;
+};
+
+TEST(DecimalText, WritesEveryDigitAndTheSign) {
+    const DecimalCase cases[] = {
+        {0, L"0"},
+        {7, L"7"},
+        {-7, L"-7"},
+        {10, L"10"},
+        {-100, L"-100"},
+        {90, L"90"},
+        {4294967295, L"4294967295"},
+        {INT32_MAX, L"2147483647"},
+        {INT32_MIN, L"-2147483648"},
+        {INT64_MAX, L"9223372036854775807"},
+        {INT64_MIN, L"-9223372036854775808"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fw::DecimalText(c.value), c.expected) << "for " << c.value;
+    }
+}
+
+TEST(DecimalText, AgreesWithTheStandardLibraryAcrossMagnitudes) {
+    // Each power of ten and its neighbours, both signs: every digit count and carry.
+    std::int64_t power = 1;
+    for (int digits = 1; digits <= 18; ++digits, power *= 10) {
+        for (const std::int64_t v : {power - 1, power, power + 1, -power + 1, -power, -power - 1}) {
+            EXPECT_EQ(fw::DecimalText(v), std::to_wstring(v)) << "for " << v;
+        }
+    }
 }
 
 } // namespace
