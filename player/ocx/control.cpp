@@ -683,6 +683,7 @@ HRESULT PlayerControl::PutProperty(DISPID id, const VARIANT& value, UINT* argErr
         }
         TraceLine({L"put", L"Playing", v.truth() ? L"true" : L"false"});
         v.truth() ? player_.Play() : player_.Stop();
+        UpdateTimer();
         return S_OK;
     }
     default:
@@ -802,6 +803,7 @@ HRESULT PlayerControl::CallMethod(DISPID id, DISPPARAMS* params, VARIANT* result
         }
         TraceLine({L"call", id == kDispPlay ? L"Play" : L"Stop"});
         id == kDispPlay ? player_.Play() : player_.Stop();
+        UpdateTimer();
         return S_OK;
     default:
         return DISP_E_MEMBERNOTFOUND;
@@ -842,6 +844,12 @@ void PlayerControl::LoadMovie(const std::wstring& path) {
 }
 
 void PlayerControl::UpdateTimer() {
+    // A stopped movie has nothing to do until the container, the mouse or a key moves it on,
+    // and each of those runs what it starts at once; so the timer rests meanwhile.
+    if (!player_.NeedsTicks()) {
+        window_.SetFrameInterval(0);
+        return;
+    }
     double rate = player_.movie().frameRate;
     double ms = rate > 0 ? 1000.0 / rate : 83.0;
     window_.SetFrameInterval(static_cast<UINT>(std::clamp(std::lround(ms), 10L, 1000L)));
@@ -849,14 +857,14 @@ void PlayerControl::UpdateTimer() {
 
 void PlayerControl::OnFrameTimer() {
     SelfRef self(static_cast<IOleObject*>(this));
-    // A stopped movie stands still: its picture changes only through the
-    // variables, the mouse and the keys, which ask for a repaint themselves.
-    const int frame = player_.currentFrame();
-    const bool wasPlaying = player_.playing();
+    // A movie that loops over frames which change nothing on the stage (reading a variable
+    // that stays the same) repaints nothing.
+    const swf::Picture before = player_.CurrentPicture();
     player_.Tick();
-    if (wasPlaying || player_.playing() || player_.currentFrame() != frame) {
+    if (player_.CurrentPicture() != before) {
         window_.Invalidate();
     }
+    UpdateTimer();
 }
 
 void PlayerControl::OnPaint(HDC dc, const RECT& client) {
@@ -865,6 +873,12 @@ void PlayerControl::OnPaint(HDC dc, const RECT& client) {
 
 bool PlayerControl::OnMouseInput(UINT msg, int x, int y) {
     SelfRef self(static_cast<IOleObject*>(this));
+    const bool changed = MoveMouse(msg, x, y);
+    UpdateTimer(); // a button may have started the movie
+    return changed;
+}
+
+bool PlayerControl::MoveMouse(UINT msg, int x, int y) {
     if (msg == WM_MOUSELEAVE) {
         return player_.MouseLeave();
     }
@@ -885,7 +899,9 @@ bool PlayerControl::OnMouseInput(UINT msg, int x, int y) {
 
 bool PlayerControl::OnKeyInput(std::uint8_t code) {
     SelfRef self(static_cast<IOleObject*>(this));
-    return player_.KeyPress(code);
+    const bool changed = player_.KeyPress(code);
+    UpdateTimer();
+    return changed;
 }
 
 bool PlayerControl::WantsHand() const {

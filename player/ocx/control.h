@@ -152,7 +152,9 @@ private:
     void ShowWindow(bool show);
     void FireFsCommand(const std::wstring& command, const std::wstring& args);
     void LoadMovie(const std::wstring& path);
+    // Runs the frame timer at the movie's rate while ticks can change something.
     void UpdateTimer();
+    bool MoveMouse(UINT msg, int x, int y);
 
     HRESULT PutProperty(DISPID id, const VARIANT& value, UINT* argErr);
     HRESULT GetProperty(DISPID id, VARIANT* result);

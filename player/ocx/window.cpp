@@ -65,6 +65,11 @@ void PlayerWindow::ReleaseBuffer() {
 }
 
 void PlayerWindow::SetFrameInterval(UINT milliseconds) {
+    // Setting the timer again would restart its count, and frequent input would hold the
+    // frames back.
+    if (milliseconds == interval_) {
+        return;
+    }
     interval_ = milliseconds;
     if (!hwnd_) {
         return; // started when the window exists

@@ -724,6 +724,10 @@ void Player::Tick() {
     RunPending();
 }
 
+bool Player::NeedsTicks() const {
+    return current_ < 0 || !pendingFrames_.empty() || (playing_ && movie_.frames.size() > 1);
+}
+
 void Player::GotoFrame(int frame) {
     int last = static_cast<int>(movie_.frames.size()) - 1;
     frame = std::clamp(frame, 0, last);
@@ -829,6 +833,37 @@ std::string Player::FieldText(const EditText& field) {
     return field.html ? PlainFromHtml(text) : text;
 }
 
+Picture Player::CurrentPicture() {
+    Picture picture;
+    picture.items = display_;
+    if (display_.empty()) {
+        for (auto& [name, value] : RootVariables()) {
+            picture.texts.push_back(std::move(name));
+            picture.texts.push_back(std::move(value));
+        }
+        return picture;
+    }
+    for (const auto& [depth, item] : picture.items) {
+        CollectTexts(item.character, 0, picture.texts);
+    }
+    return picture;
+}
+
+void Player::CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts) {
+    auto it = movie_.characters.find(character);
+    // Buttons nest no deeper than the painter follows them.
+    if (it == movie_.characters.end() || nesting > 4) {
+        return;
+    }
+    if (const auto* field = std::get_if<EditText>(&it->second)) {
+        texts.push_back(FieldText(*field));
+    } else if (const auto* button = std::get_if<Button>(&it->second)) {
+        for (const auto& record : button->records) {
+            CollectTexts(record.character, nesting + 1, texts);
+        }
+    }
+}
+
 DisplayItem* Player::FindItem(std::string_view target) {
     // "name", "_root.name", "/name" and "_level0.name" all name an item of the root timeline.
     std::size_t sep = target.find_last_of("./:");
@@ -847,6 +882,18 @@ DisplayItem* Player::FindItem(std::string_view target) {
     return nullptr;
 }
 
+namespace {
+
+bool NearlyEqual(const Matrix& x, const Matrix& y) {
+    auto same = [](double p, double q) {
+        return std::abs(p - q) <= 1e-9 * std::max({1.0, std::abs(p), std::abs(q)});
+    };
+    return same(x.a, y.a) && same(x.b, y.b) && same(x.c, y.c) && same(x.d, y.d) &&
+           same(x.tx, y.tx) && same(x.ty, y.ty);
+}
+
+} // namespace
+
 bool Player::SetItemProperty(std::string_view target, int property, double value) {
     DisplayItem* item = FindItem(target);
     if (!item) {
@@ -855,7 +902,7 @@ bool Player::SetItemProperty(std::string_view target, int property, double value
     if (std::isnan(value)) {
         return true; // as players do, an unreadable number changes nothing
     }
-    Matrix& m = item->matrix;
+    Matrix m = item->matrix;
     auto rescale = [](double& a, double& b, double percent) {
         double now = std::sqrt(a * a + b * b);
         if (now < 1e-9) {
@@ -899,6 +946,12 @@ bool Player::SetItemProperty(std::string_view target, int property, double value
     default:
         Report("property " + std::to_string(property) + " is not played");
         return true;
+    }
+    // Worked out again from itself, a scale or rotation lands a last digit away now and then;
+    // a script that sets the same value every frame then leaves the item exactly as it was, so
+    // the picture stays the same and is not drawn again.
+    if (!NearlyEqual(m, item->matrix)) {
+        item->matrix = m;
     }
     item->scripted = true;
     return true;

@@ -37,6 +37,16 @@ struct DisplayItem {
     bool visible = true;
     bool scripted = false;               // moved by the movie's scripts: gotos keep its place
     std::uint8_t buttonState = kStateUp; // which records of a button show
+    friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
+};
+
+// Everything a picture of the stage is drawn from that changes while a movie runs: the display
+// list and the texts its fields show, or on an empty stage the root variables (listed there).
+// Two equal pictures paint alike, so a host repaints only when the picture differs.
+struct Picture {
+    std::map<std::uint16_t, DisplayItem> items;
+    std::vector<std::string> texts;
+    friend bool operator==(const Picture&, const Picture&) = default;
 };
 
 struct PlayerLimits {
@@ -67,6 +77,9 @@ public:
     void Play() { playing_ = true; }
     void Stop() { playing_ = false; }
     bool playing() const { return playing_; }
+    // Whether a Tick can change anything: false once the first frame is entered and the movie
+    // is stopped (or has one frame only), when only the host's input moves it on.
+    bool NeedsTicks() const;
     int currentFrame() const { return current_; } // 0-based, -1 before the first Tick
     int version() const { return movie_.version; }
 
@@ -86,6 +99,7 @@ public:
     const std::map<std::uint16_t, DisplayItem>& displayList() const { return display_; }
     // The text an edit text shows: its bound variable's value, or its own text.
     std::string FieldText(const EditText& field);
+    Picture CurrentPicture();
     // Sets a property of a named item of the display list (_x, _y, _xscale, _yscale,
     // _alpha, _visible, _rotation by their property numbers); false when there is no such item.
     bool SetItemProperty(std::string_view target, int property, double value);
@@ -115,6 +129,7 @@ private:
     Target ResolveTarget(std::string_view path);
     void GotoFrame(int frame);
     void EnterFrameDisplay(int frame, bool next);
+    void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
     void ApplyPlacements(const Frame& frame, std::map<std::uint16_t, DisplayItem>& list, bool bind);
     int HitButton(Point p) const;
     void SetButtonState(int depth, std::uint8_t state);

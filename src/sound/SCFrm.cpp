@@ -120,8 +120,7 @@ TSoundControlForm::~TSoundControlForm() {
 }
 
 void TSoundControlForm::FormCreate() {
-    ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
-    timerOn_ = true;
+    RunTimer1(Visible());
     // The mixer tells this window of every control change, whoever made it.
     snd_.OpenMixer(reinterpret_cast<mixer::WindowHandle>(Handle()));
     panel_.UpdateControls();
@@ -129,11 +128,22 @@ void TSoundControlForm::FormCreate() {
 
 void TSoundControlForm::FormDestroy() {
     // The timer goes first, so no tick reads a line that is being freed.
-    if (timerOn_) {
+    RunTimer1(false);
+    snd_.CloseMixer();
+}
+
+void TSoundControlForm::RunTimer1(bool run) {
+    // The level bars move only while someone can see them; a hidden window, the usual case,
+    // is not woken ten times a second for nothing.
+    if (run == timerOn_ || !Handle()) {
+        return;
+    }
+    if (run) {
+        timerOn_ = ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr) != 0;
+    } else {
         ::KillTimer(Handle(), kTimer1);
         timerOn_ = false;
     }
-    snd_.CloseMixer();
 }
 
 LRESULT TSoundControlForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -145,6 +155,14 @@ LRESULT TSoundControlForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_VSCROLL:
         GeneralTrackBarChange(reinterpret_cast<HWND>(lp));
         return 0;
+    case WM_WINDOWPOSCHANGED: {
+        // Every way of showing or hiding the window passes here.
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+        if (pos->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) {
+            RunTimer1(Visible());
+        }
+        return Form::HandleMessage(msg, wp, lp);
+    }
     default:
         return Form::HandleMessage(msg, wp, lp);
     }

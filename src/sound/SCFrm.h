@@ -91,6 +91,8 @@ private:
     void GeneralTrackBarChange(HWND sender);
     void GeneralCBClick(HWND sender);
     void Timer1Timer();
+    // Starts or stops Timer1, which has work only while the window is shown.
+    void RunTimer1(bool run);
 
     std::unique_ptr<mixer::MixerPort> port_;
     SndControls snd_;

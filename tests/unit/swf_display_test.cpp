@@ -4,6 +4,7 @@
 
 #include "swf/player.h"
 #include "swf/writer.h"
+#include "swf_volume_loop_movie.h"
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,107 @@ TEST(SwfStage, AFieldDoesNotOverwriteAVariableAlreadySet) {
     w.Push({std::string("currentvolume"), 31.0}).Do(Op::SetVariable);
     player.RunBlock(w.Finish());
     EXPECT_EQ(player.FieldText(field), "31");
+}
+
+TEST(SwfStage, ThePictureChangesOnlyWithWhatTheStageShows) {
+    enum Do { Tick, Set, SetNumber };
+    struct Step {
+        const char* what;
+        Do action;
+        const char* name;
+        const char* value;
+        bool changed;
+    };
+    const Step steps[] = {
+        {"the first frame", Tick, nullptr, nullptr, true},
+        {"the bar sized to no volume", Tick, nullptr, nullptr, true},
+        {"the loop with nothing new", Tick, nullptr, nullptr, false},
+        {"and again", Tick, nullptr, nullptr, false},
+        {"a variable nobody shows", Set, "other", "1", false},
+        {"the shown volume", Set, "volume", "10", true},
+        {"the bar follows", Tick, nullptr, nullptr, true},
+        {"the loop with the same volume", Tick, nullptr, nullptr, false},
+        {"the volume told again, unchanged", Set, "_root.volume", "10", false},
+        {"the volume told as the same number", SetNumber, "volume", "10", false},
+        {"a field bound by its path", Set, "label", "x", true},
+        {"the loop once more", Tick, nullptr, nullptr, false},
+    };
+    RecordingHost host;
+    Player player(host);
+    player.Load(ParseMovie(test::VolumeLoopMovie(12)));
+    for (const auto& s : steps) {
+        const Picture before = player.CurrentPicture();
+        if (s.action == Tick) {
+            player.Tick();
+        } else if (s.action == SetNumber) {
+            player.SetVariable(s.name, Value(std::stod(s.value)));
+        } else {
+            player.SetVariable(s.name, Value(std::string(s.value)));
+        }
+        EXPECT_EQ(player.CurrentPicture() != before, s.changed) << s.what;
+    }
+    EXPECT_EQ(player.ItemProperty("bar", 2), 50.0);
+    EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
+TEST(SwfStage, PropertiesSetAgainEveryFrameLeaveThePictureAsItWas) {
+    struct Case {
+        double rotation;
+        double xscale;
+        double yscale;
+    };
+    // Scales and turns whose arithmetic does not come back to the same last digit.
+    const Case cases[] = {{45, 33, 100}, {10, 33, 70}, {10, 45, 45}, {30, 75, 15}, {0, 20, 20}};
+    for (const auto& c : cases) {
+        RecordingHost host;
+        Player player(host);
+        player.Load(ThreeFrames());
+        player.Stop();
+        player.Tick();
+        auto set = [&] {
+            ASSERT_TRUE(player.SetItemProperty("a", 10, c.rotation));
+            ASSERT_TRUE(player.SetItemProperty("a", 2, c.xscale));
+            ASSERT_TRUE(player.SetItemProperty("a", 3, c.yscale));
+        };
+        set();
+        const Picture first = player.CurrentPicture();
+        for (int frame = 0; frame < 50; ++frame) {
+            set();
+        }
+        EXPECT_EQ(player.CurrentPicture(), first)
+            << "rotation " << c.rotation << ", scales " << c.xscale << " " << c.yscale;
+        EXPECT_NEAR(*player.ItemProperty("a", 2), c.xscale, 1e-6);
+        EXPECT_NEAR(*player.ItemProperty("a", 10), c.rotation, 1e-6);
+        // A change still shows, however small on the stage.
+        ASSERT_TRUE(player.SetItemProperty("a", 2, c.xscale + 0.01));
+        EXPECT_NE(player.CurrentPicture(), first) << "rotation " << c.rotation;
+    }
+}
+
+TEST(SwfStage, ThePictureOfAnEmptyStageIsItsVariablesAndOfButtonsTheirState) {
+    // Nothing placed: the root variables are what is shown.
+    RecordingHost host;
+    Player player(host);
+    MovieWriter empty;
+    empty.ShowFrame();
+    player.Load(ParseMovie(empty.Finish()));
+    player.Tick();
+    Picture before = player.CurrentPicture();
+    player.SetVariable("a", Value(std::string("1")));
+    EXPECT_NE(player.CurrentPicture(), before) << "expected a new variable shown";
+    before = player.CurrentPicture();
+    player.SetVariable("a", Value(std::string("1")));
+    EXPECT_EQ(player.CurrentPicture(), before) << "expected the same value to show alike";
+
+    // A button under the mouse shows another state.
+    player.Load(ButtonMovie());
+    player.Tick();
+    before = player.CurrentPicture();
+    player.MouseMove({2600, 1600});
+    EXPECT_NE(player.CurrentPicture(), before) << "expected the hovered button to show";
+    before = player.CurrentPicture();
+    player.MouseMove({2700, 1700});
+    EXPECT_EQ(player.CurrentPicture(), before) << "expected a move within the button to show alike";
 }
 
 } // namespace

@@ -472,6 +472,69 @@ TEST(Timeline, LoopsAndObeysPlayAndStop) {
     EXPECT_EQ(player.GetVariableText("f"), "123123");
 }
 
+TEST(Timeline, TicksAreNeededOnlyWhileTheyCanMoveTheMovieOn) {
+    enum Do { Tick, Stop, Play, GotoAndStop, GotoAndPlay };
+    struct Step {
+        Do what;
+        bool needed; // afterwards
+    };
+    struct Case {
+        const char* what;
+        int frames;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"three frames",
+         3,
+         {{Tick, true},
+          {Tick, true},
+          {Stop, false},
+          {Tick, false},
+          {GotoAndStop, false},
+          {Play, true},
+          {Tick, true},
+          {GotoAndPlay, true}}},
+        {"stopped before the first frame", 3, {{Stop, true}, {Tick, false}, {Play, true}}},
+        {"one frame", 1, {{Tick, false}, {Play, false}, {GotoAndPlay, false}, {Tick, false}}},
+    };
+    for (const auto& c : cases) {
+        RecordingHost host;
+        Player player(host);
+        player.Load(ParseMovie(NumberedFrames(c.frames).Finish()));
+        EXPECT_TRUE(player.NeedsTicks()) << c.what << ": expected the first frame to wait";
+        int i = 0;
+        for (const auto& s : c.steps) {
+            switch (s.what) {
+            case Tick:
+                player.Tick();
+                break;
+            case Stop:
+                player.Stop();
+                break;
+            case Play:
+                player.Play();
+                break;
+            case GotoAndStop:
+                player.RunBlock(ActionWriter().GotoFrame(0).Do(Op::Stop).Finish());
+                break;
+            case GotoAndPlay:
+                player.RunBlock(ActionWriter().GotoFrame(0).Do(Op::Play).Finish());
+                break;
+            }
+            EXPECT_EQ(player.NeedsTicks(), s.needed) << c.what << ", step " << i;
+            if (!s.needed) {
+                // A tick now would do nothing at all.
+                const std::string entered = player.GetVariableText("f");
+                const int frame = player.currentFrame();
+                player.Tick();
+                EXPECT_EQ(player.GetVariableText("f"), entered) << c.what << ", step " << i;
+                EXPECT_EQ(player.currentFrame(), frame) << c.what << ", step " << i;
+            }
+            ++i;
+        }
+    }
+}
+
 TEST(Timeline, GotoActionsEnterTheirFrames) {
     struct Case {
         const char* what;

@@ -5,6 +5,7 @@
 #include "ocx/dispids.h"
 #include "ocx/fire_protocol.h"
 #include "swf/writer.h"
+#include "../unit/swf_volume_loop_movie.h"
 #include "win/strings.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -848,30 +850,39 @@ TEST_F(HostedPlayerTest, DrawsTheBackgroundAndTheVariables) {
     }
 }
 
-// A 400x300 movie with one button whose hit square covers pixels 100..200 both ways, saying
-// "ready" on its first frame; the button also answers a few keys.
-std::vector<std::uint8_t> ButtonMovie() {
+// Puts at depth 1 a button that shows, and is hit on, a red square (in twips), acting as given.
+void PlaceRedButton(fw::swf::MovieWriter& w, double at, double side,
+                    std::vector<fw::swf::ButtonAction> actions) {
     using namespace fw::swf;
-    MovieWriter w(MovieOptions{6, 400, 300, 12, false});
     ShapeBuilder sb(1, 32);
-    sb.Style(0, sb.Fill(Rgba{200, 0, 0, 255}), 0).Rect(2000, 2000, 2000, 2000);
+    sb.Style(0, sb.Fill(Rgba{200, 0, 0, 255}), 0).Rect(at, at, side, side);
     w.DefineShape(sb.Build());
     Button button;
     button.id = 2;
     button.records = {ButtonRecord{kStateUp | kStateOver | kStateDown | kStateHit, 1, 1, Matrix{},
                                    ColorTransform{}}};
-    button.actions = {
-        ButtonAction{kCondRelease, 0, ActionWriter().FsCommand("pressed", "").Finish()},
-        ButtonAction{0, 32, ActionWriter().FsCommand("key", "space").Finish()},
-        ButtonAction{0, 19, ActionWriter().FsCommand("key", "escape").Finish()},
-        ButtonAction{0, 1, ActionWriter().FsCommand("key", "left").Finish()},
-        ButtonAction{0, 'q', ActionWriter().FsCommand("key", "q").Finish()},
-    };
+    button.actions = std::move(actions);
     w.DefineButton2(button);
     Placement p;
     p.depth = 1;
     p.character = 2;
     w.Place(p);
+}
+
+// A 400x300 movie with one button whose hit square covers pixels 100..200 both ways, saying
+// "ready" on its first frame; the button also answers a few keys.
+std::vector<std::uint8_t> ButtonMovie() {
+    using namespace fw::swf;
+    MovieWriter w(MovieOptions{6, 400, 300, 12, false});
+    PlaceRedButton(
+        w, 2000, 2000,
+        {
+            ButtonAction{kCondRelease, 0, ActionWriter().FsCommand("pressed", "").Finish()},
+            ButtonAction{0, 32, ActionWriter().FsCommand("key", "space").Finish()},
+            ButtonAction{0, 19, ActionWriter().FsCommand("key", "escape").Finish()},
+            ButtonAction{0, 1, ActionWriter().FsCommand("key", "left").Finish()},
+            ButtonAction{0, 'q', ActionWriter().FsCommand("key", "q").Finish()},
+        });
     w.Actions(ActionWriter().FsCommand("ready", "").Do(Op::Stop));
     w.ShowFrame();
     return w.Finish();
@@ -975,6 +986,115 @@ TEST_F(HostedPlayerTest, PassesKeysToTheButtonsListeningForThem) {
         PumpPending();
         const Events expected = c.expected ? Events{{L"key", c.expected}} : Events{};
         EXPECT_EQ(sink_.events, expected) << "message " << c.msg << ", key " << c.key;
+    }
+}
+
+// Three frames at 100 per second that stop on the first and on the last, saying so; the key
+// 'p' plays on through a button. The button's red square covers the stage's top left.
+std::vector<std::uint8_t> StopAndGoMovie() {
+    using namespace fw::swf;
+    MovieWriter w(MovieOptions{6, 400, 300, 100, false});
+    PlaceRedButton(w, 0, 2000, {ButtonAction{0, 'p', ActionWriter().Do(Op::Play).Finish()}});
+    w.Actions(ActionWriter().FsCommand("ready", "").Do(Op::Stop));
+    w.ShowFrame();
+    w.ShowFrame();
+    w.Actions(ActionWriter().FsCommand("last", "").Do(Op::Stop));
+    w.ShowFrame();
+    return w.Finish();
+}
+
+// Runs the message loop for `ticks` ticks of a timer of the test's own, as often as the test
+// movies' frames, and counts the messages of one kind that reach the player's window meanwhile.
+int CountWhilePumping(HWND window, UINT message, int ticks) {
+    constexpr UINT_PTR kReference = 0x7e57;
+    HWND host = HostWindow();
+    ::SetTimer(host, kReference, 10, nullptr);
+    int seen = 0;
+    int count = 0;
+    PumpUntil([&] {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == host && msg.message == WM_TIMER && msg.wParam == kReference) {
+                ++seen;
+            } else if (msg.hwnd == window && msg.message == message) {
+                ++count;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        return seen >= ticks;
+    });
+    ::KillTimer(host, kReference);
+    return count;
+}
+
+bool Fired(const Events& events, const wchar_t* command) {
+    return std::any_of(events.begin(), events.end(),
+                       [&](const auto& e) { return e.first == command; });
+}
+
+TEST_F(HostedPlayerTest, RestsItsFrameTimerWhileTheMovieStandsStill) {
+    struct Case {
+        const char* what;
+        std::function<void(IDispatch*, HWND)> start;
+    };
+    const Case cases[] = {
+        {"Play", [](IDispatch* d, HWND) { EXPECT_EQ(Call(d, kDispPlay, {}), S_OK); }},
+        {"Playing",
+         [](IDispatch* d, HWND) {
+             VARIANT v;
+             v.vt = VT_BOOL;
+             v.boolVal = VARIANT_TRUE;
+             EXPECT_EQ(Put(d, kDispPlaying, v), S_OK);
+         }},
+        {"a key for a button", [](IDispatch*, HWND w) { ::SendMessageW(w, WM_CHAR, L'p', 0); }},
+    };
+    for (const auto& c : cases) {
+        sink_.events.clear();
+        ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"still.swf", StopAndGoMovie())),
+                  S_OK);
+        ASSERT_TRUE(PumpUntil([&] { return Fired(sink_.events, L"ready"); })) << c.what;
+        EXPECT_EQ(CountWhilePumping(window_, WM_TIMER, 5), 0)
+            << c.what << ": expected no frame timer on the first frame, stopped";
+        EXPECT_EQ(GetLong(dispatch_.get(), kDispCurrentFrame), 0) << c.what;
+
+        c.start(dispatch_.get(), window_);
+        ASSERT_TRUE(PumpUntil([&] { return Fired(sink_.events, L"last"); }))
+            << c.what << ": expected the movie to play on to its last frame";
+        EXPECT_EQ(GetLong(dispatch_.get(), kDispCurrentFrame), 2) << c.what;
+        EXPECT_EQ(CountWhilePumping(window_, WM_TIMER, 5), 0)
+            << c.what << ": expected no frame timer on the last frame, stopped";
+    }
+}
+
+TEST_F(HostedPlayerTest, RepaintsOnlyWhenThePictureChanges) {
+    ASSERT_EQ(object_->DoVerb(OLEIVERB_SHOW, nullptr, &site_, 0, host_, nullptr), S_OK);
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie,
+                      Movie(L"loop.swf", fw::swf::test::VolumeLoopMovie(100))),
+              S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Fired(sink_.events, L"sized"); }));
+    ASSERT_EQ(Call(dispatch_.get(), kDispSetVariable, {L"volume", L"4"}), S_OK);
+    CountWhilePumping(window_, WM_PAINT, 3); // the first pictures
+    struct Step {
+        const char* what;
+        const wchar_t* volume; // told before pumping, nullptr: nothing told
+        bool paints;
+    };
+    const Step steps[] = {
+        {"the loop with nothing new", nullptr, false},
+        {"the same volume told again", L"4", false},
+        {"a new volume", L"9", true},
+        {"the loop with the new volume", nullptr, false},
+        {"the new volume told again", L"9", false},
+    };
+    for (const auto& s : steps) {
+        const std::size_t sized = sink_.events.size();
+        if (s.volume) {
+            ASSERT_EQ(Call(dispatch_.get(), kDispSetVariable, {L"volume", s.volume}), S_OK);
+        }
+        const int paints = CountWhilePumping(window_, WM_PAINT, 10);
+        EXPECT_GT(sink_.events.size(), sized) << s.what << ": expected the loop to go on";
+        EXPECT_EQ(paints > 0, s.paints) << s.what << ": " << paints << " paints";
     }
 }
 

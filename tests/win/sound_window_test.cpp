@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,62 @@ TEST_F(SoundWindowTest, LevelBarsFollowTheMetersOnlyWhileShown) {
     SendMessageW(form->Handle(), WM_TIMER, 1, 0);
     EXPECT_EQ(1200, form->ProgressBarOf(SoundLine::Wave).Position());
     ShowWindow(form->Handle(), SW_HIDE);
+}
+
+// Runs the message loop for `ticks` ticks of a 20 ms thread timer of the test's own, or until
+// `done` holds, and counts the timer messages that reach `window` meanwhile.
+int TimerMessagesWhilePumping(HWND window, int ticks, const std::function<bool()>& done = {}) {
+    const UINT_PTR reference = SetTimer(nullptr, 0, 20, nullptr);
+    int seen = 0;
+    int count = 0;
+    // The tick limit only keeps a broken window from hanging the run.
+    while (seen < ticks && !(done && done())) {
+        MSG msg;
+        if (!GetMessageW(&msg, nullptr, 0, 0)) {
+            break;
+        }
+        if (!msg.hwnd && msg.message == WM_TIMER && msg.wParam == reference) {
+            ++seen;
+        } else if (msg.hwnd == window && msg.message == WM_TIMER) {
+            ++count;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    KillTimer(nullptr, reference);
+    return count;
+}
+
+TEST_F(SoundWindowTest, TheLevelTimerRunsOnlyWhileTheWindowIsShown) {
+    Open({Card()});
+    const std::uint32_t meter = form->Mixer().WaveLine()->PeakControl().dwControlID;
+    struct Step {
+        const char* what;
+        int show; // SW_HIDE or SW_SHOWNOACTIVATE
+        int level;
+    };
+    const Step steps[] = {
+        {"shown", SW_SHOWNOACTIVATE, 1200},
+        {"hidden", SW_HIDE, 0},
+        {"shown again", SW_SHOWNOACTIVATE, 700},
+        {"hidden again", SW_HIDE, 0},
+    };
+    EXPECT_EQ(0, TimerMessagesWhilePumping(form->Handle(), 15)) << "expected no timer as created";
+    for (const auto& s : steps) {
+        ShowWindow(form->Handle(), s.show);
+        if (s.show == SW_HIDE) {
+            EXPECT_EQ(0, TimerMessagesWhilePumping(form->Handle(), 15))
+                << s.what << ": expected no timer";
+            continue;
+        }
+        mixer.At(0, meter).value = static_cast<std::uint32_t>(-s.level);
+        const int ticks = TimerMessagesWhilePumping(form->Handle(), 1500, [&] {
+            return form->ProgressBarOf(SoundLine::Wave).Position() == s.level;
+        });
+        EXPECT_GT(ticks, 0) << s.what;
+        EXPECT_EQ(s.level, form->ProgressBarOf(SoundLine::Wave).Position())
+            << s.what << ": expected the level bar to follow the meter";
+    }
 }
 
 TEST_F(SoundWindowTest, DestroyingTheWindowClosesEveryMixerHandle) {
