@@ -22,9 +22,52 @@ namespace {
     RaiseSystemError(::GetLastError());
 }
 
+// The spooler's functions, taken from its library at the first print: the
+// library enumerates the system's printers as it loads (under Wine it asks
+// the print server), which no start-up should wait for when most runs never
+// print. The library stays loaded for the rest of the process.
+struct Spooler {
+    decltype(&::EnumPrintersW) enumPrinters = nullptr;
+    decltype(&::GetDefaultPrinterW) getDefaultPrinter = nullptr;
+    decltype(&::OpenPrinterW) openPrinter = nullptr;
+    decltype(&::ClosePrinter) closePrinter = nullptr;
+    decltype(&::DocumentPropertiesW) documentProperties = nullptr;
+    DWORD error = ERROR_SUCCESS;
+};
+
+template <typename F> void Take(HMODULE lib, const char* name, F& fn, DWORD& error) {
+    // Through the generic function type, which every function pointer
+    // converts from and back without loss.
+    fn = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(lib, name)));
+    if (!fn && error == ERROR_SUCCESS) {
+        error = ::GetLastError();
+    }
+}
+
+const Spooler& TheSpooler() {
+    static const Spooler spooler = [] {
+        Spooler s;
+        HMODULE lib = ::LoadLibraryW(L"winspool.drv");
+        if (!lib) {
+            s.error = ::GetLastError();
+            return s;
+        }
+        Take(lib, "EnumPrintersW", s.enumPrinters, s.error);
+        Take(lib, "GetDefaultPrinterW", s.getDefaultPrinter, s.error);
+        Take(lib, "OpenPrinterW", s.openPrinter, s.error);
+        Take(lib, "ClosePrinter", s.closePrinter, s.error);
+        Take(lib, "DocumentPropertiesW", s.documentProperties, s.error);
+        return s;
+    }();
+    if (spooler.error != ERROR_SUCCESS) {
+        RaiseSystemError(spooler.error);
+    }
+    return spooler;
+}
+
 struct PrinterTraits {
     static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE h) { ::ClosePrinter(h); }
+    static void Close(HANDLE h) { TheSpooler().closePrinter(h); }
 };
 using PrinterHandle = win::UniqueHandle<HANDLE, PrinterTraits>;
 
@@ -43,17 +86,19 @@ ProcessPrinter& ThePrinter() {
 }
 
 std::vector<std::wstring> ListPrinters() {
+    const Spooler& spooler = TheSpooler();
     const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
     DWORD needed = 0, count = 0;
-    if (!::EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count)) {
+    if (!spooler.enumPrinters(flags, nullptr, 4, nullptr, 0, &needed, &count)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_INSUFFICIENT_BUFFER) {
             RaiseSystemError(error);
         }
     }
     std::vector<std::byte> buffer(needed);
-    if (needed > 0 && !::EnumPrintersW(flags, nullptr, 4, reinterpret_cast<BYTE*>(buffer.data()),
-                                       needed, &needed, &count)) {
+    if (needed > 0 &&
+        !spooler.enumPrinters(flags, nullptr, 4, reinterpret_cast<BYTE*>(buffer.data()), needed,
+                              &needed, &count)) {
         RaiseLastError();
     }
     std::vector<std::wstring> names;
@@ -69,10 +114,11 @@ std::vector<std::wstring> ListPrinters() {
 // The system's default printer, which must be one of the printers listed.
 std::wstring FindDefaultPrinter() {
     const std::vector<std::wstring> printers = ListPrinters();
+    const Spooler& spooler = TheSpooler();
     DWORD size = 0;
-    ::GetDefaultPrinterW(nullptr, &size);
+    spooler.getDefaultPrinter(nullptr, &size);
     std::wstring name(size, L'\0');
-    if (size == 0 || !::GetDefaultPrinterW(name.data(), &size)) {
+    if (size == 0 || !spooler.getDefaultPrinter(name.data(), &size)) {
         throw PrintError(kNoDefaultPrinter);
     }
     name.resize(std::wcslen(name.c_str()));
@@ -84,24 +130,25 @@ std::wstring FindDefaultPrinter() {
 
 // The printer's own device mode, as its driver gives it.
 std::vector<std::byte> ReadDevMode(const std::wstring& name) {
+    const Spooler& spooler = TheSpooler();
     PrinterHandle printer;
     {
         HANDLE h = nullptr;
-        if (!::OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &h, nullptr)) {
+        if (!spooler.openPrinter(const_cast<wchar_t*>(name.c_str()), &h, nullptr)) {
             throw PrintError(kPrinterOperationNotSupported);
         }
         printer.reset(h);
     }
     auto* printerName = const_cast<wchar_t*>(name.c_str());
     const LONG size =
-        ::DocumentPropertiesW(nullptr, printer.get(), printerName, nullptr, nullptr, 0);
+        spooler.documentProperties(nullptr, printer.get(), printerName, nullptr, nullptr, 0);
     if (size < static_cast<LONG>(sizeof(DEVMODEW))) {
         throw PrintError(kPrinterOperationNotSupported);
     }
     std::vector<std::byte> mode(static_cast<std::size_t>(size));
-    if (::DocumentPropertiesW(nullptr, printer.get(), printerName,
-                              reinterpret_cast<DEVMODEW*>(mode.data()), nullptr,
-                              DM_OUT_BUFFER) != IDOK) {
+    if (spooler.documentProperties(nullptr, printer.get(), printerName,
+                                   reinterpret_cast<DEVMODEW*>(mode.data()), nullptr,
+                                   DM_OUT_BUFFER) != IDOK) {
         throw PrintError(kPrinterOperationNotSupported);
     }
     return mode;

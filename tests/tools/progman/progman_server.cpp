@@ -1,11 +1,14 @@
 // Test Program Manager DDE server.
 //
-//   progman.exe [/log:FILE] [/ready:EVENT] [/quit:EVENT] [/timeout:MS]
+//   progman.exe [/log:FILE] [/events:FILE] [/ready:EVENT] [/quit:EVENT] [/timeout:MS]
 //
 // Registers the service "PROGMAN" with an ANSI DDEML instance, accepts every
 // connect (a named topic or any topic) and appends the bytes of each execute
 // transaction, exactly as they arrived, to FILE (default: the value of the
-// environment variable FW_PROGMAN_LOG, else nothing is written). Signals the
+// environment variable FW_PROGMAN_LOG, else nothing is written). With
+// /events: it also appends a line "connect" for every conversation that opens
+// and "disconnect" for every one that ends, so a client can be seen to close
+// what it opened. Signals the
 // named event READY once it serves, and ends when the named event QUIT
 // (default: the value of FW_PROGMAN_QUIT) is signalled, when its window
 // "FwProgmanServer" gets WM_CLOSE, or after MS milliseconds (default 120000).
@@ -27,17 +30,23 @@ namespace {
 DWORD g_instance = 0;
 HSZ g_service = nullptr;
 std::wstring g_log;
+std::wstring g_events;
 
-void Append(const std::vector<BYTE>& bytes) {
-    if (g_log.empty()) {
+void Append(const std::wstring& file, const void* data, std::size_t size) {
+    if (file.empty()) {
         return;
     }
-    FILE* f = _wfopen(g_log.c_str(), L"ab");
+    FILE* f = _wfopen(file.c_str(), L"ab");
     if (!f) {
         return;
     }
-    fwrite(bytes.data(), 1, bytes.size(), f);
+    fwrite(data, 1, size, f);
     fclose(f);
+}
+
+void AppendEvent(const char* name) {
+    const std::string line = std::string(name) + "\n";
+    Append(g_events, line.data(), line.size());
 }
 
 HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,
@@ -59,9 +68,15 @@ HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA 
         if (size) {
             ::DdeGetData(data, bytes.data(), size, 0);
         }
-        Append(bytes);
+        Append(g_log, bytes.data(), bytes.size());
         return reinterpret_cast<HDDEDATA>(DDE_FACK);
     }
+    case XTYP_CONNECT_CONFIRM:
+        AppendEvent("connect");
+        return nullptr;
+    case XTYP_DISCONNECT:
+        AppendEvent("disconnect");
+        return nullptr;
     default:
         return nullptr;
     }
@@ -96,6 +111,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             g_log = env;
         }
     }
+    g_events = Option(argc, argv, L"/events:");
     const std::wstring ready = Option(argc, argv, L"/ready:");
     std::wstring quit = Option(argc, argv, L"/quit:");
     if (quit.empty()) {
