@@ -7,7 +7,6 @@
 #include "setup/installer.h"
 #include "shell/RtfFrm.h"
 #include "shell/commands.h"
-#include "sound/win_mixer.h"
 #include "win/application.h"
 #include "win/error.h"
 #include "win/files.h"
@@ -98,10 +97,6 @@ TMainForm::TMainForm() {
 
     // The conversation connects as soon as the window is loaded.
     DdeClientConv1.SetLink(kProgmanService, L"");
-
-    // The sound devices come up while the creation handler's processor
-    // measurement sleeps, instead of after it, before the intro can show.
-    PrepareMixerDevices();
 
     // An error in the creation handler is reported and the window completes.
     win::Guarded([&] { FormCreate(); });

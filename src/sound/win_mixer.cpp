@@ -1,7 +1,6 @@
 #include "sound/win_mixer.h"
 
 #include "sound/SndControls.h"
-#include "win/handle.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -112,31 +111,7 @@ MmResult Details(std::uint32_t mixerId, MixerControlDetails& d, std::uint32_t fl
     return r;
 }
 
-win::KernelHandle& DevicePreparation() {
-    static win::KernelHandle thread;
-    return thread;
-}
-
-DWORD WINAPI PrepareDevices(void*) {
-    mixerGetNumDevs();
-    return 0;
-}
-
 } // namespace
-
-void PrepareMixerDevices() {
-    win::KernelHandle& thread = DevicePreparation();
-    if (!thread) {
-        // Without the thread the first mixer call does the same work itself.
-        thread.reset(::CreateThread(nullptr, 0, &PrepareDevices, nullptr, 0, nullptr));
-    }
-}
-
-WinMixerPort::WinMixerPort() {
-    if (const win::KernelHandle& thread = DevicePreparation()) {
-        ::WaitForSingleObject(thread.get(), INFINITE);
-    }
-}
 
 std::uint32_t WinMixerPort::GetNumDevs() {
     return mixerGetNumDevs();

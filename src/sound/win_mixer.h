@@ -5,17 +5,8 @@
 
 namespace fw {
 
-// Brings up the platform's audio devices on a helper thread (winmm loads its
-// drivers and connects to the sound server at its first call), so that the
-// sound window's first mixer call does not wait for them. Meant for a moment
-// when the GUI thread waits anyway: the start-up's processor measurement.
-void PrepareMixerDevices();
-
 class WinMixerPort : public mixer::MixerPort {
 public:
-    // Waits for the devices that PrepareMixerDevices is bringing up.
-    WinMixerPort();
-
     std::uint32_t GetNumDevs() override;
     mixer::MmResult GetDevCaps(std::uint32_t mixerId, mixer::MixerCaps& caps) override;
     mixer::MmResult Open(mixer::MixerHandle& handle, std::uint32_t mixerId,
