@@ -350,16 +350,7 @@ TEST_F(SoundServerStopped, TheMovieGoesOnAndSetVolumeStillMovesTheSlider) {
     EXPECT_TRUE(WaitFor([&] { return VolumeReports(trace_) >= reports + 20; }, 20s))
         << "expected the volume reports to go on";
     for (const VolumeCase& c : kVolumeCases) {
-        const std::string arg(c.argument, c.argument + wcslen(c.argument));
-        ASSERT_TRUE(SetVolume(c.argument)) << "setvolume " << arg << ": the player refused";
-        const int expected = static_cast<int>(HalfEven(c.share * max));
-        EXPECT_TRUE(WaitFor([&] { return Position() == expected; }, 5s))
-            << "setvolume " << arg << ": expected the slider at " << expected << " of " << max
-            << ", got " << Position();
-        const int told = MovieVolumeFor(expected, max);
-        EXPECT_TRUE(WaitFor([&] { return MovieVolume() == told; }, 10s))
-            << "setvolume " << arg << ": expected the movie told " << told << ", got "
-            << MovieVolume();
+        ASSERT_NO_FATAL_FAILURE(ExpectVolumeRoad(c, max));
     }
     EXPECT_FALSE(WaitMessageBox(shell_->Pid(), 1s).has_value()) << "expected no message";
     EXPECT_FALSE(::IsWindowVisible(sound_)) << "expected the sound window still hidden";

@@ -43,6 +43,16 @@ inline HWND CheckBoxNamed(HWND form, const std::wstring& caption) {
     return ::FindWindowExW(form, nullptr, L"Button", caption.c_str());
 }
 
+struct VolumeCase {
+    const wchar_t* argument;
+    double share; // of the slider's range
+};
+
+// "setvolume" N asks for N of 20.
+inline const VolumeCase kVolumeCases[] = {
+    {L"15", 0.75}, {L"0", 0.0}, {L"20", 1.0}, {L"10", 0.5}, {L"7", 0.35}, {L"20", 1.0},
+};
+
 // The shell started from an installed copy, its movie shown after the intro.
 class SoundShell : public ::testing::Test {
 protected:
@@ -90,6 +100,26 @@ protected:
         return static_cast<int>(HalfEven(percent / 5.0));
     }
 
+    // One "setvolume" from the movie: the slider goes to the case's share of
+    // its range and the movie is told that place on its own 0..20 scale, which
+    // lands in *told. Callers wrap it in ASSERT_NO_FATAL_FAILURE, so a player
+    // that refuses the command ends the test.
+    void ExpectVolumeRoad(const VolumeCase& c, int max, int* told = nullptr) {
+        const std::string arg(c.argument, c.argument + wcslen(c.argument));
+        ASSERT_TRUE(SetVolume(c.argument)) << "setvolume " << arg << ": the player refused";
+        const int expected = static_cast<int>(HalfEven(c.share * max));
+        EXPECT_TRUE(WaitFor([&] { return Position() == expected; }, 5s))
+            << "setvolume " << arg << ": expected the slider at " << expected << " of " << max
+            << ", got " << Position();
+        const int movie = MovieVolumeFor(expected, max);
+        if (told != nullptr) {
+            *told = movie;
+        }
+        EXPECT_TRUE(WaitFor([&] { return MovieVolume() == movie; }, 10s))
+            << "setvolume " << arg << ": expected the movie told " << movie << ", got "
+            << MovieVolume();
+    }
+
     // Program Manager answers, as on a Windows desktop, so no other program's
     // window comes up over the movie.
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
@@ -99,16 +129,6 @@ protected:
     HWND main_ = nullptr;
     HWND sound_ = nullptr;
     HWND slider_ = nullptr;
-};
-
-struct VolumeCase {
-    const wchar_t* argument;
-    double share; // of the slider's range
-};
-
-// "setvolume" N asks for N of 20.
-inline const VolumeCase kVolumeCases[] = {
-    {L"15", 0.75}, {L"0", 0.0}, {L"20", 1.0}, {L"10", 0.5}, {L"7", 0.35}, {L"20", 1.0},
 };
 
 } // namespace fwtest
