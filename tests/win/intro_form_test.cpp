@@ -6,6 +6,7 @@
 #include "win/application.h"
 #include "win/strings.h"
 
+#include "box_watcher.h"
 #include "intro_test_support.h"
 
 #include <gtest/gtest.h>
@@ -178,57 +179,6 @@ TEST_F(IntroForm, ARemovalRunLeavesTheWindowAtItsStoredPlace) {
         EXPECT_TRUE(main.log.empty());
     }
 }
-
-// Presses OK on the program's error box and keeps its text.
-class ErrorBoxWatcher {
-public:
-    ErrorBoxWatcher()
-        : thread_([this] {
-              while (!stop_) {
-                  HWND box = nullptr;
-                  ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-                  if (box) {
-                      wchar_t text[512] = {};
-                      ::GetDlgItemTextW(box, 65535, text, 512);
-                      texts_.push_back(text);
-                      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                      ::Sleep(300);
-                  }
-                  ::Sleep(50);
-              }
-          }) {}
-    ~ErrorBoxWatcher() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    std::vector<std::wstring> Texts() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return texts_;
-    }
-
-private:
-    static BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
-        wchar_t cls[16] = {};
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(h, &pid);
-        ::GetClassNameW(h, cls, 16);
-        if (pid == ::GetCurrentProcessId() && std::wstring(cls) == L"#32770" &&
-            ::IsWindowVisible(h)) {
-            *reinterpret_cast<HWND*>(lp) = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
-    std::atomic<bool> stop_{false};
-    std::vector<std::wstring> texts_;
-    std::thread thread_;
-};
 
 TEST_F(IntroForm, AMissingClipIsReportedThenTheMovieStarts) {
     const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
