@@ -70,6 +70,10 @@ TMainForm::TMainForm() {
     flash.width = 800;
     flash.height = 600;
     flash.visible = false;
+    flash.settings = {{L"WMode", L"Transparent"},
+                      {L"Quality", L"High"},
+                      {L"AllowScriptAccess", L"always"},
+                      {L"Scale", L"ShowAll"}};
     flash.onEvent = [this](DISPID id, const std::vector<std::wstring>& a) {
         if (id == flash::kFSCommand) {
             Flash1FSCommand(a.size() > 0 ? a[0] : std::wstring(),
