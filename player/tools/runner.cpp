@@ -54,6 +54,14 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
         err << "fwplay: " << path << ": not a file\n";
         return std::nullopt;
     }
+    auto tooLarge = [&] {
+        err << "fwplay: " << path << ": larger than " << swf::kMaxMovieBytes
+            << " bytes, not played\n";
+        return std::nullopt;
+    };
+    if (auto size = std::filesystem::file_size(path, ec); !ec && size > swf::kMaxMovieBytes) {
+        return tooLarge();
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         err << "fwplay: " << path << ": cannot be opened\n";
@@ -63,14 +71,12 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
     constexpr std::size_t kChunk = 1u << 16;
     while (in) {
         std::size_t had = bytes.size();
-        if (had > swf::kMaxMovieBytes) {
-            err << "fwplay: " << path << ": larger than " << swf::kMaxMovieBytes
-                << " bytes, not played\n";
-            return std::nullopt;
-        }
         bytes.resize(had + kChunk);
         in.read(reinterpret_cast<char*>(bytes.data() + had), kChunk);
         bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > swf::kMaxMovieBytes) { // it grew while being read
+            return tooLarge();
+        }
     }
     if (in.bad()) {
         err << "fwplay: " << path << ": read error\n";
