@@ -576,6 +576,10 @@ private:
             break;
         }
         case Op::GetTime: {
+            if (p_.virtualTime_) {
+                Push(Value(*p_.virtualTime_));
+                break;
+            }
             auto elapsed = std::chrono::steady_clock::now() - p_.loadedAt_;
             Push(Value(static_cast<double>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count())));
