@@ -199,8 +199,7 @@ void TMainForm::SaveiniItemClick() {
 }
 
 void TMainForm::PrintInemClick() {
-    PrintWindowPicture(Handle(), SIZE{flash1_->Width(), flash1_->Height()},
-                       win::Application::Get().Title());
+    PrintWindowPicture(Handle(), flash1_->Bounds(), win::Application::Get().Title());
 }
 
 void TMainForm::OnTimer(UINT_PTR id) {
