@@ -139,7 +139,7 @@ TEST_F(Removal, ARenamedExecutableRegistersTheProgramsNameAndOtherCaseMarkerCoun
         ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 60s));
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kAppPaths, L""), kInstalled + L"Fenwobble.exe");
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
-                  kInstalled + L"Fenwobble.exe -u");
+                  L"\"" + kInstalled + L"Fenwobble.exe\" -u");
     }
     // A marker in another letter case counts as registered: no registration.
     RegDeleteTree(HKEY_LOCAL_MACHINE, kAppPaths);
