@@ -32,13 +32,16 @@ template <typename Call> void AddFrom(std::vector<std::wstring>& to, Call call) 
     }
 }
 
-std::optional<std::wstring> LongPathOf(const std::wstring& path) {
-    const DWORD n = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+// A path rewritten by GetLongPathNameW or GetShortPathNameW; nullopt when the
+// call fails (for a path that does not exist, among others).
+std::optional<std::wstring> Rewritten(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD),
+                                      const std::wstring& path) {
+    const DWORD n = call(path.c_str(), nullptr, 0);
     if (n == 0) {
         return std::nullopt;
     }
     std::wstring out(n, L'\0');
-    const DWORD got = ::GetLongPathNameW(path.c_str(), out.data(), n);
+    const DWORD got = call(path.c_str(), out.data(), n);
     if (got == 0 || got >= n) {
         return std::nullopt;
     }
@@ -99,7 +102,7 @@ std::wstring FullLongPath(const std::wstring& path) {
     std::wstring head = full;
     std::wstring tail;
     for (;;) {
-        if (const auto longHead = LongPathOf(head)) {
+        if (const auto longHead = Rewritten(::GetLongPathNameW, head)) {
             return *longHead + tail;
         }
         const auto slash = head.find_last_of(L"\\/", head.size() > 1 ? head.size() - 2 : 0);
@@ -147,20 +150,7 @@ std::optional<std::string> Win32Oem::ExactOem(std::wstring_view text) {
 }
 
 std::optional<std::wstring> Win32Oem::ShortPath(const std::wstring& path) {
-    const auto shortOf = [](const std::wstring& p) -> std::optional<std::wstring> {
-        const DWORD n = ::GetShortPathNameW(p.c_str(), nullptr, 0);
-        if (n == 0) {
-            return std::nullopt;
-        }
-        std::wstring out(n, L'\0');
-        const DWORD got = ::GetShortPathNameW(p.c_str(), out.data(), n);
-        if (got == 0 || got >= n) {
-            return std::nullopt;
-        }
-        out.resize(got);
-        return out;
-    };
-    if (const auto whole = shortOf(path)) {
+    if (const auto whole = Rewritten(::GetShortPathNameW, path)) {
         return whole;
     }
     // A file not made yet: its folder's short form and its own name.
@@ -168,7 +158,7 @@ std::optional<std::wstring> Win32Oem::ShortPath(const std::wstring& path) {
     if (slash == std::wstring::npos) {
         return std::nullopt;
     }
-    const auto folder = shortOf(path.substr(0, slash + 1));
+    const auto folder = Rewritten(::GetShortPathNameW, path.substr(0, slash + 1));
     if (!folder) {
         return std::nullopt;
     }
