@@ -224,16 +224,13 @@ void RunRemoval(const StartupContext& ctx) {
         app.Terminate();
         return;
     }
-    // Only a folder that is the program's own is cleared; from any other the
-    // batch file takes the executable alone.
-    bool untouched = false;
-    if (DriveTypeOf(ctx.exePath) != DriveType::CdRom) {
-        if (JudgeProgramFolder(FullLongPath(folder), KnownSystemFolders(), win::FileExists) ==
-            FolderVerdict::Own) {
-            ClearFolder(folder);
-        } else {
-            untouched = true;
-        }
+    // Only a folder that is the program's own is cleared; from any other, and
+    // from the CD, the batch file takes the executable alone.
+    const bool cleared = DriveTypeOf(ctx.exePath) != DriveType::CdRom &&
+                         JudgeProgramFolder(FullLongPath(folder), KnownSystemFolders(),
+                                            win::FileExists) == FolderVerdict::Own;
+    if (cleared) {
+        ClearFolder(folder);
     }
     win::Registry reg(HKEY_LOCAL_MACHINE);
     reg.DeleteKey(kProgramKey);
@@ -255,7 +252,7 @@ void RunRemoval(const StartupContext& ctx) {
     Win32Oem oem;
     const std::optional<std::string> bytes = BatchFileBytes(ctx.exePath, batch, oem);
     std::wstring report = kRemoved;
-    if (untouched) {
+    if (!cleared) {
         report += L"\r\n" + UntouchedFolderText(folder);
     }
     if (!bytes) {

@@ -64,8 +64,9 @@ std::wstring RemovalQuestion(const std::wstring& programFolder);
 // The folder's executable as registered, always named Fenwobble.exe.
 std::wstring RegisteredExePath(const std::wstring& programFolder);
 
-// What the removal's final report adds: the folder whose files stayed, and
-// the executable that no batch file can erase.
+// What the removal's final report adds: the folder whose files stayed (a CD,
+// or a folder not the program's own), and the executable that no batch file
+// can erase.
 std::wstring UntouchedFolderText(const std::wstring& programFolder);
 std::wstring ExecutableStaysText(const std::wstring& exePath);
 

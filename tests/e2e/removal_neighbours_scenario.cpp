@@ -207,8 +207,7 @@ TEST_F(RemovalNeighbours, AFolderNotTheProgramsKeepsItsFilesAndEveryNameReachesT
         const std::wstring report = RemoveFrom(c.folder);
         std::wstring expected = L"Приложение Тавилон удалено";
         if (!c.cleared) {
-            expected +=
-                L"\r\nФайлы в директории " + c.folder + L" не удалены: это не директория программы";
+            expected += L"\r\nФайлы в директории " + c.folder + L" не удалены";
         }
         EXPECT_EQ(report, expected);
         for (const auto& [path, text] : c.neighbours) {

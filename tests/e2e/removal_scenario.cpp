@@ -174,7 +174,8 @@ TEST_F(Removal, FromTheCdNothingIsDeletedAndTheBatchFileErrorFollowsTheReport) {
     auto box = WaitMessageBox(shell.Pid(), 60s);
     ASSERT_TRUE(box.has_value());
     PressButton(box->hwnd, IDYES);
-    EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s), L"Приложение Тавилон удалено");
+    EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s),
+              L"Приложение Тавилон удалено\r\nФайлы в директории R:\\ не удалены");
     auto error = WaitMessageBox(shell.Pid(), 30s);
     ASSERT_TRUE(error.has_value()) << "expected the batch file's error";
     EXPECT_NE(error->text.find(L"R:\\Fenwobble.bat"), std::wstring::npos)

@@ -15,41 +15,35 @@ const fw::SystemFolders kSystem{
      L"C:\\users\\Public\\Desktop", L"\\\\srv\\home\\ivan\\Documents", L"C:\\Temp\\"},
 };
 
-TEST(PathRoot, NamesTheDriveOrTheShare) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"c:\\Games\\x", L"c:\\"},
-        {L"E:", L"E:\\"},
-        {L"\\\\server\\share\\Games\\x", L"\\\\server\\share\\"},
-        {L"\\\\server\\share", L"\\\\server\\share\\"},
-        {L"//server/share/x", L"\\\\server\\share\\"},
-        {L"\\\\server", L"\\\\server\\"},
-        {L"\\Games", L""},
-        {L"Games", L""},
-        {L"", L""},
-        {L"1:\\x", L""},
+TEST(PathRoot, NamesTheDriveOrTheShareAndComparablePathSpellsOneFolderOneWay) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* root;
+        const wchar_t* comparable;
     };
-    for (const auto& [path, root] : cases) {
-        EXPECT_EQ(fw::PathRoot(path), root);
-    }
-}
-
-TEST(ComparablePath, SpellsOneFolderOneWay) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"C:\\Games\\", L"c:\\games"},
-        {L"c:/GAMES//Fenwobble\\.\\", L"c:\\games\\fenwobble"},
-        {L"C:\\Games\\Fenwobble\\..\\..\\..\\Windows", L"c:\\windows"},
-        {L"C:\\Windows.\\System32 \\", L"c:\\windows\\system32"},
-        {L"C:\\ИГРЫ\\Ёлка", L"c:\\игры\\ёлка"},
-        {L"C:\\ÉTÉ\\ŁÓDŹ", L"c:\\été\\łódź"},
-        {L"\\\\?\\C:\\Games", L"c:\\games"},
-        {L"\\\\?\\UNC\\Srv\\Share\\x", L"\\\\srv\\share\\x"},
-        {L"\\\\Srv\\Share\\..", L"\\\\srv\\share"},
-        {L"C:Games", L""},
-        {L"\\Games", L""},
-        {L"\\\\server", L""},
+    const Case cases[] = {
+        {L"c:\\Games\\x", L"c:\\", L"c:\\games\\x"},
+        {L"E:", L"E:\\", L""}, // relative to the drive's current folder
+        {L"C:Games", L"C:\\", L""},
+        {L"\\\\server\\share\\Games\\x", L"\\\\server\\share\\", L"\\\\server\\share\\games\\x"},
+        {L"\\\\Srv\\Share\\..", L"\\\\Srv\\Share\\", L"\\\\srv\\share"},
+        {L"//server/share/x", L"\\\\server\\share\\", L"\\\\server\\share\\x"},
+        {L"\\\\server", L"\\\\server\\", L""},
+        {L"\\Games", L"", L""},
+        {L"Games", L"", L""},
+        {L"", L"", L""},
+        {L"1:\\x", L"", L""},
+        {L"c:/GAMES//Fenwobble\\.\\", L"c:\\", L"c:\\games\\fenwobble"},
+        {L"C:\\Games\\Fenwobble\\..\\..\\..\\Windows", L"C:\\", L"c:\\windows"},
+        {L"C:\\Windows.\\System32 \\", L"C:\\", L"c:\\windows\\system32"},
+        {L"C:\\ИГРЫ\\Ёлка", L"C:\\", L"c:\\игры\\ёлка"},
+        {L"C:\\ÉTÉ\\ŁÓDŹ", L"C:\\", L"c:\\été\\łódź"},
+        {L"\\\\?\\C:\\Games", L"\\\\?\\C:\\", L"c:\\games"},
+        {L"\\\\?\\UNC\\Srv\\Share\\x", L"\\\\?\\UNC\\", L"\\\\srv\\share\\x"},
     };
-    for (const auto& [path, comparable] : cases) {
-        EXPECT_EQ(fw::ComparablePath(path), comparable);
+    for (const auto& c : cases) {
+        EXPECT_EQ(fw::PathRoot(c.path), c.root) << "case " << (&c - cases);
+        EXPECT_EQ(fw::ComparablePath(c.path), c.comparable) << "case " << (&c - cases);
     }
 }
 
