@@ -241,14 +241,9 @@ void RunRemoval(const StartupContext& ctx) {
     }
 
     // The batch file erases the executable once this process has let go of
-    // it; a read-only executable loses the attribute first, so that its
-    // erase can succeed. Its text is settled before the report, which says
-    // when no exact batch file can be written and the executable stays.
+    // it. Its text is settled before the report, which says when no exact
+    // batch file can be written and the executable stays.
     const std::wstring batch = BatchPath(ctx.exePath);
-    const DWORD attr = ::GetFileAttributesW(ctx.exePath.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
-        ::SetFileAttributesW(ctx.exePath.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
-    }
     Win32Oem oem;
     const std::optional<std::string> bytes = BatchFileBytes(ctx.exePath, batch, oem);
     std::wstring report = kRemoved;
@@ -262,6 +257,11 @@ void RunRemoval(const StartupContext& ctx) {
     app.Terminate();
     if (!bytes) {
         return;
+    }
+    // A read-only executable loses the attribute, so that the erase can succeed.
+    const DWORD attr = ::GetFileAttributesW(ctx.exePath.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
+        ::SetFileAttributesW(ctx.exePath.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
     }
     WriteBatchFile(batch, *bytes);
     ::ShellExecuteW(nullptr, L"Open", batch.c_str(), nullptr, nullptr, SW_HIDE);

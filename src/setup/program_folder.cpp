@@ -60,7 +60,7 @@ std::optional<SplitPath> Split(std::wstring_view path) {
     }
     // "\\?\C:\x" and "\\?\UNC\server\share\x" name what "C:\x" and
     // "\\server\share\x" name.
-    if (StartsWith(s, L"\\\\?\\") || StartsWith(s, L"\\\\.\\")) {
+    while (StartsWith(s, L"\\\\?\\") || StartsWith(s, L"\\\\.\\")) {
         s.erase(0, 4);
         if (AsciiLower(s.substr(0, 4)) == L"unc\\") {
             s.replace(0, 4, L"\\\\");
@@ -119,6 +119,9 @@ std::optional<SplitPath> Split(std::wstring_view path) {
 }
 
 std::wstring Join(const SplitPath& p) {
+    if (p.names.empty()) {
+        return p.root + L'\\'; // "c:" alone would be the drive's current folder
+    }
     std::wstring out = p.root;
     for (const auto& n : p.names) {
         out += L'\\';

@@ -22,7 +22,7 @@ std::wstring PathRoot(std::wstring_view path);
 // resolved (never above the root), no empty names and no trailing separator,
 // trailing dots and blanks of each name dropped (as the system drops them),
 // letters in one case; "\\?\" and "\\.\" prefixes taken off. "c:\games" for
-// "C:\Games\.\"; empty for a path without a root.
+// "C:\Games\.\", "c:\" for "C:\Games\.."; empty for a path without a root.
 std::wstring ComparablePath(std::wstring_view path);
 
 // The folders no program may claim. A folder that is one of these or lies

@@ -26,7 +26,8 @@ TEST(PathRoot, NamesTheDriveOrTheShareAndComparablePathSpellsOneFolderOneWay) {
         {L"E:", L"E:\\", L""}, // relative to the drive's current folder
         {L"C:Games", L"C:\\", L""},
         {L"\\\\server\\share\\Games\\x", L"\\\\server\\share\\", L"\\\\server\\share\\games\\x"},
-        {L"\\\\Srv\\Share\\..", L"\\\\Srv\\Share\\", L"\\\\srv\\share"},
+        {L"\\\\Srv\\Share\\..", L"\\\\Srv\\Share\\", L"\\\\srv\\share\\"},
+        {L"D:\\.", L"D:\\", L"d:\\"},
         {L"//server/share/x", L"\\\\server\\share\\", L"\\\\server\\share\\x"},
         {L"\\\\server", L"\\\\server\\", L""},
         {L"\\Games", L"", L""},
