@@ -119,6 +119,13 @@ private:
         return v;
     }
     double PopNumber() { return rt_.ToNum(Pop()); }
+    // Both operands of a binary operation, converted left first as the player does.
+    std::pair<double, double> PopNumbers() {
+        Value b = Pop();
+        Value a = Pop();
+        double x = rt_.ToNum(a);
+        return {x, rt_.ToNum(b)};
+    }
     std::string PopString() { return rt_.ToStr(Pop()); }
     void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
     void PushTruth(bool b) {
@@ -622,26 +629,22 @@ private:
         case 0x28: // EndDrag
             break;
         case 0x0A: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             Push(Value(a + b));
             break;
         }
         case 0x0B: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             Push(Value(a - b));
             break;
         }
         case 0x0C: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             Push(Value(a * b));
             break;
         }
         case 0x0D: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             if (b == 0 && v < 5) {
                 Push(Value("#ERROR#"));
             } else {
@@ -650,20 +653,17 @@ private:
             break;
         }
         case 0x3F: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             Push(Value(std::fmod(a, b)));
             break;
         }
         case 0x0E: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             PushTruth(a == b);
             break;
         }
         case 0x0F: {
-            double b = PopNumber();
-            double a = PopNumber();
+            auto [a, b] = PopNumbers();
             PushTruth(a < b);
             break;
         }
@@ -759,8 +759,7 @@ private:
             Pop();
             break;
         case 0x18: { // ToInteger
-            double n = PopNumber();
-            Push(Value(std::isnan(n) ? 0.0 : std::trunc(n)));
+            Push(Value(static_cast<double>(ToInt32(PopNumber()))));
             break;
         }
         case 0x4A:
@@ -988,8 +987,7 @@ private:
         case 0x63:
         case 0x64:
         case 0x65: {
-            double bn = PopNumber();
-            double an = PopNumber();
+            auto [an, bn] = PopNumbers();
             std::int32_t a = ToInt32(an);
             std::int32_t b = ToInt32(bn);
             double r = 0;
@@ -1009,9 +1007,12 @@ private:
             case 0x64:
                 r = a >> (b & 31);
                 break;
-            default:
-                r = static_cast<std::uint32_t>(a) >> (b & 31);
+            default: {
+                std::uint32_t u = static_cast<std::uint32_t>(a) >> (b & 31);
+                // Version 8 files read the result back as a signed integer.
+                r = v == 8 ? static_cast<double>(static_cast<std::int32_t>(u)) : u;
                 break;
+            }
             }
             Push(Value(r));
             break;

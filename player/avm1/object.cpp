@@ -69,7 +69,7 @@ Value IsPrototypeOf(Runtime&, Activation&, Value self, std::vector<Value>& args)
 
 Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     Object* o = self.object();
-    if (!o || args.size() < 2) {
+    if (!o || args.size() < 3) {
         return Value(false);
     }
     std::string name = rt.ToStr(args[0]);
@@ -83,12 +83,7 @@ Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args
         return Value(false);
     }
     if (!setter && !setterValue.isNull()) {
-        // Anything other than null for the setter makes the call fail.
-        if (!setterValue.isUndefined() || args.size() < 3) {
-            if (!setterValue.isUndefined()) {
-                return Value(false);
-            }
-        }
+        return Value(false); // the setter is a function or null
     }
     Property* existing = o->FindOwn(name);
     std::uint8_t flags = existing ? existing->flags : 0;

@@ -384,7 +384,9 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     }
     Value valueOf = Get(v, "valueOf");
     if (IsCallable(valueOf)) {
-        return Call(valueOf, v, {});
+        Value r = Call(valueOf, v, {});
+        // An object from valueOf leaves the original to be read again.
+        return r.isObject() ? v : r;
     }
     return v;
 }
@@ -405,7 +407,7 @@ std::string Runtime::ToStr(const Value& v) {
     Value toString = Get(v, "toString");
     if (IsCallable(toString)) {
         Value r = Call(toString, v, {});
-        if (!r.isObject()) {
+        if (!r.isObject() && !r.isUndefined()) {
             return ToString(r, version_);
         }
     }

@@ -138,7 +138,7 @@ double ToNumber(const Value& v, int version) {
     case Value::Type::Number:
         return v.asNumber();
     case Value::Type::String:
-        return StringToNumber(v.asString());
+        return StringToNumber(v.asString(), version);
     case Value::Type::Object:
         return std::nan("");
     }
@@ -281,7 +281,66 @@ std::string NumberToRadix(double n, int radix) {
 }
 
 double StringToNumber(std::string_view s, int version) {
-    (void)version;
+    if (version < 5) {
+        // Version 4 reads the number the text starts with, and 0 when there is none.
+        std::size_t i = 0;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) {
+            ++i;
+        }
+        std::size_t start = i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            ++i;
+        }
+        std::size_t digits = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                ++i;
+                ++digits;
+            }
+        }
+        if (digits == 0) {
+            return 0;
+        }
+        return std::strtod(std::string(s.substr(start, i - start)).c_str(), nullptr);
+    }
+    if (version == 5) {
+        std::string_view body = s;
+        while (!body.empty() &&
+               (body[0] == ' ' || body[0] == '\t' || body[0] == '\r' || body[0] == '\n')) {
+            body.remove_prefix(1);
+        }
+        if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+            body.remove_prefix(1);
+        }
+        if (body.size() > 1 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+            return std::nan("");
+        }
+    }
+    if (version >= 6) {
+        // From version 6 a leading zero makes an octal integer, when every digit is one.
+        std::string_view body = s;
+        while (!body.empty() &&
+               (body[0] == ' ' || body[0] == '\t' || body[0] == '\r' || body[0] == '\n')) {
+            body.remove_prefix(1);
+        }
+        bool negative = !body.empty() && body[0] == '-';
+        if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+            body.remove_prefix(1);
+        }
+        if (body.size() > 1 && body[0] == '0' &&
+            body.find_first_not_of("01234567") == std::string_view::npos) {
+            double v = 0;
+            for (char c : body) {
+                v = v * 8 + (c - '0');
+            }
+            return negative ? -v : v;
+        }
+    }
     return StringToNumber(s);
 }
 
