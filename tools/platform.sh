@@ -3,6 +3,20 @@
 # and a template 32-bit prefix. Everything started is recorded by process id
 # and stopped by fw_platform_down.
 
+# Which Windows build the tests run on: the product's 32-bit build where the
+# host runs 32-bit code, otherwise a 64-bit build of the same sources in a
+# 64-bit prefix (some virtual machines run 64-bit user code only, and a 32-bit
+# Wine cannot start there).
+fw_windows_preset() {
+  if [ -n "${FW_WINDOWS_PRESET:-}" ]; then
+    echo "$FW_WINDOWS_PRESET"
+  elif [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo win64
+  else
+    echo win32
+  fi
+}
+
 fw_free_display() {
   local n=${1:-50}
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -57,7 +71,19 @@ fw_platform_up() {
     lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 || true
   lpadmin -d PDF >/dev/null 2>&1 || true
 
-  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  FW_WINDOWS_PRESET=$(fw_windows_preset)
+  export FW_WINDOWS_PRESET
+  if [ "$FW_WINDOWS_PRESET" = win64 ]; then
+    # Debian's wine command takes the 32-bit loader whenever it is installed,
+    # and wineboot calls it by name: both go to the 64-bit loader instead.
+    mkdir -p "$FW_RUN/bin"
+    for name in wine wine-stable; do
+      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$FW_RUN/bin/$name"
+      chmod +x "$FW_RUN/bin/$name"
+    done
+    export PATH="$FW_RUN/bin:$PATH"
+  fi
+  export WINEARCH=$FW_WINDOWS_PRESET WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
   export FW_TEMPLATE="$FW_RUN/template"
   if [ ! -d "$FW_TEMPLATE" ]; then
     WINEPREFIX="$FW_TEMPLATE" wineboot -i >/dev/null 2>&1

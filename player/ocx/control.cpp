@@ -228,6 +228,8 @@ STDMETHODIMP PlayerControl::QueryInterface(REFIID riid, void** out) {
         *out = static_cast<IOleInPlaceActiveObject*>(this);
     } else if (IsEqualIID(riid, IID_IPersistStreamInit) || IsEqualIID(riid, IID_IPersist)) {
         *out = static_cast<IPersistStreamInit*>(this);
+    } else if (IsEqualIID(riid, IID_IPersistPropertyBag)) {
+        *out = static_cast<IPersistPropertyBag*>(this);
     } else if (IsEqualIID(riid, IID_IViewObject2) || IsEqualIID(riid, IID_IViewObject)) {
         *out = static_cast<IViewObject2*>(this);
     } else if (IsEqualIID(riid, IID_IOleControl)) {
@@ -348,6 +350,7 @@ STDMETHODIMP PlayerControl::SetExtent(DWORD aspect, SIZEL* size) {
         return E_POINTER;
     }
     extent_ = *size;
+    TraceLine({L"extent", DecimalText(size->cx), DecimalText(size->cy)});
     return S_OK;
 }
 
@@ -482,6 +485,42 @@ STDMETHODIMP PlayerControl::GetSizeMax(ULARGE_INTEGER* size) {
     }
     size->QuadPart = 0;
     return S_OK;
+}
+
+// ---- IPersistPropertyBag
+
+STDMETHODIMP PlayerControl::Load(IPropertyBag* bag, IErrorLog* log) {
+    if (!bag) {
+        return E_POINTER;
+    }
+    return Guarded([&] {
+        auto read = [&](const wchar_t* name, std::wstring& out) {
+            VARIANT v;
+            ::VariantInit(&v);
+            v.vt = VT_BSTR;
+            if (SUCCEEDED(bag->Read(name, &v, log))) {
+                Converted text(v, VT_BSTR);
+                if (text.ok()) {
+                    out = text.text();
+                    TraceLine({L"setting", name, out});
+                }
+            }
+            ::VariantClear(&v);
+        };
+        read(L"WMode", wmode_);
+        read(L"Quality", quality_);
+        read(L"AllowScriptAccess", scriptAccess_);
+        std::wstring scale;
+        read(L"Scale", scale);
+        // The scale names by the numbers the ScaleMode property takes.
+        const wchar_t* const scales[] = {L"ShowAll", L"NoBorder", L"ExactFit", L"NoScale"};
+        for (LONG i = 0; i < 4; ++i) {
+            if (::lstrcmpiW(scale.c_str(), scales[i]) == 0) {
+                scaleMode_ = i;
+            }
+        }
+        return S_OK;
+    });
 }
 
 // ---- IViewObject2

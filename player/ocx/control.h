@@ -18,6 +18,7 @@ class PlayerControl final : public IOleObject,
                             public IOleInPlaceObject,
                             public IOleInPlaceActiveObject,
                             public IPersistStreamInit,
+                            public IPersistPropertyBag,
                             public IViewObject2,
                             public IOleControl,
                             public IDispatch,
@@ -80,6 +81,10 @@ public:
     STDMETHODIMP Save(LPSTREAM, BOOL) override { return S_OK; }
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
     STDMETHODIMP InitNew() override { return S_OK; }
+
+    // IPersistPropertyBag: the container's stored settings, by name
+    STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
+    STDMETHODIMP Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
 
     // IViewObject2
     STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
@@ -183,6 +188,9 @@ private:
     std::wstring flashVars_;
     std::wstring wmode_ = L"Window";
     LONG scaleMode_ = 0;
+    // Kept as given: the picture is drawn one way and every script may reach out.
+    std::wstring quality_ = L"High";
+    std::wstring scriptAccess_ = L"sameDomain";
 };
 
 } // namespace fw::player

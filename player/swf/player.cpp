@@ -3,6 +3,7 @@
 #include "flashvars.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -108,7 +109,7 @@ void Player::Load(Movie movie) {
         movie_.frames.emplace_back();
     }
     runtime_->Reset(movie_.version);
-    ticks_ = 0;
+    loadedAt_ = std::chrono::steady_clock::now();
     display_.clear();
     hover_ = -1;
     pressed_ = -1;
@@ -123,8 +124,13 @@ void Player::Load(Movie movie) {
 
 void Player::Tick() {
     runtime_->NewTick();
-    runtime_->SetNow(ticks_ * 1000.0 / movie_.frameRate);
-    ++ticks_;
+    if (virtualTime_) {
+        runtime_->SetNow(*virtualTime_);
+    } else {
+        auto elapsed = std::chrono::steady_clock::now() - loadedAt_;
+        runtime_->SetNow(static_cast<double>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
+    }
     if (current_ < 0) {
         current_ = 0;
         EnterFrameDisplay(0, false);

@@ -77,6 +77,12 @@ public:
     // is stopped (or has one frame only), when only the host's input moves it on.
     bool NeedsTicks() const;
     int currentFrame() const { return current_; } // 0-based, -1 before the first Tick
+    // What getTimer reads from now on, in milliseconds since Load, instead of the real clock: a
+    // headless host advances it by one frame's duration a frame, so a run is deterministic.
+    void SetTime(double ms) {
+        virtualTime_ = ms;
+        runtime_->SetNow(ms);
+    }
     int version() const { return movie_.version; }
 
     // Variables by path: "name", "_root.name", "_level0.name", "/:name", "a.b" through objects.
@@ -137,11 +143,12 @@ private:
     Movie movie_;
     std::unique_ptr<Display> displayInterface_;
     std::unique_ptr<avm1::Runtime> runtime_;
-    int ticks_ = 0; // since the movie was loaded: the scripts' clock runs by frames
     int current_ = -1;
     bool playing_ = true;
     std::deque<int> pendingFrames_; // frames entered whose actions have not run yet
-    unsigned generation_ = 0;       // counts Loads, so a script notices its movie was replaced
+    std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
+    std::optional<double> virtualTime_;
+    unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
     std::map<std::uint16_t, DisplayItem> display_;
     Point mouse_;
     int hover_ = -1;   // depth of the button under the mouse

@@ -5,6 +5,7 @@
 #include "shell/RtfFrm.h"
 #include "win/application.h"
 #include "win/error.h"
+#include "win/strings.h"
 
 #include <windows.h>
 
@@ -26,8 +27,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         app.ShowException(e);
     }
 
-    if (provision) {
-        fw::ProvisionFlashControl(folders);
+    if (provision &&
+        fw::ProvisionFlashControl(folders, fw::win::ExeFolder() + L"SWF" + L"\\FLASH.OCX")) {
         try {
             if (!mainForm) {
                 mainForm = fw::TMainForm::Create();

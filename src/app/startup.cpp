@@ -65,9 +65,8 @@ std::int32_t RunAndWait(const std::wstring& commandLine, std::uint16_t showComma
     return static_cast<std::int32_t>(code);
 }
 
-void ProvisionFlashControl(const SystemFolders& folders) {
+bool ProvisionFlashControl(const SystemFolders& folders, const std::wstring& source) {
     auto& app = win::Application::Get();
-    const std::wstring source = win::ExeFolder() + L"SWF" + L"\\FLASH.OCX";
     const std::wstring target = folders.flash + L"FLASH.OCX";
 
     if (!win::FolderExists(folders.flash)) {
@@ -75,7 +74,7 @@ void ProvisionFlashControl(const SystemFolders& folders) {
     }
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         app.ShowMessage(L"Unable to find and copy Macromedia Shockwave Flash.OCX");
-        return;
+        return false;
     }
     try {
         if (win::FileExists(target)) {
@@ -95,7 +94,9 @@ void ProvisionFlashControl(const SystemFolders& folders) {
         }
     } catch (const std::exception&) {
         app.ShowMessage(L"Unable to register Macromedia Shockwave Flash.");
+        return false;
     }
+    return true;
 }
 
 } // namespace fw

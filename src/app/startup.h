@@ -20,8 +20,11 @@ SystemFolders ReadSystemFolders();
 // over 255 is refused the same way rather than cut short.
 std::int32_t RunAndWait(const std::wstring& commandLine, std::uint16_t showCommand);
 
-// Copies FLASH.OCX from the data folder into the Flash folder and registers
-// it silently. Every failure is shown in its own message; returns normally.
-void ProvisionFlashControl(const SystemFolders& folders);
+// Copies the control (FLASH.OCX of the data folder) into the Flash folder and registers
+// it silently. Every failure is shown in its own message. Returns whether the
+// start-up goes on to decide between creating the main window again and asking
+// for a new start: false after a failed copy or registration, when neither
+// would help and the program goes on with what it has.
+bool ProvisionFlashControl(const SystemFolders& folders, const std::wstring& source);
 
 } // namespace fw

@@ -138,6 +138,22 @@ std::wstring DecimalText(std::int64_t v) {
     return out;
 }
 
+std::wstring CutText(std::wstring_view s, std::size_t maxChars) {
+    if (s.size() <= maxChars) {
+        return std::wstring(s);
+    }
+    if (maxChars == 0) {
+        return {};
+    }
+    std::size_t keep = maxChars - 1;
+    if (keep > 0 && s[keep - 1] >= 0xD800 && s[keep - 1] <= 0xDBFF) {
+        --keep; // the first half of a pair whose second half is cut off
+    }
+    std::wstring cut(s.substr(0, keep));
+    cut += L'\u2026';
+    return cut;
+}
+
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }

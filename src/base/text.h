@@ -32,6 +32,10 @@ std::int64_t RoundHalfEven(double v);
 // printing, which would be linked into the program for this alone.
 std::wstring DecimalText(std::int64_t v);
 
+// The text cut to at most maxChars UTF-16 units, its end replaced by "…" when it had to be
+// cut; a surrogate pair is never split. For names that a message box must keep readable.
+std::wstring CutText(std::wstring_view s, std::size_t maxChars);
+
 bool StartsWith(std::string_view s, std::string_view prefix);
 bool StartsWith(std::wstring_view s, std::wstring_view prefix);
 

@@ -222,8 +222,8 @@ void SetDefaultPrinterLandscape() {
     mode->dmOrientation = DMORIENT_LANDSCAPE;
 }
 
-win::GdiObject ComposeWindowPicture(HWND window, SIZE pictureSize) {
-    const int width = pictureSize.cx, height = pictureSize.cy;
+win::GdiObject ComposeWindowPicture(HWND window, const RECT& source) {
+    const int width = source.right - source.left, height = source.bottom - source.top;
     if (width <= 0 || height <= 0) {
         throw PrintError(L"The window's picture is empty: " + DecimalText(width) + L" x " +
                          DecimalText(height) + L" pixels");
@@ -254,20 +254,26 @@ win::GdiObject ComposeWindowPicture(HWND window, SIZE pictureSize) {
         ::LineTo(dc.get(), width, height);
     }
 
+    // Only what the window shows of the rectangle is copied, each pixel to its own place: a
+    // control larger than the window leaves the red ground and the line visible around it.
+    RECT shown{};
+    if (!::IntersectRect(&shown, &source, &client)) {
+        return picture;
+    }
     win::WindowDc windowDc(window);
-    // Rows and columns are dropped or repeated rather than blended with their neighbours.
-    ::SetStretchBltMode(dc.get(), COLORONCOLOR);
-    if (!::StretchBlt(dc.get(), 0, 0, client.right - client.left, client.bottom - client.top,
-                      windowDc.get(), 0, 0, width, height, SRCCOPY)) {
+    if (!::BitBlt(dc.get(), shown.left - source.left, shown.top - source.top,
+                  shown.right - shown.left, shown.bottom - shown.top, windowDc.get(), shown.left,
+                  shown.top, SRCCOPY)) {
         RaiseLastError();
     }
     return picture;
 }
 
-void PrintWindowPicture(HWND mainWindow, SIZE flashSize, const std::wstring& jobTitle) {
+void PrintWindowPicture(HWND mainWindow, const RECT& flashRect, const std::wstring& jobTitle) {
     SetDefaultPrinterLandscape();
 
-    win::GdiObject picture = ComposeWindowPicture(mainWindow, flashSize);
+    win::GdiObject picture = ComposeWindowPicture(mainWindow, flashRect);
+    const SIZE flashSize{flashRect.right - flashRect.left, flashRect.bottom - flashRect.top};
     const PictureBits bits = ReadPictureBits(static_cast<HBITMAP>(picture.get()), flashSize);
 
     ProcessPrinter& printer = ThePrinter();

@@ -1,7 +1,7 @@
 #pragma once
-// Printing a picture of the main window: the default printer in landscape, a picture the size
-// of the movie's control, filled red, crossed by a black diagonal and covered with the window's
-// client area as the screen shows it.
+// Printing a picture of the main window: the default printer in landscape, a picture of the
+// movie's control, filled red, crossed by a black diagonal and covered with what the screen
+// shows of the control.
 
 #include "win/error.h"
 #include "win/handle.h"
@@ -28,15 +28,15 @@ inline constexpr wchar_t kPrinterOperationNotSupported[] =
 // kPrinterOperationNotSupported or the system's text when the printers cannot be listed).
 void SetDefaultPrinterLandscape();
 
-// The picture of pictureSize pixels: red, a black line 2 pixels wide from (0,0) to its
-// opposite corner, then the window's client rectangle (0,0)-pictureSize stretched into
-// (0,0)-(client width, client height), cut to the picture. Raises PrintError.
-win::GdiObject ComposeWindowPicture(HWND window, SIZE pictureSize);
+// The picture of the source rectangle (in the window's client coordinates): red, a black line
+// 2 pixels wide from (0,0) to its opposite corner, then what the window shows of the rectangle
+// copied pixel for pixel to its own place in the picture. Raises PrintError.
+win::GdiObject ComposeWindowPicture(HWND window, const RECT& source);
 
 // Everything the main window's print command does: landscape first (so that a missing printer
-// stops the request before any picture exists), the picture of flashSize pixels, one landscape
-// page with the picture as large as fits and centred, the job titled jobTitle. The picture is
-// released also when a step fails. Raises PrintError.
-void PrintWindowPicture(HWND mainWindow, SIZE flashSize, const std::wstring& jobTitle);
+// stops the request before any picture exists), the picture of the control's rectangle
+// flashRect, one landscape page with the picture as large as fits and centred, the job titled
+// jobTitle. The picture is released also when a step fails. Raises PrintError.
+void PrintWindowPicture(HWND mainWindow, const RECT& flashRect, const std::wstring& jobTitle);
 
 } // namespace fw

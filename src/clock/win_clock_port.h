@@ -5,6 +5,8 @@
 #include "clock/processor_clock_counter.h"
 
 #include <windows.h>
+// The 64-bit system headers define a macro of the port's method's name.
+#undef ReadTimeStampCounter
 
 #include <functional>
 #include <memory>

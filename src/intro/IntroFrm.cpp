@@ -1,6 +1,7 @@
 #include "intro/IntroFrm.h"
 
 #include "win/application.h"
+#include "win/error.h"
 #include "win/strings.h"
 
 #include <shellapi.h>
@@ -26,7 +27,20 @@ std::vector<std::wstring> ProcessParams() {
 } // namespace
 
 std::unique_ptr<TIntroForm> TIntroForm::Create(IntroFormArgs args) {
-    std::unique_ptr<TIntroForm> form(new TIntroForm(std::move(args)));
+    if (!args.params) {
+        args.params = ProcessParams();
+    }
+    const intro::IntroHost host = args.host;
+    const std::vector<std::wstring> params = *args.params;
+    std::unique_ptr<TIntroForm> form;
+    try {
+        form.reset(new TIntroForm(std::move(args)));
+    } catch (const win::Error&) {
+        // Without its window no clip plays and no key can end the intro: the
+        // child would face a black window for good. The movie comes now.
+        intro::StartMovieWithoutIntro(host, params);
+        throw;
+    }
     form->Show();
     // The show handler runs once the window stands on the screen, so that an
     // intro that ends at once (a clip that fails) can hide it again.
@@ -35,7 +49,7 @@ std::unique_ptr<TIntroForm> TIntroForm::Create(IntroFormArgs args) {
 }
 
 TIntroForm::TIntroForm(IntroFormArgs args)
-    : params_(args.params ? std::move(*args.params) : ProcessParams()),
+    : params_(std::move(*args.params)),
       sequence_(*this, std::move(args.host),
                 args.programFolder.empty() ? win::ExeFolder() : std::move(args.programFolder)) {
     win::FormArgs fa;
@@ -43,12 +57,22 @@ TIntroForm::TIntroForm(IntroFormArgs args)
     fa.caption = L"IntroForm";
     fa.style = WS_POPUP | WS_CLIPCHILDREN;
     fa.exStyle = WS_EX_TOPMOST;
-    // The stored place, kept in a removal run.
-    fa.left = 330;
-    fa.top = 113;
-    fa.width = 312;
-    fa.height = 206;
-    fa.clientSize = true;
+    if (intro::IsRemovalRun(params_)) {
+        // The stored place, kept in a removal run.
+        fa.left = 330;
+        fa.top = 113;
+        fa.width = 312;
+        fa.height = 206;
+        fa.clientSize = true;
+    } else {
+        // Where the show handler puts it, so that it never shows at the stored place first.
+        const intro::Placement p =
+            intro::IntroPlacement(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+        fa.left = p.left;
+        fa.top = p.top;
+        fa.width = p.width;
+        fa.height = p.height;
+    }
     fa.color = RGB(0, 0, 0);
     CreateForm(fa);
     MediaPlayer.OnNotify = [this] { MediaPlayerNotify(); };

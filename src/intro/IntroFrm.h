@@ -26,7 +26,9 @@ struct IntroFormArgs {
 
 class TIntroForm : public win::Form, private intro::IntroPort {
 public:
-    // Creates the window visible, which runs FormShow at once.
+    // Creates the window visible, which runs FormShow at once. When the window
+    // cannot be created the movie is started without the intro before the
+    // error is raised.
     static std::unique_ptr<TIntroForm> Create(IntroFormArgs args);
     ~TIntroForm() override;
 

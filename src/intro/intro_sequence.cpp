@@ -22,6 +22,16 @@ std::wstring ClipPath(std::wstring_view programFolder, std::wstring_view clip) {
     return path;
 }
 
+void StartMovieWithoutIntro(const IntroHost& host, const std::vector<std::wstring>& params) {
+    if (IsRemovalRun(params)) {
+        return;
+    }
+    host.setEscIntro(false);
+    host.showMainWindow();
+    host.startMovie();
+    host.showFlash();
+}
+
 IntroSequence::IntroSequence(IntroPort& port, IntroHost host, std::wstring programFolder)
     : port_(port), host_(std::move(host)), folder_(std::move(programFolder)) {
     if (!host_.hideMainWindow || !host_.showMainWindow || !host_.escIntro || !host_.setEscIntro ||

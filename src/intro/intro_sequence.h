@@ -48,6 +48,10 @@ struct IntroHost {
     std::function<void(std::uint16_t& key, unsigned shift)> keyUp;
 };
 
+// The intro window could not be made: the movie comes at once, as after the
+// second clip, except in a removal run, which shows no movie.
+void StartMovieWithoutIntro(const IntroHost& host, const std::vector<std::wstring>& params);
+
 // The intro window and its media player.
 class IntroPort {
 public:

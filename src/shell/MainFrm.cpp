@@ -70,6 +70,10 @@ TMainForm::TMainForm() {
     flash.width = 800;
     flash.height = 600;
     flash.visible = false;
+    flash.settings = {{L"WMode", L"Transparent"},
+                      {L"Quality", L"High"},
+                      {L"AllowScriptAccess", L"always"},
+                      {L"Scale", L"ShowAll"}};
     flash.onEvent = [this](DISPID id, const std::vector<std::wstring>& a) {
         if (id == flash::kFSCommand) {
             Flash1FSCommand(a.size() > 0 ? a[0] : std::wstring(),
@@ -195,8 +199,7 @@ void TMainForm::SaveiniItemClick() {
 }
 
 void TMainForm::PrintInemClick() {
-    PrintWindowPicture(Handle(), SIZE{flash1_->Width(), flash1_->Height()},
-                       win::Application::Get().Title());
+    PrintWindowPicture(Handle(), flash1_->Bounds(), win::Application::Get().Title());
 }
 
 void TMainForm::OnTimer(UINT_PTR id) {

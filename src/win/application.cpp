@@ -175,10 +175,23 @@ void Application::ShowException(const std::exception& e) {
 }
 
 void Application::ShowException(const std::wstring& text) {
+    // The box's own loop goes on delivering timers and the control's events:
+    // an error that comes back every 50 ms would otherwise open box within
+    // box until the stack ran out. One box at a time; later errors are dropped.
+    if (errorBoxUp_) {
+        return;
+    }
     std::wstring shown = text;
     if (shown.empty() || shown.back() != L'.') {
         shown += L'.';
     }
+    struct Latch {
+        bool& up;
+        explicit Latch(bool& u) : up(u) { up = true; }
+        ~Latch() { up = false; }
+        Latch(const Latch&) = delete;
+        Latch& operator=(const Latch&) = delete;
+    } latch(errorBoxUp_);
     MessageBox(shown, title_, MB_OK | MB_ICONSTOP);
 }
 

@@ -54,6 +54,7 @@ public:
 
     // The standard error box: the error's text with a closing full stop, the
     // title as caption, the stop icon, OK; the program goes on afterwards.
+    // While one is up, further errors are dropped, not queued.
     void ShowException(const std::exception& e);
     void ShowException(const std::wstring& text);
     // The simple message dialog: text, the title as caption, one OK button.
@@ -75,6 +76,7 @@ private:
     std::wstring title_;
     Form* mainForm_ = nullptr;
     bool terminate_ = false;
+    bool errorBoxUp_ = false;
     ScreenCursor cursor_ = ScreenCursor::Default;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // Exception types of the program. Texts are UTF-16; what() gives UTF-8.
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,11 @@ class FileError : public Error {
 public:
     using Error::Error;
 };
+
+// How much of a name (a registry value's, a file's) an error text quotes: the movie chooses
+// them, up to thousands of characters, and the box must stay readable. Any path of MAX_PATH
+// characters is quoted whole.
+inline constexpr std::size_t kQuotedNameChars = 300;
 
 // The text of any exception as the error box shows it.
 std::wstring ErrorText(const std::exception& e);

@@ -163,6 +163,20 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SHOWWINDOW:
         // Not sent for every way of showing (a maximising show has none), so
         // Show and ShowInitial notify as well; the flag keeps it to once.
+        // A non-zero status is the owner hiding or restoring its popups (the
+        // program minimised and restored): the form was not shown or hidden by
+        // the program, and its show handler must not run again. The default
+        // handling hides or shows the form then, which sends this message once
+        // more with a zero status, so that one is passed over too.
+        if (lp != 0) {
+            ++ownerToggling_;
+            const LRESULT result = Default(msg, wp, lp);
+            --ownerToggling_;
+            return result;
+        }
+        if (ownerToggling_ > 0) {
+            break;
+        }
         if (wp) {
             NotifyShown();
         } else if (showNotified_) {

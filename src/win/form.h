@@ -104,6 +104,7 @@ private:
     int modalResult_ = mrNone;
     bool inModal_ = false;
     bool showNotified_ = false;
+    int ownerToggling_ = 0; // inside the owner's hiding or restoring of its popups
 };
 
 } // namespace fw::win

@@ -50,6 +50,58 @@ private:
     BSTR b_;
 };
 
+// The stored settings as a read-only property bag: names match without letter
+// case, as the controls' own parameter names do.
+class SettingsBag final : public IPropertyBag {
+public:
+    explicit SettingsBag(const std::vector<std::pair<std::wstring, std::wstring>>& settings)
+        : settings_(settings) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
+            *out = static_cast<IPropertyBag*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack for the length of the load.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        if (!name || !value) {
+            return E_POINTER;
+        }
+        for (const auto& [key, text] : settings_) {
+            if (::lstrcmpiW(key.c_str(), name) != 0) {
+                continue;
+            }
+            const VARTYPE wanted = value->vt;
+            VARIANT v;
+            ::VariantInit(&v);
+            v.vt = VT_BSTR;
+            v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            if (!v.bstrVal) {
+                return E_OUTOFMEMORY;
+            }
+            if (wanted == VT_EMPTY || wanted == VT_BSTR) {
+                *value = v;
+                return S_OK;
+            }
+            const HRESULT hr = ::VariantChangeType(value, &v, 0, wanted);
+            ::VariantClear(&v);
+            return hr;
+        }
+        return E_INVALIDARG;
+    }
+    STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+
+private:
+    const std::vector<std::pair<std::wstring, std::wstring>>& settings_;
+};
+
 std::wstring VariantText(const VARIANT& v) {
     if (v.vt == VT_BSTR) {
         return v.bstrVal ? std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal)) : std::wstring();
@@ -254,11 +306,31 @@ std::unique_ptr<OleControl> OleControl::Create(const OleControlArgs& args) {
     if (misc & OLEMISC_SETCLIENTSITEFIRST) {
         Check(object->SetClientSite(ctl->site_));
     }
+    // The stored state: the settings through the property bag where the control
+    // has one, otherwise a fresh start; then the stored extent.
+    IPersistPropertyBag* bag = nullptr;
     IPersistStreamInit* persist = nullptr;
-    if (SUCCEEDED(
-            object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+    if (!args.settings.empty() && SUCCEEDED(object->QueryInterface(
+                                      IID_IPersistPropertyBag, reinterpret_cast<void**>(&bag)))) {
+        SettingsBag settings(args.settings);
+        bag->InitNew();
+        bag->Load(&settings, nullptr);
+        bag->Release();
+    } else if (SUCCEEDED(object->QueryInterface(IID_IPersistStreamInit,
+                                                reinterpret_cast<void**>(&persist)))) {
         persist->InitNew();
         persist->Release();
+    }
+    {
+        // HIMETRIC units at the screen's resolution.
+        HDC screen = ::GetDC(nullptr);
+        const int dpiX = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+        const int dpiY = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) {
+            ::ReleaseDC(nullptr, screen);
+        }
+        SIZEL extent{::MulDiv(args.width, 2540, dpiX), ::MulDiv(args.height, 2540, dpiY)};
+        object->SetExtent(DVASPECT_CONTENT, &extent);
     }
     if (!(misc & OLEMISC_SETCLIENTSITEFIRST)) {
         Check(object->SetClientSite(ctl->site_));

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fw::win {
@@ -27,6 +28,9 @@ struct OleControlArgs {
     int width = 0;
     int height = 0;
     bool visible = false;
+    // The control's stored settings, handed to it by name through its property
+    // bag when it is created (a control without one starts from its defaults).
+    std::vector<std::pair<std::wstring, std::wstring>> settings;
     // Called for every event fired through the events interface: the dispatch
     // id and the arguments in their declared order.
     std::function<void(DISPID id, const std::vector<std::wstring>& args)> onEvent;

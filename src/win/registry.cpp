@@ -1,5 +1,6 @@
 #include "win/registry.h"
 
+#include "base/text.h"
 #include "win/error.h"
 
 namespace fw::win {
@@ -71,7 +72,7 @@ std::wstring Registry::ReadString(const std::wstring& name) const {
         return {};
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        throw RegistryError(L"Invalid data type for '" + name + L"'");
+        throw RegistryError(L"Invalid data type for '" + CutText(name, kQuotedNameChars) + L"'");
     }
     std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = size;
@@ -92,7 +93,7 @@ void Registry::WriteString(const std::wstring& name, const std::wstring& value) 
                                   reinterpret_cast<const BYTE*>(text.c_str()),
                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) !=
                      ERROR_SUCCESS) {
-        throw RegistryError(L"Failed to set data for '" + name + L"'");
+        throw RegistryError(L"Failed to set data for '" + CutText(name, kQuotedNameChars) + L"'");
     }
 }
 

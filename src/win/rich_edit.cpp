@@ -1,5 +1,6 @@
 #include "win/rich_edit.h"
 
+#include "base/text.h"
 #include "win/error.h"
 #include "win/handle.h"
 #include "win/strings.h"
@@ -47,24 +48,33 @@ void RichEdit::FillParent() {
 }
 
 void RichEdit::LoadRtfFile(const std::wstring& path) {
+    const std::wstring quoted = L"\"" + CutText(path, kQuotedNameChars) + L"\"";
     FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        throw FileError(L"Cannot open file \"" + path + L"\". " +
-                        SystemErrorText(::GetLastError()));
+        throw FileError(L"Cannot open file " + quoted + L". " + SystemErrorText(::GetLastError()));
     }
     // Only a file on a disk is a document: a device name such as AUX or COM1
     // would make the read below wait for input that never comes.
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        throw FileError(L"Cannot open file \"" + path + L"\". " +
-                        SystemErrorText(ERROR_BAD_DEVICE));
+        throw FileError(L"Cannot open file " + quoted + L". " + SystemErrorText(ERROR_BAD_DEVICE));
+    }
+    // The control would hold the whole document in memory, and the program wait while it
+    // reads: a document for the parents is never this large.
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        throw FileError(L"Cannot read file " + quoted + L". " + SystemErrorText(::GetLastError()));
+    }
+    if (static_cast<unsigned long long>(size.QuadPart) > kMaxDocumentBytes) {
+        throw FileError(L"Cannot read file " + quoted + L": the document is larger than " +
+                        DecimalText(kMaxDocumentBytes >> 20) + L" MB");
     }
     EDITSTREAM es{};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(file.get());
     es.pfnCallback = ReadFileChunk;
     ::SendMessageW(hwnd_, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
     if (es.dwError != 0) {
-        throw FileError(L"Cannot read file \"" + path + L"\"");
+        throw FileError(L"Cannot read file " + quoted);
     }
 }
 

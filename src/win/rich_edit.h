@@ -20,8 +20,11 @@ public:
     HWND Handle() const { return hwnd_; }
     // Fills the parent's client area.
     void FillParent();
+    // The largest document LoadRtfFile reads.
+    static constexpr unsigned long long kMaxDocumentBytes = 16ull << 20;
+
     // Replaces the text with the file read as rich text; raises FileError when
-    // the file cannot be read.
+    // the file cannot be read or is larger than kMaxDocumentBytes.
     void LoadRtfFile(const std::wstring& path);
     std::wstring Text() const;
 

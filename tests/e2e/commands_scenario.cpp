@@ -170,6 +170,69 @@ TEST_F(Commands, DisplayModesPlaceTheControlAndMinimizeHidesTheProgram) {
         << "expected the main window hidden with the application minimised";
 }
 
+// Restoring the minimised program, as the taskbar does, brings the movie back
+// where it was in either display mode, not a black screen.
+TEST_F(Commands, RestoreAfterMinimizeShowsTheMovieAsItWas) {
+    Start();
+    ShowMovie();
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN);
+    const int sh = ::GetSystemMetrics(SM_CYSCREEN);
+    HWND app = FindWindowOf(shell_->Pid(), L"FenwobbleApplication", L"", false);
+    ASSERT_NE(app, nullptr) << "expected the application window; windows: " << DescribeWindows();
+    HWND host = ::GetParent(PlayerWindow(main_));
+
+    struct Mode {
+        const wchar_t* command;
+        RECT expected;
+    };
+    const Mode modes[] = {
+        {L"normalize",
+         {(sw - 800) / 2, (sh - 600) / 2, (sw - 800) / 2 + 800, (sh - 600) / 2 + 600}},
+        {L"maximize", {0, 0, sw, sh}},
+    };
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(std::string(mode.command, mode.command + wcslen(mode.command)));
+        Send(mode.command, L"");
+        ::Sleep(500);
+        const RECT& r = mode.expected;
+        std::vector<POINT> points;
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) {
+                points.push_back(
+                    {r.left + (r.right - r.left) * i / 4, r.top + (r.bottom - r.top) * j / 4});
+            }
+        }
+        std::vector<COLORREF> before;
+        for (const POINT& p : points) {
+            before.push_back(ScreenPixel(p.x, p.y));
+        }
+
+        Send(L"minimize", L"");
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(main_); }, 5s));
+        ::SendMessageW(app, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(main_) != FALSE; }, 5s))
+            << "expected the main window back after the restore";
+        EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(host) != FALSE; }, 5s))
+            << "expected the movie visible after the restore";
+        const RECT got = WindowRect(host);
+        EXPECT_TRUE(EqualRect(&got, &r))
+            << "expected the movie at " << r.left << "," << r.top << " " << r.right - r.left << "x"
+            << r.bottom - r.top << ", got " << got.left << "," << got.top << " "
+            << got.right - got.left << "x" << got.bottom - got.top;
+        const bool same = WaitFor(
+            [&] {
+                for (std::size_t i = 0; i < points.size(); ++i) {
+                    if (!ColoursAlike(ScreenPixel(points[i].x, points[i].y), before[i], 8)) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            5s);
+        EXPECT_TRUE(same) << "expected the screen to show the movie as before the minimise";
+    }
+}
+
 TEST_F(Commands, ARightClickNeverReachesThePlayer) {
     if (!HostAvailable()) {
         GTEST_SKIP() << "no host bridge for real X mouse events";

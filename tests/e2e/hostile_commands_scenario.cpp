@@ -409,12 +409,15 @@ protected:
     }
 
     // Answers every message box of the shell that is up now; checks each is a
-    // refused registry write and counts it.
+    // refused registry write and counts it. Errors that come while a box is up
+    // are dropped: never more than one box stands.
     void DismissBoxes() {
+        int standing = 0;
         for (HWND h : TopWindows(shell_->Pid(), true)) {
             if (ClassName(h) != L"#32770") {
                 continue;
             }
+            EXPECT_EQ(++standing, 1) << "expected one error box at a time";
             HWND text = ::GetDlgItem(h, 0xFFFF);
             const std::wstring t = text ? ControlText(text) : L"";
             EXPECT_EQ(t.rfind(L"Failed to set data for '", 0), 0u)
@@ -556,7 +559,9 @@ TEST_F(HostileCommands, AThousandfoldJunkStreamKeepsTheShellAndEveryValue) {
                 elapsed, (stream.size() + 1) * 1000.0 / (elapsed ? elapsed : 1), boxes_);
     ASSERT_TRUE(shell_->Running());
     ASSERT_TRUE(Answers());
-    EXPECT_EQ(boxes_, refusals) << "expected one error box per refused value name";
+    // Refusals that came while a box was up were dropped with no box of their own.
+    EXPECT_LE(boxes_, refusals) << "expected at most one error box per refused value name";
+    EXPECT_EQ(boxes_ > 0, refusals > 0) << "expected an error box for the refused names";
 
     const auto fired = TraceMatching(trace_, {L"FSCommand"}).size();
     EXPECT_EQ(fired, stream.size() + 1) << "expected the player to fire every command";

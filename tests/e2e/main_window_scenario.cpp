@@ -9,9 +9,23 @@ using namespace fwtest;
 TEST(MainWindow, CoversTheScreenBlackAndBorderlessAndEndsWhenClosed) {
     RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
     RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L""); // registered: no offer
-    Program shell({});
+    const std::wstring trace = TempFile(L"trace");
+    Program shell({.trace = trace});
     HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 20s);
     ASSERT_NE(main, nullptr) << "expected a visible TMainForm window";
+
+    // The control starts from the window's stored settings and extent.
+    const std::vector<TraceLine> settings = {
+        {L"setting", L"WMode", L"Transparent"},
+        {L"setting", L"Quality", L"High"},
+        {L"setting", L"AllowScriptAccess", L"always"},
+        {L"setting", L"Scale", L"ShowAll"},
+        {L"extent", L"21167", L"15875"}, // 800 x 600 pixels in HIMETRIC at 96 dpi
+    };
+    for (const TraceLine& line : settings) {
+        EXPECT_EQ(TraceMatching(trace, line).size(), 1u)
+            << "expected the control handed " << std::string(line[1].begin(), line[1].end());
+    }
 
     const LONG style = ::GetWindowLongW(main, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0)

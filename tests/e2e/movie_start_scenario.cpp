@@ -84,3 +84,51 @@ TEST_F(MovieStart, AMissingMovieEndsTheProcessWithoutAMessage) {
     EXPECT_TRUE(ended) << "expected the process to end by itself";
     EXPECT_FALSE(sawBox) << "expected no message";
 }
+
+// A saved value that is not text stops the movie start at the error box:
+// neither the parameters nor the volume reports reach the movie.
+TEST_F(MovieStart, ASavedValueThatIsNotTextIsReportedAndNothingFollows) {
+    RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProgramKey.c_str(), 0, KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    const DWORD count = 3;
+    ::RegSetValueExW(key, L"count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count),
+                     sizeof(count));
+    ::RegCloseKey(key);
+
+    const std::wstring trace = TempFile(L"trace");
+    Program shell({.trace = trace});
+    EXPECT_EQ(DismissMessageBox(shell.Pid(), 60s), L"Invalid data type for 'count'.");
+    ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 10s));
+    ::Sleep(1000);
+    EXPECT_TRUE(TraceMatching(trace, {L"put", L"FlashVars"}).empty()) << "expected no parameters";
+    EXPECT_TRUE(TraceMatching(trace, {L"call", L"SetVariable"}).empty())
+        << "expected the volume timer not started";
+    RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
+}
+
+// Without the program key the movie gets no parameters at all, not even the
+// two fixed ones: here the key goes while the intro plays.
+TEST_F(MovieStart, WithoutTheProgramKeyTheMovieGetsNoParameters) {
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
+    const std::wstring trace = TempFile(L"trace");
+    Program shell({.trace = trace});
+    HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 60s, false);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitTrace(trace, {L"put", L"FlashVars"}, 20s));
+    RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
+    PostKey(main, VK_ESCAPE);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return TraceMatching(trace, {L"put", L"Movie"}).size() >= 2;
+        },
+        20s))
+        << "expected the movie started again after the skip";
+    ::Sleep(500);
+    EXPECT_EQ(TraceMatching(trace, {L"put", L"FlashVars"}).size(), 1u)
+        << "expected no parameters on the second start";
+    EXPECT_FALSE(TraceMatching(trace, {L"call", L"SetVariable"}).empty())
+        << "expected the volume reports to go on";
+}

@@ -147,6 +147,37 @@ protected:
                WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s);
     }
 
+    // Prints and reads the page back: one landscape page holding a 4:3
+    // picture, and no error box. Empty (with the failure noted) otherwise.
+    std::optional<RenderedPage> PrintPage() {
+        const auto before = PdfFiles();
+        if (!Print()) {
+            ADD_FAILURE() << "the player refused the fire request";
+            return std::nullopt;
+        }
+        const auto pdf = WaitNewPdf(before, "Fenwobble", 90s);
+        const auto box = WaitMessageBox(shell_->Pid(), 0ms);
+        const std::wstring boxText = box ? box->text : L"none";
+        EXPECT_FALSE(box.has_value()) << "expected no error box";
+        if (!pdf) {
+            ADD_FAILURE() << "expected a new PDF titled Fenwobble in " << kPdfFolder
+                          << "; message: " << std::string(boxText.begin(), boxText.end());
+            return std::nullopt;
+        }
+        EXPECT_EQ(PdfPages(*pdf), 1);
+        auto page = RenderPage(*pdf, "page");
+        Host("rm -f " + *pdf);
+        if (!page) {
+            ADD_FAILURE() << "the page could not be rendered";
+            return std::nullopt;
+        }
+        EXPECT_GT(page->width, page->height) << "expected a landscape page";
+        const int bw = page->box.right - page->box.left, bh = page->box.bottom - page->box.top;
+        EXPECT_NEAR(bw * 3, bh * 4, bw * 3 / 50)
+            << "expected a 4:3 picture, got " << bw << "x" << bh;
+        return page;
+    }
+
     // Program Manager answers, as on a Windows desktop, so no other program's
     // window comes up over the movie.
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
@@ -157,10 +188,10 @@ protected:
 };
 
 // Compares the picture on the page with the screen: picture pixel (px, py)
-// shows client pixel (px * W / CW, py * H / CH) where that lies in the client
-// area (the main window covers the screen). Only points where the screen is
-// plain around them are compared: at edges the page's rendering blends
-// neighbouring pixels.
+// shows client pixel (px, py) + origin, the control's top-left corner, where
+// that lies in the client area (the main window covers the screen). Only
+// points where the screen is plain around them are compared: at edges the
+// page's rendering blends neighbouring pixels.
 struct Comparison {
     std::vector<std::string> differing;
     std::size_t compared = 0;
@@ -168,16 +199,17 @@ struct Comparison {
 };
 
 inline Comparison CompareWithScreen(const RenderedPage& page, const std::string& screenshot,
-                                    int pictureW, int pictureH, int clientW, int clientH) {
+                                    int pictureW, int pictureH, POINT origin, int clientW,
+                                    int clientH) {
     constexpr int kHalf = 2; // the plain square around a point: 5 x 5 client pixels
     constexpr std::size_t kSquare = (2 * kHalf + 1) * (2 * kHalf + 1);
     std::vector<POINT> onPage, onScreen;
     std::vector<POINT> grid;
     for (int py = 20; py < pictureH; py += 70) {
         for (int px = 20; px < pictureW; px += 70) {
-            const int cx = px * pictureW / clientW;
-            const int cy = py * pictureH / clientH;
-            if (px >= clientW || py >= clientH || cx >= clientW || cy >= clientH) {
+            const int cx = px + origin.x;
+            const int cy = py + origin.y;
+            if (cx < 0 || cy < 0 || cx >= clientW || cy >= clientH) {
                 continue;
             }
             grid.push_back({px, py});

@@ -1,6 +1,7 @@
 // The movie's "print" on a 1024 x 768 screen: one landscape page from the PDF
-// printer whose picture is the client area's top-left 800 x 600 enlarged to
-// 1024 x 768 and cut; and the error box when there is no default printer.
+// printer whose picture is the movie's own 800 x 600 rectangle, pixel for
+// pixel, in both display modes; and the error box when there is no default
+// printer.
 #include "print_page.h"
 
 #include <cstdio>
@@ -10,6 +11,8 @@ using namespace fwtest;
 namespace {
 
 constexpr int kPictureW = 800, kPictureH = 600;
+// The sample movie's stage colour.
+constexpr COLORREF kStage = RGB(0x1c, 0x2b, 0x4a);
 
 std::string DefaultPrinterOnHost() {
     std::string name =
@@ -30,7 +33,7 @@ std::string AddPdfPrinter(const std::string& name) {
 
 } // namespace
 
-TEST_F(PrintingShell, OneLandscapePageShowsTheScreenEnlargedWithoutRed) {
+TEST_F(PrintingShell, OneLandscapePageShowsTheMoviesRectanglePixelForPixel) {
     if (!HostAvailable()) {
         GTEST_SKIP() << "the page is read on the host";
     }
@@ -40,33 +43,54 @@ TEST_F(PrintingShell, OneLandscapePageShowsTheScreenEnlargedWithoutRed) {
     ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024);
     ASSERT_EQ(::GetSystemMetrics(SM_CYSCREEN), 768);
     StartToMovie();
-    const std::string screen = HostScratch() + "/screen.png";
-    ASSERT_TRUE(HostScreenshot(screen));
-    const auto before = PdfFiles();
-    ASSERT_TRUE(Print()) << "the player refused the fire request";
+    // The 800 x 600 mode, then the full window: in each the page shows the
+    // control's own rectangle as the screen shows it.
+    struct Mode {
+        const char* name;
+        const wchar_t* command;
+        POINT origin;
+        int width, height;
+    };
+    for (const Mode& m : {Mode{"800 x 600", L"normalize", {112, 84}, kPictureW, kPictureH},
+                          Mode{"full window", L"maximize", {0, 0}, 1024, 768}}) {
+        SCOPED_TRACE(m.name);
+        ASSERT_TRUE(Fire(main_, m.command, L""));
+        ASSERT_TRUE(WaitTrace(trace_,
+                              {L"rects", std::to_wstring(m.origin.x), std::to_wstring(m.origin.y),
+                               std::to_wstring(m.origin.x + m.width),
+                               std::to_wstring(m.origin.y + m.height)},
+                              10s));
+        ::Sleep(1000);
+        const std::string screen = HostScratch() + "/screen.png";
+        ASSERT_TRUE(HostScreenshot(screen));
+        const auto page = PrintPage();
+        ASSERT_TRUE(page.has_value());
+        const int bw = page->box.right - page->box.left, bh = page->box.bottom - page->box.top;
 
-    const auto pdf = WaitNewPdf(before, "Fenwobble", 90s);
-    ASSERT_TRUE(pdf.has_value()) << "expected a new PDF titled Fenwobble in " << kPdfFolder;
-    EXPECT_FALSE(WaitMessageBox(shell_->Pid(), 0ms).has_value()) << "expected no error box";
-    EXPECT_EQ(PdfPages(*pdf), 1);
-    const auto page = RenderPage(*pdf, "page");
-    Host("rm -f " + *pdf);
-    ASSERT_TRUE(page.has_value()) << "the page could not be rendered";
-    EXPECT_GT(page->width, page->height) << "expected a landscape page";
-    const int bw = page->box.right - page->box.left, bh = page->box.bottom - page->box.top;
-    EXPECT_NEAR(bw * 3, bh * 4, bw * 3 / 50) << "expected a 4:3 picture, got " << bw << "x" << bh;
-
-    // The movie's own colours, and no red ground anywhere in the picture.
-    EXPECT_EQ(RedPixels(screen, {0, 0, 626, 469}), 0) << "the movie itself shows red";
-    EXPECT_EQ(RedPixels(page->png, page->box), 0) << "expected the ground covered entirely";
-    const auto seen = CompareWithScreen(*page, screen, kPictureW, kPictureH, 1024, 768);
-    EXPECT_TRUE(seen.differing.empty())
-        << "expected the page to show the screen: " << JoinLines(seen.differing);
-    EXPECT_GE(seen.compared, 50u) << "expected most of the picture plain enough to compare";
-    EXPECT_GE(seen.screenColours, 2u) << "expected the movie and the black ground in the picture";
-    std::printf("page %dx%d, picture %dx%d at (%ld,%ld), %zu points, %zu colours\n", page->width,
-                page->height, bw, bh, page->box.left, page->box.top, seen.compared,
-                seen.screenColours);
+        // The stage at every corner: no black ground taken in.
+        const POINT corners[] = {
+            {10, 10}, {m.width - 10, 10}, {10, m.height - 10}, {m.width - 10, m.height - 10}};
+        std::vector<POINT> onPage;
+        for (POINT c : corners) {
+            onPage.push_back(page->At(c.x, c.y, m.width, m.height));
+        }
+        const auto corner = HostImagePixels(page->png, onPage);
+        ASSERT_EQ(corner.size(), onPage.size());
+        for (std::size_t i = 0; i < corner.size(); ++i) {
+            EXPECT_TRUE(ColoursAlike(corner[i], kStage))
+                << "expected the stage at (" << corners[i].x << "," << corners[i].y << "), got "
+                << DescribeColour(corner[i]);
+        }
+        EXPECT_EQ(RedPixels(page->png, page->box), 0) << "expected the ground covered entirely";
+        const auto seen = CompareWithScreen(*page, screen, m.width, m.height, m.origin, 1024, 768);
+        EXPECT_TRUE(seen.differing.empty())
+            << "expected the page to show the screen: " << JoinLines(seen.differing);
+        EXPECT_GE(seen.compared, 50u) << "expected most of the picture plain enough to compare";
+        EXPECT_GE(seen.screenColours, 2u) << "expected the movie's colours in the picture";
+        std::printf("%s: page %dx%d, picture %dx%d at (%ld,%ld), %zu points, %zu colours\n", m.name,
+                    page->width, page->height, bw, bh, page->box.left, page->box.top, seen.compared,
+                    seen.screenColours);
+    }
     EXPECT_TRUE(shell_->Running());
 }
 

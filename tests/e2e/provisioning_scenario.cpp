@@ -1,6 +1,6 @@
 // Provisioning of the player control: a fresh machine without any control,
 // a machine with a control too old for the movie's parameters, and a target
-// file that cannot be replaced.
+// file that cannot be replaced, with and without an old control.
 #include "driver.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +30,15 @@ std::wstring ShortPath(const std::wstring& path) {
     return std::wstring(buf, n);
 }
 
+// The legacy control, registered from a place of its own.
+void RegisterLegacyControl() {
+    const std::wstring legacy = L"C:\\legacy\\";
+    std::filesystem::create_directories(legacy);
+    std::filesystem::copy_file(CdFolder() + L"SWF\\FLASH_OLD.OCX", legacy + L"FLASH.OCX",
+                               std::filesystem::copy_options::overwrite_existing);
+    RegisterControl(legacy + L"FLASH.OCX");
+}
+
 } // namespace
 
 TEST(Provisioning, AFreshMachineGetsTheControlCopiedRegisteredAndTheMovieStarted) {
@@ -57,12 +66,7 @@ TEST(Provisioning, AFreshMachineGetsTheControlCopiedRegisteredAndTheMovieStarted
 }
 
 TEST(Provisioning, AControlTooOldIsReplacedAndTheUserAskedToStartAgain) {
-    // The legacy control, registered from a place of its own.
-    const std::wstring legacy = L"C:\\legacy\\";
-    std::filesystem::create_directories(legacy);
-    std::filesystem::copy_file(CdFolder() + L"SWF\\FLASH_OLD.OCX", legacy + L"FLASH.OCX",
-                               std::filesystem::copy_options::overwrite_existing);
-    RegisterControl(legacy + L"FLASH.OCX");
+    RegisterLegacyControl();
     RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
     RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"level", L"3");
 
@@ -89,7 +93,10 @@ TEST(Provisioning, AControlTooOldIsReplacedAndTheUserAskedToStartAgain) {
     EXPECT_FALSE(WaitMessageBox(again.Pid(), 1s).has_value());
 }
 
-TEST(Provisioning, ATargetInUseIsReported) {
+// A target that cannot be replaced ends the provisioning after its message:
+// without any control the program ends, and with an old one the movie plays
+// without its parameters instead of asking for a new start every time.
+TEST(Provisioning, ATargetInUseIsReportedAndTheProgramGoesOnWithWhatItHas) {
     const std::wstring target = FlashFolder() + L"FLASH.OCX";
     RunWait(SystemFolder() + L"regsvr32.exe /u /s " + target);
     ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
@@ -100,11 +107,23 @@ TEST(Provisioning, ATargetInUseIsReported) {
         ::CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
 
-    Program shell({});
+    {
+        Program shell({});
+        EXPECT_EQ(DismissMessageBox(shell.Pid(), 60s),
+                  L"Unable to find and copy Macromedia Shockwave Flash.OCX");
+        EXPECT_TRUE(shell.WaitExit(20s)) << "expected the process to end without a main window";
+    }
+
+    RegisterLegacyControl();
+    const std::wstring trace = TempFile(L"trace");
+    Program shell({.trace = trace});
     EXPECT_EQ(DismissMessageBox(shell.Pid(), 60s),
               L"Unable to find and copy Macromedia Shockwave Flash.OCX");
-    // Without a control the main window cannot be made on the second try either.
-    EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s), L"Unable to find Macromedia Shockwave Flash.");
-    EXPECT_TRUE(shell.WaitExit(20s)) << "expected the process to end without a main window";
+    EXPECT_NE(WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 30s), nullptr)
+        << "expected the movie's window";
+    EXPECT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 20s)) << "expected the movie loaded";
+    EXPECT_FALSE(WaitMessageBox(shell.Pid(), 2s).has_value())
+        << "expected no request to start again";
+    EXPECT_TRUE(shell.Running());
     ::CloseHandle(busy);
 }

@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes to the movie reader and, both as a movie and as a bare action block,
-// to the interpreter: nothing may crash, hang or leak.
+// to the interpreter: the movie plays a few frames on virtual time as fwplay plays it, then every
+// action block it holds runs once more on its own, so the scripts of frames the playhead never
+// reaches run too. Nothing may crash, hang or leak.
 
 #include "swf/movie.h"
 #include "swf/player.h"
@@ -7,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -31,8 +34,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.actionsPerBlock = 20000; // keeps each input fast; the limit logic is the same
     fw::swf::Player player(host, limits);
     player.Load(fw::swf::ParseMovie(bytes));
-    for (int tick = 0; tick < 6; ++tick) {
+    constexpr int kFrames = 8;
+    constexpr std::size_t kBlocks = 32;
+    std::vector<fw::swf::ActionBlock> blocks;
+    for (const auto& frame : player.movie().frames) {
+        for (const auto* list : {&frame.initActions, &frame.actions}) {
+            for (const auto& block : *list) {
+                if (blocks.size() < kBlocks) {
+                    blocks.push_back(block);
+                }
+            }
+        }
+    }
+    double frameMs = 1000.0 / player.movie().frameRate;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        player.SetTime(frame * frameMs);
         player.Tick();
+    }
+    for (const auto& block : blocks) {
+        player.RunBlock(block);
     }
     player.RunBlock(fw::swf::ActionBlock(bytes.begin(), bytes.end()));
     player.ApplyFlashVars(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -191,6 +191,22 @@ TEST(IntroSequence, ARemovalRunPlaysNothing) {
     }
 }
 
+TEST(IntroSequence, WithoutAnIntroWindowTheMovieComesAtOnceExceptInARemovalRun) {
+    struct Case {
+        std::vector<std::wstring> params;
+        bool movie;
+    };
+    const Case cases[] = {
+        {{}, true}, {{L"x", L"-u"}, true}, {{L"-u"}, false}, {{L"-U", L"x"}, false}};
+    for (const auto& c : cases) {
+        Recorder r;
+        fw::intro::StartMovieWithoutIntro(r.Host(), c.params);
+        const std::vector<std::string> movie = {"esc=0", "show main", "movie esc=0", "show flash"};
+        EXPECT_EQ(r.log, c.movie ? movie : std::vector<std::string>{})
+            << c.params.size() << " parameters";
+    }
+}
+
 TEST(IntroSequence, ASkipSwallowsTheNotificationOfTheCutOffClip) {
     struct Case {
         const char* name;

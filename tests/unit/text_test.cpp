@@ -102,4 +102,30 @@ TEST(DecimalText, AgreesWithTheStandardLibraryAcrossMagnitudes) {
     }
 }
 
+TEST(CutText, KeepsShortTextsAndCutsLongOnesWithAnEllipsis) {
+    const std::wstring pair = L"\xD83D\xDE00"; // one character in two UTF-16 units
+    struct Case {
+        std::wstring text;
+        std::size_t max;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"", 5, L""},
+        {L"level", 5, L"level"},
+        {L"levels", 5, L"leve\u2026"},
+        {L"\u0438\u043c\u044f\u0438\u043c\u044f", 4, L"\u0438\u043c\u044f\u2026"},
+        {L"ab" + pair + L"cd", 4, L"ab\u2026"},
+        {L"ab" + pair + L"cd", 5, L"ab" + pair + L"\u2026"},
+        {L"abc", 1, L"\u2026"},
+        {L"abc", 0, L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fw::CutText(c.text, c.max), c.expected) << "at " << c.max;
+    }
+    // A value name at the registry's limit fits a message box afterwards.
+    const std::wstring shown = fw::CutText(std::wstring(16383, L'n'), 200);
+    EXPECT_EQ(shown.size(), 200u);
+    EXPECT_EQ(shown.back(), L'\u2026');
+}
+
 } // namespace

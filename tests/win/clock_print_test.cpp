@@ -133,57 +133,53 @@ struct Probe {
 struct ComposeCase {
     const char* name;
     int clientW, clientH;
+    RECT control; // the control's rectangle in the client area
     std::vector<Probe> probes;
-    bool redAllowed;
+    RECT copied; // where the picture holds the window; red and the diagonal elsewhere
 };
 
-TEST(PrintWin, PictureStretchesClientAreaOverRedAndDiagonal) {
+TEST(PrintWin, PictureCopiesTheControlsRectangleOverRedAndDiagonal) {
+    // The four quarters of an 800 x 600 window, each at its corners.
+    const std::vector<Probe> kQuartersWhole = {{0, 0, kTopLeft},         {399, 299, kTopLeft},
+                                               {400, 0, kTopRight},      {799, 299, kTopRight},
+                                               {0, 300, kBottomLeft},    {399, 599, kBottomLeft},
+                                               {400, 300, kBottomRight}, {799, 599, kBottomRight}};
     const ComposeCase cases[] = {
         // The control fills the client area: pixel for pixel.
-        {"full screen",
-         800,
-         600,
-         {{0, 0, kTopLeft},
-          {399, 299, kTopLeft},
-          {400, 0, kTopRight},
-          {799, 299, kTopRight},
-          {0, 300, kBottomLeft},
-          {399, 599, kBottomLeft},
-          {400, 300, kBottomRight},
-          {799, 599, kBottomRight}},
-         false},
-        // The centred 800x600 control on a 1024x768 screen: the top-left 800x600 enlarged by
-        // 1024/800 and cut, so the quarters' edge at 512 shows at 655.
+        {"full screen", 800, 600, {0, 0, 800, 600}, kQuartersWhole, {0, 0, 800, 600}},
+        // The centred 800x600 control on a 1024x768 screen: its own rectangle, pixel for pixel,
+        // so the quarters' edges at 512 and 384 show at 400 and 300.
         {"centred on a larger screen",
          1024,
          768,
-         {{10, 10, kTopLeft},
-          {650, 490, kTopLeft},
-          {660, 10, kTopRight},
-          {10, 495, kBottomLeft},
-          {799, 599, kBottomRight}},
-         false},
-        // A 640x480 client: the copy shrinks into the top-left 640x480, red and the diagonal
-        // of the whole picture show beyond it.
+         {112, 84, 912, 684},
+         kQuartersWhole,
+         {0, 0, 800, 600}},
+        // The centred control larger than a 640x480 client: what the window shows of it, in
+        // its place; red and the diagonal of the whole picture show around it.
         {"client smaller than the control",
          640,
          480,
-         {{10, 10, kTopLeft},
-          {300, 10, kTopRight},
-          {10, 250, kBottomLeft},
-          {300, 250, kBottomRight},
-          {700, 100, kRed},
-          {100, 550, kRed},
-          {799, 479, kRed},
-          {640, 480, kBlack},
-          {700, 525, kBlack},
-          {798, 598, kBlack}},
-         true},
+         {-80, -60, 720, 540},
+         {{80, 60, kTopLeft},
+          {399, 299, kTopLeft},
+          {400, 60, kTopRight},
+          {719, 299, kTopRight},
+          {80, 300, kBottomLeft},
+          {400, 539, kBottomRight},
+          {719, 539, kBottomRight},
+          {400, 20, kRed},
+          {20, 300, kRed},
+          {780, 300, kRed},
+          {400, 580, kRed},
+          {40, 30, kBlack},
+          {760, 570, kBlack}},
+         {80, 60, 720, 540}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QuartersWindow window(c.clientW, c.clientH);
-        fw::win::GdiObject picture = fw::ComposeWindowPicture(window.get(), SIZE{800, 600});
+        fw::win::GdiObject picture = fw::ComposeWindowPicture(window.get(), c.control);
         BITMAP bm{};
         ASSERT_NE(::GetObjectW(picture.get(), sizeof(bm), &bm), 0);
         EXPECT_EQ(bm.bmWidth, 800);
@@ -194,22 +190,25 @@ TEST(PrintWin, PictureStretchesClientAreaOverRedAndDiagonal) {
                 << "at (" << p.x << "," << p.y << "): expected 0x" << std::hex << p.expected
                 << ", got 0x" << pixels.At(p.x, p.y);
         }
-        if (!c.redAllowed) {
-            EXPECT_EQ(pixels.Count(kRed, 0, 0, 800, 600), 0) << "red shows through the copy";
-        } else {
-            // Below the copy only the diagonal crosses the red ground: in each row a short black
-            // run where the line from (0,0) to (800,600) passes.
-            for (int y = 480; y < 600; ++y) {
-                const int onLine = y * 800 / 600;
-                const int black = pixels.Count(kBlack, 0, y, 800, y + 1);
-                const int nearLine =
-                    pixels.Count(kBlack, onLine - 4, y, std::min(onLine + 5, 800), y + 1);
-                if (black < 2 || black > 6 || nearLine != black) {
-                    ADD_FAILURE() << "row " << y
-                                  << ": expected 2 to 6 black pixels around x=" << onLine
-                                  << ", got " << black << " (" << nearLine << " near the line)";
-                    break;
-                }
+        const RECT& in = c.copied;
+        EXPECT_EQ(pixels.Count(kRed, in.left, in.top, in.right, in.bottom), 0)
+            << "red shows through the copy";
+        EXPECT_EQ(pixels.Count(kBlack, in.left, in.top, in.right, in.bottom), 0)
+            << "black shows in the copy";
+        // Outside the copy only the diagonal crosses the red ground: in each row a short black
+        // run where the line from (0,0) to (800,600) passes.
+        for (int y = 0; y < 600; ++y) {
+            if (y >= in.top && y < in.bottom) {
+                continue;
+            }
+            const int onLine = y * 800 / 600;
+            const int black = pixels.Count(kBlack, 0, y, 800, y + 1);
+            const int nearLine =
+                pixels.Count(kBlack, std::max(onLine - 4, 0), y, std::min(onLine + 5, 800), y + 1);
+            if (black < 1 || black > 6 || nearLine != black) {
+                ADD_FAILURE() << "row " << y << ": expected 1 to 6 black pixels around x=" << onLine
+                              << ", got " << black << " (" << nearLine << " near the line)";
+                break;
             }
         }
     }
@@ -217,11 +216,12 @@ TEST(PrintWin, PictureStretchesClientAreaOverRedAndDiagonal) {
 
 TEST(PrintWin, EmptyPictureIsRefusedWithClearError) {
     QuartersWindow window(200, 100);
-    const SIZE sizes[] = {{0, 600}, {800, 0}, {-5, 10}};
-    for (const auto& s : sizes) {
+    const RECT rects[] = {{0, 0, 0, 600}, {10, 10, 810, 10}, {0, 0, -5, 10}};
+    for (const auto& r : rects) {
         try {
-            fw::ComposeWindowPicture(window.get(), s);
-            ADD_FAILURE() << "expected an error for " << s.cx << "x" << s.cy << ", got none";
+            fw::ComposeWindowPicture(window.get(), r);
+            ADD_FAILURE() << "expected an error for " << r.right - r.left << "x" << r.bottom - r.top
+                          << ", got none";
         } catch (const fw::PrintError& e) {
             EXPECT_NE(e.Text().find(L"empty"), std::wstring::npos);
         }
@@ -254,7 +254,7 @@ TEST(PrintWin, MissingDefaultPrinterStopsBeforeAnyPicture) {
     std::wstring text;
     try {
         QuartersWindow window(200, 100);
-        fw::PrintWindowPicture(window.get(), SIZE{200, 100}, L"no printer");
+        fw::PrintWindowPicture(window.get(), RECT{0, 0, 200, 100}, L"no printer");
     } catch (const fw::PrintError& e) {
         text = e.Text();
     }
@@ -289,7 +289,7 @@ TEST(PrintWin, PrintsOneLandscapePagePerRequest) {
         QuartersWindow window(c.clientW, c.clientH);
         const std::wstring title = std::wstring(c.title, c.title + std::strlen(c.title)) + suffix;
         try {
-            fw::PrintWindowPicture(window.get(), SIZE{800, 600}, title);
+            fw::PrintWindowPicture(window.get(), RECT{0, 0, 800, 600}, title);
         } catch (const fw::PrintError& e) {
             ADD_FAILURE() << "expected the page printed, got " << e.what();
         }

@@ -6,6 +6,7 @@
 #include "win/application.h"
 #include "win/strings.h"
 
+#include "box_watcher.h"
 #include "intro_test_support.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,69 @@ TEST_F(IntroForm, BothClipsPlayInACentredBlackWindowThenTheMovieStarts) {
     EXPECT_EQ(main.Count("movie esc=-1") + main.Count("movie esc=0"), 1);
 }
 
+// Where each intro window of this thread stood when it was first shown.
+std::vector<RECT> g_shownAt;
+
+LRESULT CALLBACK RecordFirstShow(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+    wchar_t cls[32] = {};
+    if (code == HC_ACTION && m->message == WM_SHOWWINDOW && m->wParam &&
+        ::GetClassNameW(m->hwnd, cls, 32) && std::wstring(cls) == L"TIntroForm") {
+        RECT r{};
+        ::GetWindowRect(m->hwnd, &r);
+        g_shownAt.push_back(r);
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// Refuses to create intro windows on this thread.
+LRESULT CALLBACK RefuseIntroWindow(int code, WPARAM wp, LPARAM lp) {
+    wchar_t cls[32] = {};
+    if (code == HCBT_CREATEWND && ::GetClassNameW(reinterpret_cast<HWND>(wp), cls, 32) &&
+        std::wstring(cls) == L"TIntroForm") {
+        return 1;
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST_F(IntroForm, TheWindowIsFirstShownInTheMiddleOfTheScreen) {
+    MainWindowStandIn main;
+    g_shownAt.clear();
+    HHOOK hook =
+        ::SetWindowsHookExW(WH_CALLWNDPROC, RecordFirstShow, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    auto intro = fw::TIntroForm::Create(
+        {main.Host(), std::vector<std::wstring>{}, WithSlash(ProgramFolder("place", true))});
+    ::UnhookWindowsHookEx(hook);
+    ASSERT_FALSE(g_shownAt.empty()) << "expected the window shown";
+    const RECT first = g_shownAt.front();
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN);
+    const int cy = ::GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(first.left, (cx - 320) / 2) << "expected it centred when first shown";
+    EXPECT_EQ(first.top, (cy - 240) / 2);
+    EXPECT_EQ(first.right - first.left, 320);
+    EXPECT_EQ(first.bottom - first.top, 240);
+}
+
+TEST_F(IntroForm, WithoutItsWindowTheMovieStillBecomesVisible) {
+    MainWindowStandIn main;
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, RefuseIntroWindow, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    std::unique_ptr<fw::TIntroForm> intro;
+    std::string error;
+    try {
+        intro = fw::TIntroForm::Create(
+            {main.Host(), std::vector<std::wstring>{}, WithSlash(ProgramFolder("nowin", true))});
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(intro, nullptr);
+    EXPECT_FALSE(error.empty()) << "expected the failure raised for the error box";
+    EXPECT_EQ(main.log, (std::vector<std::string>{"show main", "movie esc=0", "show flash"}));
+    EXPECT_FALSE(main.escIntro);
+}
+
 TEST_F(IntroForm, SpaceDuringTheFirstClipSkipsBothClips) {
     MainWindowStandIn main;
     const fs::path folder = ProgramFolder("skip", true);
@@ -178,57 +242,6 @@ TEST_F(IntroForm, ARemovalRunLeavesTheWindowAtItsStoredPlace) {
         EXPECT_TRUE(main.log.empty());
     }
 }
-
-// Presses OK on the program's error box and keeps its text.
-class ErrorBoxWatcher {
-public:
-    ErrorBoxWatcher()
-        : thread_([this] {
-              while (!stop_) {
-                  HWND box = nullptr;
-                  ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-                  if (box) {
-                      wchar_t text[512] = {};
-                      ::GetDlgItemTextW(box, 65535, text, 512);
-                      texts_.push_back(text);
-                      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                      ::Sleep(300);
-                  }
-                  ::Sleep(50);
-              }
-          }) {}
-    ~ErrorBoxWatcher() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    std::vector<std::wstring> Texts() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return texts_;
-    }
-
-private:
-    static BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
-        wchar_t cls[16] = {};
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(h, &pid);
-        ::GetClassNameW(h, cls, 16);
-        if (pid == ::GetCurrentProcessId() && std::wstring(cls) == L"#32770" &&
-            ::IsWindowVisible(h)) {
-            *reinterpret_cast<HWND*>(lp) = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
-    std::atomic<bool> stop_{false};
-    std::vector<std::wstring> texts_;
-    std::thread thread_;
-};
 
 TEST_F(IntroForm, AMissingClipIsReportedThenTheMovieStarts) {
     const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);

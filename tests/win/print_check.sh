@@ -97,7 +97,8 @@ for name in fwprint-full fwprint-small; do
         check "$name bottom-right" "$(colour_at "$png" "$bw" "$bh" "$bx" "$by" 750 750)" cyan
         check "$name red never shows" "$reds" 0
     else
-        # The 640x480 client copied shrunk into the top-left; red beyond 640 and 480 of 800x600.
+        # The control at the client's origin, larger than its 640x480: what the window shows
+        # of it copied pixel for pixel into the top-left; red beyond 640 and 480 of 800x600.
         check "$name copied top-left" "$(colour_at "$png" "$bw" "$bh" "$bx" "$by" 150 150)" blue
         check "$name copied top-right" "$(colour_at "$png" "$bw" "$bh" "$bx" "$by" 450 150)" green
         check "$name copied bottom-left" "$(colour_at "$png" "$bw" "$bh" "$bx" "$by" 150 450)" yellow

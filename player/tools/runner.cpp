@@ -1,0 +1,215 @@
+#include "runner.h"
+
+#include "swf/movie.h"
+#include "swf/player.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <filesystem>
+#include <new>
+#include <ostream>
+#include <vector>
+
+namespace fw::play {
+namespace {
+
+class StreamHost : public swf::PlayerHost {
+public:
+    StreamHost(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    void FsCommand(const std::string& command, const std::string& args) override {
+        // The reference test harness ends a run on "quit"; every other command only shows.
+        if (command == "quit") {
+            quit_ = true;
+        } else {
+            err_ << "fwplay: fscommand " << command << " " << args << '\n';
+        }
+    }
+    void TraceOutput(const std::string& text) override { out_ << text << '\n'; }
+    void Problem(const std::string& text) override { err_ << "fwplay: " << text << '\n'; }
+
+    bool quit() const { return quit_; }
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+    bool quit_ = false;
+};
+
+bool ParseCount(std::string_view text, std::uint32_t& value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value <= kMaxFrames;
+}
+
+// Reads a whole file, refusing what is not a plain file or is larger than any movie may be.
+std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, std::ostream& err) {
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        err << "fwplay: " << path << ": no such file\n";
+        return std::nullopt;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        err << "fwplay: " << path << ": not a file\n";
+        return std::nullopt;
+    }
+    auto tooLarge = [&] {
+        err << "fwplay: " << path << ": larger than " << swf::kMaxMovieBytes
+            << " bytes, not played\n";
+        return std::nullopt;
+    };
+    if (auto size = std::filesystem::file_size(path, ec); !ec && size > swf::kMaxMovieBytes) {
+        return tooLarge();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "fwplay: " << path << ": cannot be opened\n";
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    constexpr std::size_t kChunk = 1u << 16;
+    while (in) {
+        std::size_t had = bytes.size();
+        bytes.resize(had + kChunk);
+        in.read(reinterpret_cast<char*>(bytes.data() + had), kChunk);
+        bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > swf::kMaxMovieBytes) { // it grew while being read
+            return tooLarge();
+        }
+    }
+    if (in.bad()) {
+        err << "fwplay: " << path << ": read error\n";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+const char* Usage() {
+    return "usage: fwplay [--frames N] [--input FILE] [--png OUT.png] [--wav OUT.wav] MOVIE.swf\n"
+           "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
+           "on virtual time and prints each trace() line on standard output; problems go to\n"
+           "standard error. Exit status 0 played, 1 not a playable movie, 2 bad arguments.\n";
+}
+
+std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error) {
+    Options options;
+    bool movieSet = false;
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (movieSet) {
+                error = "more than one movie given";
+                return std::nullopt;
+            }
+            options.movie = std::string(arg);
+            movieSet = true;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return options;
+        }
+        std::string_view name = arg;
+        std::optional<std::string_view> value;
+        if (auto eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        std::string* text = nullptr;
+        if (name == "--input") {
+            text = &options.input;
+        } else if (name == "--png") {
+            text = &options.png;
+        } else if (name == "--wav") {
+            text = &options.wav;
+        } else if (name != "--frames") {
+            error = "unknown option " + std::string(name);
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 == args.size()) {
+                error = std::string(name) + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (text) {
+            if (value->empty()) {
+                error = std::string(name) + " needs a file name";
+                return std::nullopt;
+            }
+            *text = std::string(*value);
+            continue;
+        }
+        std::uint32_t frames = 0;
+        if (!ParseCount(*value, frames)) {
+            error = "--frames wants a whole number from 0 to " + std::to_string(kMaxFrames) +
+                    ", not \"" + std::string(*value) + "\"";
+            return std::nullopt;
+        }
+        options.frames = frames;
+    }
+    if (!movieSet) {
+        error = "no movie given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
+              std::ostream& out, std::ostream& err) {
+    try {
+        swf::Movie movie = swf::ParseMovie(file);
+        if (!movie.valid) {
+            err << "fwplay: not a movie";
+            for (const auto& problem : movie.problems) {
+                err << ": " << problem;
+            }
+            err << '\n';
+            return kNotPlayed;
+        }
+        std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
+        double frameMs = 1000.0 / movie.frameRate;
+        StreamHost host(out, err);
+        swf::Player player(host);
+        player.Load(std::move(movie));
+        for (std::uint32_t frame = 0; frame < count && !host.quit(); ++frame) {
+            // Whole milliseconds, as the clock scripts read has no finer steps.
+            player.SetTime(std::floor(frame * frameMs));
+            player.Tick();
+        }
+        out.flush();
+        return kPlayed;
+    } catch (const std::bad_alloc&) {
+        err << "fwplay: out of memory, stopped\n";
+    } catch (const std::exception& e) {
+        err << "fwplay: stopped: " << e.what() << '\n';
+    }
+    out.flush();
+    return kNotPlayed;
+}
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+    for (auto [name, value] :
+         {std::pair{"--input", &options.input}, std::pair{"--png", &options.png},
+          std::pair{"--wav", &options.wav}}) {
+        if (!value->empty()) {
+            err << "fwplay: " << name << " is not supported yet, ignored\n";
+        }
+    }
+    auto bytes = ReadMovieFile(options.movie, err);
+    if (!bytes) {
+        return kNotPlayed;
+    }
+    return PlayMovie(*bytes, options.frames, out, err);
+}
+
+} // namespace fw::play

@@ -1,0 +1,45 @@
+#pragma once
+// What fwplay does, apart from its process: reads the command line, plays a movie for a number
+// of frames on virtual time and writes the movie's trace lines to one stream and every problem
+// to another.
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace fw::play {
+
+struct Options {
+    std::optional<std::uint32_t> frames; // none: the movie's own frame count
+    std::string input;                   // events to inject (not yet played)
+    std::string png;                     // picture of the stage to write (not yet drawn)
+    std::string wav;                     // sound to write (not yet mixed)
+    std::string movie;
+    bool help = false;
+};
+
+inline constexpr std::uint32_t kMaxFrames = 10'000'000;
+
+// Exit statuses of fwplay.
+inline constexpr int kPlayed = 0;
+inline constexpr int kNotPlayed = 1; // the file could not be read or is not a movie
+inline constexpr int kUsage = 2;
+
+const char* Usage();
+
+// Reads the arguments after the program name; nullopt with error set when they make no sense.
+std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error);
+
+// Plays the movie in a file's bytes from its first frame for the given number of frames (the
+// movie's own frame count when none), each frame one frame's duration later on the clock the
+// scripts read. Stops early when the movie asks to quit. Returns an exit status.
+int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
+              std::ostream& out, std::ostream& err);
+
+// Reads the movie the options name and plays it as PlayMovie does.
+int Run(const Options& options, std::ostream& out, std::ostream& err);
+
+} // namespace fw::play

@@ -1,0 +1,157 @@
+#include "tools/runner.h"
+
+#include "swf/writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace fw::play;
+using fw::swf::ActionWriter;
+using fw::swf::MovieOptions;
+using fw::swf::MovieWriter;
+using fw::swf::Op;
+
+std::optional<Options> Parse(std::vector<std::string_view> args, std::string& error) {
+    return ParseArguments(args, error);
+}
+
+TEST(FwplayArguments, AcceptedForms) {
+    struct Case {
+        std::vector<std::string_view> args;
+        std::optional<std::uint32_t> frames;
+        std::string movie, png;
+    };
+    const Case cases[] = {
+        {{"m.swf"}, std::nullopt, "m.swf", ""},
+        {{"--frames", "3", "m.swf"}, 3, "m.swf", ""},
+        {{"m.swf", "--frames=0"}, 0, "m.swf", ""},
+        {{"--frames", "10000000", "--png", "o.png", "m.swf"}, 10000000, "m.swf", "o.png"},
+        {{"--png=o.png", "--", "--frames"}, std::nullopt, "--frames", "o.png"},
+        {{"-"}, std::nullopt, "-", ""},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        auto options = Parse(c.args, error);
+        ASSERT_TRUE(options) << c.args.front() << ": " << error;
+        EXPECT_EQ(c.frames, options->frames) << c.args.front();
+        EXPECT_EQ(c.movie, options->movie) << c.args.front();
+        EXPECT_EQ(c.png, options->png) << c.args.front();
+    }
+    std::string error;
+    auto help = Parse({"--frames", "2", "--help"}, error);
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->help);
+}
+
+TEST(FwplayArguments, RefusedWithAReason) {
+    const std::vector<std::vector<std::string_view>> cases = {
+        {},
+        {"a.swf", "b.swf"},
+        {"--frames", "x", "m.swf"},
+        {"--frames", "-1", "m.swf"},
+        {"--frames", "3x", "m.swf"},
+        {"--frames", "10000001", "m.swf"},
+        {"--frames=", "m.swf"},
+        {"m.swf", "--frames"},
+        {"--wav", "", "m.swf"},
+        {"--speed", "2", "m.swf"},
+    };
+    for (const auto& args : cases) {
+        std::string error;
+        EXPECT_FALSE(Parse(args, error)) << (args.empty() ? "(none)" : args.back());
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+// A two-frame movie tracing the clock on each frame; frame 2 of the run says quit when asked to.
+std::vector<std::uint8_t> ClockMovie(bool quit) {
+    MovieWriter w(MovieOptions{6, 800, 600, 12, false});
+    w.Actions(ActionWriter().Do(Op::GetTime).Do(Op::Trace)).ShowFrame();
+    ActionWriter second;
+    second.Do(Op::GetTime).Do(Op::Trace);
+    if (quit) {
+        second.FsCommand("quit", "");
+    }
+    w.Actions(second).ShowFrame();
+    return w.Finish();
+}
+
+TEST(FwplayRun, TracesEachFrameOnVirtualTime) {
+    std::ostringstream out, err;
+    ASSERT_EQ(kPlayed, PlayMovie(ClockMovie(false), 5, out, err)) << err.str();
+    std::string expected;
+    for (int frame = 0; frame < 5; ++frame) {
+        expected += std::to_string(static_cast<int>(std::floor(frame * 1000.0 / 12))) + "\n";
+    }
+    EXPECT_EQ(expected, out.str());
+    EXPECT_EQ("", err.str());
+
+    std::ostringstream quitOut, quitErr;
+    ASSERT_EQ(kPlayed, PlayMovie(ClockMovie(true), 5, quitOut, quitErr));
+    EXPECT_EQ("0\n83\n", quitOut.str()); // ends with the frame that asked
+
+    std::ostringstream ownOut, ownErr; // without a count, the movie's own two frames
+    ASSERT_EQ(kPlayed, PlayMovie(ClockMovie(false), std::nullopt, ownOut, ownErr));
+    EXPECT_EQ("0\n83\n", ownOut.str());
+}
+
+TEST(FwplayRun, CutAndGarbageFilesNeverCrash) {
+    auto movie = ClockMovie(true);
+    for (std::size_t len = 0; len <= movie.size(); ++len) {
+        std::ostringstream out, err;
+        std::span<const std::uint8_t> cut(movie.data(), len);
+        int status = PlayMovie(cut, 3, out, err);
+        EXPECT_TRUE(status == kPlayed || status == kNotPlayed) << len;
+        if (status == kNotPlayed) {
+            EXPECT_NE(std::string::npos, err.str().find("not a movie")) << len;
+        }
+    }
+    std::vector<std::uint8_t> garbage(4096);
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 16; ++round) {
+        for (auto& b : garbage) {
+            seed = seed * 1664525u + 1013904223u;
+            b = static_cast<std::uint8_t>(seed >> 24);
+        }
+        std::copy_n(movie.begin(), 8 + round % 8, garbage.begin()); // a header, then noise
+        std::ostringstream out, err;
+        int status = PlayMovie(garbage, 4, out, err);
+        EXPECT_TRUE(status == kPlayed || status == kNotPlayed) << round;
+    }
+}
+
+TEST(FwplayRun, FilesThatCannotBePlayed) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("fwplay_test_" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    auto big = dir / "big.swf";
+    { std::ofstream(big, std::ios::binary) << "FWS"; }
+    std::filesystem::resize_file(big, fw::swf::kMaxMovieBytes + 1);
+    const std::pair<std::filesystem::path, const char*> cases[] = {
+        {dir / "missing.swf", "no such file"},
+        {dir, "not a file"},
+        {big, "larger than"},
+    };
+    for (const auto& [path, message] : cases) {
+        Options options;
+        options.movie = path.string();
+        options.png = "o.png";
+        std::ostringstream out, err;
+        EXPECT_EQ(kNotPlayed, fw::play::Run(options, out, err)) << path;
+        EXPECT_NE(std::string::npos, err.str().find(message)) << err.str();
+        EXPECT_NE(std::string::npos, err.str().find("--png is not supported yet")) << err.str();
+        EXPECT_EQ("", out.str());
+    }
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
