@@ -155,7 +155,7 @@ template <Field F> Value Setter(Runtime& rt, Activation&, Value self, std::vecto
 
 Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {
     double t = Time(self);
-    if (std::isnan(t)) {
+    if (!std::isfinite(t) || std::fabs(t) > 8.64e15) {
         return Value("Invalid Date");
     }
     static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

@@ -135,11 +135,14 @@ Value Unescape(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     std::string s = rt.ToStr(Arg(args, 0));
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && Digit(s[i + 1]) < 16 && Digit(s[i + 2]) < 16) {
-            out += static_cast<char>(Digit(s[i + 1]) * 16 + Digit(s[i + 2]));
+        if (s[i] == '%') {
+            // A broken escape drops out with the two characters after it.
+            if (i + 2 < s.size() && Digit(s[i + 1]) < 16 && Digit(s[i + 2]) < 16) {
+                out += static_cast<char>(Digit(s[i + 1]) * 16 + Digit(s[i + 2]));
+            }
             i += 2;
-        } else if (s[i] == '%' && i + 2 == s.size() && Digit(s[i + 1]) < 16) {
-            out += s[i];
+        } else if (s[i] == '+') {
+            out += ' ';
         } else {
             out += s[i];
         }
@@ -163,7 +166,7 @@ Value AddTimer(Runtime& rt, std::vector<Value>& args, bool repeat) {
     } else {
         return Value();
     }
-    if (args.size() <= next) {
+    if (args.size() <= next || args[next].isUndefined()) {
         return Value();
     }
     t.interval = std::max(rt.ToNum(args[next]), 0.0);

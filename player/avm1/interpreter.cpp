@@ -1019,7 +1019,20 @@ private:
         }
         case 0x26: { // Trace
             Value x = Pop();
-            disp.Trace(x.isUndefined() ? std::string("undefined") : rt_.ToStr(x));
+            std::string text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            // A carriage return ends a line as a line feed does.
+            std::string lines;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == '\r') {
+                    lines += '\n';
+                    if (i + 1 < text.size() && text[i + 1] == '\n') {
+                        ++i;
+                    }
+                } else {
+                    lines += text[i];
+                }
+            }
+            disp.Trace(lines);
             break;
         }
         case 0x34: // GetTime

@@ -16,7 +16,7 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (constructing && self.isObject()) {
         return self;
     }
-    return Value(rt.NewPlain());
+    return Value(rt.NewObject(nullptr)); // called as a function: an object with no prototype
 }
 
 Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {

@@ -407,8 +407,8 @@ std::string Runtime::ToStr(const Value& v) {
     Value toString = Get(v, "toString");
     if (IsCallable(toString)) {
         Value r = Call(toString, v, {});
-        if (!r.isObject() && !r.isUndefined()) {
-            return ToString(r, version_);
+        if (r.isString()) {
+            return r.asString();
         }
     }
     return o->function ? "[type Function]" : "[type Object]";
