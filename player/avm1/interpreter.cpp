@@ -657,8 +657,9 @@ private:
             Push(Value(std::fmod(a, b)));
             break;
         }
-        case 0x0E: {
-            auto [a, b] = PopNumbers();
+        case 0x0E: { // Equals converts its right operand first
+            double b = PopNumber();
+            double a = PopNumber();
             PushTruth(a == b);
             break;
         }
@@ -700,9 +701,11 @@ private:
             PushTruth(a > b);
             break;
         }
-        case 0x14:
-            Push(Value(static_cast<double>(PopString().size())));
+        case 0x14: { // StringLength: bytes before version 6, UTF-16 units from it
+            std::string text = PopString();
+            Push(Value(static_cast<double>(v >= 6 ? ToUtf16(text).size() : text.size())));
             break;
+        }
         case 0x31: // MBStringLength
             Push(Value(static_cast<double>(ToUtf16(PopString()).size())));
             break;
@@ -713,7 +716,7 @@ private:
             count = std::isnan(count) ? 0 : std::trunc(count);
             index = std::isnan(index) ? 0 : std::trunc(index);
             std::string s = PopString();
-            if (code == 0x35) {
+            if (code == 0x35 || v >= 6) {
                 std::u16string u = ToUtf16(s);
                 double start = std::clamp(index - 1, 0.0, static_cast<double>(u.size()));
                 double len = count < 0 ? static_cast<double>(u.size()) : count;

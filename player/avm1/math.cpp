@@ -3,6 +3,7 @@
 #include "runtime.h"
 
 #include <cmath>
+#include <numbers>
 #include <random>
 
 namespace fw::avm1 {
@@ -109,14 +110,14 @@ void InstallMath(Runtime& rt, Object* global) {
     global->Set("Math", Value(m), kDontEnum);
     AddAll(rt, m, std::make_index_sequence<sizeof kEntries / sizeof kEntries[0]>{});
     const std::uint8_t fixed = kDontEnum | kDontDelete | kReadOnly;
-    m->Set("E", Value(M_E), fixed);
-    m->Set("LN10", Value(M_LN10), fixed);
-    m->Set("LN2", Value(M_LN2), fixed);
-    m->Set("LOG10E", Value(M_LOG10E), fixed);
-    m->Set("LOG2E", Value(M_LOG2E), fixed);
-    m->Set("PI", Value(M_PI), fixed);
-    m->Set("SQRT1_2", Value(M_SQRT1_2), fixed);
-    m->Set("SQRT2", Value(M_SQRT2), fixed);
+    m->Set("E", Value(std::numbers::e), fixed);
+    m->Set("LN10", Value(std::numbers::ln10), fixed);
+    m->Set("LN2", Value(std::numbers::ln2), fixed);
+    m->Set("LOG10E", Value(std::numbers::log10e), fixed);
+    m->Set("LOG2E", Value(std::numbers::log2e), fixed);
+    m->Set("PI", Value(std::numbers::pi), fixed);
+    m->Set("SQRT1_2", Value(1 / std::numbers::sqrt2), fixed);
+    m->Set("SQRT2", Value(std::numbers::sqrt2), fixed);
 }
 
 } // namespace fw::avm1

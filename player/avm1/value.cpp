@@ -322,23 +322,35 @@ double StringToNumber(std::string_view s, int version) {
         }
     }
     if (version >= 6) {
-        // From version 6 a leading zero makes an octal integer, when every digit is one.
+        // From version 6 "0x" makes a hex integer and a leading zero an octal one (when every
+        // digit is one and nothing comes before the sign), both wrapping at 32 bits.
         std::string_view body = s;
-        while (!body.empty() &&
-               (body[0] == ' ' || body[0] == '\t' || body[0] == '\r' || body[0] == '\n')) {
-            body.remove_prefix(1);
-        }
         bool negative = !body.empty() && body[0] == '-';
         if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
             body.remove_prefix(1);
         }
-        if (body.size() > 1 && body[0] == '0' &&
-            body.find_first_not_of("01234567") == std::string_view::npos) {
-            double v = 0;
+        int base = 0;
+        if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+            base = 16;
+            body.remove_prefix(2);
+        } else if (body.size() > 1 && body[0] == '0' &&
+                   body.find_first_not_of("01234567") == std::string_view::npos) {
+            base = 8;
+        }
+        if (base) {
+            std::uint32_t v = 0;
             for (char c : body) {
-                v = v * 8 + (c - '0');
+                int d = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : 99;
+                if (d >= base) {
+                    return std::nan("");
+                }
+                v = v * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
             }
-            return negative ? -v : v;
+            double n = static_cast<std::int32_t>(v);
+            return negative ? -n : n;
         }
     }
     return StringToNumber(s);

@@ -111,8 +111,9 @@ TEST(Conversions, TextToNumberByVersionAndIntegerWrapping) {
         double n; // NaN for NaN
     };
     const Case cases[] = {
-        {"010", 6, 8},    {"010", 5, 10},   {"019", 6, 19}, {"-010", 7, -8},   {"0x10", 6, 16},
-        {"0x10", 5, NAN}, {"150a", 4, 150}, {"ab", 4, 0},   {" 2.5x", 4, 2.5}, {"150a", 5, NAN},
+        {"010", 6, 8},           {"010", 5, 10},  {"019", 6, 19},    {"-010", 7, -8},
+        {"037777777777", 6, -1}, {" 010", 6, 10}, {"0x10", 6, 16},   {"0x10", 5, NAN},
+        {"150a", 4, 150},        {"ab", 4, 0},    {" 2.5x", 4, 2.5}, {"150a", 5, NAN},
     };
     for (const auto& c : cases) {
         double got = StringToNumber(c.text, c.version);

@@ -122,7 +122,8 @@ TEST(Interpreter, UnaryOperations) {
         {std::string("0"), Op::Not, 6, "true"},
         {std::string("0"), Op::Not, 7, "false"},
         {1.0, Op::Not, 4, "0"},
-        {std::string("h\xC3\xA9llo"), Op::StringLength, 6, "6"},
+        {std::string("h\xC3\xA9llo"), Op::StringLength, 5, "6"}, // bytes before 6
+        {std::string("h\xC3\xA9llo"), Op::StringLength, 6, "5"}, // UTF-16 units from 6
         {-3.7, Op::ToInteger, 6, "-3"},
         {std::string("0x10"), Op::ToNumber, 6, "16"},
         {12.5, Op::ToString, 6, "12.5"},
