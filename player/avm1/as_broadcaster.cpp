@@ -27,7 +27,8 @@ Value AddListener(Runtime& rt, Activation&, Value self, std::vector<Value>& args
     std::vector<Value> items;
     for (double i = 0; i < n; ++i) {
         Value item = rt.Element(list, i);
-        if (!StrictEquals(item, l)) {
+        if (!(item.isObject() || l.isObject() ? StrictEquals(item, l)
+                                              : AbstractEquals(item, l, rt.version()))) {
             items.push_back(item);
         }
     }

@@ -588,6 +588,9 @@ private:
 
     Value CallValue(const Value& fn, const Value& self, std::vector<Value>& args, int depth) {
         Object* f = fn.object();
+        if (f && f->kind == Kind::Super) {
+            return CallMethodOn(fn, std::string(), args); // super(): the parent constructor
+        }
         if (!f || !f->function) {
             return Value();
         }

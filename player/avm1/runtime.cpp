@@ -214,7 +214,7 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
                 Object* g = prop->getter;
                 Value r;
                 try {
-                    r = Call(Value(g), self, {});
+                    r = Call(Value(g), self, {}, depth);
                 } catch (...) {
                     --getterDepth_;
                     throw;

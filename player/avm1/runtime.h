@@ -28,7 +28,7 @@ struct Thrown {
 };
 
 struct Limits {
-    std::size_t actionsPerBlock = 1000000;
+    std::size_t actionsPerBlock = 500000;
     std::size_t stackDepth = 10000;
     std::size_t stringBytes = 1u << 20;
     std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
