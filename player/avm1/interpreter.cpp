@@ -197,9 +197,8 @@ private:
                     at = Value(ParentOf(at.object()));
                 } else if (lower == "this") {
                     at = Value(a_.target);
-                } else if (start == 0 && path[0] != '/' && sep != std::string_view::npos &&
-                           path[sep] == '.') {
-                    at = LookupVariable(part);
+                } else if (start == 0) {
+                    at = LookupVariable(part); // the first name is a variable in scope
                 } else {
                     at = rt_.Get(at, part);
                 }
