@@ -208,6 +208,7 @@ Value TraceFn(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 
 void Runtime::RunTimers(double now) {
     now_ = now;
+    actions_ = 0; // the timers of one tick share one block's budget
     for (int guard = 0; guard < 1000; ++guard) {
         // The earliest due timer first; each runs at most once per call.
         auto due = timers_.end();
@@ -229,10 +230,13 @@ void Runtime::RunTimers(double now) {
         } else {
             timers_.erase(due);
         }
-        actions_ = 0;
         callDepth_ = 0;
-        Value fn = t.method.empty() ? t.fn : Get(t.self, t.method);
-        Call(fn, t.self, t.args);
+        try {
+            Value fn = t.method.empty() ? t.fn : Get(t.self, t.method);
+            Call(fn, t.self, t.args);
+        } catch (Thrown& thrown) {
+            Report("uncaught exception: " + ToString(thrown.value, version_));
+        }
     }
 }
 

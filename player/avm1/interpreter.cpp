@@ -170,55 +170,94 @@ private:
         return rt_.Get(Value(clip), "_parent").object();
     }
 
-    // A target path to a timeline, relative to the current one.
-    Value ResolveTarget(std::string_view path) {
-        Value at(a_.target);
-        if (path.empty()) {
-            return at;
+    // One step of a path: the special names, else a member.
+    Value Step(const Value& at, std::string_view part) {
+        std::string lower = AsciiLower(part);
+        if (part == "..") {
+            return Value(ParentOf(at.object()));
         }
-        std::size_t start = 0;
-        if (path[0] == '/') {
-            at = Value(rt_.root_);
-            start = 1;
+        if (lower == "_root" || lower == "_level0") {
+            return Value(rt_.root_);
         }
+        if (lower == "_global") {
+            return Value(rt_.global_);
+        }
+        if (lower == "_parent") {
+            return Value(ParentOf(at.object()));
+        }
+        if (lower == "this") {
+            return Value(a_.target);
+        }
+        return rt_.Get(at, part);
+    }
+
+    // Walks the parts of a path from start on; a primitive met on the way is noted.
+    Value Walk(Value at, std::string_view path, std::size_t start, bool& primitive) {
         while (start < path.size()) {
             std::size_t sep = path.find_first_of("./:", start);
             std::string_view part = path.substr(
                 start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+            if (sep != std::string_view::npos && path[sep] == '.' && sep + 1 < path.size() &&
+                path[sep + 1] == '.' && part.empty()) {
+                part = "..";
+                sep += 1;
+            }
             if (!part.empty()) {
-                std::string lower = AsciiLower(part);
-                if (part == "..") {
-                    at = Value(ParentOf(at.object()));
-                } else if (lower == "_root" || lower == "_level0") {
-                    at = Value(rt_.root_);
-                } else if (lower == "_global") {
-                    at = Value(rt_.global_);
-                } else if (lower == "_parent") {
-                    at = Value(ParentOf(at.object()));
-                } else if (lower == "this") {
-                    at = Value(a_.target);
-                } else if (start == 0) {
-                    at = LookupVariable(part); // the first name is a variable in scope
-                } else {
-                    at = rt_.Get(at, part);
-                }
+                at = Step(at, part);
                 if (!at.isObject()) {
+                    primitive = primitive || !at.isNullish();
                     return Value();
                 }
             }
             if (sep == std::string_view::npos) {
                 break;
             }
-            if (part == "." && path[sep] == '.') {
-                // ".." reached through two separators.
-            }
             start = sep + 1;
-            if (sep + 1 < path.size() && path[sep] == '.' && path[sep + 1] == '.') {
-                at = Value(ParentOf(at.object()));
-                start = sep + 2;
-            }
         }
         return at;
+    }
+
+    // A target path to a timeline or object, relative to the current timeline. A path's first
+    // name is looked up through the scope chain, trying each scope that has it.
+    Value ResolveTarget(std::string_view path) {
+        if (path.empty()) {
+            return Value(a_.target);
+        }
+        bool primitive = false;
+        Value found;
+        if (path[0] == '/') {
+            found = Walk(Value(rt_.root_), path, 1, primitive);
+        } else {
+            std::size_t sep = path.find_first_of("./:");
+            std::string_view first = path.substr(0, sep);
+            std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
+            std::string lower = AsciiLower(first);
+            bool special = first == ".." || lower == "_root" || lower == "_level0" ||
+                           lower == "_global" || lower == "_parent" || lower == "this";
+            if (special || first.empty()) {
+                Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
+                found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
+            } else {
+                for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
+                    Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
+                    if (!rt_.Has(o, first)) {
+                        continue;
+                    }
+                    Value v = rt_.Get(Value(o), first);
+                    if (v.isObject()) {
+                        found = Walk(v, path, rest, primitive);
+                    } else {
+                        primitive = primitive || !v.isNullish();
+                    }
+                }
+            }
+        }
+        if (!found.isObject() && primitive) {
+            // The reference player says so in the trace when a path walks through a primitive.
+            rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
+                               "required type - Object.");
+        }
+        return found;
     }
 
     Value LookupVariable(std::string_view name) {
@@ -442,7 +481,20 @@ private:
         return fn;
     }
 
+    // With and try blocks run nested in the host's stack, so their nesting is limited.
+    struct Nest {
+        Runtime& rt;
+        explicit Nest(Runtime& r) : rt(r) {
+            if (++rt.nesting_ > 64) {
+                --rt.nesting_;
+                rt.Stop("with or try blocks nested deeper than 64");
+            }
+        }
+        ~Nest() { --rt.nesting_; }
+    };
+
     Flow DoTry(std::span<const std::uint8_t> body, std::size_t next, std::size_t end) {
+        Nest nest(rt_);
         ByteReader r(body);
         std::uint8_t flags = r.U8();
         std::uint16_t trySize = r.U16();
@@ -510,6 +562,7 @@ private:
     }
 
     Flow DoWith(std::span<const std::uint8_t> body, std::size_t next, std::size_t end) {
+        Nest nest(rt_);
         if (body.size() < 2) {
             rt_.Stop("with cut short");
         }
@@ -856,6 +909,16 @@ private:
         case 0x3B: { // Delete2
             std::string name = PopString();
             bool done = false;
+            if (HasPathChars(name)) {
+                std::size_t sep = name.find_last_of(":.");
+                Object* o = sep == std::string::npos
+                                ? nullptr
+                                : ResolveTarget(std::string_view(name).substr(0, sep)).object();
+                std::string last = sep == std::string::npos ? name : name.substr(sep + 1);
+                Property* p = o ? o->FindOwn(last) : nullptr;
+                Push(Value(p && !(p->flags & kDontDelete) && o->Remove(last)));
+                break;
+            }
             for (Scope* s = a_.scope; s; s = s->parent) {
                 Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                 if (Property* p = o->FindOwn(name)) {

@@ -196,6 +196,7 @@ private:
     double now_ = 0;
     int getterDepth_ = 0;
     std::size_t actions_ = 0; // run since the block began
+    int nesting_ = 0;         // with and try blocks entered and not left
     Object* pendingConstruct_ = nullptr;
 };
 
