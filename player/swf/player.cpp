@@ -1,7 +1,5 @@
 #include "player.h"
 
-#include "actions.h"
-#include "byte_reader.h"
 #include "flashvars.h"
 
 #include <algorithm>
@@ -10,688 +8,108 @@
 #include <utility>
 
 namespace fw::swf {
-namespace {
 
-// Ends the running action block; the reason goes to the host's problem report.
-struct StopBlock {
-    std::string reason;
-};
-// Ends the running action block quietly: the host loaded another movie from a callback.
-struct MovieReplaced {};
-
-bool IsRootName(std::string_view name) {
-    auto eq = [&](std::string_view special) {
-        if (name.size() != special.size()) {
-            return false;
-        }
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            char c = name[i];
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-            if (c != special[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
-    return eq("_root") || eq("_level0") || eq("this");
-}
-
-double ToInteger(double d) {
-    if (std::isnan(d)) {
-        return 0;
-    }
-    return std::trunc(d);
-}
-
-} // namespace
-
-class Player::Machine {
+// What the scripts see of the stage: the root timeline and the named items of its display
+// list, as the player keeps them.
+class Player::Display : public avm1::DisplayInterface {
 public:
-    Machine(Player& player, const ActionBlock& block) : p_(player), code_(block) {}
+    explicit Display(Player& p) : p_(p) {}
 
-    void Run() {
-        std::size_t pos = 0;
-        std::size_t executed = 0;
-        while (pos < code_.size()) {
-            if (++executed > p_.limits_.actionsPerBlock) {
-                throw StopBlock{"more than " + std::to_string(p_.limits_.actionsPerBlock) +
-                                " actions"};
-            }
-            std::uint8_t op = code_[pos++];
-            if (op == static_cast<std::uint8_t>(Op::End)) {
-                return;
-            }
-            std::span<const std::uint8_t> body;
-            if (op >= 0x80) {
-                if (code_.size() - pos < 2) {
-                    throw StopBlock{"action length cut short"};
-                }
-                std::size_t len = code_[pos] | (code_[pos + 1] << 8);
-                pos += 2;
-                if (len > code_.size() - pos) {
-                    throw StopBlock{"action " + Hex(op) + " runs past the end of its block"};
-                }
-                body = std::span<const std::uint8_t>(code_).subspan(pos, len);
-                pos += len;
-            }
-            pos = Execute(op, body, pos);
+    void Trace(const std::string& text) override { p_.host_.TraceOutput(text); }
+    void Problem(const std::string& text) override { p_.Report(text); }
+    void FsCommand(const std::string& command, const std::string& args) override {
+        unsigned generation = p_.generation_;
+        p_.host_.FsCommand(command, args);
+        if (generation != p_.generation_) {
+            throw avm1::MovieReplaced{};
         }
     }
+    int CurrentFrame(int) override { return std::max(p_.current_, 0); }
+    int TotalFrames(int) override { return static_cast<int>(p_.movie_.frames.size()); }
+    int FindLabel(int, std::string_view label) override { return p_.movie_.FindLabel(label); }
+    void GotoFrame(int, int frame) override { p_.GotoFrame(frame); }
+    void SetPlaying(int, bool play) override { p_.playing_ = play; }
+    std::optional<Value> GetDisplayProperty(int clip, int property) override {
+        if (clip != 0) {
+            return std::nullopt;
+        }
+        switch (property) {
+        case 0:
+        case 1:
+        case 10:
+            return Value(0);
+        case 2:
+        case 3:
+        case 6:
+            return Value(100);
+        case 4:
+            return Value(p_.current_ + 1);
+        case 5:
+        case 12:
+            return Value(static_cast<double>(p_.movie_.frames.size()));
+        case 7:
+            return Value(true);
+        case 8:
+            return Value((p_.movie_.frameSize.xMax - p_.movie_.frameSize.xMin) / 20.0);
+        case 9:
+            return Value((p_.movie_.frameSize.yMax - p_.movie_.frameSize.yMin) / 20.0);
+        case 11:
+            return Value("/");
+        case 13:
+        case 14:
+            return Value("");
+        default:
+            return std::nullopt;
+        }
+    }
+    bool SetDisplayProperty(int clip, int property, const Value&) override {
+        // The root timeline's frame counters and names cannot be set; the rest are variables
+        // until the root is drawn as a clip of its own.
+        return clip == 0 && (property == 4 || property == 5 || property == 11 || property == 12 ||
+                             property == 13);
+    }
+    std::optional<Value> GetTargetProperty(std::string_view target, int property) override {
+        if (p_.IsRootPath(target)) {
+            return GetDisplayProperty(0, property);
+        }
+        auto v = p_.ItemProperty(target, property);
+        return v ? std::optional<Value>(Value(*v)) : std::nullopt;
+    }
+    bool SetTargetProperty(std::string_view target, int property, const Value& v) override {
+        if (p_.IsRootPath(target)) {
+            return true;
+        }
+        return p_.SetItemProperty(target, property, p_.runtime_->ToNum(v));
+    }
+    int FindChild(int, std::string_view) override { return -1; }
 
 private:
-    static std::string Hex(std::uint8_t op) {
-        static const char* digits = "0123456789ABCDEF";
-        return std::string("0x") + digits[op >> 4] + digits[op & 15];
-    }
-
-    int version() const { return p_.movie_.version; }
-
-    void Push(Value v) {
-        if (stack_.size() >= p_.limits_.stackDepth) {
-            throw StopBlock{"stack deeper than " + std::to_string(p_.limits_.stackDepth)};
-        }
-        if (v.isString()) {
-            // Copies of long texts are what could exhaust memory, so they are counted.
-            p_.textBytes_ += v.asString().size();
-            if (p_.textBytes_ > p_.limits_.textBytesPerTick) {
-                throw StopBlock{"more than " + std::to_string(p_.limits_.textBytesPerTick) +
-                                " bytes of text in one tick"};
-            }
-        }
-        stack_.push_back(std::move(v));
-    }
-    // An empty stack gives undefined, as the byte code expects.
-    Value Pop() {
-        if (stack_.empty()) {
-            return Value();
-        }
-        Value v = std::move(stack_.back());
-        stack_.pop_back();
-        return v;
-    }
-    double PopNumber() { return ToNumber(Pop(), version()); }
-    std::string PopString() { return ToString(Pop(), version()); }
-    void PushText(std::string s) {
-        if (s.size() > p_.limits_.stringBytes) {
-            throw StopBlock{"text longer than " + std::to_string(p_.limits_.stringBytes) +
-                            " bytes"};
-        }
-        Push(Value(std::move(s)));
-    }
-    // Version 4 files push 1 and 0 for truth values.
-    void PushTruth(bool b) {
-        if (version() < 5) {
-            Push(Value(b ? 1.0 : 0.0));
-        } else {
-            Push(Value(b));
-        }
-    }
-
-    std::size_t JumpTarget(std::span<const std::uint8_t> body, std::size_t next) {
-        if (body.size() < 2) {
-            throw StopBlock{"jump offset cut short"};
-        }
-        auto offset = static_cast<std::int16_t>(body[0] | (body[1] << 8));
-        auto target = static_cast<std::ptrdiff_t>(next) + offset;
-        if (target < 0 || target > static_cast<std::ptrdiff_t>(code_.size())) {
-            throw StopBlock{"jump out of range"};
-        }
-        return static_cast<std::size_t>(target);
-    }
-
-    void DoPush(std::span<const std::uint8_t> body) {
-        ByteReader r(body);
-        while (!r.atEnd()) {
-            auto type = static_cast<PushType>(r.U8());
-            Value v;
-            switch (type) {
-            case PushType::String:
-                v = Value(r.CString());
-                break;
-            case PushType::Float:
-                v = Value(static_cast<double>(r.F32()));
-                break;
-            case PushType::Null:
-                v = Value(Null{});
-                break;
-            case PushType::Undefined:
-                break;
-            case PushType::Register: {
-                std::uint8_t reg = r.U8();
-                if (reg < p_.registers_.size()) {
-                    v = p_.registers_[reg];
-                } else {
-                    p_.Report("push of register " + std::to_string(reg) + " reads undefined");
-                }
-                break;
-            }
-            case PushType::Boolean:
-                v = Value(r.U8() != 0);
-                break;
-            case PushType::Double:
-                v = Value(r.ActionDouble());
-                break;
-            case PushType::Integer:
-                v = Value(static_cast<double>(static_cast<std::int32_t>(r.U32())));
-                break;
-            case PushType::Constant8:
-            case PushType::Constant16: {
-                std::size_t index = type == PushType::Constant8 ? r.U8() : r.U16();
-                if (index < pool_.size()) {
-                    v = Value(pool_[index]);
-                } else if (r.ok()) {
-                    p_.Report("constant " + std::to_string(index) + " not in the pool");
-                }
-                break;
-            }
-            default:
-                throw StopBlock{"unknown push type " + std::to_string(static_cast<int>(type))};
-            }
-            if (!r.ok()) {
-                throw StopBlock{"push cut short"};
-            }
-            Push(std::move(v));
-        }
-    }
-
-    void DoConstantPool(std::span<const std::uint8_t> body) {
-        ByteReader r(body);
-        std::uint16_t count = r.U16();
-        std::vector<std::string> pool;
-        for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
-            pool.push_back(r.CString());
-        }
-        if (!r.ok()) {
-            throw StopBlock{"constant pool cut short"};
-        }
-        pool_ = std::move(pool);
-    }
-
-    void DoGetUrl(const std::string& url, const std::string& target) {
-        static constexpr std::string_view kPrefix = "fscommand:";
-        bool isCommand = url.size() >= kPrefix.size();
-        for (std::size_t i = 0; isCommand && i < kPrefix.size(); ++i) {
-            char c = url[i];
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-            isCommand = c == kPrefix[i];
-        }
-        if (isCommand) {
-            unsigned generation = p_.generation_;
-            p_.host_.FsCommand(url.substr(kPrefix.size()), target);
-            if (generation != p_.generation_) {
-                throw MovieReplaced{};
-            }
-        } else {
-            p_.Report("address not opened: " + url);
-        }
-    }
-
-    void DoGotoFrame2(std::span<const std::uint8_t> body) {
-        ByteReader r(body);
-        std::uint8_t flags = r.U8();
-        int bias = (flags & 2) ? r.U16() : 0;
-        if (!r.ok()) {
-            throw StopBlock{"goto cut short"};
-        }
-        Value frame = Pop();
-        int target = -1;
-        if (frame.isString()) {
-            std::string_view text = frame.asString();
-            // "path:label" names a frame of a timeline; only the root one exists here.
-            if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
-                text = text.substr(colon + 1);
-            }
-            double n = StringToNumber(text);
-            if (!std::isnan(n)) {
-                target = static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias;
-            } else {
-                target = p_.movie_.FindLabel(text);
-                if (target < 0) {
-                    p_.Report("no frame labelled " + std::string(text));
-                }
-            }
-        } else {
-            double n = ToNumber(frame, version());
-            if (!std::isnan(n)) {
-                target = static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias;
-            }
-        }
-        if (target >= 0) {
-            p_.GotoFrame(target);
-        }
-        p_.playing_ = (flags & 1) != 0;
-    }
-
-    Value GetMember(const Value& object, const std::string& name) {
-        if (object.isString() && name == "length") {
-            return Value(static_cast<double>(object.asString().size()));
-        }
-        if (object.type() != Value::Type::Object) {
-            return Value();
-        }
-        ScriptObject* o = object.asObject();
-        if (o == p_.Root()) {
-            if (name == "_currentframe") {
-                return Value(static_cast<double>(p_.current_ + 1));
-            }
-            if (name == "_totalframes" || name == "_framesloaded") {
-                return Value(static_cast<double>(p_.movie_.frames.size()));
-            }
-        }
-        const Value* v = o->Find(name);
-        return v ? *v : Value();
-    }
-
-    void SetMember(ScriptObject* o, const std::string& name, Value v) {
-        if (!o->Find(name) && o->size() >= p_.limits_.propertiesPerObject) {
-            throw StopBlock{"more than " + std::to_string(p_.limits_.propertiesPerObject) +
-                            " properties"};
-        }
-        o->Set(name, std::move(v));
-    }
-
-    void SetVariable(const std::string& path, Value v) {
-        Target t = p_.ResolveTarget(path);
-        if (!t.object) {
-            p_.Report("no object for variable " + path);
-            return;
-        }
-        SetMember(t.object, t.name, std::move(v));
-    }
-
-    // Executes one action; answers where the next one starts.
-    std::size_t Execute(std::uint8_t code, std::span<const std::uint8_t> body, std::size_t next) {
-        const int v = version();
-        switch (static_cast<Op>(code)) {
-        case Op::NextFrame:
-            p_.GotoFrame(p_.current_ + 1);
-            p_.playing_ = false;
-            break;
-        case Op::PreviousFrame:
-            if (p_.current_ > 0) {
-                p_.GotoFrame(p_.current_ - 1);
-            }
-            p_.playing_ = false;
-            break;
-        case Op::Play:
-            p_.playing_ = true;
-            break;
-        case Op::Stop:
-            p_.playing_ = false;
-            break;
-        case Op::ToggleQuality:
-        case Op::StopSounds:
-            break; // nothing to do in a player without quality levels or sound
-        case Op::Add: {
-            double b = PopNumber();
-            double a = PopNumber();
-            Push(Value(a + b));
-            break;
-        }
-        case Op::Subtract: {
-            double b = PopNumber();
-            double a = PopNumber();
-            Push(Value(a - b));
-            break;
-        }
-        case Op::Multiply: {
-            double b = PopNumber();
-            double a = PopNumber();
-            Push(Value(a * b));
-            break;
-        }
-        case Op::Divide: {
-            double b = PopNumber();
-            double a = PopNumber();
-            if (b == 0 && v < 5) {
-                Push(Value("#ERROR#"));
-            } else {
-                Push(Value(a / b));
-            }
-            break;
-        }
-        case Op::Modulo: {
-            double b = PopNumber();
-            double a = PopNumber();
-            Push(Value(std::fmod(a, b)));
-            break;
-        }
-        case Op::Equals: {
-            double b = PopNumber();
-            double a = PopNumber();
-            PushTruth(a == b);
-            break;
-        }
-        case Op::Less: {
-            double b = PopNumber();
-            double a = PopNumber();
-            PushTruth(a < b);
-            break;
-        }
-        case Op::And: {
-            bool b = ToBoolean(Pop(), v);
-            bool a = ToBoolean(Pop(), v);
-            PushTruth(a && b);
-            break;
-        }
-        case Op::Or: {
-            bool b = ToBoolean(Pop(), v);
-            bool a = ToBoolean(Pop(), v);
-            PushTruth(a || b);
-            break;
-        }
-        case Op::Not:
-            PushTruth(!ToBoolean(Pop(), v));
-            break;
-        case Op::StringEquals: {
-            std::string b = PopString();
-            std::string a = PopString();
-            PushTruth(a == b);
-            break;
-        }
-        case Op::StringLess: {
-            std::string b = PopString();
-            std::string a = PopString();
-            PushTruth(a < b);
-            break;
-        }
-        case Op::StringLength:
-            Push(Value(static_cast<double>(PopString().size())));
-            break;
-        case Op::StringExtract: {
-            double count = ToInteger(PopNumber());
-            double index = ToInteger(PopNumber());
-            std::string s = PopString();
-            double start = std::clamp(index - 1, 0.0, static_cast<double>(s.size()));
-            double len = count < 0 ? static_cast<double>(s.size()) : count;
-            len = std::min(len, static_cast<double>(s.size()) - start);
-            Push(Value(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(len))));
-            break;
-        }
-        case Op::StringAdd: {
-            std::string b = PopString();
-            std::string a = PopString();
-            if (a.size() + b.size() > p_.limits_.stringBytes) {
-                throw StopBlock{"text longer than " + std::to_string(p_.limits_.stringBytes) +
-                                " bytes"};
-            }
-            PushText(a + b);
-            break;
-        }
-        case Op::Pop:
-            Pop();
-            break;
-        case Op::ToInteger:
-            Push(Value(ToInteger(PopNumber())));
-            break;
-        case Op::ToNumber:
-            Push(Value(PopNumber()));
-            break;
-        case Op::ToString:
-            PushText(PopString());
-            break;
-        case Op::TypeOf: {
-            Value x = Pop();
-            bool clip = x.type() == Value::Type::Object && x.asObject() == p_.Root();
-            Push(Value(clip ? std::string("movieclip") : TypeName(x)));
-            break;
-        }
-        case Op::GetVariable:
-            Push(p_.GetVariable(PopString()));
-            break;
-        case Op::SetVariable: {
-            Value value = Pop();
-            SetVariable(PopString(), std::move(value));
-            break;
-        }
-        case Op::SetProperty: {
-            double value = PopNumber();
-            int property = static_cast<int>(ToInteger(PopNumber()));
-            std::string target = PopString();
-            if (!p_.SetItemProperty(target, property, value)) {
-                p_.Report("no item " + target + " for property " + std::to_string(property));
-            }
-            break;
-        }
-        case Op::GetProperty: {
-            int property = static_cast<int>(ToInteger(PopNumber()));
-            std::string target = PopString();
-            auto value = p_.ItemProperty(target, property);
-            Push(value ? Value(*value) : Value());
-            break;
-        }
-        case Op::DefineLocal: {
-            Value value = Pop();
-            // Outside functions a local is a variable of the timeline.
-            SetMember(p_.Root(), PopString(), std::move(value));
-            break;
-        }
-        case Op::DefineLocal2: {
-            std::string name = PopString();
-            if (!p_.Root()->Find(name)) {
-                SetMember(p_.Root(), name, Value());
-            }
-            break;
-        }
-        case Op::GetMember: {
-            std::string name = PopString();
-            Value object = Pop();
-            Push(GetMember(object, name));
-            break;
-        }
-        case Op::SetMember: {
-            Value value = Pop();
-            std::string name = PopString();
-            Value object = Pop();
-            if (object.type() == Value::Type::Object) {
-                SetMember(object.asObject(), name, std::move(value));
-            }
-            break;
-        }
-        case Op::InitObject: {
-            double n = PopNumber();
-            if (std::isnan(n) || n < 0 || n > static_cast<double>(stack_.size())) {
-                throw StopBlock{"object with a bad property count"};
-            }
-            ScriptObject* o = p_.NewObject();
-            if (!o) {
-                throw StopBlock{"more than " + std::to_string(p_.limits_.objects) + " objects"};
-            }
-            for (int i = 0; i < static_cast<int>(n); ++i) {
-                Value value = Pop();
-                SetMember(o, PopString(), std::move(value));
-            }
-            Push(Value(o));
-            break;
-        }
-        case Op::Add2: {
-            Value b = Pop();
-            Value a = Pop();
-            auto texty = [](const Value& x) {
-                return x.isString() || x.type() == Value::Type::Object;
-            };
-            if (texty(a) || texty(b)) {
-                std::string sa = ToString(a, v);
-                std::string sb = ToString(b, v);
-                if (sa.size() + sb.size() > p_.limits_.stringBytes) {
-                    throw StopBlock{"text longer than " + std::to_string(p_.limits_.stringBytes) +
-                                    " bytes"};
-                }
-                PushText(sa + sb);
-            } else {
-                Push(Value(ToNumber(a, v) + ToNumber(b, v)));
-            }
-            break;
-        }
-        case Op::Less2: {
-            Value b = Pop();
-            Value a = Pop();
-            Push(AbstractLess(a, b, v));
-            break;
-        }
-        case Op::Greater: {
-            Value b = Pop();
-            Value a = Pop();
-            Push(AbstractLess(b, a, v));
-            break;
-        }
-        case Op::Equals2: {
-            Value b = Pop();
-            Value a = Pop();
-            Push(Value(AbstractEquals(a, b, v)));
-            break;
-        }
-        case Op::StrictEquals: {
-            Value b = Pop();
-            Value a = Pop();
-            Push(Value(StrictEquals(a, b)));
-            break;
-        }
-        case Op::PushDuplicate: {
-            Value top = Pop();
-            Push(top);
-            Push(std::move(top));
-            break;
-        }
-        case Op::StackSwap: {
-            Value b = Pop();
-            Value a = Pop();
-            Push(std::move(b));
-            Push(std::move(a));
-            break;
-        }
-        case Op::Increment:
-            Push(Value(PopNumber() + 1));
-            break;
-        case Op::Decrement:
-            Push(Value(PopNumber() - 1));
-            break;
-        case Op::Trace: {
-            Value x = Pop();
-            p_.host_.TraceOutput(x.isUndefined() ? std::string("undefined") : ToString(x, v));
-            break;
-        }
-        case Op::GetTime: {
-            if (p_.virtualTime_) {
-                Push(Value(*p_.virtualTime_));
-                break;
-            }
-            auto elapsed = std::chrono::steady_clock::now() - p_.loadedAt_;
-            Push(Value(static_cast<double>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count())));
-            break;
-        }
-        case Op::SetTarget2:
-            SetTarget(PopString());
-            break;
-        case Op::SetTarget: {
-            ByteReader r(body);
-            std::string target = r.CString();
-            if (!r.ok()) {
-                throw StopBlock{"target cut short"};
-            }
-            SetTarget(target);
-            break;
-        }
-        case Op::GotoFrame: {
-            if (body.size() < 2) {
-                throw StopBlock{"goto cut short"};
-            }
-            p_.GotoFrame(body[0] | (body[1] << 8));
-            break;
-        }
-        case Op::GetUrl: {
-            ByteReader r(body);
-            std::string url = r.CString();
-            std::string target = r.CString();
-            if (!r.ok()) {
-                throw StopBlock{"address cut short"};
-            }
-            DoGetUrl(url, target);
-            break;
-        }
-        case Op::GetUrl2: {
-            std::string target = PopString();
-            std::string url = PopString();
-            DoGetUrl(url, target);
-            break;
-        }
-        case Op::StoreRegister: {
-            if (body.empty() || body[0] >= p_.registers_.size()) {
-                throw StopBlock{"bad register"};
-            }
-            p_.registers_[body[0]] = stack_.empty() ? Value() : stack_.back();
-            break;
-        }
-        case Op::ConstantPool:
-            DoConstantPool(body);
-            break;
-        case Op::GoToLabel: {
-            ByteReader r(body);
-            std::string label = r.CString();
-            if (!r.ok()) {
-                throw StopBlock{"label cut short"};
-            }
-            int frame = p_.movie_.FindLabel(label);
-            if (frame < 0) {
-                p_.Report("no frame labelled " + label);
-            } else {
-                p_.GotoFrame(frame);
-            }
-            break;
-        }
-        case Op::Push:
-            DoPush(body);
-            break;
-        case Op::Jump:
-            return JumpTarget(body, next);
-        case Op::If: {
-            std::size_t target = JumpTarget(body, next);
-            if (ToBoolean(Pop(), v)) {
-                return target;
-            }
-            break;
-        }
-        case Op::GotoFrame2:
-            DoGotoFrame2(body);
-            break;
-        default:
-            throw StopBlock{"unknown action " + Hex(code)};
-        }
-        return next;
-    }
-
-    void SetTarget(const std::string& target) {
-        if (!target.empty() && p_.ResolveObject(target) != p_.Root()) {
-            p_.Report("other timelines are not played; target " + target + " ignored");
-        }
-    }
-
     Player& p_;
-    const ActionBlock& code_;
-    std::vector<Value> stack_;
-    std::vector<std::string> pool_;
 };
 
-Player::Player(PlayerHost& host, PlayerLimits limits) : host_(host), limits_(limits) {
-    objects_.push_back(std::make_unique<ScriptObject>(false));
+Player::Player(PlayerHost& host, PlayerLimits limits)
+    : host_(host), limits_(limits), displayInterface_(std::make_unique<Display>(*this)),
+      runtime_(std::make_unique<avm1::Runtime>(*displayInterface_, limits)) {
     movie_.frames.emplace_back();
 }
 
 Player::~Player() = default;
+
+bool Player::IsRootPath(std::string_view target) {
+    if (target.empty() || target == "/") {
+        return true;
+    }
+    std::string lower = avm1::AsciiLower(target);
+    return lower == "_root" || lower == "_level0" || lower == "this" || lower == "/_root";
+}
 
 void Player::Load(Movie movie) {
     movie_ = std::move(movie);
     if (movie_.frames.empty()) {
         movie_.frames.emplace_back();
     }
-    objects_.clear();
-    objects_.push_back(std::make_unique<ScriptObject>(movie_.version >= 7));
-    registers_ = {};
+    runtime_->Reset(movie_.version);
+    loadedAt_ = std::chrono::steady_clock::now();
     display_.clear();
     hover_ = -1;
     pressed_ = -1;
@@ -699,22 +117,20 @@ void Player::Load(Movie movie) {
     playing_ = true;
     pendingFrames_.clear();
     ++generation_;
-    loadedAt_ = std::chrono::steady_clock::now();
     for (const auto& problem : movie_.problems) {
         Report(problem);
     }
 }
 
-ScriptObject* Player::NewObject() {
-    if (objects_.size() >= limits_.objects) {
-        return nullptr;
-    }
-    objects_.push_back(std::make_unique<ScriptObject>(movie_.version >= 7));
-    return objects_.back().get();
-}
-
 void Player::Tick() {
-    textBytes_ = 0;
+    runtime_->NewTick();
+    if (virtualTime_) {
+        runtime_->SetNow(*virtualTime_);
+    } else {
+        auto elapsed = std::chrono::steady_clock::now() - loadedAt_;
+        runtime_->SetNow(static_cast<double>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
+    }
     if (current_ < 0) {
         current_ = 0;
         EnterFrameDisplay(0, false);
@@ -726,6 +142,16 @@ void Player::Tick() {
         pendingFrames_.push_back(current_);
     }
     RunPending();
+    unsigned generation = generation_;
+    try {
+        runtime_->RunTimers(runtime_->now());
+    } catch (const avm1::StopBlock& stop) {
+        Report("action block stopped: " + stop.reason);
+    } catch (const avm1::MovieReplaced&) {
+    }
+    if (generation == generation_) {
+        runtime_->Collect();
+    }
 }
 
 bool Player::NeedsTicks() const {
@@ -873,8 +299,15 @@ DisplayItem* Player::FindItem(std::string_view target) {
     std::size_t sep = target.find_last_of("./:");
     if (sep != std::string_view::npos) {
         std::string_view head = target.substr(0, sep);
-        if (!head.empty() && ResolveObject(head) != Root()) {
-            return nullptr;
+        if (!head.empty() && !IsRootPath(head)) {
+            avm1::Object* at = nullptr;
+            try {
+                at = runtime_->ResolveHead(head).object();
+            } catch (...) {
+            }
+            if (at != Root()) {
+                return nullptr;
+            }
         }
         target.remove_prefix(sep + 1);
     }
@@ -1168,114 +601,72 @@ void Player::RunPending() {
 }
 
 void Player::RunBlock(const ActionBlock& block) {
-    textBytes_ = 0;
+    runtime_->NewTick();
     RunOne(block);
     RunPending();
 }
 
 void Player::RunOne(const ActionBlock& block) {
     try {
-        Machine(*this, block).Run();
-    } catch (const StopBlock& stop) {
+        runtime_->RunBlock(block, Root());
+    } catch (const avm1::StopBlock& stop) {
         Report("action block stopped: " + stop.reason);
-    } catch (const MovieReplaced&) {
+    } catch (const avm1::MovieReplaced&) {
     }
-}
-
-Value Player::NameValue(std::string_view name) {
-    if (IsRootName(name)) {
-        return Value(Root());
-    }
-    const Value* v = Root()->Find(name);
-    return v ? *v : Value();
-}
-
-ScriptObject* Player::ResolveObject(std::string_view path) {
-    if (path.empty() || path == "/") {
-        return Root();
-    }
-    ScriptObject* object = nullptr;
-    bool first = true;
-    while (true) {
-        std::size_t sep = path.find_first_of("./");
-        std::string_view part = path.substr(0, sep);
-        if (first) {
-            object = (part.empty() || IsRootName(part)) ? Root() : nullptr;
-            if (!object) {
-                Value v = NameValue(part);
-                object = v.type() == Value::Type::Object ? v.asObject() : nullptr;
-            }
-            first = false;
-        } else if (!part.empty()) {
-            const Value* v = object->Find(part);
-            if (IsRootName(part) && !v) {
-                object = Root();
-            } else {
-                object = (v && v->type() == Value::Type::Object) ? v->asObject() : nullptr;
-            }
-        }
-        if (!object || sep == std::string_view::npos) {
-            return object;
-        }
-        path.remove_prefix(sep + 1);
-    }
-}
-
-Player::Target Player::ResolveTarget(std::string_view path) {
-    std::size_t sep = path.rfind(':');
-    if (sep == std::string_view::npos) {
-        sep = path.rfind('.');
-    }
-    if (sep == std::string_view::npos) {
-        return Target{Root(), std::string(path)};
-    }
-    return Target{ResolveObject(path.substr(0, sep)), std::string(path.substr(sep + 1))};
 }
 
 void Player::SetVariable(std::string_view path, Value value) {
-    Target t = ResolveTarget(path);
-    if (!t.object || t.name.empty()) {
+    std::size_t sep = path.find_last_of(":.");
+    avm1::Object* target = Root();
+    std::string_view name = path;
+    if (sep != std::string_view::npos) {
+        target = runtime_->ResolveHead(path.substr(0, sep)).object();
+        name = path.substr(sep + 1);
+    }
+    if (!target || name.empty()) {
         Report("no object for variable " + std::string(path));
         return;
     }
-    if (!t.object->Find(t.name) && t.object->size() >= limits_.propertiesPerObject) {
+    if (!target->FindOwn(name) && target->size() >= limits_.propertiesPerObject) {
         Report("too many variables; " + std::string(path) + " not set");
         return;
     }
-    t.object->Set(t.name, std::move(value));
+    try {
+        runtime_->Put(Value(target), name, std::move(value));
+    } catch (const avm1::StopBlock& stop) {
+        Report("setting " + std::string(path) + " stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+    } catch (const avm1::MovieReplaced&) {
+    }
 }
 
 Value Player::GetVariable(std::string_view path) {
-    bool plain = path.find_first_of(".:/") == std::string_view::npos;
-    if (plain) {
-        return NameValue(path);
+    try {
+        return runtime_->GetPath(path);
+    } catch (const avm1::StopBlock& stop) {
+        Report("reading " + std::string(path) + " stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+    } catch (const avm1::MovieReplaced&) {
     }
-    Target t = ResolveTarget(path);
-    if (!t.object) {
-        return Value();
-    }
-    if (t.object == Root() && (t.name == "_currentframe")) {
-        return Value(static_cast<double>(current_ + 1));
-    }
-    if (t.object == Root() && (t.name == "_totalframes" || t.name == "_framesloaded")) {
-        return Value(static_cast<double>(movie_.frames.size()));
-    }
-    if (IsRootName(t.name) && !t.object->Find(t.name)) {
-        return Value(Root());
-    }
-    const Value* v = t.object->Find(t.name);
-    return v ? *v : Value();
+    return Value();
 }
 
 std::string Player::GetVariableText(std::string_view path) {
     Value v = GetVariable(path);
-    return v.isUndefined() ? std::string() : ToString(v, movie_.version);
+    if (v.isUndefined()) {
+        return std::string();
+    }
+    try {
+        return runtime_->ToStr(v);
+    } catch (...) {
+        return avm1::ToString(v, movie_.version);
+    }
 }
 
 void Player::ApplyFlashVars(std::string_view text) {
     // Parameter names are taken literally, never as paths.
     for (auto& [name, value] : ParseFlashVars(text)) {
-        if (!Root()->Find(name) && Root()->size() >= limits_.propertiesPerObject) {
+        if (!Root()->FindOwn(name) && Root()->size() >= limits_.propertiesPerObject) {
             Report("too many variables; parameter " + name + " not set");
             continue;
         }
@@ -1285,9 +676,12 @@ void Player::ApplyFlashVars(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> Player::RootVariables() const {
     std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& [name, value] : Root()->entries()) {
-        out.emplace_back(name, ToString(value, std::max(7, static_cast<int>(movie_.version))));
-    }
+    int version = std::max(7, static_cast<int>(movie_.version));
+    Root()->ForEach([&](const avm1::Property& p) {
+        if (!(p.flags & avm1::kDontEnum)) {
+            out.emplace_back(p.name, avm1::ToString(p.value, version));
+        }
+    });
     return out;
 }
 

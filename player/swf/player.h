@@ -3,6 +3,7 @@
 // action blocks run as the frame is entered, and the root timeline's variables are what the
 // host reads and writes.
 
+#include "avm1/runtime.h"
 #include "movie.h"
 #include "value.h"
 
@@ -49,13 +50,8 @@ struct Picture {
     friend bool operator==(const Picture&, const Picture&) = default;
 };
 
-struct PlayerLimits {
-    std::size_t actionsPerBlock = 100000;
-    std::size_t stackDepth = 10000;
-    std::size_t stringBytes = 1u << 20;
-    std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
-    std::size_t objects = 10000;
-    std::size_t propertiesPerObject = 10000;
+// The script machine's limits and the timeline's own.
+struct PlayerLimits : avm1::Limits {
     std::size_t blocksPerTick = 256; // frames entered by gotos within one tick
 };
 
@@ -83,7 +79,10 @@ public:
     int currentFrame() const { return current_; } // 0-based, -1 before the first Tick
     // What getTimer reads from now on, in milliseconds since Load, instead of the real clock: a
     // headless host advances it by one frame's duration a frame, so a run is deterministic.
-    void SetTime(double ms) { virtualTime_ = ms; }
+    void SetTime(double ms) {
+        virtualTime_ = ms;
+        runtime_->SetNow(ms);
+    }
     int version() const { return movie_.version; }
 
     // Variables by path: "name", "_root.name", "_level0.name", "/:name", "a.b" through objects.
@@ -118,18 +117,15 @@ public:
     // Whether the mouse is over a button (the control shows the hand there).
     bool OverButton() const { return hover_ >= 0; }
 
-private:
-    class Machine;
-    struct Target {
-        ScriptObject* object = nullptr;
-        std::string name;
-    };
+    // The script machine, for tools and tests that look inside.
+    avm1::Runtime& runtime() { return *runtime_; }
 
-    ScriptObject* NewObject();
-    ScriptObject* Root() const { return objects_.front().get(); }
-    Value NameValue(std::string_view name);
-    ScriptObject* ResolveObject(std::string_view path);
-    Target ResolveTarget(std::string_view path);
+private:
+    class Display;
+    friend class Display;
+
+    avm1::Object* Root() const { return runtime_->root(); }
+    bool IsRootPath(std::string_view target);
     void GotoFrame(int frame);
     void EnterFrameDisplay(int frame, bool next);
     void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
@@ -145,15 +141,14 @@ private:
     PlayerHost& host_;
     PlayerLimits limits_;
     Movie movie_;
-    std::vector<std::unique_ptr<ScriptObject>> objects_; // [0] is the root timeline
-    std::array<Value, 4> registers_;
+    std::unique_ptr<Display> displayInterface_;
+    std::unique_ptr<avm1::Runtime> runtime_;
     int current_ = -1;
     bool playing_ = true;
     std::deque<int> pendingFrames_; // frames entered whose actions have not run yet
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
-    std::size_t textBytes_ = 0; // pushed since the tick began
-    unsigned generation_ = 0;   // counts Loads, so a script notices its movie was replaced
+    unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
     std::map<std::uint16_t, DisplayItem> display_;
     Point mouse_;
     int hover_ = -1;   // depth of the button under the mouse

@@ -122,7 +122,8 @@ TEST(Interpreter, UnaryOperations) {
         {std::string("0"), Op::Not, 6, "true"},
         {std::string("0"), Op::Not, 7, "false"},
         {1.0, Op::Not, 4, "0"},
-        {std::string("h\xC3\xA9llo"), Op::StringLength, 6, "6"},
+        {std::string("h\xC3\xA9llo"), Op::StringLength, 5, "6"}, // bytes before 6
+        {std::string("h\xC3\xA9llo"), Op::StringLength, 6, "5"}, // UTF-16 units from 6
         {-3.7, Op::ToInteger, 6, "-3"},
         {std::string("0x10"), Op::ToNumber, 6, "16"},
         {12.5, Op::ToString, 6, "12.5"},
@@ -293,10 +294,6 @@ TEST(Interpreter, BadCodeStopsTheBlockAndIsReported) {
     const std::uint8_t shortPool[] = {0x03, 0x00, 'a', 0};
     const std::uint8_t badRegister[] = {9};
     const Case cases[] = {
-        {"unknown action", [](ActionWriter& w) { w.Do(static_cast<Op>(0x3D)); },
-         "action block stopped: unknown action 0x3D"},
-        {"unknown action with body", [&](ActionWriter& w) { w.Raw(0x8E, oneByte); },
-         "action block stopped: unknown action 0x8E"},
         {"push cut short", [&](ActionWriter& w) { w.Raw(0x96, shortPush); },
          "action block stopped: push cut short"},
         {"unknown push type", [&](ActionWriter& w) { w.Raw(0x96, badType); },
@@ -351,7 +348,9 @@ TEST(Interpreter, BadCodeStopsTheBlockAndIsReported) {
         m.Actions(ActionWriter().Push({std::string("next"), 1.0}).Do(Op::SetVariable));
         m.ShowFrame();
         RecordingHost host;
-        Player player(host);
+        PlayerLimits limits;
+        limits.actionsPerBlock = 100000;
+        Player player(host, limits);
         player.Load(ParseMovie(m.Finish()));
         player.Tick();
         EXPECT_EQ(player.GetVariableText("before"), "1") << c.what;
@@ -360,6 +359,19 @@ TEST(Interpreter, BadCodeStopsTheBlockAndIsReported) {
         ASSERT_EQ(host.problems.size(), 1u) << c.what;
         EXPECT_EQ(host.problems[0], c.problem) << c.what;
     }
+}
+
+TEST(Interpreter, UnknownActionsAreSkippedByTheirLength) {
+    const std::uint8_t body[] = {0x01, 0x02, 0x03};
+    ActionWriter w;
+    w.Push({std::string("before"), 1.0}).Do(Op::SetVariable);
+    w.Do(static_cast<Op>(0x16));
+    w.Raw(0xA5, body);
+    w.Push({std::string("after"), 1.0}).Do(Op::SetVariable);
+    MovieRun run(w);
+    EXPECT_EQ(run.player.GetVariableText("before"), "1");
+    EXPECT_EQ(run.player.GetVariableText("after"), "1");
+    EXPECT_TRUE(run.host.problems.empty()) << run.host.problems.front();
 }
 
 TEST(Interpreter, TextMadeInOneTickIsBudgeted) {

@@ -155,12 +155,12 @@ TEST(ScriptObject, NamesIgnoreCaseOnlyBeforeVersion7) {
         o->Set("other", Value(3));
     }
     ASSERT_EQ(old.size(), 2u);
-    EXPECT_EQ(old.entries()[0].first, "Volume"); // the first spelling stays
+    EXPECT_EQ(old.Keys()[0], "Volume"); // the first spelling stays
     EXPECT_EQ(old.Find("VOLUME")->asNumber(), 2);
     ASSERT_EQ(modern.size(), 3u);
     EXPECT_EQ(modern.Find("Volume")->asNumber(), 1);
     EXPECT_EQ(modern.Find("VOLUME"), nullptr);
-    EXPECT_EQ(modern.entries()[2].first, "other");
+    EXPECT_EQ(modern.Keys()[2], "other");
 }
 
 } // namespace

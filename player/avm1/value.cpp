@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
-namespace fw::swf {
+namespace fw::avm1 {
 
 std::string NumberToString(double n) {
     if (std::isnan(n)) {
@@ -137,7 +138,7 @@ double ToNumber(const Value& v, int version) {
     case Value::Type::Number:
         return v.asNumber();
     case Value::Type::String:
-        return StringToNumber(v.asString());
+        return StringToNumber(v.asString(), version);
     case Value::Type::Object:
         return std::nan("");
     }
@@ -260,35 +261,197 @@ Value AbstractLess(const Value& a, const Value& b, int version) {
     return Value(x < y);
 }
 
-std::string ScriptObject::Key(std::string_view name) const {
-    std::string k(name);
-    if (!caseSensitive_) {
-        for (char& c : k) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
+std::string NumberToRadix(double n, int radix) {
+    if (radix == 10 || radix < 2 || radix > 36) {
+        return NumberToString(n);
+    }
+    if (std::isnan(n) || std::isinf(n)) {
+        return NumberToString(n);
+    }
+    // Other bases print the 32-bit integer part, as the reference player does.
+    std::int64_t i = ToInt32(n);
+    bool negative = i < 0;
+    std::uint64_t u = static_cast<std::uint64_t>(negative ? -i : i);
+    std::string out;
+    do {
+        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[u % radix]);
+        u /= radix;
+    } while (u);
+    return negative ? "-" + out : out;
+}
+
+double StringToNumber(std::string_view s, int version) {
+    if (version < 5) {
+        // Version 4 reads the number the text starts with, and 0 when there is none.
+        std::size_t i = 0;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) {
+            ++i;
+        }
+        std::size_t start = i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            ++i;
+        }
+        std::size_t digits = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                ++i;
+                ++digits;
             }
+        }
+        if (digits == 0) {
+            return 0;
+        }
+        return std::strtod(std::string(s.substr(start, i - start)).c_str(), nullptr);
+    }
+    if (version == 5) {
+        std::string_view body = s;
+        while (!body.empty() &&
+               (body[0] == ' ' || body[0] == '\t' || body[0] == '\r' || body[0] == '\n')) {
+            body.remove_prefix(1);
+        }
+        if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+            body.remove_prefix(1);
+        }
+        if (body.size() > 1 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+            return std::nan("");
+        }
+    }
+    if (version >= 6) {
+        // From version 6 "0x" makes a hex integer and a leading zero an octal one (when every
+        // digit is one and nothing comes before the sign), both wrapping at 32 bits.
+        std::string_view body = s;
+        bool negative = !body.empty() && body[0] == '-';
+        if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+            body.remove_prefix(1);
+        }
+        int base = 0;
+        if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+            base = 16;
+            body.remove_prefix(2);
+        } else if (body.size() > 1 && body[0] == '0' &&
+                   body.find_first_not_of("01234567") == std::string_view::npos) {
+            base = 8;
+        }
+        if (base) {
+            std::uint32_t v = 0;
+            for (char c : body) {
+                int d = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : 99;
+                if (d >= base) {
+                    return std::nan("");
+                }
+                v = v * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);
+            }
+            double n = static_cast<std::int32_t>(v);
+            return negative ? -n : n;
+        }
+    }
+    return StringToNumber(s);
+}
+
+std::int32_t ToInt32(double d) {
+    return static_cast<std::int32_t>(ToUint32(d));
+}
+
+std::uint32_t ToUint32(double d) {
+    if (std::isnan(d) || std::isinf(d)) {
+        return 0;
+    }
+    double t = std::trunc(d);
+    double m = std::fmod(t, 4294967296.0);
+    if (m < 0) {
+        m += 4294967296.0;
+    }
+    return static_cast<std::uint32_t>(m);
+}
+
+std::u16string ToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::uint32_t cp = c;
+        std::size_t len = 1;
+        if (c >= 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else if (c >= 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        }
+        if (i + len > s.size()) {
+            len = 1;
+            cp = c;
+        } else {
+            for (std::size_t k = 1; k < len; ++k) {
+                auto cc = static_cast<unsigned char>(s[i + k]);
+                if ((cc & 0xC0) != 0x80) {
+                    len = 1;
+                    cp = c;
+                    break;
+                }
+                cp = (cp << 6) | (cc & 0x3F);
+            }
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string FromUtf16(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::uint32_t cp = s[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string AsciiLower(std::string_view s) {
+    std::string k(s);
+    for (char& c : k) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
         }
     }
     return k;
 }
 
-const Value* ScriptObject::Find(std::string_view name) const {
-    auto it = index_.find(Key(name));
-    return it == index_.end() ? nullptr : &entries_[it->second].second;
-}
-
-void ScriptObject::Set(std::string_view name, Value v) {
-    auto [it, inserted] = index_.try_emplace(Key(name), entries_.size());
-    if (inserted) {
-        entries_.emplace_back(std::string(name), std::move(v));
-    } else {
-        entries_[it->second].second = std::move(v);
-    }
-}
-
-void ScriptObject::Clear() {
-    entries_.clear();
-    index_.clear();
-}
-
-} // namespace fw::swf
+} // namespace fw::avm1

@@ -1,0 +1,1557 @@
+// The interpreter of action blocks and script functions.
+
+#include "runtime.h"
+
+#include "swf/byte_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <span>
+
+namespace fw::avm1 {
+namespace {
+
+using swf::ByteReader;
+
+std::string Hex(std::uint8_t op) {
+    static const char* digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[op >> 4] + digits[op & 15];
+}
+
+bool HasPathChars(std::string_view name) {
+    return name.find_first_of(":/.") != std::string_view::npos;
+}
+
+std::mt19937& Random() {
+    static std::mt19937 engine(20061);
+    return engine;
+}
+
+enum FunctionFlags : std::uint16_t {
+    kPreloadThis = 0x01,
+    kSuppressThis = 0x02,
+    kPreloadArguments = 0x04,
+    kSuppressArguments = 0x08,
+    kPreloadSuper = 0x10,
+    kSuppressSuper = 0x20,
+    kPreloadRoot = 0x40,
+    kPreloadParent = 0x80,
+    kPreloadGlobal = 0x100,
+};
+
+} // namespace
+
+struct Flow {
+    enum class Kind { Normal, Return, Jump } kind = Kind::Normal;
+    std::size_t target = 0;
+    Value value;
+};
+
+class Interpreter {
+public:
+    Interpreter(Runtime& rt, Activation& a) : rt_(rt), a_(a) {}
+
+    Flow Run(std::size_t begin, std::size_t end) {
+        const auto& code = a_.code->bytes;
+        std::size_t pos = begin;
+        while (pos < end) {
+            if (++rt_.actions_ > rt_.limits_.actionsPerBlock) {
+                rt_.Stop("more than " + std::to_string(rt_.limits_.actionsPerBlock) + " actions");
+            }
+            std::uint8_t op = code[pos++];
+            if (op == 0) {
+                return Flow{};
+            }
+            std::span<const std::uint8_t> body;
+            if (op >= 0x80) {
+                if (end - pos < 2) {
+                    rt_.Stop("action length cut short");
+                }
+                std::size_t len = code[pos] | (code[pos + 1] << 8);
+                pos += 2;
+                if (len > end - pos) {
+                    rt_.Stop("action " + Hex(op) + " runs past the end of its block");
+                }
+                body = std::span<const std::uint8_t>(code).subspan(pos, len);
+                pos += len;
+            }
+            Flow f = Execute(op, body, pos, end);
+            if (f.kind == Flow::Kind::Return) {
+                return f;
+            }
+            if (f.kind == Flow::Kind::Jump) {
+                if (f.target < begin || f.target > end) {
+                    return f; // out of this part: the enclosing one goes on from there
+                }
+                pos = f.target;
+                continue;
+            }
+            pos = f.target;
+        }
+        return Flow{};
+    }
+
+private:
+    int version() const { return rt_.version_; }
+
+    void Push(Value v) {
+        auto& stack = rt_.stack_;
+        if (stack.size() >= rt_.limits_.stackDepth) {
+            rt_.Stop("stack deeper than " + std::to_string(rt_.limits_.stackDepth));
+        }
+        if (v.isString()) {
+            rt_.textBytes_ += v.asString().size();
+            if (rt_.textBytes_ > rt_.limits_.textBytesPerTick) {
+                rt_.Stop("more than " + std::to_string(rt_.limits_.textBytesPerTick) +
+                         " bytes of text in one tick");
+            }
+        }
+        stack.push_back(std::move(v));
+    }
+    Value Pop() {
+        auto& stack = rt_.stack_;
+        if (stack.empty()) {
+            return Value();
+        }
+        Value v = std::move(stack.back());
+        stack.pop_back();
+        return v;
+    }
+    double PopNumber() { return rt_.ToNum(Pop()); }
+    // Both operands of a binary operation, converted left first as the player does.
+    std::pair<double, double> PopNumbers() {
+        Value b = Pop();
+        Value a = Pop();
+        double x = rt_.ToNum(a);
+        return {x, rt_.ToNum(b)};
+    }
+    std::string PopString() { return rt_.ToStr(Pop()); }
+    void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
+    void PushTruth(bool b) {
+        if (version() < 5) {
+            Push(Value(b ? 1.0 : 0.0));
+        } else {
+            Push(Value(b));
+        }
+    }
+    std::vector<Value> PopArgs() {
+        double n = PopNumber();
+        std::size_t count = 0;
+        if (!std::isnan(n) && n > 0) {
+            count = static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size())));
+        }
+        std::vector<Value> args;
+        args.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            args.push_back(Pop());
+        }
+        return args;
+    }
+
+    std::size_t JumpTarget(std::span<const std::uint8_t> body, std::size_t next) {
+        if (body.size() < 2) {
+            rt_.Stop("jump offset cut short");
+        }
+        auto offset = static_cast<std::int16_t>(body[0] | (body[1] << 8));
+        auto target = static_cast<std::ptrdiff_t>(next) + offset;
+        if (target < 0 || target > static_cast<std::ptrdiff_t>(a_.code->bytes.size())) {
+            rt_.Stop("jump out of range");
+        }
+        return static_cast<std::size_t>(target);
+    }
+
+    // --- variables and scopes ---
+
+    Object* ParentOf(Object* clip) {
+        if (!clip || clip == rt_.root_) {
+            return nullptr;
+        }
+        return rt_.Get(Value(clip), "_parent").object();
+    }
+
+    // One step of a path: the special names, else a member.
+    Value Step(const Value& at, std::string_view part) {
+        std::string lower = AsciiLower(part);
+        if (part == "..") {
+            return Value(ParentOf(at.object()));
+        }
+        if (lower == "_root" || lower == "_level0") {
+            return Value(rt_.root_);
+        }
+        if (lower == "_global") {
+            return Value(rt_.global_);
+        }
+        if (lower == "_parent") {
+            return Value(ParentOf(at.object()));
+        }
+        if (lower == "this") {
+            return Value(a_.target);
+        }
+        return rt_.Get(at, part);
+    }
+
+    // Walks the parts of a path from start on; a primitive met on the way is noted.
+    Value Walk(Value at, std::string_view path, std::size_t start, bool& primitive) {
+        while (start < path.size()) {
+            std::size_t sep = path.find_first_of("./:", start);
+            std::string_view part = path.substr(
+                start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+            if (sep != std::string_view::npos && path[sep] == '.' && sep + 1 < path.size() &&
+                path[sep + 1] == '.' && part.empty()) {
+                part = "..";
+                sep += 1;
+            }
+            if (!part.empty()) {
+                at = Step(at, part);
+                if (!at.isObject()) {
+                    primitive = primitive || !at.isNullish();
+                    return Value();
+                }
+            }
+            if (sep == std::string_view::npos) {
+                break;
+            }
+            start = sep + 1;
+        }
+        return at;
+    }
+
+    // A target path to a timeline or object, relative to the current timeline. A path's first
+    // name is looked up through the scope chain, trying each scope that has it.
+    Value ResolveTarget(std::string_view path) {
+        if (path.empty()) {
+            return Value(a_.target);
+        }
+        bool primitive = false;
+        Value found;
+        if (path[0] == '/') {
+            found = Walk(Value(rt_.root_), path, 1, primitive);
+        } else {
+            std::size_t sep = path.find_first_of("./:");
+            std::string_view first = path.substr(0, sep);
+            std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
+            std::string lower = AsciiLower(first);
+            bool special = first == ".." || lower == "_root" || lower == "_level0" ||
+                           lower == "_global" || lower == "_parent" || lower == "this";
+            if (special || first.empty()) {
+                Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
+                found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
+            } else {
+                for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
+                    Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
+                    if (!rt_.Has(o, first)) {
+                        continue;
+                    }
+                    Value v = rt_.Get(Value(o), first);
+                    if (v.isObject()) {
+                        found = Walk(v, path, rest, primitive);
+                    } else {
+                        primitive = primitive || !v.isNullish();
+                    }
+                }
+            }
+        }
+        if (!found.isObject() && primitive) {
+            // The reference player says so in the trace when a path walks through a primitive.
+            rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
+                               "required type - Object.");
+        }
+        return found;
+    }
+
+    Value LookupVariable(std::string_view name) {
+        std::string lower = AsciiLower(name);
+        if (lower == "this") {
+            return a_.self;
+        }
+        if (lower == "_global" && version() >= 6) {
+            return Value(rt_.global_);
+        }
+        if (lower == "_root" || lower == "_level0") {
+            return Value(rt_.root_);
+        }
+        if (lower == "_parent") {
+            return Value(ParentOf(a_.target));
+        }
+        for (Scope* s = a_.scope; s; s = s->parent) {
+            Object* o = s->object;
+            if (s->kind == Scope::Kind::Target) {
+                o = a_.target ? a_.target : o;
+            }
+            if (rt_.Has(o, name)) {
+                return rt_.Get(Value(o), name);
+            }
+        }
+        return Value();
+    }
+
+    // Which object holds a variable, for calls (their this).
+    Value GetVariable(std::string_view name) {
+        if (HasPathChars(name)) {
+            std::size_t colon = name.rfind(':');
+            if (colon == std::string_view::npos) {
+                std::size_t dot = name.rfind('.');
+                if (dot == std::string_view::npos) {
+                    return ResolveTarget(name); // "/a/b": the timeline itself
+                }
+                colon = dot;
+            }
+            Value target = ResolveTarget(name.substr(0, colon));
+            if (!target.isObject()) {
+                return Value();
+            }
+            return rt_.Get(target, name.substr(colon + 1));
+        }
+        return LookupVariable(name);
+    }
+
+    void SetVariable(std::string_view name, Value v) {
+        if (HasPathChars(name)) {
+            std::size_t colon = name.rfind(':');
+            if (colon == std::string_view::npos) {
+                colon = name.rfind('.');
+            }
+            Value target =
+                colon == std::string_view::npos ? Value() : ResolveTarget(name.substr(0, colon));
+            if (!target.isObject()) {
+                rt_.Report("no object for variable " + std::string(name));
+                return;
+            }
+            rt_.Put(target, name.substr(colon + 1), std::move(v));
+            return;
+        }
+        for (Scope* s = a_.scope; s; s = s->parent) {
+            if (s->kind == Scope::Kind::Target) {
+                rt_.Put(Value(a_.target ? a_.target : s->object), name, std::move(v));
+                return;
+            }
+            if (s->kind != Scope::Kind::Global && rt_.Has(s->object, name)) {
+                rt_.Put(Value(s->object), name, std::move(v));
+                return;
+            }
+        }
+        rt_.Put(Value(a_.target), name, std::move(v));
+    }
+
+    void DefineLocal(std::string_view name, Value v) {
+        Object* locals = a_.inFunction ? a_.locals : a_.target;
+        if (HasPathChars(name) && !a_.inFunction) {
+            SetVariable(name, std::move(v));
+            return;
+        }
+        rt_.Put(Value(locals), name, std::move(v));
+    }
+
+    // --- actions ---
+
+    void DoPush(std::span<const std::uint8_t> body) {
+        ByteReader r(body);
+        while (!r.atEnd()) {
+            std::uint8_t type = r.U8();
+            Value v;
+            switch (type) {
+            case 0:
+                v = Value(r.CString());
+                break;
+            case 1:
+                v = Value(static_cast<double>(r.F32()));
+                break;
+            case 2:
+                v = Value(Null{});
+                break;
+            case 3:
+                break;
+            case 4: {
+                std::uint8_t reg = r.U8();
+                if (reg < a_.registers->size()) {
+                    v = (*a_.registers)[reg];
+                } else {
+                    rt_.Report("push of register " + std::to_string(reg) + " reads undefined");
+                }
+                break;
+            }
+            case 5:
+                v = Value(r.U8() != 0);
+                break;
+            case 6:
+                v = Value(r.ActionDouble());
+                break;
+            case 7:
+                v = Value(static_cast<double>(static_cast<std::int32_t>(r.U32())));
+                break;
+            case 8:
+            case 9: {
+                std::size_t index = type == 8 ? r.U8() : r.U16();
+                if (a_.pool && index < a_.pool->size()) {
+                    v = Value((*a_.pool)[index]);
+                } else if (r.ok()) {
+                    rt_.Report("constant " + std::to_string(index) + " not in the pool");
+                }
+                break;
+            }
+            default:
+                rt_.Stop("unknown push type " + std::to_string(type));
+            }
+            if (!r.ok()) {
+                rt_.Stop("push cut short");
+            }
+            Push(std::move(v));
+        }
+    }
+
+    void DoConstantPool(std::span<const std::uint8_t> body) {
+        ByteReader r(body);
+        std::uint16_t count = r.U16();
+        auto pool = std::make_shared<std::vector<std::string>>();
+        for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
+            pool->push_back(r.CString());
+        }
+        if (!r.ok()) {
+            rt_.Stop("constant pool cut short");
+        }
+        a_.pool = std::move(pool);
+    }
+
+    void DoGetUrl(const std::string& url, const std::string& target) {
+        static constexpr std::string_view kPrefix = "fscommand:";
+        if (url.size() >= kPrefix.size() && AsciiLower(url.substr(0, kPrefix.size())) == kPrefix) {
+            rt_.display_.FsCommand(url.substr(kPrefix.size()), target);
+        } else {
+            rt_.Report("address not opened: " + url);
+        }
+    }
+
+    int FrameNumber(const Value& frame, int clip) {
+        if (frame.isString()) {
+            std::string_view text = frame.asString();
+            if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
+                text = text.substr(colon + 1);
+            }
+            double n = StringToNumber(text);
+            if (!std::isnan(n)) {
+                return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+            }
+            int found = rt_.display_.FindLabel(clip, text);
+            if (found < 0) {
+                rt_.Report("no frame labelled " + std::string(text));
+            }
+            return found < 0 ? -2 : found;
+        }
+        double n = rt_.ToNum(frame);
+        return std::isnan(n) ? -2 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+    }
+
+    int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
+
+    Object* MakeFunction(std::span<const std::uint8_t> body, std::size_t next, bool v2,
+                         std::size_t& skip) {
+        ByteReader r(body);
+        auto data = std::make_unique<FunctionData>();
+        data->name = r.CString();
+        std::uint16_t count = r.U16();
+        data->version2 = v2;
+        if (v2) {
+            data->registers = r.U8();
+            data->flags = r.U16();
+        }
+        for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
+            std::uint8_t reg = v2 ? r.U8() : 0;
+            data->params.emplace_back(r.CString(), reg);
+        }
+        std::uint16_t size = r.U16();
+        if (!r.ok()) {
+            rt_.Stop("function definition cut short");
+        }
+        if (size > a_.code->bytes.size() - next) {
+            rt_.Stop("function body runs past the end of its block");
+        }
+        data->code = a_.code;
+        data->start = next;
+        data->end = next + size;
+        data->pool = a_.pool;
+        data->scope = a_.scope;
+        data->base = a_.target;
+        skip = size;
+        Object* fn = rt_.NewObject(rt_.functionProto_, Kind::Function);
+        fn->function = std::move(data);
+        Object* proto = rt_.NewPlain();
+        proto->Set("constructor", Value(fn), kDontEnum);
+        fn->Set("prototype", Value(proto), kDontEnum);
+        return fn;
+    }
+
+    // With and try blocks run nested in the host's stack, so their nesting is limited.
+    struct Nest {
+        Runtime& rt;
+        explicit Nest(Runtime& r) : rt(r) {
+            if (++rt.nesting_ > 64) {
+                --rt.nesting_;
+                rt.Stop("with or try blocks nested deeper than 64");
+            }
+        }
+        ~Nest() { --rt.nesting_; }
+    };
+
+    Flow DoTry(std::span<const std::uint8_t> body, std::size_t next, std::size_t end) {
+        Nest nest(rt_);
+        ByteReader r(body);
+        std::uint8_t flags = r.U8();
+        std::uint16_t trySize = r.U16();
+        std::uint16_t catchSize = r.U16();
+        std::uint16_t finallySize = r.U16();
+        bool inRegister = flags & 4;
+        std::string catchName;
+        std::uint8_t catchRegister = 0;
+        if (inRegister) {
+            catchRegister = r.U8();
+        } else {
+            catchName = r.CString();
+        }
+        if (!r.ok()) {
+            rt_.Stop("try cut short");
+        }
+        std::size_t tryEnd = next + trySize;
+        std::size_t catchEnd = tryEnd + ((flags & 1) ? catchSize : 0);
+        std::size_t finallyEnd = catchEnd + ((flags & 2) ? finallySize : 0);
+        if (finallyEnd > end) {
+            rt_.Stop("try runs past the end of its block");
+        }
+        Flow result;
+        result.target = finallyEnd;
+        std::optional<Thrown> pending;
+        std::size_t stackSize = rt_.stack_.size();
+        try {
+            result = Run(next, tryEnd);
+        } catch (Thrown& t) {
+            rt_.stack_.resize(std::min(stackSize, rt_.stack_.size()));
+            if (flags & 1) {
+                if (inRegister) {
+                    if (catchRegister < a_.registers->size()) {
+                        (*a_.registers)[catchRegister] = t.value;
+                    }
+                } else {
+                    DefineLocal(catchName, t.value);
+                }
+                try {
+                    result = Run(tryEnd, catchEnd);
+                } catch (Thrown& again) {
+                    pending = again;
+                }
+            } else {
+                pending = t;
+            }
+        }
+        if (result.kind == Flow::Kind::Normal) {
+            result.target = finallyEnd;
+        }
+        if (flags & 2) {
+            Flow f = Run(catchEnd, finallyEnd);
+            if (f.kind != Flow::Kind::Normal) {
+                return f; // a return or jump in finally wins
+            }
+        }
+        if (pending) {
+            throw *pending;
+        }
+        if (result.kind == Flow::Kind::Normal) {
+            result.kind = Flow::Kind::Jump;
+            result.target = finallyEnd;
+        }
+        return result;
+    }
+
+    Flow DoWith(std::span<const std::uint8_t> body, std::size_t next, std::size_t end) {
+        Nest nest(rt_);
+        if (body.size() < 2) {
+            rt_.Stop("with cut short");
+        }
+        std::size_t size = body[0] | (body[1] << 8);
+        if (size > end - next) {
+            rt_.Stop("with runs past the end of its block");
+        }
+        Value v = Pop();
+        Object* o = rt_.ToObject(v);
+        if (!o) {
+            return Flow{Flow::Kind::Jump, next + size, {}};
+        }
+        Scope* s = rt_.heap_.Make<Scope>();
+        s->object = o;
+        s->parent = a_.scope;
+        s->kind = Scope::Kind::With;
+        Scope* saved = a_.scope;
+        a_.scope = s;
+        Flow f;
+        try {
+            f = Run(next, next + size);
+        } catch (...) {
+            a_.scope = saved;
+            throw;
+        }
+        a_.scope = saved;
+        if (f.kind == Flow::Kind::Normal) {
+            return Flow{Flow::Kind::Jump, next + size, {}};
+        }
+        return f;
+    }
+
+    // Calls a method on an object, finding where in its chain it sits (for super).
+    Value CallMethodOn(const Value& object, const std::string& name, std::vector<Value>& args) {
+        Object* o = object.object();
+        if (name.empty()) {
+            // The object itself is called; super() calls the parent class's constructor.
+            if (o && o->kind == Kind::Super) {
+                Object* self = o->superThis;
+                Object* proto = self;
+                for (int i = 0; i < o->superDepth && proto; ++i) {
+                    proto = proto->proto();
+                }
+                Value ctor = proto ? rt_.GetOf(proto, "__constructor__", Value(self)) : Value();
+                return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
+                                        nullptr);
+            }
+            return CallValue(object, Value(), args, 0);
+        }
+        if (o && o->kind == Kind::Super) {
+            Object* self = o->superThis;
+            Object* start = self;
+            for (int i = 0; i <= o->superDepth && start; ++i) {
+                start = start->proto();
+            }
+            if (!start) {
+                return Value();
+            }
+            int depth = rt_.FindDepth(start, name);
+            Value fn = rt_.GetOf(start, name, Value(self));
+            return CallValue(fn, Value(self), args, o->superDepth + 1 + std::max(depth, 0));
+        }
+        if (object.isNullish()) {
+            return Value();
+        }
+        Value fn = rt_.Get(object, name);
+        int depth = 0;
+        if (o) {
+            depth = std::max(rt_.FindDepth(o, name), 0);
+        } else {
+            depth = 1;
+        }
+        return CallValue(fn, object, args, depth);
+    }
+
+    Value CallValue(const Value& fn, const Value& self, std::vector<Value>& args, int depth) {
+        Object* f = fn.object();
+        if (f && f->kind == Kind::Super) {
+            return CallMethodOn(fn, std::string(), args); // super(): the parent constructor
+        }
+        if (!f || !f->function) {
+            return Value();
+        }
+        return rt_.CallFunction(f, self, args, depth, a_.target);
+    }
+
+    Value NewWith(const Value& ctor, std::vector<Value>& args) {
+        if (!rt_.IsCallable(ctor)) {
+            return Value();
+        }
+        return rt_.Construct(ctor, args);
+    }
+
+    Flow Execute(std::uint8_t code, std::span<const std::uint8_t> body, std::size_t next,
+                 std::size_t end) {
+        const int v = version();
+        auto& disp = rt_.display_;
+        switch (code) {
+        case 0x04: // NextFrame
+            disp.GotoFrame(TargetClip(), disp.CurrentFrame(TargetClip()) + 1);
+            disp.SetPlaying(TargetClip(), false);
+            break;
+        case 0x05: { // PreviousFrame
+            int current = disp.CurrentFrame(TargetClip());
+            if (current > 0) {
+                disp.GotoFrame(TargetClip(), current - 1);
+            }
+            disp.SetPlaying(TargetClip(), false);
+            break;
+        }
+        case 0x06:
+            disp.SetPlaying(TargetClip(), true);
+            break;
+        case 0x07:
+            disp.SetPlaying(TargetClip(), false);
+            break;
+        case 0x08: // ToggleQuality
+        case 0x09: // StopSounds
+        case 0x28: // EndDrag
+            break;
+        case 0x0A: {
+            auto [a, b] = PopNumbers();
+            Push(Value(a + b));
+            break;
+        }
+        case 0x0B: {
+            auto [a, b] = PopNumbers();
+            Push(Value(a - b));
+            break;
+        }
+        case 0x0C: {
+            auto [a, b] = PopNumbers();
+            Push(Value(a * b));
+            break;
+        }
+        case 0x0D: {
+            auto [a, b] = PopNumbers();
+            if (b == 0 && v < 5) {
+                Push(Value("#ERROR#"));
+            } else {
+                Push(Value(a / b));
+            }
+            break;
+        }
+        case 0x3F: {
+            auto [a, b] = PopNumbers();
+            Push(Value(std::fmod(a, b)));
+            break;
+        }
+        case 0x0E: { // Equals converts its right operand first
+            double b = PopNumber();
+            double a = PopNumber();
+            PushTruth(a == b);
+            break;
+        }
+        case 0x0F: {
+            auto [a, b] = PopNumbers();
+            PushTruth(a < b);
+            break;
+        }
+        case 0x10: {
+            bool b = rt_.ToBool(Pop());
+            bool a = rt_.ToBool(Pop());
+            PushTruth(a && b);
+            break;
+        }
+        case 0x11: {
+            bool b = rt_.ToBool(Pop());
+            bool a = rt_.ToBool(Pop());
+            PushTruth(a || b);
+            break;
+        }
+        case 0x12:
+            PushTruth(!rt_.ToBool(Pop()));
+            break;
+        case 0x13: {
+            std::string b = PopString();
+            std::string a = PopString();
+            PushTruth(a == b);
+            break;
+        }
+        case 0x29: {
+            std::string b = PopString();
+            std::string a = PopString();
+            PushTruth(a < b);
+            break;
+        }
+        case 0x68: {
+            std::string b = PopString();
+            std::string a = PopString();
+            PushTruth(a > b);
+            break;
+        }
+        case 0x14: { // StringLength: bytes before version 6, UTF-16 units from it
+            std::string text = PopString();
+            Push(Value(static_cast<double>(v >= 6 ? ToUtf16(text).size() : text.size())));
+            break;
+        }
+        case 0x31: // MBStringLength
+            Push(Value(static_cast<double>(ToUtf16(PopString()).size())));
+            break;
+        case 0x15:
+        case 0x35: { // StringExtract, MBStringExtract
+            double count = PopNumber();
+            double index = PopNumber();
+            count = std::isnan(count) ? 0 : std::trunc(count);
+            index = std::isnan(index) ? 0 : std::trunc(index);
+            std::string s = PopString();
+            if (code == 0x35 || v >= 6) {
+                std::u16string u = ToUtf16(s);
+                double start = std::clamp(index - 1, 0.0, static_cast<double>(u.size()));
+                double len = count < 0 ? static_cast<double>(u.size()) : count;
+                len = std::min(len, static_cast<double>(u.size()) - start);
+                PushText(FromUtf16(
+                    u.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(len))));
+            } else {
+                double start = std::clamp(index - 1, 0.0, static_cast<double>(s.size()));
+                double len = count < 0 ? static_cast<double>(s.size()) : count;
+                len = std::min(len, static_cast<double>(s.size()) - start);
+                PushText(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(len)));
+            }
+            break;
+        }
+        case 0x21: {
+            std::string b = PopString();
+            std::string a = PopString();
+            if (a.size() + b.size() > rt_.limits_.stringBytes) {
+                rt_.Stop("text longer than " + std::to_string(rt_.limits_.stringBytes) + " bytes");
+            }
+            PushText(a + b);
+            break;
+        }
+        case 0x32: { // CharToAscii
+            std::string s = PopString();
+            std::u16string u = ToUtf16(s);
+            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
+            break;
+        }
+        case 0x36: {
+            std::u16string u = ToUtf16(PopString());
+            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
+            break;
+        }
+        case 0x33:
+        case 0x37: { // AsciiToChar
+            double n = PopNumber();
+            char16_t c = static_cast<char16_t>(ToUint32(n) & 0xFFFF);
+            PushText(c == 0 ? std::string() : FromUtf16(std::u16string(1, c)));
+            break;
+        }
+        case 0x17:
+            Pop();
+            break;
+        case 0x18: { // ToInteger
+            Push(Value(static_cast<double>(ToInt32(PopNumber()))));
+            break;
+        }
+        case 0x4A:
+            Push(Value(PopNumber()));
+            break;
+        case 0x4B:
+            PushText(PopString());
+            break;
+        case 0x44: { // TypeOf
+            Value x = Pop();
+            std::string name = TypeName(x);
+            if (Object* o = x.object()) {
+                name = o->kind == Kind::Clip ? "movieclip" : o->function ? "function" : "object";
+            }
+            Push(Value(name));
+            break;
+        }
+        case 0x1C:
+            Push(GetVariable(PopString()));
+            break;
+        case 0x1D: {
+            Value value = Pop();
+            SetVariable(PopString(), std::move(value));
+            break;
+        }
+        case 0x23: { // SetProperty
+            Value value = Pop();
+            double index = PopNumber();
+            std::string target = PopString();
+            int property = std::isnan(index) ? -1 : static_cast<int>(index);
+            if (!disp.SetTargetProperty(target, property, value)) {
+                rt_.Report("no item " + target + " for property " + std::to_string(property));
+            }
+            break;
+        }
+        case 0x22: { // GetProperty
+            double index = PopNumber();
+            std::string target = PopString();
+            int property = std::isnan(index) ? -1 : static_cast<int>(index);
+            auto value = disp.GetTargetProperty(target, property);
+            Push(value ? *value : Value());
+            break;
+        }
+        case 0x24: // CloneSprite
+            Pop();
+            Pop();
+            Pop();
+            break;
+        case 0x25: // RemoveSprite
+            Pop();
+            break;
+        case 0x27: { // StartDrag
+            Pop();
+            Pop();
+            if (rt_.ToBool(Pop())) {
+                for (int i = 0; i < 4; ++i) {
+                    Pop();
+                }
+            }
+            break;
+        }
+        case 0x3C: { // DefineLocal
+            Value value = Pop();
+            DefineLocal(PopString(), std::move(value));
+            break;
+        }
+        case 0x41: { // DefineLocal2
+            std::string name = PopString();
+            Object* locals = a_.inFunction ? a_.locals : a_.target;
+            if (!locals->FindOwn(name)) {
+                rt_.Put(Value(locals), name, Value());
+            }
+            break;
+        }
+        case 0x3A: { // Delete
+            std::string name = PopString();
+            Value object = Pop();
+            Object* o = object.object();
+            bool done = false;
+            if (o) {
+                Property* p = o->FindOwn(name);
+                if (p && !(p->flags & kDontDelete)) {
+                    done = o->Remove(name);
+                }
+            }
+            Push(Value(done));
+            break;
+        }
+        case 0x3B: { // Delete2
+            std::string name = PopString();
+            bool done = false;
+            if (HasPathChars(name)) {
+                std::size_t sep = name.find_last_of(":.");
+                Object* o = sep == std::string::npos
+                                ? nullptr
+                                : ResolveTarget(std::string_view(name).substr(0, sep)).object();
+                std::string last = sep == std::string::npos ? name : name.substr(sep + 1);
+                Property* p = o ? o->FindOwn(last) : nullptr;
+                Push(Value(p && !(p->flags & kDontDelete) && o->Remove(last)));
+                break;
+            }
+            for (Scope* s = a_.scope; s; s = s->parent) {
+                Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
+                if (Property* p = o->FindOwn(name)) {
+                    if (!(p->flags & kDontDelete)) {
+                        done = o->Remove(name);
+                    }
+                    break;
+                }
+            }
+            Push(Value(done));
+            break;
+        }
+        case 0x4E: { // GetMember
+            Value nameValue = Pop();
+            Value object = Pop();
+            std::string name = rt_.ToStr(nameValue);
+            if (object.isObject() && object.asObject()->kind == Kind::Super) {
+                Object* sup = object.asObject();
+                Object* start = sup->superThis;
+                for (int i = 0; i <= sup->superDepth && start; ++i) {
+                    start = start->proto();
+                }
+                Push(start ? rt_.GetOf(start, name, Value(sup->superThis)) : Value());
+                break;
+            }
+            Push(rt_.Get(object, name));
+            break;
+        }
+        case 0x4F: { // SetMember
+            Value value = Pop();
+            std::string name = PopString();
+            Value object = Pop();
+            rt_.Put(object, name, std::move(value));
+            break;
+        }
+        case 0x42: { // InitArray
+            double n = PopNumber();
+            if (std::isnan(n) || n < 0) {
+                n = 0;
+            }
+            std::size_t count =
+                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size())));
+            std::vector<Value> items;
+            items.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                items.push_back(Pop());
+            }
+            Push(Value(rt_.NewArray(items)));
+            break;
+        }
+        case 0x43: { // InitObject
+            double n = PopNumber();
+            if (std::isnan(n) || n < 0) {
+                n = 0;
+            }
+            std::size_t count =
+                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size() / 2)));
+            Object* o = rt_.NewPlain();
+            std::vector<std::pair<std::string, Value>> props;
+            for (std::size_t i = 0; i < count; ++i) {
+                Value value = Pop();
+                props.emplace_back(PopString(), std::move(value));
+            }
+            // Pushed first, set first.
+            for (auto it = props.rbegin(); it != props.rend(); ++it) {
+                rt_.Put(Value(o), it->first, std::move(it->second));
+            }
+            Push(Value(o));
+            break;
+        }
+        case 0x47: { // Add2
+            Value b = rt_.ToPrimitive(Pop());
+            Value a = rt_.ToPrimitive(Pop());
+            if (a.isString() || b.isString()) {
+                std::string sa = rt_.ToStr(a);
+                std::string sb = rt_.ToStr(b);
+                if (sa.size() + sb.size() > rt_.limits_.stringBytes) {
+                    rt_.Stop("text longer than " + std::to_string(rt_.limits_.stringBytes) +
+                             " bytes");
+                }
+                PushText(sa + sb);
+            } else {
+                Push(Value(rt_.ToNum(a) + rt_.ToNum(b)));
+            }
+            break;
+        }
+        case 0x48: { // Less2
+            Value b = rt_.ToPrimitive(Pop());
+            Value a = rt_.ToPrimitive(Pop());
+            Push(AbstractLess(a, b, v));
+            break;
+        }
+        case 0x67: { // Greater
+            Value b = rt_.ToPrimitive(Pop());
+            Value a = rt_.ToPrimitive(Pop());
+            Value r = AbstractLess(b, a, v);
+            Push(r.isUndefined() ? Value(false) : r);
+            break;
+        }
+        case 0x49: { // Equals2
+            Value b = Pop();
+            Value a = Pop();
+            Push(Value(Equals(a, b)));
+            break;
+        }
+        case 0x66: {
+            Value b = Pop();
+            Value a = Pop();
+            Push(Value(StrictEquals(a, b)));
+            break;
+        }
+        case 0x4C: {
+            Value top = Pop();
+            Push(top);
+            Push(std::move(top));
+            break;
+        }
+        case 0x4D: {
+            Value b = Pop();
+            Value a = Pop();
+            Push(std::move(b));
+            Push(std::move(a));
+            break;
+        }
+        case 0x50:
+            Push(Value(PopNumber() + 1));
+            break;
+        case 0x51:
+            Push(Value(PopNumber() - 1));
+            break;
+        case 0x60:
+        case 0x61:
+        case 0x62:
+        case 0x63:
+        case 0x64:
+        case 0x65: {
+            auto [an, bn] = PopNumbers();
+            std::int32_t a = ToInt32(an);
+            std::int32_t b = ToInt32(bn);
+            double r = 0;
+            switch (code) {
+            case 0x60:
+                r = a & b;
+                break;
+            case 0x61:
+                r = a | b;
+                break;
+            case 0x62:
+                r = a ^ b;
+                break;
+            case 0x63:
+                r = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31));
+                break;
+            case 0x64:
+                r = a >> (b & 31);
+                break;
+            default: {
+                std::uint32_t u = static_cast<std::uint32_t>(a) >> (b & 31);
+                // Version 8 files read the result back as a signed integer.
+                r = v == 8 ? static_cast<double>(static_cast<std::int32_t>(u)) : u;
+                break;
+            }
+            }
+            Push(Value(r));
+            break;
+        }
+        case 0x26: { // Trace
+            Value x = Pop();
+            std::string text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            // A carriage return ends a line as a line feed does.
+            std::string lines;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == '\r') {
+                    lines += '\n';
+                    if (i + 1 < text.size() && text[i + 1] == '\n') {
+                        ++i;
+                    }
+                } else {
+                    lines += text[i];
+                }
+            }
+            disp.Trace(lines);
+            break;
+        }
+        case 0x34: // GetTime
+            Push(Value(std::floor(rt_.now_)));
+            break;
+        case 0x30: { // RandomNumber
+            double max = PopNumber();
+            std::int32_t m = ToInt32(max);
+            if (m <= 0) {
+                Push(Value(0));
+            } else {
+                Push(Value(static_cast<double>(Random()() % static_cast<std::uint32_t>(m))));
+            }
+            break;
+        }
+        case 0x20: // SetTarget2
+            SetTarget(Pop());
+            break;
+        case 0x8B: { // SetTarget
+            ByteReader r(body);
+            std::string target = r.CString();
+            if (!r.ok()) {
+                rt_.Stop("target cut short");
+            }
+            SetTarget(Value(target));
+            break;
+        }
+        case 0x45: { // TargetPath
+            Value x = Pop();
+            Object* o = x.object();
+            if (o && o->kind == Kind::Clip) {
+                PushText(rt_.Describe(o));
+            } else {
+                Push(Value());
+            }
+            break;
+        }
+        case 0x81: { // GotoFrame
+            if (body.size() < 2) {
+                rt_.Stop("goto cut short");
+            }
+            disp.GotoFrame(TargetClip(), body[0] | (body[1] << 8));
+            break;
+        }
+        case 0x8C: { // GoToLabel
+            ByteReader r(body);
+            std::string label = r.CString();
+            if (!r.ok()) {
+                rt_.Stop("label cut short");
+            }
+            int frame = disp.FindLabel(TargetClip(), label);
+            if (frame < 0) {
+                rt_.Report("no frame labelled " + label);
+            } else {
+                disp.GotoFrame(TargetClip(), frame);
+            }
+            break;
+        }
+        case 0x9F: { // GotoFrame2
+            ByteReader r(body);
+            std::uint8_t flags = r.U8();
+            int bias = (flags & 2) ? r.U16() : 0;
+            if (!r.ok()) {
+                rt_.Stop("goto cut short");
+            }
+            Value frame = Pop();
+            int target = FrameNumber(frame, TargetClip());
+            if (target != -2 && target + bias >= 0) {
+                disp.GotoFrame(TargetClip(), target + bias);
+            }
+            disp.SetPlaying(TargetClip(), (flags & 1) != 0);
+            break;
+        }
+        case 0x8A:
+        case 0x8D: { // WaitForFrame, WaitForFrame2: every frame is loaded
+            ByteReader r(body);
+            if (code == 0x8A) {
+                r.U16();
+            } else {
+                Pop();
+            }
+            r.U8();
+            if (!r.ok()) {
+                rt_.Stop("wait cut short");
+            }
+            break;
+        }
+        case 0x83: { // GetUrl
+            ByteReader r(body);
+            std::string url = r.CString();
+            std::string target = r.CString();
+            if (!r.ok()) {
+                rt_.Stop("address cut short");
+            }
+            DoGetUrl(url, target);
+            break;
+        }
+        case 0x9A: { // GetUrl2
+            std::string target = PopString();
+            std::string url = PopString();
+            DoGetUrl(url, target);
+            break;
+        }
+        case 0x87: { // StoreRegister
+            if (body.empty() || body[0] >= a_.registers->size()) {
+                rt_.Stop("bad register");
+            }
+            (*a_.registers)[body[0]] = rt_.stack_.empty() ? Value() : rt_.stack_.back();
+            break;
+        }
+        case 0x88:
+            DoConstantPool(body);
+            break;
+        case 0x96:
+            DoPush(body);
+            break;
+        case 0x99:
+            return Flow{Flow::Kind::Jump, JumpTarget(body, next), {}};
+        case 0x9D: {
+            std::size_t target = JumpTarget(body, next);
+            if (rt_.ToBool(Pop())) {
+                return Flow{Flow::Kind::Jump, target, {}};
+            }
+            break;
+        }
+        case 0x9E: { // Call: runs a frame's actions, here as a goto-less no-op
+            Pop();
+            break;
+        }
+        case 0x9B:
+        case 0x8E: { // DefineFunction, DefineFunction2
+            std::size_t skip = 0;
+            Object* fn = MakeFunction(body, next, code == 0x8E, skip);
+            const std::string& name = fn->function->name;
+            if (name.empty()) {
+                Push(Value(fn));
+            } else {
+                DefineLocal(name, Value(fn));
+            }
+            return Flow{Flow::Kind::Normal, next + skip, {}};
+        }
+        case 0x3D: { // CallFunction
+            std::string name = PopString();
+            std::vector<Value> args = PopArgs();
+            Value fn = GetVariable(name);
+            Value self;
+            if (!HasPathChars(name)) {
+                // Found on a with object or timeline: that is this; else undefined.
+                for (Scope* s = a_.scope; s; s = s->parent) {
+                    Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
+                    if (rt_.Has(o, name)) {
+                        if (s->kind == Scope::Kind::With || s->kind == Scope::Kind::Target) {
+                            self = Value(o);
+                        }
+                        break;
+                    }
+                }
+            }
+            Push(CallValue(fn, self, args, 0));
+            break;
+        }
+        case 0x52: { // CallMethod
+            Value nameValue = Pop();
+            Value object = Pop();
+            std::vector<Value> args = PopArgs();
+            std::string name = nameValue.isUndefined() ? std::string() : rt_.ToStr(nameValue);
+            Push(CallMethodOn(object, name, args));
+            break;
+        }
+        case 0x3E: // Return
+            return Flow{Flow::Kind::Return, 0, Pop()};
+        case 0x40: { // NewObject
+            std::string name = PopString();
+            std::vector<Value> args = PopArgs();
+            Value ctor = GetVariable(name);
+            Push(NewWith(ctor, args));
+            break;
+        }
+        case 0x53: { // NewMethod
+            Value nameValue = Pop();
+            Value object = Pop();
+            std::vector<Value> args = PopArgs();
+            Value ctor =
+                nameValue.isUndefined() || (nameValue.isString() && nameValue.asString().empty())
+                    ? object
+                    : rt_.Get(object, rt_.ToStr(nameValue));
+            Push(NewWith(ctor, args));
+            break;
+        }
+        case 0x54: { // InstanceOf
+            Value ctor = Pop();
+            Value x = Pop();
+            Push(Value(rt_.InstanceOf(x, ctor.object())));
+            break;
+        }
+        case 0x46:
+        case 0x55: { // Enumerate, Enumerate2
+            Value x = Pop();
+            Object* o = nullptr;
+            if (code == 0x46) {
+                o = GetVariable(rt_.ToStr(x)).object();
+            } else {
+                o = x.object();
+            }
+            Push(Value(Null{}));
+            if (o) {
+                std::vector<std::string> keys = rt_.EnumerateKeys(o);
+                for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+                    Push(Value(*it));
+                }
+            }
+            break;
+        }
+        case 0x69: { // Extends
+            Value superclass = Pop();
+            Value subclass = Pop();
+            Object* sub = subclass.object();
+            Object* sup = superclass.object();
+            if (sub && sup) {
+                Object* proto = rt_.NewObject(rt_.Get(superclass, "prototype").object());
+                proto->Set("__constructor__", superclass, kDontEnum);
+                rt_.Put(subclass, "prototype", Value(proto));
+            }
+            break;
+        }
+        case 0x2B: { // CastOp
+            Value x = Pop();
+            Value ctor = Pop();
+            Push(rt_.InstanceOf(x, ctor.object()) ? x : Value(Null{}));
+            break;
+        }
+        case 0x2C: { // ImplementsOp
+            Value ctor = Pop();
+            std::vector<Value> interfaces = PopArgs();
+            Object* proto = rt_.Get(ctor, "prototype").object();
+            if (proto) {
+                for (const auto& i : interfaces) {
+                    if (Object* io = i.object()) {
+                        proto->interfaces.push_back(io);
+                    }
+                }
+            }
+            break;
+        }
+        case 0x2A: // Throw
+            rt_.Throw(Pop());
+        case 0x8F:
+            return DoTry(body, next, end);
+        case 0x94:
+            return DoWith(body, next, end);
+        default:
+            // Actions of later players or unknown ones: skipped by their length.
+            break;
+        }
+        return Flow{Flow::Kind::Normal, next, {}};
+    }
+
+    bool Equals(const Value& a, const Value& b) {
+        if (a.isObject() && b.isObject()) {
+            return a.asObject() == b.asObject();
+        }
+        if (a.isObject() && !b.isNullish()) {
+            Value pa = rt_.ToPrimitive(a);
+            return !pa.isObject() && AbstractEquals(pa, b, version());
+        }
+        if (b.isObject() && !a.isNullish()) {
+            Value pb = rt_.ToPrimitive(b);
+            return !pb.isObject() && AbstractEquals(a, pb, version());
+        }
+        return AbstractEquals(a, b, version());
+    }
+
+    void SetTarget(const Value& target) {
+        if (target.isObject()) {
+            a_.target = target.asObject();
+            return;
+        }
+        std::string path = rt_.ToStr(target);
+        if (path.empty()) {
+            a_.target = a_.base;
+            return;
+        }
+        Value t = ResolveTarget(path);
+        if (t.isObject()) {
+            a_.target = t.asObject();
+        } else {
+            rt_.Report("other timelines are not played; target " + path + " ignored");
+        }
+    }
+
+    Runtime& rt_;
+    Activation& a_;
+};
+
+namespace {
+
+struct ActivationGuard {
+    std::vector<Activation*>& list;
+    ActivationGuard(std::vector<Activation*>& l, Activation* a) : list(l) { list.push_back(a); }
+    ~ActivationGuard() { list.pop_back(); }
+};
+
+} // namespace
+
+void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
+    Activation a;
+    a.code = std::make_shared<Code>(Code{bytes});
+    Scope* globalScope = heap_.Make<Scope>();
+    globalScope->object = global_;
+    Scope* clipScope = heap_.Make<Scope>();
+    clipScope->object = clip;
+    clipScope->parent = globalScope;
+    clipScope->kind = Scope::Kind::Target;
+    a.scope = clipScope;
+    a.locals = clip;
+    a.self = Value(clip);
+    a.base = clip;
+    a.target = clip;
+    a.registers = &globalRegisters_;
+    actions_ = 0;
+    callDepth_ = 0;
+    ActivationGuard guard(activations_, &a);
+    Interpreter interp(*this, a);
+    try {
+        interp.Run(0, a.code->bytes.size());
+    } catch (Thrown& t) {
+        Report("uncaught exception: " + ToStr(t.value));
+    } catch (StopBlock&) {
+        stack_.clear(); // what a stopped block left is not the next one's
+        throw;
+    }
+}
+
+Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& args, int depth,
+                            Object* callerBase) {
+    if (!fn || !fn->function) {
+        return Value();
+    }
+    FunctionData& f = *fn->function;
+    if (callDepth_ >= limits_.recursion) {
+        Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
+    }
+    ++callDepth_;
+    struct DepthGuard {
+        std::size_t& d;
+        ~DepthGuard() { --d; }
+    } depthGuard{callDepth_};
+    if (f.native) {
+        Activation dummy;
+        dummy.base = dummy.target = callerBase ? callerBase : root_;
+        dummy.registers = &globalRegisters_;
+        // Only the constructor Construct asked for sees the flag, on its entry.
+        constructing = pendingConstruct_ == fn;
+        pendingConstruct_ = nullptr;
+        Value r = f.native(*this, dummy, self, args);
+        constructing = false;
+        return r;
+    }
+    pendingConstruct_ = nullptr;
+    constructing = false;
+    Activation a;
+    a.code = f.code;
+    a.pool = f.pool;
+    a.inFunction = true;
+    a.callee = fn;
+    a.depth = depth;
+    a.self = self;
+    a.base = f.base ? f.base : root_;
+    a.target = a.base;
+    Object* locals = heap_.Make<Object>(version_ >= 7);
+    a.locals = locals;
+    Scope* scope = heap_.Make<Scope>();
+    scope->object = locals;
+    scope->parent = f.scope;
+    scope->kind = Scope::Kind::Local;
+    a.scope = scope;
+    ActivationGuard guard(activations_, &a);
+
+    Object* arguments = nullptr;
+    auto makeArguments = [&] {
+        if (!arguments) {
+            arguments = NewArray(args);
+            arguments->Set("callee", Value(fn), kDontEnum);
+            arguments->Set("caller", Value(Null{}), kDontEnum);
+        }
+        return arguments;
+    };
+    Object* super = nullptr;
+    auto makeSuper = [&]() -> Value {
+        if (!self.isObject()) {
+            return Value();
+        }
+        if (!super) {
+            super = NewObject(nullptr, Kind::Super);
+            super->superThis = self.asObject();
+            super->superDepth = depth;
+        }
+        return Value(super);
+    };
+    if (f.version2) {
+        a.ownRegisters.assign(256, Value());
+        a.registers = &a.ownRegisters;
+        std::size_t r = 1;
+        if (f.flags & kPreloadThis) {
+            a.ownRegisters[r++] = self;
+        }
+        if (f.flags & kPreloadArguments) {
+            a.ownRegisters[r++] = Value(makeArguments());
+        }
+        if (f.flags & kPreloadSuper) {
+            a.ownRegisters[r++] = makeSuper();
+        }
+        if (f.flags & kPreloadRoot) {
+            a.ownRegisters[r++] = Value(root_);
+        }
+        if (f.flags & kPreloadParent) {
+            a.ownRegisters[r++] = Get(Value(a.base), "_parent");
+        }
+        if (f.flags & kPreloadGlobal) {
+            a.ownRegisters[r++] = Value(global_);
+        }
+        if (!(f.flags & (kSuppressArguments | kPreloadArguments))) {
+            locals->Set("arguments", Value(makeArguments()));
+        }
+        if (!(f.flags & (kSuppressSuper | kPreloadSuper))) {
+            locals->Set("super", makeSuper());
+        }
+        if (!(f.flags & (kSuppressThis | kPreloadThis))) {
+            locals->Set("this", self);
+        }
+    } else {
+        a.registers = &globalRegisters_;
+        locals->Set("this", self);
+        locals->Set("arguments", Value(makeArguments()));
+        locals->Set("super", makeSuper());
+    }
+    for (std::size_t i = 0; i < f.params.size(); ++i) {
+        Value arg = i < args.size() ? args[i] : Value();
+        const auto& [name, reg] = f.params[i];
+        if (f.version2 && reg != 0) {
+            a.ownRegisters[reg] = std::move(arg);
+        } else {
+            locals->Set(name, std::move(arg));
+        }
+    }
+    Interpreter interp(*this, a);
+    Flow flow = interp.Run(f.start, f.end);
+    if (flow.kind == Flow::Kind::Return) {
+        return flow.value;
+    }
+    return Value();
+}
+
+} // namespace fw::avm1

@@ -1,0 +1,199 @@
+// Object: the root of every prototype chain, with the property attribute functions.
+
+#include "runtime.h"
+
+#include <cmath>
+
+namespace fw::avm1 {
+namespace {
+
+Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    bool constructing = rt.constructing;
+    Value arg = Arg(args, 0);
+    if (!arg.isNullish()) {
+        return Value(rt.ToObject(arg));
+    }
+    if (constructing && self.isObject()) {
+        return self;
+    }
+    return Value(rt.NewObject(nullptr)); // called as a function: an object with no prototype
+}
+
+Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    Object* o = self.object();
+    if (o && o->function) {
+        return Value("[type Function]");
+    }
+    return Value("[object Object]");
+}
+
+Value ValueOf(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    return self;
+}
+
+Value HasOwnProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) {
+        return Value(false);
+    }
+    std::string name = rt.ToStr(args[0]);
+    if (o->kind == Kind::Array && name == "length") {
+        return Value(true);
+    }
+    return Value(o->FindOwn(name) != nullptr);
+}
+
+Value IsPropertyEnumerable(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) {
+        return Value(false);
+    }
+    const Property* p = o->FindOwn(rt.ToStr(args[0]));
+    return Value(p && !(p->flags & kDontEnum));
+}
+
+Value IsPrototypeOf(Runtime&, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    Object* other = Arg(args, 0).object();
+    if (!o || !other) {
+        return Value(false);
+    }
+    int guard = 0;
+    for (Object* p = other->proto(); p && guard < 256; p = p->proto(), ++guard) {
+        if (p == o) {
+            return Value(true);
+        }
+    }
+    return Value(false);
+}
+
+Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.size() < 3) {
+        return Value(false);
+    }
+    std::string name = rt.ToStr(args[0]);
+    Object* getter = args[1].object();
+    Value setterValue = Arg(args, 2);
+    Object* setter = setterValue.object();
+    if (name.empty() || !getter || !getter->function) {
+        return Value(false);
+    }
+    if (setter && !setter->function) {
+        return Value(false);
+    }
+    if (!setter && !setterValue.isNull()) {
+        return Value(false); // the setter is a function or null
+    }
+    Property* existing = o->FindOwn(name);
+    std::uint8_t flags = existing ? existing->flags : 0;
+    Property& p = o->Set(name, Value(), flags);
+    p.getter = getter;
+    p.setter = setter;
+    if (!setter) {
+        p.flags |= kReadOnly;
+    }
+    return Value(true);
+}
+
+Value Watch(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.size() < 2) {
+        return Value(false);
+    }
+    Object* cb = args[1].object();
+    if (!cb || !cb->function) {
+        return Value(false);
+    }
+    std::string name = rt.ToStr(args[0]);
+    if (!o->watchers) {
+        o->watchers = std::make_unique<std::unordered_map<std::string, Watcher>>();
+    }
+    (*o->watchers)[o->caseSensitive() ? name : AsciiLower(name)] = Watcher{cb, Arg(args, 2)};
+    return Value(true);
+}
+
+Value Unwatch(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty() || !o->watchers) {
+        return Value(false);
+    }
+    std::string name = rt.ToStr(args[0]);
+    return Value(o->watchers->erase(o->caseSensitive() ? name : AsciiLower(name)) > 0);
+}
+
+Value RegisterClass(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+    if (args.size() < 2) {
+        return Value(false);
+    }
+    Object* registry =
+        rt.global()->Find("__classes") ? rt.global()->Find("__classes")->object() : nullptr;
+    if (!registry) {
+        registry = rt.NewObject(nullptr);
+        rt.global()->Set("__classes", Value(registry), kDontEnum);
+    }
+    registry->Set(rt.ToStr(args[0]), args[1]);
+    return Value(true);
+}
+
+void SetFlags(Runtime& rt, Object* o, const std::string& name, int set, int clear) {
+    Property* p = o->FindOwn(name);
+    if (p) {
+        p->flags = static_cast<std::uint8_t>(((p->flags & ~clear) | set) & 7);
+    }
+    (void)rt;
+}
+
+Value AsSetPropFlags(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+    Object* o = Arg(args, 0).object();
+    if (!o) {
+        return Value();
+    }
+    int set = static_cast<int>(ToInt32(rt.ToNum(Arg(args, 2))));
+    int clear = args.size() > 3 ? static_cast<int>(ToInt32(rt.ToNum(args[3]))) : 0;
+    Value names = Arg(args, 1);
+    std::vector<std::string> list;
+    if (names.isNull()) {
+        list = o->Keys();
+    } else if (Object* a = names.object()) {
+        double n = rt.Length(a);
+        for (double i = 0; i < n && i < 100000; ++i) {
+            list.push_back(rt.ToStr(rt.Element(a, i)));
+        }
+    } else {
+        std::string text = rt.ToStr(names);
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t comma = text.find(',', start);
+            list.push_back(
+                text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            if (comma == std::string::npos) {
+                break;
+            }
+            start = comma + 1;
+        }
+    }
+    for (const auto& name : list) {
+        SetFlags(rt, o, name, set, clear);
+    }
+    return Value();
+}
+
+} // namespace
+
+void InstallObject(Runtime& rt, Object* global) {
+    Object* proto = rt.objectProto_;
+    Object* ctor = rt.MakeClass("Object", Construct, proto, global);
+    rt.Method(proto, "toString", ToStringFn);
+    rt.Method(proto, "valueOf", ValueOf);
+    rt.Method(proto, "hasOwnProperty", HasOwnProperty);
+    rt.Method(proto, "isPropertyEnumerable", IsPropertyEnumerable);
+    rt.Method(proto, "isPrototypeOf", IsPrototypeOf);
+    rt.Method(proto, "addProperty", AddProperty);
+    rt.Method(proto, "watch", Watch);
+    rt.Method(proto, "unwatch", Unwatch);
+    rt.Method(ctor, "registerClass", RegisterClass);
+    rt.Method(global, "ASSetPropFlags", AsSetPropFlags);
+}
+
+} // namespace fw::avm1

@@ -1,0 +1,606 @@
+#include "runtime.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace fw::avm1 {
+namespace {
+
+constexpr int kMaxChain = 256; // prototype chains longer than this are cycles
+
+const char* const kDisplayProperties[] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse",
+};
+
+} // namespace
+
+int DisplayPropertyIndex(std::string_view name) {
+    if (name.empty() || name[0] != '_') {
+        return -1;
+    }
+    std::string lower = AsciiLower(name);
+    for (int i = 0; i < 22; ++i) {
+        if (lower == kDisplayProperties[i]) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+Runtime::Runtime(DisplayInterface& display, Limits limits) : display_(display), limits_(limits) {
+    Reset(6);
+}
+
+Runtime::~Runtime() = default;
+
+void Runtime::Reset(int version) {
+    version_ = version;
+    heap_.Clear();
+    stack_.clear();
+    timers_.clear();
+    nextTimer_ = 1;
+    globalRegisters_.assign(4, Value());
+    textBytes_ = 0;
+    callDepth_ = 0;
+    now_ = 0;
+    objectProto_ = heap_.Make<Object>(version_ >= 7);
+    functionProto_ = NewObject(objectProto_);
+    global_ = NewObject(objectProto_);
+    InstallBuiltins();
+    root_ = NewObject(clipProto_, Kind::Clip);
+    root_->clipId = 0;
+}
+
+void Runtime::InstallBuiltins() {
+    InstallObject(*this, global_);
+    InstallFunction(*this, global_);
+    InstallArray(*this, global_);
+    InstallString(*this, global_);
+    InstallNumber(*this, global_);
+    InstallBoolean(*this, global_);
+    InstallMath(*this, global_);
+    InstallDate(*this, global_);
+    InstallError(*this, global_);
+    InstallGlobals(*this, global_);
+    InstallBroadcaster(*this, global_);
+    InstallMovieClip(*this, global_);
+    InstallSystem(*this, global_);
+}
+
+void Runtime::Collect() {
+    std::vector<Cell*> roots{global_, root_, objectProto_, functionProto_};
+    std::vector<const Value*> values;
+    for (const auto& v : stack_) {
+        values.push_back(&v);
+    }
+    for (const auto& v : globalRegisters_) {
+        values.push_back(&v);
+    }
+    for (const auto& [id, t] : timers_) {
+        values.push_back(&t.fn);
+        values.push_back(&t.self);
+        for (const auto& a : t.args) {
+            values.push_back(&a);
+        }
+    }
+    for (Activation* a : activations_) {
+        roots.push_back(a->scope);
+        roots.push_back(a->locals);
+        roots.push_back(a->base);
+        roots.push_back(a->target);
+        roots.push_back(a->callee);
+        values.push_back(&a->self);
+        for (const auto& v : a->ownRegisters) {
+            values.push_back(&v);
+        }
+    }
+    for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
+                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_}) {
+        roots.push_back(p);
+    }
+    roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
+    heap_.Collect(roots, values);
+}
+
+Object* Runtime::NewObject(Object* proto, Kind kind) {
+    if (heap_.count() >= limits_.objects) {
+        Stop("more than " + std::to_string(limits_.objects) + " objects");
+    }
+    auto* o = heap_.Make<Object>(version_ >= 7, kind);
+    if (proto) {
+        o->Set("__proto__", Value(proto), kDontEnum | kDontDelete);
+    }
+    return o;
+}
+
+Object* Runtime::NewArray(const std::vector<Value>& items) {
+    Object* a = NewObject(arrayProto_, Kind::Array);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        a->Set(IndexName(static_cast<double>(i)), items[i]);
+    }
+    a->arrayLength = static_cast<double>(items.size());
+    return a;
+}
+
+Object* Runtime::NewFunction(NativeFn fn, int tag, Object* prototype) {
+    Object* f = NewObject(functionProto_, Kind::Function);
+    f->function = std::make_unique<FunctionData>();
+    f->function->native = fn;
+    f->function->tag = tag;
+    if (prototype) {
+        f->Set("prototype", Value(prototype), kDontEnum);
+        prototype->Set("constructor", Value(f), kDontEnum);
+    }
+    return f;
+}
+
+Object* Runtime::NewError(const std::string& message) {
+    Object* e = NewObject(errorProto_, Kind::Error);
+    e->Set("message", Value(message));
+    return e;
+}
+
+Object* Runtime::Method(Object* on, const char* name, NativeFn fn, int tag) {
+    Object* f = NewFunction(fn, tag);
+    on->Set(name, Value(f), kDontEnum);
+    return f;
+}
+
+Object* Runtime::MakeClass(const char* name, NativeFn ctor, Object* proto, Object* where) {
+    Object* c = NewFunction(ctor, 0, proto);
+    (where ? where : global_)->Set(name, Value(c), kDontEnum);
+    return c;
+}
+
+bool Runtime::IsCallable(const Value& v) const {
+    Object* o = v.object();
+    return o && o->function;
+}
+
+int Runtime::FindDepth(Object* o, std::string_view name) {
+    int depth = 0;
+    for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
+        if (p->FindOwn(name)) {
+            return depth;
+        }
+    }
+    return -1;
+}
+
+bool Runtime::Has(Object* o, std::string_view name) {
+    if (!o) {
+        return false;
+    }
+    if (o->kind == Kind::Clip) {
+        if (DisplayPropertyIndex(name) >= 0 || display_.FindChild(o->clipId, name) >= 0) {
+            return true;
+        }
+    }
+    if ((o->kind == Kind::Array || o->kind == Kind::String) && name == "length") {
+        return true;
+    }
+    return FindDepth(o, name) >= 0;
+}
+
+Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
+    if (o->kind == Kind::Clip) {
+        int index = DisplayPropertyIndex(name);
+        if (index >= 0) {
+            if (auto v = display_.GetDisplayProperty(o->clipId, index)) {
+                return *v;
+            }
+        }
+    }
+    if (o->kind == Kind::Array && name == "length") {
+        return Value(o->arrayLength);
+    }
+    if (o->kind == Kind::String && name == "length") {
+        std::string s = ToString(o->primitive, version_);
+        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+    }
+    int depth = 0;
+    for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
+        if (const Property* prop = p->FindOwn(name)) {
+            if (prop->getter) {
+                if (++getterDepth_ > 64) {
+                    --getterDepth_;
+                    return Value();
+                }
+                Object* g = prop->getter;
+                Value r;
+                try {
+                    r = Call(Value(g), self, {}, depth);
+                } catch (...) {
+                    --getterDepth_;
+                    throw;
+                }
+                --getterDepth_;
+                return r;
+            }
+            if (prop->setter && !prop->getter) {
+                return Value();
+            }
+            return prop->value;
+        }
+    }
+    if (name != "__resolve") {
+        Value resolve = GetOf(o, "__resolve", self);
+        if (IsCallable(resolve)) {
+            return Call(resolve, self, {Value(std::string(name))});
+        }
+    }
+    return Value();
+}
+
+Value Runtime::Get(const Value& object, std::string_view name) {
+    if (Object* o = object.object()) {
+        return GetOf(o, name, object);
+    }
+    if (object.isNullish()) {
+        return Value();
+    }
+    if (object.isString() && name == "length") {
+        const std::string& s = object.asString();
+        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+    }
+    Object* proto = object.isString()   ? stringProto_
+                    : object.isNumber() ? numberProto_
+                                        : booleanProto_;
+    return proto ? GetOf(proto, name, object) : Value();
+}
+
+void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
+    if (name == "length") {
+        SetLength(o, ToNum(v));
+        return;
+    }
+    o->Set(name, std::move(v));
+    double index = StringToNumber(name);
+    if (!std::isnan(index) && index >= 0 && index == std::trunc(index) && index >= o->arrayLength &&
+        NumberToString(index) == name) {
+        o->arrayLength = index + 1;
+    }
+}
+
+void Runtime::Put(const Value& object, std::string_view name, Value v) {
+    Object* o = object.object();
+    if (!o) {
+        return;
+    }
+    if (o->kind == Kind::Clip) {
+        int index = DisplayPropertyIndex(name);
+        if (index >= 0 && display_.SetDisplayProperty(o->clipId, index, v)) {
+            return;
+        }
+    }
+    Property* own = o->FindOwn(name);
+    Property* accessor = own;
+    Object* holder = o;
+    if (!own) {
+        int depth = 1;
+        for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
+            Property* q = p->FindOwn(name);
+            if (q) {
+                if (q->getter || q->setter) {
+                    accessor = q;
+                    holder = p;
+                }
+                break;
+            }
+        }
+    }
+    (void)holder;
+    if (o->watchers) {
+        auto it = o->watchers->find(o->caseSensitive() ? std::string(name) : AsciiLower(name));
+        if (it != o->watchers->end() && it->second.callback) {
+            Watcher w = it->second;
+            Value old = own ? own->value : Value();
+            if (getterDepth_ < 64) {
+                ++getterDepth_;
+                try {
+                    v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
+                } catch (...) {
+                    --getterDepth_;
+                    throw;
+                }
+                --getterDepth_;
+            }
+            own = o->FindOwn(name);
+            accessor = own && (own->getter || own->setter) ? own : accessor;
+        }
+    }
+    if (accessor && (accessor->getter || accessor->setter)) {
+        if (accessor->setter && getterDepth_ < 64) {
+            ++getterDepth_;
+            try {
+                Call(Value(accessor->setter), object, {v});
+            } catch (...) {
+                --getterDepth_;
+                throw;
+            }
+            --getterDepth_;
+        }
+        return;
+    }
+    if (own && (own->flags & kReadOnly)) {
+        return;
+    }
+    if (!own && o->size() >= limits_.propertiesPerObject) {
+        Stop("more than " + std::to_string(limits_.propertiesPerObject) + " properties");
+    }
+    if (o->kind == Kind::Array) {
+        ArraySet(o, name, std::move(v));
+        return;
+    }
+    if (own) {
+        own->value = std::move(v);
+        if (name.size() == 9) {
+            o->Set(name, own->value, own->flags); // keeps the prototype link in step
+        }
+    } else {
+        o->Set(name, std::move(v));
+    }
+}
+
+double Runtime::Length(Object* o) {
+    if (o->kind == Kind::Array) {
+        return o->arrayLength;
+    }
+    return ToNum(Get(Value(o), "length"));
+}
+
+void Runtime::SetLength(Object* o, double n) {
+    if (o->kind != Kind::Array) {
+        Put(Value(o), "length", Value(n));
+        return;
+    }
+    if (std::isnan(n) || n < 0) {
+        return;
+    }
+    n = std::trunc(n);
+    if (n < o->arrayLength) {
+        for (const auto& key : o->Keys()) {
+            double i = StringToNumber(key);
+            if (!std::isnan(i) && i >= n && i == std::trunc(i)) {
+                o->Remove(key);
+            }
+        }
+    }
+    o->arrayLength = n;
+}
+
+Value Runtime::ToPrimitive(const Value& v, bool preferString) {
+    Object* o = v.object();
+    if (!o) {
+        return v;
+    }
+    if (preferString || o->kind == Kind::Date) {
+        return Value(ToStr(v));
+    }
+    Value valueOf = Get(v, "valueOf");
+    if (IsCallable(valueOf)) {
+        Value r = Call(valueOf, v, {});
+        // An object from valueOf leaves the original to be read again.
+        return r.isObject() ? v : r;
+    }
+    return v;
+}
+
+double Runtime::ToNum(const Value& v) {
+    if (!v.isObject()) {
+        return ToNumber(v, version_);
+    }
+    Value p = ToPrimitive(v);
+    return p.isObject() ? std::nan("") : ToNumber(p, version_);
+}
+
+std::string Runtime::ToStr(const Value& v) {
+    Object* o = v.object();
+    if (!o) {
+        return ToString(v, version_);
+    }
+    Value toString = Get(v, "toString");
+    if (IsCallable(toString)) {
+        Value r = Call(toString, v, {});
+        if (r.isString()) {
+            return r.asString();
+        }
+    }
+    return o->function ? "[type Function]" : "[type Object]";
+}
+
+Object* Runtime::ToObject(const Value& v) {
+    if (Object* o = v.object()) {
+        return o;
+    }
+    if (v.isNullish()) {
+        return nullptr;
+    }
+    Kind kind = v.isString() ? Kind::String : v.isNumber() ? Kind::Number : Kind::Boolean;
+    Object* proto = v.isString() ? stringProto_ : v.isNumber() ? numberProto_ : booleanProto_;
+    Object* o = NewObject(proto, kind);
+    o->primitive = v;
+    return o;
+}
+
+bool Runtime::InstanceOf(const Value& v, Object* ctor) {
+    Object* o = v.object();
+    if (!o || !ctor) {
+        return false;
+    }
+    Value protoValue = Get(Value(ctor), "prototype");
+    Object* target = protoValue.object();
+    int depth = 0;
+    std::vector<Object*> pending;
+    for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
+        if (p == target) {
+            return true;
+        }
+        // Interfaces a class implements, and theirs.
+        pending.assign(p->interfaces.begin(), p->interfaces.end());
+        int guard = 0;
+        while (!pending.empty() && ++guard < 1000) {
+            Object* i = pending.back();
+            pending.pop_back();
+            if (i == ctor) {
+                return true;
+            }
+            if (Object* ip = Get(Value(i), "prototype").object()) {
+                pending.insert(pending.end(), ip->interfaces.begin(), ip->interfaces.end());
+            }
+        }
+    }
+    return false;
+}
+
+Value Runtime::Text(std::string s) {
+    if (s.size() > limits_.stringBytes) {
+        Stop("text longer than " + std::to_string(limits_.stringBytes) + " bytes");
+    }
+    return Value(std::move(s));
+}
+
+Value Runtime::CallMethod(const Value& object, std::string_view name, std::vector<Value> args) {
+    Value fn = Get(object, name);
+    return Call(fn, object, std::move(args));
+}
+
+Value Runtime::Call(const Value& fn, const Value& self, std::vector<Value> args, int depth) {
+    Object* f = fn.object();
+    if (!f || !f->function) {
+        return Value();
+    }
+    return CallFunction(f, self, args, depth, nullptr);
+}
+
+Value Runtime::Construct(const Value& ctor, std::vector<Value> args) {
+    Object* c = ctor.object();
+    if (!c || !c->function) {
+        return Value();
+    }
+    Value protoValue = Get(ctor, "prototype");
+    Object* o = NewObject(protoValue.object());
+    o->Set("__constructor__", ctor, kDontEnum);
+    if (version_ < 7) {
+        o->Set("constructor", ctor, kDontEnum);
+    }
+    pendingConstruct_ = c;
+    Value r = CallFunction(c, Value(o), args, 1, nullptr);
+    // Native classes may answer an object of their own making.
+    if (c->function->native && r.isObject()) {
+        return r;
+    }
+    return Value(o);
+}
+
+std::string Runtime::Describe(Object* o) {
+    if (o == root_) {
+        return "_level0";
+    }
+    auto v = display_.GetDisplayProperty(o->clipId, 11);
+    return v && v->isString() ? v->asString() : std::string();
+}
+
+std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
+    std::vector<std::string> out;
+    std::unordered_set<std::string> seen;
+    int depth = 0;
+    for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
+        std::vector<const Property*> props;
+        p->ForEach([&](const Property& prop) { props.push_back(&prop); });
+        for (auto it = props.rbegin(); it != props.rend(); ++it) {
+            const Property* prop = *it;
+            std::string key = o->caseSensitive() ? prop->name : AsciiLower(prop->name);
+            if (!seen.insert(key).second) {
+                continue;
+            }
+            if (!(prop->flags & kDontEnum)) {
+                out.push_back(prop->name);
+            }
+        }
+    }
+    return out;
+}
+
+Value Runtime::ResolveHead(std::string_view head) {
+    // Walks the head from the root: parts are members, the root names lead to the root.
+    Value at(root_);
+    std::size_t start = 0;
+    while (start <= head.size()) {
+        std::size_t sep = head.find_first_of("./:", start);
+        std::string_view part = head.substr(
+            start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+        if (!part.empty()) {
+            std::string lower = AsciiLower(part);
+            if (lower == "_root" || lower == "_level0" || lower == "this") {
+                Value own = Get(at, part);
+                at = own.isObject() ? own : Value(root_);
+            } else {
+                at = Get(at, part);
+            }
+            if (!at.isObject()) {
+                return Value();
+            }
+        }
+        if (sep == std::string_view::npos) {
+            break;
+        }
+        start = sep + 1;
+    }
+    return at;
+}
+
+Value Runtime::GetPath(std::string_view path) {
+    if (path.find_first_of(".:/") == std::string_view::npos) {
+        std::string lower = AsciiLower(path);
+        if ((lower == "_root" || lower == "_level0") && !root_->FindOwn(path)) {
+            return Value(root_);
+        }
+        return Get(Value(root_), path);
+    }
+    std::size_t colon = path.rfind(':');
+    if (colon == std::string_view::npos) {
+        colon = path.rfind('.');
+    }
+    if (colon == std::string_view::npos) {
+        return ResolveHead(path);
+    }
+    Value at = ResolveHead(path.substr(0, colon));
+    std::string_view name = path.substr(colon + 1);
+    if (!at.isObject()) {
+        return Value();
+    }
+    if (name.empty()) {
+        return at;
+    }
+    std::string lower = AsciiLower(name);
+    if ((lower == "_root" || lower == "_level0") && !at.asObject()->FindOwn(name)) {
+        return Value(root_);
+    }
+    return Get(at, name);
+}
+
+bool Runtime::SetPath(std::string_view path, Value v) {
+    std::size_t sep = path.rfind(':');
+    if (sep == std::string_view::npos) {
+        sep = path.rfind('.');
+    }
+    Value target(root_);
+    std::string_view name = path;
+    if (sep != std::string_view::npos) {
+        target = ResolveHead(path.substr(0, sep));
+        name = path.substr(sep + 1);
+    }
+    if (!target.isObject() || name.empty()) {
+        return false;
+    }
+    Put(target, name, std::move(v));
+    return true;
+}
+
+} // namespace fw::avm1

@@ -1,0 +1,225 @@
+#pragma once
+// The script machine: the heap, the global object and the built-in classes, the interpreter
+// of action blocks and the host's limits. Scripts see the display only through
+// DisplayInterface, which the player implements.
+
+#include "object.h"
+#include "value.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fw::avm1 {
+
+// Ends the running action block; the reason goes to the host's problem report.
+struct StopBlock {
+    std::string reason;
+};
+// Ends the running action block quietly: the host loaded another movie from a callback.
+struct MovieReplaced {};
+// A script's throw on its way to a catch.
+struct Thrown {
+    Value value;
+};
+
+struct Limits {
+    std::size_t actionsPerBlock = 500000;
+    std::size_t stackDepth = 10000;
+    std::size_t stringBytes = 1u << 20;
+    std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
+    std::size_t objects = 200000;
+    std::size_t propertiesPerObject = 100000;
+    std::size_t recursion = 256; // nested calls of script functions
+};
+
+// What the scripts see of the display and the world outside the movie.
+class DisplayInterface {
+public:
+    virtual ~DisplayInterface() = default;
+    virtual void Trace(const std::string& text) = 0;
+    virtual void Problem(const std::string& text) = 0;
+    virtual void FsCommand(const std::string& command, const std::string& args) = 0;
+    // The timeline of a display object (the root one has id 0).
+    virtual int CurrentFrame(int clip) = 0; // 0-based
+    virtual int TotalFrames(int clip) = 0;
+    virtual int FindLabel(int clip, std::string_view label) = 0; // -1 when absent
+    virtual void GotoFrame(int clip, int frame) = 0;             // 0-based, clamped to the timeline
+    virtual void SetPlaying(int clip, bool play) = 0;
+    // Display properties by their numbers (0 _x ... 21 _ymouse); nullopt where unknown.
+    virtual std::optional<Value> GetDisplayProperty(int clip, int property) = 0;
+    virtual bool SetDisplayProperty(int clip, int property, const Value& v) = 0;
+    // The property actions by a target path ("" the current timeline, "name", "_root.name").
+    virtual std::optional<Value> GetTargetProperty(std::string_view target, int property) = 0;
+    virtual bool SetTargetProperty(std::string_view target, int property, const Value& v) = 0;
+    // A child of a display object by instance name; -1 when there is none.
+    virtual int FindChild(int clip, std::string_view name) = 0;
+};
+
+struct Activation {
+    std::shared_ptr<const Code> code;
+    std::shared_ptr<const std::vector<std::string>> pool;
+    Scope* scope = nullptr;   // innermost first
+    Object* locals = nullptr; // where var and function definitions go
+    Value self;               // this
+    Object* base = nullptr;   // the timeline the code belongs to
+    Object* target = nullptr; // tellTarget's timeline, else base
+    std::vector<Value>* registers = nullptr;
+    std::vector<Value> ownRegisters;
+    Object* callee = nullptr;
+    int depth = 0; // where in this's prototype chain the running function was found
+    bool inFunction = false;
+};
+
+class Runtime {
+public:
+    Runtime(DisplayInterface& display, Limits limits);
+    ~Runtime();
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    // A fresh machine for a movie of the given version: every object goes.
+    void Reset(int version);
+    int version() const { return version_; }
+    const Limits& limits() const { return limits_; }
+    Object* root() const { return root_; }
+    Object* global() const { return global_; }
+
+    // Runs an action block on a timeline. Faults throw StopBlock or MovieReplaced.
+    void RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip);
+    // Runs what is due of setInterval and setTimeout at the time given (ms since start).
+    void RunTimers(double now);
+    double now() const { return now_; }
+    void SetNow(double ms) { now_ = ms; }
+    void NewTick() { textBytes_ = 0; }
+    // Frees what nothing reaches any more; only between blocks.
+    void Collect();
+    std::size_t objectCount() const { return heap_.count(); }
+
+    // Variables by path as the host names them: "name", "_root.a.b", "/a:name".
+    Value GetPath(std::string_view path);
+    Value ResolveHead(std::string_view head);
+    bool SetPath(std::string_view path, Value v);
+
+    // --- used by the built-in classes ---
+    Object* NewObject(Object* proto = nullptr, Kind kind = Kind::Object);
+    Object* NewPlain() { return NewObject(objectProto_); }
+    Object* NewArray(const std::vector<Value>& items = {});
+    Object* NewFunction(NativeFn fn, int tag = 0, Object* prototype = nullptr);
+    Object* NewError(const std::string& message);
+    // Adds a native method; built-ins do not enumerate.
+    Object* Method(Object* on, const char* name, NativeFn fn, int tag = 0);
+    Object* MakeClass(const char* name, NativeFn ctor, Object* proto, Object* where = nullptr);
+
+    Value Get(const Value& object, std::string_view name);
+    Value GetOf(Object* o, std::string_view name, const Value& self);
+    void Put(const Value& object, std::string_view name, Value v);
+    bool Has(Object* o, std::string_view name);
+    // Where in o's chain the name is found (0 own, 1 its __proto__, ...) or -1.
+    int FindDepth(Object* o, std::string_view name);
+    Value Call(const Value& fn, const Value& self, std::vector<Value> args, int depth = 0);
+    Value CallMethod(const Value& object, std::string_view name, std::vector<Value> args);
+    Value Construct(const Value& ctor, std::vector<Value> args);
+    bool IsCallable(const Value& v) const;
+
+    Value ToPrimitive(const Value& v, bool preferString = false);
+    double ToNum(const Value& v);
+    std::string ToStr(const Value& v);
+    bool ToBool(const Value& v) { return ToBoolean(v, version_); }
+    Object* ToObject(const Value& v);
+    bool InstanceOf(const Value& v, Object* ctor);
+    Value Text(std::string s);       // a text result, counted against the limits
+    std::string Describe(Object* o); // the target path of a clip
+
+    // Array helpers on array-like objects.
+    double Length(Object* o);
+    void SetLength(Object* o, double n);
+    Value Element(Object* o, double i) { return Get(Value(o), IndexName(i)); }
+    static std::string IndexName(double i) { return NumberToString(i); }
+    void ArraySet(Object* o, std::string_view name, Value v);
+
+    // The keys for-in visits: own and inherited, enumerable, newest first.
+    std::vector<std::string> EnumerateKeys(Object* o);
+
+    void Report(const std::string& text) { display_.Problem(text); }
+    DisplayInterface& display() { return display_; }
+    [[noreturn]] void Throw(Value v) { throw Thrown{std::move(v)}; }
+    [[noreturn]] void Stop(const std::string& reason) { throw StopBlock{reason}; }
+
+    Object* objectProto_ = nullptr;
+    Object* functionProto_ = nullptr;
+    Object* arrayProto_ = nullptr;
+    Object* stringProto_ = nullptr;
+    Object* numberProto_ = nullptr;
+    Object* booleanProto_ = nullptr;
+    Object* dateProto_ = nullptr;
+    Object* errorProto_ = nullptr;
+    Object* clipProto_ = nullptr;
+    Object* xmlNodeProto_ = nullptr;
+    Object* xmlProto_ = nullptr;
+    bool constructing = false; // read by native constructors on entry
+    std::vector<Value> globalRegisters_ = std::vector<Value>(4);
+
+    struct Timer {
+        int id = 0;
+        Value fn; // function, or object whose method is named
+        std::string method;
+        Value self;
+        std::vector<Value> args;
+        double interval = 0;
+        double due = 0;
+        bool repeat = true;
+    };
+    std::map<int, Timer> timers_;
+    int nextTimer_ = 1;
+
+private:
+    friend class Interpreter;
+    void InstallBuiltins();
+    Value CallFunction(Object* fn, const Value& self, std::vector<Value>& args, int depth,
+                       Object* callerBase);
+
+    DisplayInterface& display_;
+    Limits limits_;
+    int version_ = 6;
+    Heap heap_;
+    Object* global_ = nullptr;
+    Object* root_ = nullptr;
+    std::vector<Value> stack_;
+    std::vector<Activation*> activations_;
+    std::size_t textBytes_ = 0;
+    std::size_t callDepth_ = 0;
+    double now_ = 0;
+    int getterDepth_ = 0;
+    std::size_t actions_ = 0; // run since the block began
+    int nesting_ = 0;         // with and try blocks entered and not left
+    Object* pendingConstruct_ = nullptr;
+};
+
+int DisplayPropertyIndex(std::string_view name);
+
+// Installers of the built-in classes, one file each.
+void InstallObject(Runtime& rt, Object* global);
+void InstallFunction(Runtime& rt, Object* global);
+void InstallArray(Runtime& rt, Object* global);
+void InstallString(Runtime& rt, Object* global);
+void InstallNumber(Runtime& rt, Object* global);
+void InstallBoolean(Runtime& rt, Object* global);
+void InstallMath(Runtime& rt, Object* global);
+void InstallDate(Runtime& rt, Object* global);
+void InstallGlobals(Runtime& rt, Object* global);
+void InstallBroadcaster(Runtime& rt, Object* global);
+void InstallError(Runtime& rt, Object* global);
+void InstallMovieClip(Runtime& rt, Object* global);
+void InstallSystem(Runtime& rt, Object* global);
+
+// Helpers for natives.
+inline Value Arg(const std::vector<Value>& args, std::size_t i) {
+    return i < args.size() ? args[i] : Value();
+}
+
+} // namespace fw::avm1

@@ -1,0 +1,244 @@
+// String: the methods work on UTF-16 units, as scripts count them.
+
+#include "runtime.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw::avm1 {
+namespace {
+
+std::u16string Self(Runtime& rt, const Value& self) {
+    if (self.isString()) {
+        return ToUtf16(self.asString());
+    }
+    if (Object* o = self.object(); o && o->kind == Kind::String) {
+        return ToUtf16(ToString(o->primitive, rt.version()));
+    }
+    return ToUtf16(rt.ToStr(self));
+}
+
+Value Out(Runtime& rt, const std::u16string& s) {
+    return rt.Text(FromUtf16(s));
+}
+
+double Integer(Runtime& rt, const Value& v, double fallback) {
+    if (v.isUndefined()) {
+        return fallback;
+    }
+    double n = rt.ToNum(v);
+    return std::isnan(n) ? 0 : std::trunc(n);
+}
+
+Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    bool constructing = rt.constructing;
+    std::string s = args.empty() ? std::string() : rt.ToStr(args[0]);
+    if (constructing && self.isObject()) {
+        self.asObject()->kind = Kind::String;
+        self.asObject()->primitive = Value(s);
+        return self;
+    }
+    return Value(s);
+}
+
+Value ValueOf(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    if (Object* o = self.object(); o && o->kind == Kind::String) {
+        return o->primitive;
+    }
+    return self.isString() ? self : Value(rt.ToStr(self));
+}
+
+Value CharAt(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    double i = Integer(rt, Arg(args, 0), 0);
+    if (i < 0 || i >= static_cast<double>(s.size())) {
+        return Value("");
+    }
+    return Out(rt, s.substr(static_cast<std::size_t>(i), 1));
+}
+
+Value CharCodeAt(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    double i = Integer(rt, Arg(args, 0), 0);
+    if (i < 0 || i >= static_cast<double>(s.size())) {
+        return Value(std::nan(""));
+    }
+    return Value(static_cast<double>(s[static_cast<std::size_t>(i)]));
+}
+
+Value Concat(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::string s = FromUtf16(Self(rt, self));
+    for (const auto& a : args) {
+        s += rt.ToStr(a);
+        if (s.size() > rt.limits().stringBytes) {
+            break;
+        }
+    }
+    return rt.Text(std::move(s));
+}
+
+Value IndexOf(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    std::u16string needle = ToUtf16(rt.ToStr(Arg(args, 0)));
+    double start = std::max(Integer(rt, Arg(args, 1), 0), 0.0);
+    if (start > static_cast<double>(s.size())) {
+        return Value(-1);
+    }
+    auto pos = s.find(needle, static_cast<std::size_t>(start));
+    return Value(pos == std::u16string::npos ? -1.0 : static_cast<double>(pos));
+}
+
+Value LastIndexOf(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    std::u16string needle = ToUtf16(rt.ToStr(Arg(args, 0)));
+    double start = Integer(rt, Arg(args, 1), static_cast<double>(s.size()));
+    if (start < 0) {
+        return Value(-1);
+    }
+    auto pos = s.rfind(needle, static_cast<std::size_t>(std::min(start, 1e9)));
+    return Value(pos == std::u16string::npos ? -1.0 : static_cast<double>(pos));
+}
+
+Value Slice(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    double len = static_cast<double>(s.size());
+    auto clamp = [&](double i) { return i < 0 ? std::max(len + i, 0.0) : std::min(i, len); };
+    if (args.empty()) {
+        return Out(rt, s);
+    }
+    double start = clamp(Integer(rt, args[0], 0));
+    double end = clamp(Integer(rt, Arg(args, 1), len));
+    if (end <= start) {
+        return Value("");
+    }
+    return Out(rt,
+               s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+}
+
+Value Substring(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    double len = static_cast<double>(s.size());
+    double start = std::clamp(Integer(rt, Arg(args, 0), 0), 0.0, len);
+    double end = std::clamp(Integer(rt, Arg(args, 1), len), 0.0, len);
+    if (end < start) {
+        std::swap(start, end);
+    }
+    return Out(rt,
+               s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+}
+
+Value Substr(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    double len = static_cast<double>(s.size());
+    double start = Integer(rt, Arg(args, 0), 0);
+    if (start < 0) {
+        start = std::max(len + start, 0.0);
+    }
+    start = std::min(start, len);
+    double count = Integer(rt, Arg(args, 1), len);
+    if (count < 0) {
+        count = std::max(len - start + count, 0.0);
+    }
+    count = std::min(count, len - start);
+    return Out(rt, s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
+}
+
+Value Split(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    std::u16string s = Self(rt, self);
+    std::vector<Value> parts;
+    Value sepValue = Arg(args, 0);
+    double limit = args.size() > 1 && !args[1].isUndefined() ? rt.ToNum(args[1]) : 1e18;
+    if (std::isnan(limit)) {
+        limit = 0;
+    }
+    if (sepValue.isUndefined()) {
+        parts.push_back(Out(rt, s));
+    } else {
+        std::u16string sep = ToUtf16(rt.ToStr(sepValue));
+        if (sep.empty()) {
+            for (char16_t c : s) {
+                parts.push_back(Out(rt, std::u16string(1, c)));
+            }
+        } else if (!s.empty() || rt.version() >= 6) {
+            std::size_t start = 0;
+            while (true) {
+                auto pos = s.find(sep, start);
+                if (pos == std::u16string::npos) {
+                    parts.push_back(Out(rt, s.substr(start)));
+                    break;
+                }
+                parts.push_back(Out(rt, s.substr(start, pos - start)));
+                start = pos + sep.size();
+            }
+        }
+    }
+    if (limit >= 0 && static_cast<double>(parts.size()) > limit) {
+        parts.resize(static_cast<std::size_t>(limit));
+    }
+    return Value(rt.NewArray(parts));
+}
+
+Value ToLower(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    std::u16string s = Self(rt, self);
+    for (auto& c : s) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+            c = static_cast<char16_t>(c + 32);
+        } else if (c >= 0x391 && c <= 0x3A9) {
+            c = static_cast<char16_t>(c + 32);
+        } else if (c >= 0x410 && c <= 0x42F) {
+            c = static_cast<char16_t>(c + 32);
+        }
+    }
+    return Out(rt, s);
+}
+
+Value ToUpper(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    std::u16string s = Self(rt, self);
+    for (auto& c : s) {
+        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x430 && c <= 0x44F) {
+            c = static_cast<char16_t>(c - 32);
+        }
+    }
+    return Out(rt, s);
+}
+
+Value FromCharCode(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+    std::u16string s;
+    for (const auto& a : args) {
+        char16_t c = static_cast<char16_t>(ToUint32(rt.ToNum(a)) & 0xFFFF);
+        if (c == 0) {
+            break;
+        }
+        s.push_back(c);
+    }
+    return Out(rt, s);
+}
+
+} // namespace
+
+void InstallString(Runtime& rt, Object* global) {
+    Object* proto = rt.NewObject(rt.objectProto_, Kind::String);
+    proto->primitive = Value("");
+    rt.stringProto_ = proto;
+    Object* ctor = rt.MakeClass("String", Construct, proto, global);
+    rt.Method(ctor, "fromCharCode", FromCharCode);
+    rt.Method(proto, "toString", ValueOf);
+    rt.Method(proto, "valueOf", ValueOf);
+    rt.Method(proto, "charAt", CharAt);
+    rt.Method(proto, "charCodeAt", CharCodeAt);
+    rt.Method(proto, "concat", Concat);
+    rt.Method(proto, "indexOf", IndexOf);
+    rt.Method(proto, "lastIndexOf", LastIndexOf);
+    rt.Method(proto, "slice", Slice);
+    rt.Method(proto, "substring", Substring);
+    rt.Method(proto, "substr", Substr);
+    rt.Method(proto, "split", Split);
+    rt.Method(proto, "toLowerCase", ToLower);
+    rt.Method(proto, "toUpperCase", ToUpper);
+}
+
+} // namespace fw::avm1

@@ -1,0 +1,135 @@
+#include "avm1/value.h"
+#include "swf/player.h"
+#include "swf/writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace fw::swf;
+
+class QuietHost : public PlayerHost {
+public:
+    void FsCommand(const std::string&, const std::string&) override {}
+    void TraceOutput(const std::string& text) override { traces.push_back(text); }
+    void Problem(const std::string& text) override { problems.push_back(text); }
+    std::vector<std::string> traces;
+    std::vector<std::string> problems;
+};
+
+constexpr Op kCallFunction = static_cast<Op>(0x3D);
+
+// function name() { body }, as the compiler emits it.
+void DefineFunction(ActionWriter& w, const std::string& name, const ActionWriter& body) {
+    std::vector<std::uint8_t> code = body.Finish(false);
+    std::vector<std::uint8_t> header(name.begin(), name.end());
+    header.push_back(0);
+    header.insert(header.end(), {0, 0, static_cast<std::uint8_t>(code.size() & 0xFF),
+                                 static_cast<std::uint8_t>(code.size() >> 8)});
+    w.Raw(0x9B, header).RawBytes(code);
+}
+
+// Runs one frame holding the block, then a second block that sets "next".
+void Play(Player& player, const ActionWriter& w) {
+    MovieWriter m;
+    m.Actions(w);
+    m.Actions(ActionWriter().Push({std::string("next"), 1.0}).Do(Op::SetVariable));
+    m.ShowFrame();
+    player.Load(ParseMovie(m.Finish()));
+    player.Tick();
+}
+
+TEST(Collector, FreesUnreachableCyclesAndKeepsTheReachable) {
+    QuietHost host;
+    Player player(host);
+    Play(player, ActionWriter());
+    const std::size_t baseline = player.runtime().objectCount();
+
+    // keep = {}; for (i = 0; i < 300; i++) { o = {}; o.me = o; }
+    ActionWriter w;
+    w.Push({std::string("keep"), 0.0}).Do(Op::InitObject).Do(Op::SetVariable);
+    w.Push({std::string("i"), 0.0}).Do(Op::SetVariable);
+    auto top = w.NewLabel();
+    auto done = w.NewLabel();
+    w.Bind(top);
+    w.Push({std::string("i")}).Do(Op::GetVariable).Push({300.0}).Do(Op::Less2).Do(Op::Not).If(done);
+    w.Push({std::string("o"), 0.0}).Do(Op::InitObject).Do(Op::SetVariable);
+    w.Push({std::string("o")}).Do(Op::GetVariable).Push({std::string("me"), std::string("o")});
+    w.Do(Op::GetVariable).Do(Op::SetMember);
+    w.Push({std::string("i"), std::string("i")}).Do(Op::GetVariable).Do(Op::Increment);
+    w.Do(Op::SetVariable).Jump(top);
+    w.Bind(done);
+    Play(player, w);
+    EXPECT_EQ(player.runtime().objectCount(), baseline + 2); // keep and the last o
+
+    player.SetVariable("o", Value());
+    player.Tick();
+    EXPECT_EQ(player.runtime().objectCount(), baseline + 1);
+    EXPECT_EQ(player.GetVariableText("keep"), "[object Object]");
+    EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
+TEST(Limits, StopRunawayRecursionAndAllocation) {
+    struct Case {
+        const char* what;
+        ActionWriter block;
+        const char* problem;
+    };
+    ActionWriter recursion;
+    DefineFunction(recursion, "r", ActionWriter().Push({0.0, std::string("r")}).Do(kCallFunction));
+    recursion.Push({0.0, std::string("r")}).Do(kCallFunction);
+    ActionWriter allocation; // a = []; while (true) a = [a];
+    auto top = allocation.NewLabel();
+    allocation.Push({std::string("a"), 0.0}).Do(static_cast<Op>(0x42)).Do(Op::SetVariable);
+    allocation.Bind(top).Push({std::string("a"), std::string("a")}).Do(Op::GetVariable);
+    allocation.Push({1.0}).Do(static_cast<Op>(0x42)).Do(Op::SetVariable).Jump(top);
+    const Case cases[] = {
+        {"recursion", recursion, "action block stopped: more than 256 levels of recursion"},
+        {"allocation", allocation, "action block stopped: more than 2000 objects"},
+    };
+    for (const auto& c : cases) {
+        QuietHost host;
+        PlayerLimits limits;
+        limits.objects = 2000;
+        Player player(host, limits);
+        Play(player, c.block);
+        ASSERT_EQ(host.problems.size(), 1u) << c.what;
+        EXPECT_EQ(host.problems[0], c.problem) << c.what;
+        EXPECT_EQ(player.GetVariableText("next"), "1") << c.what; // the movie goes on
+    }
+}
+
+TEST(Conversions, TextToNumberByVersionAndIntegerWrapping) {
+    using fw::avm1::StringToNumber;
+    struct Case {
+        const char* text;
+        int version;
+        double n; // NaN for NaN
+    };
+    const Case cases[] = {
+        {"010", 6, 8},           {"010", 5, 10},  {"019", 6, 19},    {"-010", 7, -8},
+        {"037777777777", 6, -1}, {" 010", 6, 10}, {"0x10", 6, 16},   {"0x10", 5, NAN},
+        {"150a", 4, 150},        {"ab", 4, 0},    {" 2.5x", 4, 2.5}, {"150a", 5, NAN},
+    };
+    for (const auto& c : cases) {
+        double got = StringToNumber(c.text, c.version);
+        if (std::isnan(c.n)) {
+            EXPECT_TRUE(std::isnan(got)) << c.text << " in " << c.version << ": got " << got;
+        } else {
+            EXPECT_EQ(got, c.n) << c.text << " in " << c.version;
+        }
+    }
+    EXPECT_EQ(fw::avm1::ToInt32(4294967295.0), -1);
+    EXPECT_EQ(fw::avm1::ToInt32(-1.9), -1);
+    EXPECT_EQ(fw::avm1::ToInt32(2147483648.0), -2147483647 - 1);
+    EXPECT_EQ(fw::avm1::ToUint32(-1), 4294967295u);
+    EXPECT_EQ(fw::avm1::ToInt32(NAN), 0);
+    EXPECT_EQ(fw::avm1::NumberToRadix(255, 16), "ff");
+    EXPECT_EQ(fw::avm1::NumberToRadix(-5, 2), "-101");
+}
+
+} // namespace
