@@ -130,11 +130,12 @@ Value ParseFloat(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 }
 
 Value IsNaN(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    return Value(std::isnan(rt.ToNum(Arg(args, 0))));
+    // Without an argument there is no number at all, whatever undefined converts to.
+    return Value(args.empty() || std::isnan(rt.ToNum(args[0])));
 }
 
 Value IsFinite(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    return Value(std::isfinite(rt.ToNum(Arg(args, 0))));
+    return Value(!args.empty() && std::isfinite(rt.ToNum(args[0])));
 }
 
 Value Escape(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
