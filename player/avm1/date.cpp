@@ -23,7 +23,7 @@ double DaysFromCivil(double y, double m, double d) {
     double yy = m < 2 ? y - 1 : y;
     double era = std::floor(yy / 400);
     double yoe = yy - era * 400;
-    double mp = std::fmod(m + 9, 12);
+    double mp = std::fmod(m + 10, 12); // March first; m counts from January as 0
     double doy = std::floor((153 * mp + 2) / 5) + d - 1;
     double doe = yoe * 365 + std::floor(yoe / 4) - std::floor(yoe / 100) + doy;
     return era * 146097 + doe - 719468;
@@ -200,7 +200,7 @@ Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {
     double offset = LocalOffset(t);
     Parts p = Split(t + offset);
     int minutes = static_cast<int>(std::fabs(offset) / 60000);
-    char zone[16];
+    char zone[32];
     std::snprintf(zone, sizeof zone, "GMT%c%02d%02d", offset < 0 ? '-' : '+', minutes / 60,
                   minutes % 60);
     char buf[96];
