@@ -44,7 +44,8 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     a->kind = Kind::Array;
     if (args.size() == 1 && args[0].isNumber()) {
         double n = args[0].asNumber();
-        a->arrayLength = (n >= 0 && n == std::trunc(n) && n <= kMaxItems) ? n : 0;
+        // The length is taken as a 32-bit integer, negative ones included.
+        a->arrayLength = static_cast<double>(ToInt32(n));
     } else {
         SetItems(rt, a, args);
     }

@@ -1,10 +1,12 @@
-// Date: milliseconds since 1970 in the time zone of the host (UTC here: the runner is
-// deterministic), with the calendar arithmetic of the civil calendar.
+// Date: milliseconds since 1970, shown in the time zone of the host, with the calendar
+// arithmetic of the civil calendar.
 
 #include "runtime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace fw::avm1 {
 namespace {
@@ -21,7 +23,7 @@ double DaysFromCivil(double y, double m, double d) {
     double yy = m < 2 ? y - 1 : y;
     double era = std::floor(yy / 400);
     double yoe = yy - era * 400;
-    double mp = std::fmod(m + 9, 12);
+    double mp = std::fmod(m + 10, 12); // March first; m counts from January as 0
     double doy = std::floor((153 * mp + 2) / 5) + d - 1;
     double doe = yoe * 365 + std::floor(yoe / 4) - std::floor(yoe / 100) + doy;
     return era * 146097 + doe - 719468;
@@ -59,6 +61,37 @@ Parts Split(double t) {
     return p;
 }
 
+// How far the host's clock is ahead of UTC at time t (ms since 1970, UTC), in ms: the zone's
+// present standard offset, as for every date, plus an hour where daylight saving is in force.
+double LocalOffset(double t) {
+    if (!std::isfinite(t)) {
+        return 0;
+    }
+    double clamped = std::clamp(std::floor(t / 1000), -8.64e12, 8.64e12);
+    auto secs = static_cast<std::time_t>(clamped);
+    std::tm tm{};
+    if (!localtime_r(&secs, &tm)) {
+        return 0;
+    }
+    std::time_t now = std::time(nullptr);
+    std::tm current{};
+    if (!localtime_r(&now, &current)) {
+        return 0;
+    }
+    double standard = static_cast<double>(current.tm_gmtoff) - (current.tm_isdst > 0 ? 3600 : 0);
+    return (standard + (tm.tm_isdst > 0 ? 3600 : 0)) * 1000;
+}
+
+double ToLocal(double t) {
+    return t + LocalOffset(t);
+}
+
+// The UTC time of a local wall-clock time: the offset is the one in force there.
+double FromLocal(double local) {
+    double guess = local - LocalOffset(local);
+    return local - LocalOffset(guess);
+}
+
 double Make(const Parts& p) {
     return DaysFromCivil(p.year, p.month, p.day) * kMsPerDay + p.hours * 3600000 +
            p.minutes * 60000 + p.seconds * 1000 + p.ms;
@@ -88,7 +121,7 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
         if (v[0] >= 0 && v[0] < 100) {
             v[0] += 1900;
         }
-        t = Make(Parts{v[0], v[1], v[2], v[3], v[4], v[5], v[6], 0});
+        t = FromLocal(Make(Parts{v[0], v[1], v[2], v[3], v[4], v[5], v[6], 0}));
     }
     o->primitive = Value(t);
     if (!constructing) {
@@ -99,12 +132,13 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
 
 enum Field { kYear, kMonth, kDay, kHours, kMinutes, kSeconds, kMs, kWeekday, kTime, kFullYear2 };
 
-template <Field F> Value Getter(Runtime&, Activation&, Value self, std::vector<Value>&) {
+template <Field F, bool Utc = false>
+Value Getter(Runtime&, Activation&, Value self, std::vector<Value>&) {
     double t = Time(self);
     if (std::isnan(t)) {
         return Value(NAN);
     }
-    Parts p = Split(t);
+    Parts p = Split(Utc || F == kTime ? t : ToLocal(t));
     switch (F) {
     case kYear:
         return Value(p.year);
@@ -119,7 +153,7 @@ template <Field F> Value Getter(Runtime&, Activation&, Value self, std::vector<V
     case kSeconds:
         return Value(p.seconds);
     case kMs:
-        return Value(p.ms);
+        return Value(std::floor(p.ms));
     case kWeekday:
         return Value(p.weekday);
     case kTime:
@@ -130,7 +164,8 @@ template <Field F> Value Getter(Runtime&, Activation&, Value self, std::vector<V
     return Value();
 }
 
-template <Field F> Value Setter(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+template <Field F, bool Utc = false>
+Value Setter(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o || o->kind != Kind::Date) {
         return Value();
@@ -140,7 +175,8 @@ template <Field F> Value Setter(Runtime& rt, Activation&, Value self, std::vecto
         return o->primitive;
     }
     double t = Time(self);
-    Parts p = Split(std::isnan(t) ? 0 : t);
+    t = std::isnan(t) ? 0 : t;
+    Parts p = Split(Utc ? t : ToLocal(t));
     double* fields[] = {&p.year, &p.month, &p.day, &p.hours, &p.minutes, &p.seconds, &p.ms};
     int first = F == kFullYear2 ? 0 : static_cast<int>(F);
     for (std::size_t i = 0; i < args.size() && first + static_cast<int>(i) < 7; ++i) {
@@ -149,24 +185,29 @@ template <Field F> Value Setter(Runtime& rt, Activation&, Value self, std::vecto
     if (F == kFullYear2 && p.year >= 0 && p.year < 100) {
         p.year += 1900;
     }
-    o->primitive = Value(Make(p));
+    o->primitive = Value(Utc ? Make(p) : FromLocal(Make(p)));
     return o->primitive;
 }
 
 Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {
     double t = Time(self);
-    if (!std::isfinite(t) || std::fabs(t) > 8.64e15) {
+    if (!std::isfinite(t)) {
         return Value("Invalid Date");
     }
     static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    Parts p = Split(t);
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d",
+    double offset = LocalOffset(t);
+    Parts p = Split(t + offset);
+    int minutes = static_cast<int>(std::fabs(offset) / 60000);
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "GMT%c%02d%02d", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d %s %d",
                   days[static_cast<int>(p.weekday)], months[static_cast<int>(p.month)],
                   static_cast<int>(p.day), static_cast<int>(p.hours), static_cast<int>(p.minutes),
-                  static_cast<int>(p.seconds), static_cast<int>(p.year));
+                  static_cast<int>(p.seconds), zone, static_cast<int>(p.year));
     return Value(std::string(buf));
 }
 
@@ -181,8 +222,29 @@ Value Utc(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     return Value(Make(Parts{v[0], v[1], v[2], v[3], v[4], v[5], v[6], 0}));
 }
 
-Value Zone(Runtime&, Activation&, Value, std::vector<Value>&) {
-    return Value(0);
+Value Zone(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    double t = Time(self);
+    return Value(std::isnan(t) ? t : -LocalOffset(t) / 60000);
+}
+
+template <bool Utc> void AddFields(Runtime& rt, Object* proto, const char* utc) {
+    auto name = [&](const char* base) {
+        std::string n = base;
+        return n.insert(3, utc);
+    };
+    const std::pair<std::string, NativeFn> entries[] = {
+        {name("getFullYear"), Getter<kYear, Utc>},   {name("getMonth"), Getter<kMonth, Utc>},
+        {name("getDate"), Getter<kDay, Utc>},        {name("getDay"), Getter<kWeekday, Utc>},
+        {name("getHours"), Getter<kHours, Utc>},     {name("getMinutes"), Getter<kMinutes, Utc>},
+        {name("getSeconds"), Getter<kSeconds, Utc>}, {name("getMilliseconds"), Getter<kMs, Utc>},
+        {name("setFullYear"), Setter<kYear, Utc>},   {name("setMonth"), Setter<kMonth, Utc>},
+        {name("setDate"), Setter<kDay, Utc>},        {name("setHours"), Setter<kHours, Utc>},
+        {name("setMinutes"), Setter<kMinutes, Utc>}, {name("setSeconds"), Setter<kSeconds, Utc>},
+        {name("setMilliseconds"), Setter<kMs, Utc>},
+    };
+    for (const auto& [n, fn] : entries) {
+        rt.Method(proto, n.c_str(), fn);
+    }
 }
 
 } // namespace
@@ -196,26 +258,10 @@ void InstallDate(Runtime& rt, Object* global) {
     rt.Method(proto, "valueOf", Getter<kTime>);
     rt.Method(proto, "getTime", Getter<kTime>);
     rt.Method(proto, "getTimezoneOffset", Zone);
-    for (const char* utc : {"", "UTC"}) {
-        auto name = [&](const char* base) {
-            std::string n = base;
-            return n.insert(3, utc);
-        };
-        const std::pair<std::string, NativeFn> entries[] = {
-            {name("getFullYear"), Getter<kYear>},   {name("getMonth"), Getter<kMonth>},
-            {name("getDate"), Getter<kDay>},        {name("getDay"), Getter<kWeekday>},
-            {name("getHours"), Getter<kHours>},     {name("getMinutes"), Getter<kMinutes>},
-            {name("getSeconds"), Getter<kSeconds>}, {name("getMilliseconds"), Getter<kMs>},
-            {name("setFullYear"), Setter<kYear>},   {name("setMonth"), Setter<kMonth>},
-            {name("setDate"), Setter<kDay>},        {name("setHours"), Setter<kHours>},
-            {name("setMinutes"), Setter<kMinutes>}, {name("setSeconds"), Setter<kSeconds>},
-            {name("setMilliseconds"), Setter<kMs>},
-        };
-        for (const auto& [n, fn] : entries) {
-            rt.Method(proto, n.c_str(), fn);
-        }
-    }
+    AddFields<false>(rt, proto, "");
+    AddFields<true>(rt, proto, "UTC");
     rt.Method(proto, "getYear", Getter<kFullYear2>);
+    rt.Method(proto, "getUTCYear", Getter<kFullYear2, true>);
     rt.Method(proto, "setYear", Setter<kFullYear2>);
     rt.Method(proto, "setTime", Setter<kTime>);
 }

@@ -3,6 +3,7 @@
 #include "runtime.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace fw::avm1 {
@@ -67,52 +68,74 @@ Value ParseInt(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 }
 
 Value ParseFloat(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    std::string s = rt.ToStr(Arg(args, 0));
+    if (args.empty()) {
+        return Value();
+    }
+    std::string s = rt.ToStr(args[0]);
     std::size_t i = 0;
     while (i < s.size() && Space(static_cast<unsigned char>(s[i]))) {
         ++i;
     }
-    std::size_t start = i;
+    bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i] == '-';
         ++i;
     }
-    std::size_t digits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        ++i;
-        ++digits;
-    }
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-            ++i;
-            ++digits;
+    // Digits add up one by one, the fraction's by ever smaller steps, as the reference
+    // player does (so the last bit can differ from a correctly rounded reading). Later
+    // points are skipped, but after a second one no exponent is read.
+    double value = 0;
+    double step = 1;
+    bool digits = false;
+    int points = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (points == 0) {
+                value = value * 10 + (c - '0');
+            } else {
+                step /= 10;
+                value += (c - '0') * step;
+            }
+        } else if (c == '.') {
+            ++points;
+        } else {
+            break;
         }
     }
-    if (digits == 0) {
+    if (!digits) {
         return Value(std::nan(""));
     }
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    if (points < 2 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         std::size_t j = i + 1;
+        bool negExp = false;
         if (j < s.size() && (s[j] == '-' || s[j] == '+')) {
+            negExp = s[j] == '-';
             ++j;
         }
-        std::size_t e = j;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
-            ++j;
+        // The exponent is a 32-bit integer that wraps.
+        std::uint32_t e = 0;
+        bool any = false;
+        for (; j < s.size() && s[j] >= '0' && s[j] <= '9'; ++j) {
+            e = e * 10u + static_cast<std::uint32_t>(s[j] - '0');
+            any = true;
         }
-        if (j > e) {
-            i = j;
+        if (any) {
+            auto exp = static_cast<std::int32_t>(e);
+            value *= std::pow(10.0, negExp ? -static_cast<double>(exp) : static_cast<double>(exp));
         }
     }
-    return Value(std::strtod(s.substr(start, i - start).c_str(), nullptr));
+    return Value(negative ? -value : value);
 }
 
 Value IsNaN(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    return Value(std::isnan(rt.ToNum(Arg(args, 0))));
+    // Without an argument there is no number at all, whatever undefined converts to.
+    return Value(args.empty() || std::isnan(rt.ToNum(args[0])));
 }
 
 Value IsFinite(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    return Value(std::isfinite(rt.ToNum(Arg(args, 0))));
+    return Value(!args.empty() && std::isfinite(rt.ToNum(args[0])));
 }
 
 Value Escape(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
@@ -136,8 +159,13 @@ Value Unescape(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '%') {
-            // A broken escape drops out with the two characters after it.
-            if (i + 2 < s.size() && Digit(s[i + 1]) < 16 && Digit(s[i + 2]) < 16) {
+            // A broken escape drops out with the characters read so far: the one after
+            // the mark when it is no hex digit, else the two.
+            if (i + 1 >= s.size() || Digit(s[i + 1]) >= 16) {
+                i += 1;
+                continue;
+            }
+            if (i + 2 < s.size() && Digit(s[i + 2]) < 16) {
                 out += static_cast<char>(Digit(s[i + 1]) * 16 + Digit(s[i + 2]));
             }
             i += 2;

@@ -12,6 +12,11 @@ double Primitive(Runtime& rt, const Value& self) {
     if (Object* o = self.object(); o && o->kind == Kind::Number) {
         return ToNumber(o->primitive, rt.version());
     }
+    if (self.isObject()) {
+        // Another object borrowing the method has no number of its own; converting it
+        // would only call this method again.
+        return std::nan("");
+    }
     return self.isNumber() ? self.asNumber() : rt.ToNum(self);
 }
 

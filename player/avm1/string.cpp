@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
 
 namespace fw::avm1 {
 namespace {
@@ -26,8 +29,8 @@ double Integer(Runtime& rt, const Value& v, double fallback) {
     if (v.isUndefined()) {
         return fallback;
     }
-    double n = rt.ToNum(v);
-    return std::isnan(n) ? 0 : std::trunc(n);
+    // Positions are 32-bit integers: larger ones wrap.
+    return static_cast<double>(ToInt32(rt.ToNum(v)));
 }
 
 Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -36,6 +39,10 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (constructing && self.isObject()) {
         self.asObject()->kind = Kind::String;
         self.asObject()->primitive = Value(s);
+        // A boxed text carries its length as a plain own property, which scripts may change.
+        self.asObject()->Set(
+            "length", Value(static_cast<double>(rt.version() >= 6 ? ToUtf16(s).size() : s.size())),
+            kDontEnum | kDontDelete);
         return self;
     }
     return Value(s);
@@ -78,6 +85,9 @@ Value Concat(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 }
 
 Value IndexOf(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (args.empty()) {
+        return Value();
+    }
     std::u16string s = Self(rt, self);
     std::u16string needle = ToUtf16(rt.ToStr(Arg(args, 0)));
     double start = std::max(Integer(rt, Arg(args, 1), 0), 0.0);
@@ -89,6 +99,9 @@ Value IndexOf(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 }
 
 Value LastIndexOf(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (args.empty()) {
+        return Value();
+    }
     std::u16string s = Self(rt, self);
     std::u16string needle = ToUtf16(rt.ToStr(Arg(args, 0)));
     double start = Integer(rt, Arg(args, 1), static_cast<double>(s.size()));
@@ -104,7 +117,7 @@ Value Slice(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     double len = static_cast<double>(s.size());
     auto clamp = [&](double i) { return i < 0 ? std::max(len + i, 0.0) : std::min(i, len); };
     if (args.empty()) {
-        return Out(rt, s);
+        return Value();
     }
     double start = clamp(Integer(rt, args[0], 0));
     double end = clamp(Integer(rt, Arg(args, 1), len));
@@ -116,6 +129,9 @@ Value Slice(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 }
 
 Value Substring(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (args.empty()) {
+        return Value();
+    }
     std::u16string s = Self(rt, self);
     double len = static_cast<double>(s.size());
     double start = std::clamp(Integer(rt, Arg(args, 0), 0), 0.0, len);
@@ -128,6 +144,9 @@ Value Substring(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
 }
 
 Value Substr(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (args.empty()) {
+        return Value();
+    }
     std::u16string s = Self(rt, self);
     double len = static_cast<double>(s.size());
     double start = Integer(rt, Arg(args, 0), 0);
@@ -147,12 +166,15 @@ Value Split(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     std::u16string s = Self(rt, self);
     std::vector<Value> parts;
     Value sepValue = Arg(args, 0);
-    double limit = args.size() > 1 && !args[1].isUndefined() ? rt.ToNum(args[1]) : 1e18;
-    if (std::isnan(limit)) {
-        limit = 0;
-    }
+    // Without a separator the whole text is the one part, whatever the limit.
+    double limit = args.size() > 1 && !args[1].isUndefined()
+                       ? static_cast<double>(ToInt32(rt.ToNum(args[1])))
+                       : 1e18;
     if (sepValue.isUndefined()) {
         parts.push_back(Out(rt, s));
+        limit = 1e18;
+    } else if (limit <= 0) {
+        parts.clear();
     } else {
         std::u16string sep = ToUtf16(rt.ToStr(sepValue));
         if (sep.empty()) {
@@ -178,16 +200,43 @@ Value Split(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value(rt.NewArray(parts));
 }
 
+// Case follows the host's simple (one unit to one unit) Unicode mappings, read through a
+// locale object of our own so the process-wide locale is never touched.
+char16_t MapCase(char16_t c, bool upper) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (c < 0x80 || !utf8) {
+        if (upper) {
+            return c >= 'a' && c <= 'z' ? static_cast<char16_t>(c - 32) : c;
+        }
+        return c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c + 32) : c;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {
+        return c;
+    }
+    // Where the reference player's older table differs from today's.
+    if (upper) {
+        if (c == 0x3C2) {
+            return 0x3A2; // final sigma moves by the Greek block's fixed distance
+        }
+        if (c == 0x3F2) {
+            return 0x3A3;
+        }
+    } else {
+        if (c == 0x3A2) {
+            return 0x3C2;
+        }
+        if (c >= 0x10A0 && c <= 0x10C5) {
+            return static_cast<char16_t>(c + 0x30); // Georgian capitals to the letters
+        }
+    }
+    wint_t m = upper ? towupper_l(c, utf8) : towlower_l(c, utf8);
+    return m <= 0xFFFF ? static_cast<char16_t>(m) : c;
+}
+
 Value ToLower(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     std::u16string s = Self(rt, self);
     for (auto& c : s) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-            c = static_cast<char16_t>(c + 32);
-        } else if (c >= 0x391 && c <= 0x3A9) {
-            c = static_cast<char16_t>(c + 32);
-        } else if (c >= 0x410 && c <= 0x42F) {
-            c = static_cast<char16_t>(c + 32);
-        }
+        c = MapCase(c, false);
     }
     return Out(rt, s);
 }
@@ -195,13 +244,7 @@ Value ToLower(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
 Value ToUpper(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     std::u16string s = Self(rt, self);
     for (auto& c : s) {
-        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-            c = static_cast<char16_t>(c - 32);
-        } else if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) {
-            c = static_cast<char16_t>(c - 32);
-        } else if (c >= 0x430 && c <= 0x44F) {
-            c = static_cast<char16_t>(c - 32);
-        }
+        c = MapCase(c, true);
     }
     return Out(rt, s);
 }

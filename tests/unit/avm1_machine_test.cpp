@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ public:
 };
 
 constexpr Op kCallFunction = static_cast<Op>(0x3D);
+constexpr Op kNewObject = static_cast<Op>(0x40);
+constexpr Op kCallMethod = static_cast<Op>(0x52);
 
 // function name() { body }, as the compiler emits it.
 void DefineFunction(ActionWriter& w, const std::string& name, const ActionWriter& body) {
@@ -130,6 +134,46 @@ TEST(Conversions, TextToNumberByVersionAndIntegerWrapping) {
     EXPECT_EQ(fw::avm1::ToInt32(NAN), 0);
     EXPECT_EQ(fw::avm1::NumberToRadix(255, 16), "ff");
     EXPECT_EQ(fw::avm1::NumberToRadix(-5, 2), "-101");
+}
+
+// The corpus runs in whatever zone the machine has, so the host's zone is pinned here: a
+// fixed zone 5:45 east of UTC, restored afterwards.
+TEST(Date, ShowsTimesInTheHostZone) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    setenv("TZ", "<+0545>-5:45", 1);
+    tzset();
+
+    QuietHost host;
+    Player player(host);
+    // d = new Date(2001, 1, 3, 4, 5, 6); then trace each of d's answers below, and d.
+    ActionWriter w;
+    w.Push({std::string("d"), 6.0, 5.0, 4.0, 3.0, 1.0, 2001.0, 6.0, std::string("Date")})
+        .Do(kNewObject)
+        .Do(Op::SetVariable);
+    const char* methods[] = {"getTime", "getTimezoneOffset", "getHours", "getUTCHours",
+                             "getUTCDate"};
+    for (const char* m : methods) {
+        w.Push({0.0, std::string("d")}).Do(Op::GetVariable).Push({std::string(m)});
+        w.Do(kCallMethod).Do(Op::Trace);
+    }
+    w.Push({std::string("d")}).Do(Op::GetVariable).Do(Op::Trace);
+    Play(player, w);
+
+    if (old) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+
+    const std::vector<std::string> expected = {
+        "981152406000", "-345", "4", "22", "2", "Sat Feb 3 04:05:06 GMT+0545 2001",
+    };
+    ASSERT_EQ(host.traces.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(host.traces[i], expected[i]) << "line " << i;
+    }
 }
 
 } // namespace
