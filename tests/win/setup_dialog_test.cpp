@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <functional>
 #include <string>
@@ -75,6 +76,12 @@ TEST(StartingForm, DesignedWindowAndControls) {
     EXPECT_EQ(b.top, (::GetSystemMetrics(SM_CYSCREEN) - 297) / 2);
     EXPECT_TRUE(::GetWindowLongW(f->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "stays on top";
     EXPECT_TRUE(::GetWindowLongW(f->Handle(), GWL_STYLE) & WS_THICKFRAME) << "sizeable";
+    // The common controls 6 of the program's manifest (built into this test too) draw it.
+    auto version = reinterpret_cast<DLLGETVERSIONPROC>(
+        ::GetProcAddress(::GetModuleHandleW(L"comctl32.dll"), "DllGetVersion"));
+    DLLVERSIONINFO v{sizeof v, 0, 0, 0, 0};
+    ASSERT_TRUE(version && version(&v) == S_OK);
+    EXPECT_EQ(v.dwMajorVersion, 6u) << "expected common controls 6, got " << v.dwMajorVersion;
 
     struct Control {
         const char* name;
