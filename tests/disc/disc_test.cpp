@@ -68,7 +68,7 @@ TEST(Disc, AutorunStartsTheProgramUnderTheRussianLabel) {
 }
 
 TEST(Disc, ProgramAndControlNameTheirProductMakerAndOneVersion) {
-    for (const std::wstring file : {kProgram, std::wstring(L"D:\\SWF\\FLASH.OCX")}) {
+    for (const std::wstring& file : {kProgram, std::wstring(L"D:\\SWF\\FLASH.OCX")}) {
         SCOPED_TRACE(Utf8(file));
         DWORD ignored = 0;
         std::vector<char> info(::GetFileVersionInfoSizeW(file.c_str(), &ignored));
@@ -139,7 +139,7 @@ TEST(Disc, ProgramHasItsIconInEverySizeAndItsManifest) {
     const std::string manifest =
         Resource(program.handle, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos) << manifest;
-    EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("<requestedExecutionLevel"), std::string::npos) << manifest;
 }
 
 } // namespace
