@@ -51,12 +51,13 @@ STAR_CORNERS = star(*CENTRE, 0.44, 0.2)
 
 
 def in_face(x, y, cx, cy):
+    """Two eyes and a smile around the face's centre."""
     eye = 0.045
     for ex in (cx - 0.075, cx + 0.075):
         if (x - ex) ** 2 + (y - (cy - 0.03)) ** 2 <= eye * eye:
             return True
     # The smile: a band of a circle's lower half.
-    d = math.hypot(x - cx, y - (cy + 0.0))
+    d = math.hypot(x - cx, y - cy)
     return y > cy + 0.04 and 0.105 <= d <= 0.155 and abs(x - cx) < 0.12
 
 
@@ -74,7 +75,7 @@ def colour_at(x, y, size):
 
 
 def draw(size):
-    """Rows top-down of (b, g, r, a) with premultiplication undone."""
+    """Rows top-down of (b, g, r, a): the samples' colours weighted by their cover, and the cover."""
     rows = []
     n = SAMPLES * SAMPLES
     for py in range(size):
