@@ -4,6 +4,8 @@
 #include "setup/ddeml_port.h"
 #include "setup/file_tree.h"
 #include "setup/file_tree_win.h"
+#include "setup/program_folder.h"
+#include "setup/program_folder_win.h"
 #include "setup/program_group.h"
 #include "setup/start_decision.h"
 #include "win/application.h"
@@ -48,23 +50,8 @@ std::wstring FileNameOf(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-// The root of the drive a path lies on: "X:\" for a drive letter, the share
-// for a network path.
-std::wstring DriveRoot(const std::wstring& path) {
-    const std::wstring drive = DrivePart(path);
-    if (!drive.empty()) {
-        return drive + L"\\";
-    }
-    if (path.rfind(L"\\\\", 0) == 0) {
-        const auto server = path.find(L'\\', 2);
-        const auto share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-        return (share == std::wstring::npos ? path : path.substr(0, share)) + L"\\";
-    }
-    return {};
-}
-
 DriveType DriveTypeOf(const std::wstring& path) {
-    const std::wstring root = DriveRoot(path);
+    const std::wstring root = PathRoot(path);
     return static_cast<DriveType>(::GetDriveTypeW(root.empty() ? nullptr : root.c_str()));
 }
 
@@ -89,16 +76,6 @@ void EndWithNotice(const std::wstring& text) {
     win::Application::Get().SetScreenCursor(win::ScreenCursor::Default);
     StartingForm->ShowFailureNotice(text);
     win::Application::Get().Terminate();
-}
-
-// The removal batch file's bytes, in the code page cmd.exe reads it in.
-std::string BatchBytes(const std::vector<std::wstring>& lines) {
-    std::string bytes;
-    for (const auto& line : lines) {
-        bytes += win::Narrow(line, CP_OEMCP);
-        bytes += "\r\n";
-    }
-    return bytes;
 }
 
 void WriteBatchFile(const std::wstring& path, const std::string& bytes) {
@@ -171,7 +148,9 @@ void RunRegistration(const StartupContext& ctx) {
     const std::wstring registered = RegisteredExePath(folder);
     WriteKey(kProgramKey, {{L"", L""}});
     WriteKey(kAppPathsKey, {{L"", registered}, {L"Path", folder}});
-    WriteKey(kUninstallKey, {{L"DisplayName", kTitle}, {L"UninstallString", registered + L" -u"}});
+    // Quoted: unquoted, a path with blanks lets "C:\Program.exe" run in its place.
+    WriteKey(kUninstallKey,
+             {{L"DisplayName", kTitle}, {L"UninstallString", L"\"" + registered + L"\" -u"}});
     if (ctx.programGroup) {
         RunInstallSequence(*ctx.programGroup, registered, [](std::wstring_view text) {
             ShowInformation(win::Application::Get().Handle(), text);
@@ -208,7 +187,17 @@ void RunInstallation(const StartupContext& ctx) {
         }
     }
     const std::wstring target = StartingForm->PathText();
-    if (target.empty() || !win::ForceFolders(target)) {
+    if (target.empty()) {
+        EndWithNotice(CannotCreateText(target));
+        return;
+    }
+    // A drive root, a system, program files or user folder would mix the
+    // program's files with others' and could never be cleared on removal.
+    if (JudgeTarget(FullLongPath(target), KnownSystemFolders()) != FolderVerdict::Own) {
+        EndWithNotice(kNotCompleted);
+        return;
+    }
+    if (!win::ForceFolders(target)) {
         EndWithNotice(CannotCreateText(target));
         return;
     }
@@ -235,7 +224,12 @@ void RunRemoval(const StartupContext& ctx) {
         app.Terminate();
         return;
     }
-    if (DriveTypeOf(ctx.exePath) != DriveType::CdRom) {
+    // Only a folder that is the program's own is cleared; from any other, and
+    // from the CD, the batch file takes the executable alone.
+    const bool cleared = DriveTypeOf(ctx.exePath) != DriveType::CdRom &&
+                         JudgeProgramFolder(FullLongPath(folder), KnownSystemFolders(),
+                                            win::FileExists) == FolderVerdict::Own;
+    if (cleared) {
         ClearFolder(folder);
     }
     win::Registry reg(HKEY_LOCAL_MACHINE);
@@ -245,20 +239,31 @@ void RunRemoval(const StartupContext& ctx) {
     if (ctx.programGroup) {
         RunRemovalSequence(*ctx.programGroup, [&app] { app.ProcessMessages(); });
     }
-    app.ShowMessage(kRemoved);
-    app.Terminate();
 
     // The batch file erases the executable once this process has let go of
-    // it. A read-only executable would keep its loop going for ever, so the
-    // attribute goes first; one that stays read-only gets a loop that gives up.
+    // it. Its text is settled before the report, which says when no exact
+    // batch file can be written and the executable stays.
     const std::wstring batch = BatchPath(ctx.exePath);
-    const DWORD attr = ::GetFileAttributesW(ctx.exePath.c_str());
-    bool bounded = false;
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
-        bounded = !::SetFileAttributesW(ctx.exePath.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+    Win32Oem oem;
+    const std::optional<std::string> bytes = BatchFileBytes(ctx.exePath, batch, oem);
+    std::wstring report = kRemoved;
+    if (!cleared) {
+        report += L"\r\n" + UntouchedFolderText(folder);
     }
-    WriteBatchFile(batch, BatchBytes(bounded ? BoundedBatchLines(ctx.exePath, batch)
-                                             : BatchLines(ctx.exePath, batch)));
+    if (!bytes) {
+        report += L"\r\n" + ExecutableStaysText(ctx.exePath);
+    }
+    app.ShowMessage(report);
+    app.Terminate();
+    if (!bytes) {
+        return;
+    }
+    // A read-only executable loses the attribute, so that the erase can succeed.
+    const DWORD attr = ::GetFileAttributesW(ctx.exePath.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
+        ::SetFileAttributesW(ctx.exePath.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+    }
+    WriteBatchFile(batch, *bytes);
     ::ShellExecuteW(nullptr, L"Open", batch.c_str(), nullptr, nullptr, SW_HIDE);
 }
 

@@ -1,6 +1,7 @@
 #include "setup/start_decision.h"
 
 #include "base/text.h"
+#include "setup/program_folder.h"
 
 namespace fw {
 
@@ -36,15 +37,11 @@ std::wstring DrivePart(const std::wstring& path) {
 }
 
 std::wstring FreeSpaceRoot(const std::wstring& pathText) {
-    const std::wstring drive = DrivePart(pathText);
-    if (drive.empty()) {
-        return {};
+    std::wstring root = PathRoot(pathText);
+    if (root.size() == 3 && root[0] >= L'a' && root[0] <= L'z') {
+        root[0] = static_cast<wchar_t>(root[0] - L'a' + L'A');
     }
-    wchar_t letter = drive[0];
-    if (letter >= L'a' && letter <= L'z') {
-        letter = static_cast<wchar_t>(letter - L'a' + L'A');
-    }
-    return std::wstring(1, letter) + L":\\";
+    return root;
 }
 
 std::wstring OfferText() {
@@ -80,25 +77,82 @@ std::wstring BatchPath(const std::wstring& exePath) {
     return exePath.substr(0, dot) + L".bat";
 }
 
-std::vector<std::wstring> BatchLines(const std::wstring& exePath, const std::wstring& batchPath) {
-    return {
-        L":1",
-        L"Erase \"" + exePath + L"\"",
-        L"If exist \"" + exePath + L"\" Goto 1",
-        L"Erase \"" + batchPath + L"\"",
-    };
+std::wstring UntouchedFolderText(const std::wstring& programFolder) {
+    return L"Файлы в директории " + programFolder + L" не удалены";
 }
 
-std::vector<std::wstring> BoundedBatchLines(const std::wstring& exePath,
-                                            const std::wstring& batchPath) {
-    return {
-        L"Set FenwobbleTries=0",
-        L":1",
-        L"Erase \"" + exePath + L"\"",
-        L"Set /a FenwobbleTries=FenwobbleTries+1",
-        L"If exist \"" + exePath + L"\" If %FenwobbleTries% LSS 20000 Goto 1",
-        L"Erase \"" + batchPath + L"\"",
+std::wstring ExecutableStaysText(const std::wstring& exePath) {
+    return L"Файл " + exePath + L" не удален: удалите его вручную";
+}
+
+std::vector<std::wstring> BatchLines(const std::wstring& exePath, const std::wstring& batchPath) {
+    // Quotes keep "&", "^" and blanks literal, but cmd.exe reads "%" as the
+    // start of a variable even inside them: "%%" is one "%".
+    const auto quoted = [](const std::wstring& path) {
+        std::wstring out = L"\"";
+        for (const wchar_t c : path) {
+            out += c;
+            if (c == L'%') {
+                out += L'%';
+            }
+        }
+        return out + L"\"";
     };
+    const std::wstring exe = quoted(exePath);
+    std::vector<std::wstring> lines;
+    // Delayed expansion, when switched on for every cmd.exe in the registry,
+    // would read "!" as a variable's start too.
+    if ((exePath + batchPath).find(L'!') != std::wstring::npos) {
+        lines.push_back(L"Setlocal DisableDelayedExpansion");
+    }
+    // The loop repeats the erase without a pause until the program has
+    // exited, and gives up after a fixed number of tries, so that an
+    // executable that can never be erased (read-only, no right to delete)
+    // cannot keep a hidden cmd.exe spinning for ever. A counter of cmd.exe's
+    // own is the bound that works everywhere: a pause would need a program
+    // (ping, timeout) that may be missing or want a console or a network.
+    // 100000 tries outlast a slow exit by far: a try takes about a
+    // millisecond under Wine, less on Windows.
+    lines.insert(lines.end(), {
+                                  L"Set FenwobbleTries=0",
+                                  L":1",
+                                  L"Erase " + exe,
+                                  L"Set /a FenwobbleTries+=1",
+                                  L"If exist " + exe + L" If %FenwobbleTries% LSS 100000 Goto 1",
+                                  L"Erase " + quoted(batchPath),
+                              });
+    return lines;
+}
+
+std::optional<std::string> BatchFileBytes(const std::wstring& exePath,
+                                          const std::wstring& batchPath, OemPort& oem) {
+    // A best fit ("e" for "é") or a default character ("?", a wildcard)
+    // would make the batch file erase another file.
+    const auto exact = [&oem](const std::wstring& path) -> std::optional<std::wstring> {
+        if (oem.ExactOem(path)) {
+            return path;
+        }
+        auto shortPath = oem.ShortPath(path);
+        if (shortPath && oem.ExactOem(*shortPath)) {
+            return shortPath;
+        }
+        return std::nullopt;
+    };
+    const auto exe = exact(exePath);
+    const auto batch = exact(batchPath);
+    if (!exe || !batch) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    for (const auto& line : BatchLines(*exe, *batch)) {
+        const auto oemLine = oem.ExactOem(line);
+        if (!oemLine) {
+            return std::nullopt;
+        }
+        bytes += *oemLine;
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 } // namespace fw

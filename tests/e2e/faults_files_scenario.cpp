@@ -70,7 +70,7 @@ TEST_F(FaultyFiles, AMissingControlFileOnAMachineWithoutAControlIsReportedAndThe
     Start();
     EXPECT_EQ(DismissMessageBox(shell_->Pid(), 60s),
               L"Unable to find and copy Macromedia Shockwave Flash.OCX");
-    EXPECT_EQ(DismissMessageBox(shell_->Pid(), 30s), L"Unable to find Macromedia Shockwave Flash.");
+    // A failed copy ends the provisioning: no second try at the main window.
     EXPECT_TRUE(shell_->WaitExit(20s)) << "expected the process to end without a main window";
     EXPECT_FALSE(FileExists(flashFolder + L"FLASH.OCX"));
     EXPECT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value());

@@ -116,7 +116,7 @@ TEST_F(Decision, FirstStartFromTheCdDeclinedRegistersOnTheCdAndPlays) {
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kAppPaths, L"Path"), L"D:\\");
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName"), L"Тавилон");
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
-                  L"D:\\Fenwobble.exe -u");
+                  L"\"D:\\Fenwobble.exe\" -u");
         EXPECT_TRUE(
             WaitFor([&] { return progman.Received() == GroupCommands(L"D:\\Fenwobble.exe"); }, 10s))
             << "expected the three group commands, got " << progman.Received().size() << " bytes";
@@ -152,7 +152,7 @@ TEST_F(Decision, AcceptedOfferCopiesMarksAndStartsTheCopyWhichRegistersItself) {
     EXPECT_TRUE(WaitFor([&] { return progman.Received() == GroupCommands(copied); }, 20s));
 }
 
-TEST_F(Decision, ClosingTheDialogOrAnUncreatableFolderEndsWithoutWritingAnything) {
+TEST_F(Decision, ClosingTheDialogOrAnUncreatableOrForeignFolderEndsWithoutWritingAnything) {
     {
         Program shell({});
         AnswerOffer(shell, IDYES);
@@ -181,6 +181,22 @@ TEST_F(Decision, ClosingTheDialogOrAnUncreatableFolderEndsWithoutWritingAnything
         EXPECT_TRUE(shell.WaitExit(20s));
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kProgramKey)) << "expected nothing written";
     }
+    // A drive root is nobody's program folder: refused, nothing copied.
+    for (const std::wstring target : {L"C:\\", L"C:\\Games\\..\\Windows"}) {
+        Program shell({});
+        AnswerOffer(shell, IDYES);
+        HWND dialog = Dialog(shell);
+        ASSERT_NE(dialog, nullptr);
+        SetPath(dialog, target);
+        PressContinue(dialog);
+        EXPECT_TRUE(WaitLabel(dialog, L"Установка не завершена"))
+            << "got a label of " << Label(dialog).size() << " chars";
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(shell.WaitExit(20s));
+        EXPECT_FALSE(FileExists(target + L"\\Fenwobble.exe")) << "expected nothing copied";
+        EXPECT_FALSE(FileExists(target + L"\\SWF")) << "expected nothing copied";
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kProgramKey)) << "expected nothing written";
+    }
 }
 
 TEST_F(Decision, ASmallDriveShowsTheShortageUntilAnotherDriveIsChosen) {
@@ -189,7 +205,9 @@ TEST_F(Decision, ASmallDriveShowsTheShortageUntilAnotherDriveIsChosen) {
     }
     const auto mount = Host("d=\"$FW_PREFIX_HOST/small\"; mkdir -p \"$d\" && "
                             "mount -t tmpfs -o size=20m tmpfs \"$d\" && "
-                            "ln -sfn \"$d\" \"$FW_PREFIX_HOST/dosdevices/s:\"");
+                            "ln -sfn \"$d\" \"$FW_PREFIX_HOST/dosdevices/s:\" && "
+                            "mkdir -p \"$FW_PREFIX_HOST/dosdevices/unc/fileserver\" && "
+                            "ln -sfn \"$d\" \"$FW_PREFIX_HOST/dosdevices/unc/fileserver/small\"");
     if (mount.status != 0) {
         GTEST_SKIP() << "cannot mount a small drive here: " << mount.output;
     }
@@ -202,6 +220,13 @@ TEST_F(Decision, ASmallDriveShowsTheShortageUntilAnotherDriveIsChosen) {
     PressContinue(dialog);
     EXPECT_TRUE(WaitLabel(dialog, L"На диске всего 20 Мб, нужно примерно 90 Мб"))
         << "got a label of " << Label(dialog).size() << " chars";
+    // The same drive as a network share is measured on the share.
+    SetPath(dialog, L"\\\\fileserver\\small\\Fenwobble");
+    ::SendMessageW(::FindWindowExW(dialog, nullptr, L"Static", nullptr), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L""));
+    PressContinue(dialog);
+    EXPECT_TRUE(WaitLabel(dialog, L"На диске всего 20 Мб, нужно примерно 90 Мб"))
+        << "expected the share measured, got a label of " << Label(dialog).size() << " chars";
     SetPath(dialog, L"C:\\Games\\Fenwobble");
     PressContinue(dialog);
     EXPECT_TRUE(shell.WaitExit(120s));
@@ -214,6 +239,7 @@ TEST_F(Decision, ASmallDriveShowsTheShortageUntilAnotherDriveIsChosen) {
         60s))
         << "expected the copy to register itself";
     EXPECT_FALSE(FileExists(L"S:\\Fenwobble\\Fenwobble.exe"));
+    EXPECT_FALSE(FileExists(L"S:\\Fenwobble")) << "expected nothing written to the share";
 }
 
 TEST_F(Decision, ACopyThatFailsEndsWithoutTheMarker) {

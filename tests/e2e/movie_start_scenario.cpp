@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <intrin.h>
+#include <sddl.h>
 
 #include <filesystem>
 
@@ -131,4 +132,35 @@ TEST_F(MovieStart, WithoutTheProgramKeyTheMovieGetsNoParameters) {
         << "expected no parameters on the second start";
     EXPECT_FALSE(TraceMatching(trace, {L"call", L"SetVariable"}).empty())
         << "expected the volume reports to go on";
+}
+
+// A program key that can be read but not opened for writing (no right to
+// write under HKEY_LOCAL_MACHINE): no saved value is found, and the movie
+// gets the two fixed parameters alone.
+TEST_F(MovieStart, AKeyThatCannotBeOpenedGivesOnlyTheFixedParameters) {
+    RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
+    RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"level", L"3");
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProgramKey.c_str(), 0, WRITE_DAC, &key),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    ::LocalFree(readOnly);
+    HKEY probe = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProgramKey.c_str(), 0, KEY_ALL_ACCESS, &probe) ==
+        ERROR_SUCCESS) {
+        ::RegCloseKey(probe);
+        GTEST_SKIP() << "this registry does not enforce the key's access rights";
+    }
+
+    const std::wstring trace = TempFile(L"trace");
+    Program shell({.trace = trace});
+    ASSERT_TRUE(WaitTrace(trace, {L"put", L"FlashVars"}, 60s));
+    const std::wstring vars = TraceMatching(trace, {L"put", L"FlashVars"}).front().at(2);
+    EXPECT_EQ(vars.rfind(L"ProcessorFreq=", 0), 0u) << "expected no saved value";
+    EXPECT_NE(vars.find(L"&EscIntro=0"), std::wstring::npos);
 }

@@ -62,19 +62,31 @@ protected:
         }
     }
 
-    // Runs the removal, confirms it and waits for the report and the end.
-    void Remove() {
-        Program shell({.exe = kProgram + L"Fenwobble.exe", .args = L"-u"});
+    // Runs the removal from a folder, confirms it, waits for the end and for
+    // the batch file to erase the executable; gives the final report.
+    std::wstring RemoveFrom(const std::wstring& folder) {
+        Program shell({.exe = folder + L"Fenwobble.exe", .args = L"-u"});
         auto box = WaitMessageBox(shell.Pid(), 60s);
-        ASSERT_TRUE(box.has_value()) << "expected the confirmation";
+        EXPECT_TRUE(box.has_value()) << "expected the confirmation";
+        if (!box) {
+            return {};
+        }
         EXPECT_EQ(box->caption, L"Удаление Тавилон");
         PressButton(box->hwnd, IDYES);
-        EXPECT_EQ(DismissMessageBox(shell.Pid(), 60s), L"Приложение Тавилон удалено");
+        const std::wstring report = DismissMessageBox(shell.Pid(), 60s);
         EXPECT_FALSE(WaitMessageBox(shell.Pid(), 1s).has_value()) << "expected no other message";
         EXPECT_TRUE(shell.WaitExit(30s)) << "expected the process to end";
-        EXPECT_TRUE(WaitFor([] { return !FileExists(kProgram + L"Fenwobble.exe"); }, 30s))
-            << "expected the batch file to erase the executable";
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return !FileExists(folder + L"Fenwobble.exe") &&
+                       !FileExists(folder + L"Fenwobble.bat");
+            },
+            30s))
+            << "expected the batch file to erase the executable and itself";
+        return report;
     }
+
+    void Remove() { EXPECT_EQ(RemoveFrom(kProgram), L"Приложение Тавилон удалено"); }
 };
 
 } // namespace
@@ -132,4 +144,84 @@ TEST_F(RemovalNeighbours, FilesHeldOpenAreSkippedAndTheRestIsRemoved) {
     EXPECT_FALSE(FileExists(kProgram + L"SWF")) << "expected the rest removed";
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kProgramKey));
     ExpectNeighboursKept();
+}
+
+TEST_F(RemovalNeighbours, AFolderNotTheProgramsKeepsItsFilesAndEveryNameReachesTheExecutable) {
+    struct Case {
+        const char* what;
+        std::wstring folder; // with its trailing backslash
+        bool withData;       // the whole CD, or the executable alone
+        bool cleared;        // the folder is the program's own
+        std::vector<std::pair<std::wstring, std::string>> neighbours;
+    };
+    // Best fit would make "Café" "Cafe", and "%\" once vanished from the
+    // batch file: both times the neighbour's executable was erased instead.
+    const Case cases[] = {
+        {"drive root",
+         L"E:\\",
+         true,
+         false,
+         {{L"E:\\keep.txt", "on the stick"}, {L"E:\\Photos\\summer.jpg", "photo"}}},
+        {"no data folder",
+         L"C:\\Downloads\\",
+         false,
+         false,
+         {{L"C:\\Downloads\\letter.txt", "letter"},
+          {L"C:\\Downloads\\SWF\\other.swf", "other movie"},
+          {L"C:\\Downloads\\Music\\song.mp3", "song"}}},
+        {"percent",
+         L"C:\\Games\\50%\\",
+         true,
+         true,
+         {{L"C:\\Games\\50\\Fenwobble.exe", "not ours"}}},
+        {"accent and Cyrillic",
+         L"C:\\Games\\Café Тавилон\\",
+         true,
+         true,
+         {{L"C:\\Games\\Cafe Тавилон\\Fenwobble.exe", "not ours either"}}},
+    };
+    const bool host = HostAvailable();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.folder == L"E:\\") {
+            if (!host) {
+                std::printf("no host bridge to make drive E:; the drive root is not tried\n");
+                continue;
+            }
+            const auto linked = Host("mkdir -p \"$FW_PREFIX_HOST/drive_c/stick\" && ln -sfn "
+                                     "\"$FW_PREFIX_HOST/drive_c/stick\" "
+                                     "\"$FW_PREFIX_HOST/dosdevices/e:\"");
+            ASSERT_EQ(linked.status, 0) << linked.output;
+        }
+        if (c.withData) {
+            CopyTree(CdFolder(), c.folder);
+        } else {
+            std::filesystem::create_directories(c.folder);
+            fs::copy_file(CdFolder() + L"Fenwobble.exe", c.folder + L"Fenwobble.exe");
+        }
+        for (const auto& [path, text] : c.neighbours) {
+            Write(path, text);
+        }
+        const auto program = TreeListing(c.folder);
+
+        const std::wstring report = RemoveFrom(c.folder);
+        std::wstring expected = L"Приложение Тавилон удалено";
+        if (!c.cleared) {
+            expected += L"\r\nФайлы в директории " + c.folder + L" не удалены";
+        }
+        EXPECT_EQ(report, expected);
+        for (const auto& [path, text] : c.neighbours) {
+            EXPECT_EQ(Read(path), text) << "expected a neighbour untouched";
+        }
+        ExpectNeighboursKept();
+        // The program's own files go with its folder; in any other folder
+        // every file but the executable stays as it was.
+        auto left = program;
+        std::erase_if(left, [](const auto& e) { return e.first == L"Fenwobble.exe"; });
+        if (c.cleared) {
+            EXPECT_TRUE(TreeListing(c.folder).empty()) << "expected the folder cleared";
+        } else {
+            EXPECT_EQ(TreeListing(c.folder), left) << "expected every other file kept";
+        }
+    }
 }

@@ -139,7 +139,7 @@ TEST_F(Removal, ARenamedExecutableRegistersTheProgramsNameAndOtherCaseMarkerCoun
         ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 60s));
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kAppPaths, L""), kInstalled + L"Fenwobble.exe");
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
-                  kInstalled + L"Fenwobble.exe -u");
+                  L"\"" + kInstalled + L"Fenwobble.exe\" -u");
     }
     // A marker in another letter case counts as registered: no registration.
     RegDeleteTree(HKEY_LOCAL_MACHINE, kAppPaths);
@@ -174,7 +174,8 @@ TEST_F(Removal, FromTheCdNothingIsDeletedAndTheBatchFileErrorFollowsTheReport) {
     auto box = WaitMessageBox(shell.Pid(), 60s);
     ASSERT_TRUE(box.has_value());
     PressButton(box->hwnd, IDYES);
-    EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s), L"Приложение Тавилон удалено");
+    EXPECT_EQ(DismissMessageBox(shell.Pid(), 30s),
+              L"Приложение Тавилон удалено\r\nФайлы в директории R:\\ не удалены");
     auto error = WaitMessageBox(shell.Pid(), 30s);
     ASSERT_TRUE(error.has_value()) << "expected the batch file's error";
     EXPECT_NE(error->text.find(L"R:\\Fenwobble.bat"), std::wstring::npos)

@@ -4,6 +4,7 @@
 // '|': the default value, a path text, an executable path, and the
 // command-line arguments.
 
+#include "setup/program_folder.h"
 #include "setup/start_decision.h"
 
 #include "base/text.h"
@@ -11,6 +12,7 @@
 #include "fuzz_text.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +27,14 @@ void CheckRoots(const std::wstring& path) {
     const std::wstring root = fw::FreeSpaceRoot(path);
     const bool hasDrive = path.size() >= 2 && IsLetter(path[0]) && path[1] == L':';
     FW_FUZZ_CHECK(drive == (hasDrive ? path.substr(0, 2) : std::wstring()));
+    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
     if (!hasDrive) {
-        FW_FUZZ_CHECK(root.empty());
+        // A network path is measured on its share, anything else on the
+        // current drive.
+        const bool network = path.size() >= 2 && separator(path[0]) && separator(path[1]);
+        FW_FUZZ_CHECK(root.empty() != network);
+        FW_FUZZ_CHECK(!network ||
+                      (fw::StartsWith(root, L"\\\\") && root.back() == L'\\' && root.size() >= 3));
         return;
     }
     // Always a root the free-space query understands: an upper-case letter,
@@ -35,6 +43,33 @@ void CheckRoots(const std::wstring& path) {
                   root[2] == L'\\');
     FW_FUZZ_CHECK(fwfuzz::AsciiEqualNoCase(root.substr(0, 1), path.substr(0, 1)));
 }
+
+void CheckFolder(const std::wstring& path) {
+    // One spelling: spelling it again changes nothing, and a folder is
+    // judged as its spelling is.
+    const std::wstring comparable = fw::ComparablePath(path);
+    FW_FUZZ_CHECK(fw::ComparablePath(comparable) == comparable);
+    const fw::SystemFolders system{{L"C:\\Windows"}, {L"C:\\Program Files"}, {L"C:\\Users\\A"}};
+    const fw::FolderVerdict verdict = fw::JudgeTarget(path, system);
+    FW_FUZZ_CHECK(verdict == fw::JudgeTarget(comparable, system));
+    FW_FUZZ_CHECK((verdict == fw::FolderVerdict::NoRoot) == comparable.empty());
+}
+
+// Plain ASCII and no short names.
+class AsciiOem : public fw::OemPort {
+public:
+    std::optional<std::string> ExactOem(std::wstring_view text) override {
+        std::string out;
+        for (const wchar_t c : text) {
+            if (c >= 0x80) {
+                return std::nullopt;
+            }
+            out += static_cast<char>(c);
+        }
+        return out;
+    }
+    std::optional<std::wstring> ShortPath(const std::wstring&) override { return std::nullopt; }
+};
 
 void CheckBatch(const std::wstring& exe) {
     const std::wstring bat = fw::BatchPath(exe);
@@ -46,37 +81,45 @@ void CheckBatch(const std::wstring& exe) {
     FW_FUZZ_CHECK(bat.find_last_of(L'\\') == slash);
     FW_FUZZ_CHECK(bat != exe || exe.empty());
 
+    // Each path stands whole between quotes, as cmd.exe reads it back: every
+    // "%" doubled.
+    const auto quoted = [](const std::wstring& path) {
+        std::wstring out = L"\"";
+        for (const wchar_t c : path) {
+            out += c == L'%' ? L"%%" : std::wstring(1, c);
+        }
+        return out + L"\"";
+    };
     const std::vector<std::wstring> lines = fw::BatchLines(exe, bat);
-    FW_FUZZ_CHECK(lines.size() == 4);
-    FW_FUZZ_CHECK(lines[0] == L":1");
-    // The loop erases the executable until it is gone, then the batch file:
-    // each path stands whole between quotes.
-    const std::wstring quotedExe = L"\"" + exe + L"\"";
-    const std::wstring quotedBat = L"\"" + bat + L"\"";
-    FW_FUZZ_CHECK(lines[1].find(quotedExe) != std::wstring::npos);
-    FW_FUZZ_CHECK(lines[2].find(quotedExe) != std::wstring::npos);
-    FW_FUZZ_CHECK(lines[2].find(L"Goto 1") != std::wstring::npos);
-    FW_FUZZ_CHECK(lines[3].find(quotedBat) != std::wstring::npos);
-
-    // The bounded loop erases the same files, and the batch file only last.
-    const std::vector<std::wstring> bounded = fw::BoundedBatchLines(exe, bat);
-    FW_FUZZ_CHECK(bounded.size() >= 4);
-    FW_FUZZ_CHECK(bounded.back().find(quotedBat) != std::wstring::npos);
+    FW_FUZZ_CHECK(lines.size() >= 4);
+    // The loop erases the executable and jumps back only while a counter
+    // allows; the batch file is erased last.
+    FW_FUZZ_CHECK(lines.back().find(quoted(bat)) != std::wstring::npos);
     std::size_t erasing = 0;
-    for (std::size_t i = 0; i + 1 < bounded.size(); ++i) {
-        erasing += bounded[i].find(quotedExe) != std::wstring::npos;
+    std::size_t jumps = 0;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        erasing += lines[i].find(quoted(exe)) != std::wstring::npos;
+        if (lines[i].find(L"Goto 1") != std::wstring::npos) {
+            ++jumps;
+            FW_FUZZ_CHECK(lines[i].find(L" LSS ") != std::wstring::npos);
+        }
     }
     FW_FUZZ_CHECK(erasing == 2);
+    FW_FUZZ_CHECK(jumps == 1);
 
     // Lines are ended by the writer: none may carry a line break of its own
     // unless a path did.
     if (exe.find_first_of(L"\r\n") == std::wstring::npos) {
-        for (const auto* set : {&lines, &bounded}) {
-            for (const auto& line : *set) {
-                FW_FUZZ_CHECK(line.find_first_of(L"\r\n") == std::wstring::npos);
-            }
+        for (const auto& line : lines) {
+            FW_FUZZ_CHECK(line.find_first_of(L"\r\n") == std::wstring::npos);
         }
     }
+
+    // Written exactly or not at all.
+    AsciiOem oem;
+    const auto bytes = fw::BatchFileBytes(exe, bat, oem);
+    const bool ascii = oem.ExactOem(exe).has_value();
+    FW_FUZZ_CHECK(bytes.has_value() == ascii);
 }
 
 } // namespace
@@ -119,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     CheckRoots(fields[1]);
+    CheckFolder(fields[1]);
     CheckBatch(fields[2]);
     return 0;
 }

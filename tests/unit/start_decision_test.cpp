@@ -139,7 +139,7 @@ TEST(FreeSpaceRoot, NamesTheDriveOfThePathText) {
     EXPECT_EQ(fw::FreeSpaceRoot(L"c:\\Program Files\\Brumvale"), L"C:\\");
     EXPECT_EQ(fw::FreeSpaceRoot(L"E:"), L"E:\\");
     EXPECT_EQ(fw::FreeSpaceRoot(L"\\Brumvale\\Fenwobble"), L"");
-    EXPECT_EQ(fw::FreeSpaceRoot(L"\\\\server\\share\\x"), L"");
+    EXPECT_EQ(fw::FreeSpaceRoot(L"\\\\server\\share\\x"), L"\\\\server\\share\\");
     EXPECT_EQ(fw::FreeSpaceRoot(L""), L"");
     EXPECT_EQ(fw::FreeSpaceRoot(L"1:\\x"), L"");
 }
@@ -160,15 +160,19 @@ TEST(Batch, ErasesTheExecutableThenItself) {
     EXPECT_EQ(fw::BatchPath(L"C:\\P\\Game2.exe"), L"C:\\P\\Game2.bat");
     EXPECT_EQ(fw::BatchPath(L"C:\\P.d\\run"), L"C:\\P.d\\run.bat");
     const auto lines = fw::BatchLines(L"C:\\P Q\\F.exe", L"C:\\P Q\\F.bat");
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], L":1");
-    EXPECT_EQ(lines[1], L"Erase \"C:\\P Q\\F.exe\"");
-    EXPECT_EQ(lines[2], L"If exist \"C:\\P Q\\F.exe\" Goto 1");
-    EXPECT_EQ(lines[3], L"Erase \"C:\\P Q\\F.bat\"");
+    const std::vector<std::wstring> expected = {
+        L"Set FenwobbleTries=0",
+        L":1",
+        L"Erase \"C:\\P Q\\F.exe\"",
+        L"Set /a FenwobbleTries+=1",
+        L"If exist \"C:\\P Q\\F.exe\" If %FenwobbleTries% LSS 100000 Goto 1",
+        L"Erase \"C:\\P Q\\F.bat\"",
+    };
+    EXPECT_EQ(lines, expected);
 }
 
 TEST(Batch, TheBoundedLoopStillErasesBothButGivesUp) {
-    const auto lines = fw::BoundedBatchLines(L"C:\\P\\F.exe", L"C:\\P\\F.bat");
+    const auto lines = fw::BatchLines(L"C:\\P\\F.exe", L"C:\\P\\F.bat");
     ASSERT_GE(lines.size(), 4u);
     // The same erase of the executable and of itself as the plain loop...
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"Erase \"C:\\P\\F.exe\""), lines.end());
@@ -179,6 +183,100 @@ TEST(Batch, TheBoundedLoopStillErasesBothButGivesUp) {
     });
     ASSERT_NE(jump, lines.end());
     EXPECT_NE(jump->find(L"LSS"), std::wstring::npos) << "expected a bounded jump";
+}
+
+// Code page 866 for ASCII and Russian letters, nothing else; short names from a table.
+class FakeOem : public fw::OemPort {
+public:
+    explicit FakeOem(std::vector<std::pair<std::wstring, std::wstring>> shortNames)
+        : shortNames_(std::move(shortNames)) {}
+    std::optional<std::string> ExactOem(std::wstring_view text) override {
+        std::string out;
+        for (const wchar_t c : text) {
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c >= 0x410 && c <= 0x43F) {
+                out += static_cast<char>(c - 0x410 + 0x80);
+            } else if (c >= 0x440 && c <= 0x44F) {
+                out += static_cast<char>(c - 0x440 + 0xE0);
+            } else {
+                return std::nullopt;
+            }
+        }
+        return out;
+    }
+    std::optional<std::wstring> ShortPath(const std::wstring& path) override {
+        for (const auto& [full, shortName] : shortNames_) {
+            if (full == path) {
+                return shortName;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::vector<std::pair<std::wstring, std::wstring>> shortNames_;
+};
+
+TEST(Batch, WritesEveryPathExactlyOrNotAtAll) {
+    struct Case {
+        const wchar_t* folder;
+        std::vector<std::pair<std::wstring, std::wstring>> shortNames;
+        std::optional<std::string> eraseExe;   // the line erasing the executable
+        std::optional<std::string> eraseBatch; // the last line
+        bool setlocal;
+    };
+    const Case cases[] = {
+        {L"C:\\Games\\50%",
+         {},
+         "Erase \"C:\\Games\\50%%\\F.exe\"",
+         "Erase \"C:\\Games\\50%%\\F.bat\"",
+         false},
+        {L"C:\\%PATH%\\%1",
+         {},
+         "Erase \"C:\\%%PATH%%\\%%1\\F.exe\"",
+         "Erase \"C:\\%%PATH%%\\%%1\\F.bat\"",
+         false},
+        {L"C:\\Tom & Jerry ^ (1)",
+         {},
+         "Erase \"C:\\Tom & Jerry ^ (1)\\F.exe\"",
+         "Erase \"C:\\Tom & Jerry ^ (1)\\F.bat\"",
+         false},
+        {L"C:\\Wow!", {}, "Erase \"C:\\Wow!\\F.exe\"", "Erase \"C:\\Wow!\\F.bat\"", true},
+        {L"C:\\Игры",
+         {},
+         "Erase \"C:\\\x88\xA3\xE0\xEB\\F.exe\"",
+         "Erase \"C:\\\x88\xA3\xE0\xEB\\F.bat\"",
+         false},
+        // Best fit would write "Cafe": the short name is written instead.
+        {L"C:\\Café Игры",
+         {{L"C:\\Café Игры\\F.exe", L"C:\\CAFE~1\\F.exe"},
+          {L"C:\\Café Игры\\F.bat", L"C:\\CAFE~1\\F.bat"}},
+         "Erase \"C:\\CAFE~1\\F.exe\"",
+         "Erase \"C:\\CAFE~1\\F.bat\"",
+         false},
+        // A short name the code page cannot hold either, or none at all.
+        {L"C:\\日本", {{L"C:\\日本\\F.exe", L"C:\\日本\\F.exe"}}, {}, {}, false},
+        {L"C:\\Café", {}, {}, {}, false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring folder = c.folder;
+        FakeOem oem(c.shortNames);
+        const auto bytes = fw::BatchFileBytes(folder + L"\\F.exe", folder + L"\\F.bat", oem);
+        const std::string what = "case " + std::to_string(&c - cases);
+        ASSERT_EQ(bytes.has_value(), c.eraseExe.has_value()) << what;
+        if (!bytes) {
+            continue;
+        }
+        EXPECT_EQ(bytes->substr(bytes->size() - 2), "\r\n") << what;
+        EXPECT_NE(bytes->find("\r\n" + *c.eraseExe + "\r\n"), std::string::npos)
+            << what << ": expected " << *c.eraseExe << " in\n"
+            << *bytes;
+        EXPECT_EQ(bytes->substr(bytes->rfind("\r\n", bytes->size() - 3) + 2),
+                  *c.eraseBatch + "\r\n")
+            << what;
+        EXPECT_EQ(bytes->rfind("Setlocal DisableDelayedExpansion\r\n", 0) == 0, c.setlocal) << what;
+    }
 }
 
 } // namespace
