@@ -2,6 +2,7 @@
 
 #include "win/error.h"
 #include "win/form.h"
+#include "win/resource_ids.h"
 #include "win/strings.h"
 
 #include <commctrl.h>
@@ -20,6 +21,11 @@ std::wstring ErrorText(const std::exception& e) {
         return err->Text();
     }
     return FromUtf8(e.what());
+}
+
+HICON ProgramIcon() {
+    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(FW_IDI_PROGRAM));
+    return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
 }
 
 Application& Application::Get() {
@@ -47,7 +53,7 @@ void Application::Initialize() {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = AppWndProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hIcon = ProgramIcon();
     wc.lpszClassName = kAppClass;
     ::RegisterClassExW(&wc);
     // The application window carries the title on the taskbar; it has no size

@@ -13,6 +13,9 @@ namespace fw::win {
 
 class Form;
 
+// The program's own icon for its windows, or the system's where the program has none (the tests).
+HICON ProgramIcon();
+
 // Screen cursor ids as the movie's commands name them.
 enum class ScreenCursor { Default = 0, HourGlass = -11 };
 

@@ -20,7 +20,7 @@ void RegisterFormClass(const std::wstring& name, WNDPROC proc) {
     wc.lpfnWndProc = proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hIcon = ProgramIcon();
     wc.lpszClassName = name.c_str();
     ::RegisterClassExW(&wc);
     registered.insert(name);

@@ -34,7 +34,7 @@ std::wstring ShortPath(const std::wstring& path) {
 void RegisterLegacyControl() {
     const std::wstring legacy = L"C:\\legacy\\";
     std::filesystem::create_directories(legacy);
-    std::filesystem::copy_file(CdFolder() + L"SWF\\FLASH_OLD.OCX", legacy + L"FLASH.OCX",
+    std::filesystem::copy_file(FixtureFolder() + L"FLASH_OLD.OCX", legacy + L"FLASH.OCX",
                                std::filesystem::copy_options::overwrite_existing);
     RegisterControl(legacy + L"FLASH.OCX");
 }

@@ -29,6 +29,11 @@ std::wstring SwfFolder() {
     return fw::win::ExeFolder() + L"..\\..\\cd\\SWF\\";
 }
 
+// The legacy control, a fixture the CD does not ship.
+std::wstring FixtureFolder() {
+    return fw::win::ExeFolder() + L"..\\fixtures\\";
+}
+
 std::wstring FullPath(const std::wstring& path) {
     wchar_t buf[MAX_PATH];
     DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH, buf, nullptr);
@@ -431,8 +436,8 @@ protected:
         }
     }
 
-    static void Register(const wchar_t* file) {
-        std::wstring path = FullPath(SwfFolder() + file);
+    static void Register(const wchar_t* file, const std::wstring& folder = SwfFolder()) {
+        std::wstring path = FullPath(folder + file);
         ASSERT_NE(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "missing control";
         DWORD rc = Regsvr32(L"/s \"" + path + L"\"");
         ASSERT_EQ(rc, 0u) << "regsvr32 /s " << fw::win::ToUtf8(path);
@@ -1112,7 +1117,7 @@ TEST_F(HostedPlayerTest, ClosingReleasesTheSinkAndDeactivates) {
 // Its suite runs last, as it registers the legacy control in place of the current one.
 TEST_F(LegacyPlayerTest, RefusesFlashVarsAndKeepsEverythingElse) {
     site_ = TestSite(host_, RECT{0, 0, 400, 300});
-    Register(L"FLASH_OLD.OCX");
+    Register(L"FLASH_OLD.OCX", FixtureFolder());
     CreateAndActivate();
     EXPECT_EQ(PutText(dispatch_.get(), kDispFlashVars, L"a=1"), DISP_E_MEMBERNOTFOUND);
     VARIANT v;

@@ -75,6 +75,14 @@ TEST(StartingForm, DesignedWindowAndControls) {
     EXPECT_EQ(b.top, (::GetSystemMetrics(SM_CYSCREEN) - 297) / 2);
     EXPECT_TRUE(::GetWindowLongW(f->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "stays on top";
     EXPECT_TRUE(::GetWindowLongW(f->Handle(), GWL_STYLE) & WS_THICKFRAME) << "sizeable";
+    // The common controls 6 of the program's manifest (built into this test too) draw it: they
+    // come from the side-by-side store, not the system folder.
+    std::wstring comctl(MAX_PATH, L'\0');
+    comctl.resize(
+        ::GetModuleFileNameW(::GetModuleHandleW(L"comctl32.dll"), comctl.data(), MAX_PATH));
+    ::CharLowerW(comctl.data());
+    EXPECT_NE(comctl.find(L"microsoft.windows.common-controls"), std::wstring::npos)
+        << "expected common controls 6, got " << U8(comctl);
 
     struct Control {
         const char* name;

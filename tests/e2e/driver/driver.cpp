@@ -52,6 +52,15 @@ std::wstring CdFolder() {
     return cd;
 }
 
+std::wstring FixtureFolder() {
+    // build/<preset>/tests/e2e/<scenario>.exe -> build/<preset>/tests/fixtures
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path);
+    p = p.substr(0, p.find_last_of(L'\\'));
+    return p.substr(0, p.find_last_of(L'\\')) + L"\\fixtures\\";
+}
+
 std::wstring TempFile(const std::wstring& stem) {
     wchar_t dir[MAX_PATH];
     ::GetTempPathW(MAX_PATH, dir);

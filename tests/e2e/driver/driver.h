@@ -20,6 +20,9 @@ using Ms = std::chrono::milliseconds;
 // The sample CD as the scenario sees it: FW_CD when wine-run linked a drive,
 // otherwise the build's cd folder through drive Z:.
 std::wstring CdFolder();
+// What the scenarios need that the CD does not ship (the legacy control): the build's
+// tests/fixtures folder through drive Z:.
+std::wstring FixtureFolder();
 // A unique file in the prefix's temporary folder for a trace or a record.
 std::wstring TempFile(const std::wstring& stem);
 
