@@ -68,17 +68,28 @@ double LocalOffset(double t) {
         return 0;
     }
     double clamped = std::clamp(std::floor(t / 1000), -8.64e12, 8.64e12);
-    auto secs = static_cast<std::time_t>(clamped);
+    // std::localtime and the zone's offset worked out from its answer, as every platform's
+    // library has them (its result is copied at once: the library keeps one for all callers).
+    auto local = [](std::time_t secs, std::tm& out) {
+        const std::tm* got = std::localtime(&secs);
+        if (got) {
+            out = *got;
+        }
+        return got != nullptr;
+    };
     std::tm tm{};
-    if (!localtime_r(&secs, &tm)) {
+    if (!local(static_cast<std::time_t>(clamped), tm)) {
         return 0;
     }
-    std::time_t now = std::time(nullptr);
+    const std::time_t now = std::time(nullptr);
     std::tm current{};
-    if (!localtime_r(&now, &current)) {
+    if (!local(now, current)) {
         return 0;
     }
-    double standard = static_cast<double>(current.tm_gmtoff) - (current.tm_isdst > 0 ? 3600 : 0);
+    const double wall =
+        DaysFromCivil(current.tm_year + 1900.0, current.tm_mon, current.tm_mday) * 86400 +
+        current.tm_hour * 3600.0 + current.tm_min * 60.0 + current.tm_sec;
+    const double standard = wall - static_cast<double>(now) - (current.tm_isdst > 0 ? 3600 : 0);
     return (standard + (tm.tm_isdst > 0 ? 3600 : 0)) * 1000;
 }
 

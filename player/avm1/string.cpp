@@ -202,9 +202,23 @@ Value Split(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 
 // Case follows the host's simple (one unit to one unit) Unicode mappings, read through a
 // locale object of our own so the process-wide locale is never touched.
-char16_t MapCase(char16_t c, bool upper) {
+// Windows' C library has no such locale object; there the library's own mappings serve.
+#if defined(_WIN32)
+wint_t MapUnit(wint_t c, bool upper) {
+    return upper ? std::towupper(c) : std::towlower(c);
+}
+#else
+wint_t MapUnit(wint_t c, bool upper) {
     static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-    if (c < 0x80 || !utf8) {
+    if (!utf8) {
+        return c;
+    }
+    return upper ? towupper_l(c, utf8) : towlower_l(c, utf8);
+}
+#endif
+
+char16_t MapCase(char16_t c, bool upper) {
+    if (c < 0x80) {
         if (upper) {
             return c >= 'a' && c <= 'z' ? static_cast<char16_t>(c - 32) : c;
         }
@@ -229,7 +243,7 @@ char16_t MapCase(char16_t c, bool upper) {
             return static_cast<char16_t>(c + 0x30); // Georgian capitals to the letters
         }
     }
-    wint_t m = upper ? towupper_l(c, utf8) : towlower_l(c, utf8);
+    wint_t m = MapUnit(c, upper);
     return m <= 0xFFFF ? static_cast<char16_t>(m) : c;
 }
 
