@@ -172,7 +172,7 @@ TEST_F(FaultyPlatform, AMarkedCopyOnAGoneDriveLeadsToRegistrationAtTheCd) {
         << "expected the marker cleared";
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kAppPaths, L""), L"D:\\Fenwobble.exe");
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
-              L"D:\\Fenwobble.exe -u");
+              L"\"D:\\Fenwobble.exe\" -u");
     EXPECT_TRUE(
         WaitFor([&] { return progman.Received() == GroupCommands(L"D:\\Fenwobble.exe"); }, 10s))
         << "expected the group at the CD, got " << progman.Received().size() << " bytes";
