@@ -236,7 +236,7 @@ Value TraceFn(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 
 void Runtime::RunTimers(double now) {
     now_ = now;
-    actions_ = 0; // the timers of one tick share one block's budget
+    BeginBlockBudget(); // the timers of one tick share one block's budget
     for (int guard = 0; guard < 1000; ++guard) {
         // The earliest due timer first; each runs at most once per call.
         auto due = timers_.end();

@@ -59,6 +59,11 @@ public:
             if (++rt_.actions_ > rt_.limits_.actionsPerBlock) {
                 rt_.Stop("more than " + std::to_string(rt_.limits_.actionsPerBlock) + " actions");
             }
+            // The clock is read now and then only: it costs more than an action.
+            if ((rt_.actions_ & 0x3fff) == 0 && rt_.OverBlockTime()) {
+                rt_.Stop("running for more than " + NumberToString(rt_.limits_.secondsPerBlock) +
+                         " seconds");
+            }
             std::uint8_t op = code[pos++];
             if (op == 0) {
                 return Flow{};
@@ -1420,7 +1425,7 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.base = clip;
     a.target = clip;
     a.registers = &globalRegisters_;
-    actions_ = 0;
+    BeginBlockBudget();
     callDepth_ = 0;
     ActivationGuard guard(activations_, &a);
     Interpreter interp(*this, a);

@@ -6,6 +6,7 @@
 #include "object.h"
 #include "value.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -28,7 +29,12 @@ struct Thrown {
 };
 
 struct Limits {
-    std::size_t actionsPerBlock = 500000;
+    // A block is stopped after this many actions or this much real time, whichever comes first.
+    // The time is the reference player's own limit (a movie may loop long on purpose: a level
+    // built in one frame); the count is a backstop that keeps a run repeatable where the time
+    // would not.
+    std::size_t actionsPerBlock = 400'000'000;
+    double secondsPerBlock = 15;
     std::size_t stackDepth = 10000;
     std::size_t stringBytes = 1u << 20;
     std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
@@ -196,7 +202,16 @@ private:
     double now_ = 0;
     int getterDepth_ = 0;
     std::size_t actions_ = 0; // run since the block began
-    int nesting_ = 0;         // with and try blocks entered and not left
+    std::chrono::steady_clock::time_point blockStart_;
+    void BeginBlockBudget() {
+        actions_ = 0;
+        blockStart_ = std::chrono::steady_clock::now();
+    }
+    bool OverBlockTime() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - blockStart_)
+                   .count() > limits_.secondsPerBlock;
+    }
+    int nesting_ = 0; // with and try blocks entered and not left
     Object* pendingConstruct_ = nullptr;
 };
 

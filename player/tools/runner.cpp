@@ -88,10 +88,12 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
 } // namespace
 
 const char* Usage() {
-    return "usage: fwplay [--frames N] [--input FILE] [--png OUT.png] [--wav OUT.wav] MOVIE.swf\n"
+    return "usage: fwplay [--frames N] [--input FILE] [--png OUT.png] [--wav OUT.wav]\n"
+           "              [--script-seconds S] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
-           "standard error. Exit status 0 played, 1 not a playable movie, 2 bad arguments.\n";
+           "standard error. A script running longer than S seconds of real time (default 15) is\n"
+           "stopped. Exit status 0 played, 1 not a playable movie, 2 bad arguments.\n";
 }
 
 std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error) {
@@ -130,7 +132,7 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
             text = &options.png;
         } else if (name == "--wav") {
             text = &options.wav;
-        } else if (name != "--frames") {
+        } else if (name != "--frames" && name != "--script-seconds") {
             error = "unknown option " + std::string(name);
             return std::nullopt;
         }
@@ -149,6 +151,16 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
             *text = std::string(*value);
             continue;
         }
+        if (name == "--script-seconds") {
+            std::uint32_t seconds = 0;
+            if (!ParseCount(*value, seconds) || seconds == 0 || seconds > 3600) {
+                error = "--script-seconds wants a whole number from 1 to 3600, not \"" +
+                        std::string(*value) + "\"";
+                return std::nullopt;
+            }
+            options.scriptSeconds = seconds;
+            continue;
+        }
         std::uint32_t frames = 0;
         if (!ParseCount(*value, frames)) {
             error = "--frames wants a whole number from 0 to " + std::to_string(kMaxFrames) +
@@ -165,7 +177,7 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 }
 
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
-              std::ostream& out, std::ostream& err) {
+              std::ostream& out, std::ostream& err, std::optional<double> scriptSeconds) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -179,7 +191,11 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
         double frameMs = 1000.0 / movie.frameRate;
         StreamHost host(out, err);
-        swf::Player player(host);
+        swf::PlayerLimits limits;
+        if (scriptSeconds) {
+            limits.secondsPerBlock = *scriptSeconds;
+        }
+        swf::Player player(host, limits);
         player.Load(std::move(movie));
         for (std::uint32_t frame = 0; frame < count && !host.quit(); ++frame) {
             // Whole milliseconds, as the clock scripts read has no finer steps.
@@ -209,7 +225,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (!bytes) {
         return kNotPlayed;
     }
-    return PlayMovie(*bytes, options.frames, out, err);
+    return PlayMovie(*bytes, options.frames, out, err, options.scriptSeconds);
 }
 
 } // namespace fw::play

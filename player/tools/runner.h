@@ -18,6 +18,7 @@ struct Options {
     std::string png;                     // picture of the stage to write (not yet drawn)
     std::string wav;                     // sound to write (not yet mixed)
     std::string movie;
+    std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
     bool help = false;
 };
 
@@ -37,7 +38,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // movie's own frame count when none), each frame one frame's duration later on the clock the
 // scripts read. Stops early when the movie asks to quit. Returns an exit status.
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
-              std::ostream& out, std::ostream& err);
+              std::ostream& out, std::ostream& err,
+              std::optional<double> scriptSeconds = std::nullopt);
 
 // Reads the movie the options name and plays it as PlayMovie does.
 int Run(const Options& options, std::ostream& out, std::ostream& err);

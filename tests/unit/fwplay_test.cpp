@@ -64,6 +64,8 @@ TEST(FwplayArguments, RefusedWithAReason) {
         {"m.swf", "--frames"},
         {"--wav", "", "m.swf"},
         {"--speed", "2", "m.swf"},
+        {"--script-seconds", "0", "m.swf"},
+        {"--script-seconds", "1.5", "m.swf"},
     };
     for (const auto& args : cases) {
         std::string error;
@@ -102,6 +104,21 @@ TEST(FwplayRun, TracesEachFrameOnVirtualTime) {
     std::ostringstream ownOut, ownErr; // without a count, the movie's own two frames
     ASSERT_EQ(kPlayed, PlayMovie(ClockMovie(false), std::nullopt, ownOut, ownErr));
     EXPECT_EQ("0\n83\n", ownOut.str());
+}
+
+// A frame script that never ends is stopped after its real time, however many actions that is,
+// and the frames after it still play.
+TEST(FwplayRun, RunawayScriptStopsAfterItsTime) {
+    MovieWriter w(MovieOptions{6, 800, 600, 12, false});
+    ActionWriter loop;
+    auto top = loop.NewLabel();
+    loop.Bind(top).Push({std::string("x")}).Do(Op::Pop).Jump(top);
+    w.Actions(loop).ShowFrame();
+    w.Actions(ActionWriter().Push({std::string("after")}).Do(Op::Trace)).ShowFrame();
+    std::ostringstream out, err;
+    ASSERT_EQ(kPlayed, PlayMovie(w.Finish(), 2, out, err, 1.0));
+    EXPECT_EQ("after\n", out.str());
+    EXPECT_NE(std::string::npos, err.str().find("running for more than 1 seconds")) << err.str();
 }
 
 TEST(FwplayRun, CutAndGarbageFilesNeverCrash) {
