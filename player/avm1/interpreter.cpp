@@ -59,6 +59,9 @@ public:
             if (++rt_.actions_ > rt_.limits_.actionsPerBlock) {
                 rt_.Stop("more than " + std::to_string(rt_.limits_.actionsPerBlock) + " actions");
             }
+            if (rt_.CollectionDue()) {
+                rt_.CollectWithinBlock();
+            }
             // The clock is read now and then only: it costs more than an action.
             if ((rt_.actions_ & 0x3fff) == 0 && rt_.OverBlockTime()) {
                 rt_.Stop("running for more than " + NumberToString(rt_.limits_.secondsPerBlock) +
@@ -551,6 +554,9 @@ private:
             result.target = finallyEnd;
         }
         if (flags & 2) {
+            // What the finally block runs over is held here, where no collection looks.
+            Runtime::Pin pinResult(rt_, result.value);
+            Runtime::Pin pinThrown(rt_, pending ? pending->value : Value());
             Flow f = Run(catchEnd, finallyEnd);
             if (f.kind != Flow::Kind::Normal) {
                 return f; // a return or jump in finally wins
@@ -612,6 +618,7 @@ private:
                     proto = proto->proto();
                 }
                 Value ctor = proto ? rt_.GetOf(proto, "__constructor__", Value(self)) : Value();
+                Runtime::SafeCall safe(rt_, true);
                 return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
                                         nullptr);
             }
@@ -651,6 +658,7 @@ private:
         if (!f || !f->function) {
             return Value();
         }
+        Runtime::SafeCall safe(rt_, true);
         return rt_.CallFunction(f, self, args, depth, a_.target);
     }
 
@@ -658,7 +666,7 @@ private:
         if (!rt_.IsCallable(ctor)) {
             return Value();
         }
-        return rt_.Construct(ctor, args);
+        return rt_.Construct(ctor, args, true);
     }
 
     Flow Execute(std::uint8_t code, std::span<const std::uint8_t> body, std::size_t next,

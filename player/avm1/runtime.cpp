@@ -47,6 +47,9 @@ void Runtime::Reset(int version) {
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
     callDepth_ = 0;
+    safeCalls_ = 0;
+    pinned_.clear();
+    collectAt_ = std::min(kFirstCollect, limits_.objects / 2);
     now_ = 0;
     objectProto_ = heap_.Make<Object>(version_ >= 7);
     functionProto_ = NewObject(objectProto_);
@@ -81,6 +84,9 @@ void Runtime::Collect() {
     for (const auto& v : globalRegisters_) {
         values.push_back(&v);
     }
+    for (const auto& v : pinned_) {
+        values.push_back(&v);
+    }
     for (const auto& [id, t] : timers_) {
         values.push_back(&t.fn);
         values.push_back(&t.self);
@@ -105,6 +111,18 @@ void Runtime::Collect() {
     }
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
     heap_.Collect(roots, values);
+}
+
+void Runtime::CollectWithinBlock() {
+    Collect();
+    // The next one when the heap has doubled; none more in this block once what lives nears the
+    // budget, where the budget's own stop is near anyway.
+    std::size_t live = heap_.count();
+    std::size_t ceiling = limits_.objects - limits_.objects / 10;
+    collectAt_ = std::max(std::min(kFirstCollect, limits_.objects / 2), live * 2);
+    if (collectAt_ > ceiling) {
+        collectAt_ = live + 1000 < ceiling ? ceiling : limits_.objects + 1;
+    }
 }
 
 Object* Runtime::NewObject(Object* proto, Kind kind) {
@@ -478,7 +496,7 @@ Value Runtime::Call(const Value& fn, const Value& self, std::vector<Value> args,
     return CallFunction(f, self, args, depth, nullptr);
 }
 
-Value Runtime::Construct(const Value& ctor, std::vector<Value> args) {
+Value Runtime::Construct(const Value& ctor, std::vector<Value> args, bool scriptCall) {
     Object* c = ctor.object();
     if (!c || !c->function) {
         return Value();
@@ -490,6 +508,7 @@ Value Runtime::Construct(const Value& ctor, std::vector<Value> args) {
         o->Set("constructor", ctor, kDontEnum);
     }
     pendingConstruct_ = c;
+    SafeCall safe(*this, scriptCall);
     Value r = CallFunction(c, Value(o), args, 1, nullptr);
     // Native classes may answer an object of their own making.
     if (c->function->native && r.isObject()) {

@@ -102,7 +102,10 @@ public:
     double now() const { return now_; }
     void SetNow(double ms) { now_ = ms; }
     void NewTick() { textBytes_ = 0; }
-    // Frees what nothing reaches any more; only between blocks.
+    // Frees what nothing reaches any more. The host calls it between blocks; within a block the
+    // interpreter calls it itself, at the start of an action, once the heap has grown and while
+    // only the call actions' own calls are under way (their callees hold every value the caller
+    // keeps), never under a built-in, a getter or a conversion.
     void Collect();
     std::size_t objectCount() const { return heap_.count(); }
 
@@ -129,7 +132,8 @@ public:
     int FindDepth(Object* o, std::string_view name);
     Value Call(const Value& fn, const Value& self, std::vector<Value> args, int depth = 0);
     Value CallMethod(const Value& object, std::string_view name, std::vector<Value> args);
-    Value Construct(const Value& ctor, std::vector<Value> args);
+    // scriptCall: the NewObject and NewMethod actions' own call (see Collect).
+    Value Construct(const Value& ctor, std::vector<Value> args, bool scriptCall = false);
     bool IsCallable(const Value& v) const;
 
     Value ToPrimitive(const Value& v, bool preferString = false);
@@ -199,6 +203,23 @@ private:
     std::vector<Activation*> activations_;
     std::size_t textBytes_ = 0;
     std::size_t callDepth_ = 0;
+    std::size_t safeCalls_ = 0; // of the calls under way, those made by the call actions
+    static constexpr std::size_t kFirstCollect = 50000;
+    std::size_t collectAt_ = kFirstCollect; // heap size that asks for a collection within a block
+    std::vector<Value> pinned_;             // values C++ code holds while scripts run
+    struct SafeCall {
+        Runtime& rt;
+        bool on;
+        SafeCall(Runtime& r, bool enable) : rt(r), on(enable) { rt.safeCalls_ += on ? 1 : 0; }
+        ~SafeCall() { rt.safeCalls_ -= on ? 1 : 0; }
+    };
+    struct Pin {
+        Runtime& rt;
+        explicit Pin(Runtime& r, Value v) : rt(r) { rt.pinned_.push_back(std::move(v)); }
+        ~Pin() { rt.pinned_.pop_back(); }
+    };
+    bool CollectionDue() const { return heap_.count() >= collectAt_ && callDepth_ == safeCalls_; }
+    void CollectWithinBlock();
     double now_ = 0;
     int getterDepth_ = 0;
     std::size_t actions_ = 0; // run since the block began

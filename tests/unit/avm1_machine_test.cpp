@@ -26,6 +26,7 @@ public:
 constexpr Op kCallFunction = static_cast<Op>(0x3D);
 constexpr Op kNewObject = static_cast<Op>(0x40);
 constexpr Op kCallMethod = static_cast<Op>(0x52);
+constexpr Op kReturn = static_cast<Op>(0x3E);
 
 // function name() { body }, as the compiler emits it.
 void DefineFunction(ActionWriter& w, const std::string& name, const ActionWriter& body) {
@@ -75,6 +76,72 @@ TEST(Collector, FreesUnreachableCyclesAndKeepsTheReachable) {
     EXPECT_EQ(player.runtime().objectCount(), baseline + 1);
     EXPECT_EQ(player.GetVariableText("keep"), "[object Object]");
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
+// try { throw {v: "kept"}; } finally { body }, inside try { ... } catch (e) { trace(e.v); }
+ActionWriter ThrowAcrossFinally(const ActionWriter& finallyBody) {
+    auto block = [](std::uint8_t flags, const std::vector<std::uint8_t>& tryCode,
+                    const std::vector<std::uint8_t>& catchCode,
+                    const std::vector<std::uint8_t>& finallyCode) {
+        std::vector<std::uint8_t> header{flags};
+        for (std::size_t n : {tryCode.size(), catchCode.size(), finallyCode.size()}) {
+            header.push_back(static_cast<std::uint8_t>(n & 0xFF));
+            header.push_back(static_cast<std::uint8_t>(n >> 8));
+        }
+        header.insert(header.end(), {'e', 0});
+        ActionWriter w;
+        w.Raw(0x8F, header).RawBytes(tryCode).RawBytes(catchCode).RawBytes(finallyCode);
+        return w.Finish(false);
+    };
+    ActionWriter thrown;
+    thrown.Push({std::string("v"), std::string("kept"), 1.0}).Do(Op::InitObject);
+    thrown.Do(static_cast<Op>(0x2A)); // Throw
+    ActionWriter report;
+    report.Push({std::string("e")}).Do(Op::GetVariable).Push({std::string("v")});
+    report.Do(Op::GetMember).Do(Op::Trace);
+    auto inner = block(2, thrown.Finish(false), {}, finallyBody.Finish(false));
+    ActionWriter w;
+    w.RawBytes(block(1, inner, report.Finish(false), {}));
+    return w;
+}
+
+// Calls of a function make garbage (their locals and arguments) as a long loop runs: it is
+// freed while the block runs, so only what stays reachable counts against the budget; a value
+// held across a finally block survives the collections made there.
+TEST(Collector, FreesWithinALongBlock) {
+    ActionWriter calls; // function f(x) { return x; } i = 0; while (i < 5000) { f(i); i++; }
+    DefineFunction(calls, "f",
+                   ActionWriter().Push({std::string("x")}).Do(Op::GetVariable).Do(kReturn));
+    calls.Push({std::string("i"), 0.0}).Do(Op::SetVariable);
+    auto top = calls.NewLabel();
+    auto done = calls.NewLabel();
+    calls.Bind(top).Push({std::string("i")}).Do(Op::GetVariable).Push({5000.0});
+    calls.Do(Op::Less2).Do(Op::Not).If(done);
+    calls.Push({std::string("i")}).Do(Op::GetVariable).Push({1.0, std::string("f")});
+    calls.Do(kCallFunction).Do(Op::Pop);
+    calls.Push({std::string("i"), std::string("i")}).Do(Op::GetVariable).Do(Op::Increment);
+    calls.Do(Op::SetVariable).Jump(top).Bind(done);
+
+    struct Case {
+        const char* what;
+        ActionWriter block;
+        std::vector<std::string> traces;
+    };
+    const Case cases[] = {
+        {"calls", calls, {}},
+        {"thrown across finally", ThrowAcrossFinally(calls), {"kept"}},
+    };
+    for (const auto& c : cases) {
+        QuietHost host;
+        PlayerLimits limits;
+        limits.objects = 4000;
+        Player player(host, limits);
+        Play(player, c.block);
+        EXPECT_TRUE(host.problems.empty()) << c.what << ": " << host.problems.front();
+        EXPECT_EQ(host.traces, c.traces) << c.what;
+        EXPECT_EQ(player.GetVariableText("i"), "5000") << c.what;
+        EXPECT_EQ(player.GetVariableText("next"), "1") << c.what;
+    }
 }
 
 TEST(Limits, StopRunawayRecursionAndAllocation) {
