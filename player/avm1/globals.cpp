@@ -2,6 +2,7 @@
 
 #include "runtime.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -67,6 +68,20 @@ Value ParseInt(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     return Value(negative ? -v : v);
 }
 
+// 10 to the n, the double nearest to it on every platform: the C library's pow is off by an
+// ulp on some, and that shows in the digits a movie prints.
+double PowerOfTen(std::int64_t n) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, n);
+    std::string digits = "1e" + std::string(text, end);
+    double out = 0;
+    auto [ptr, err] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
+    if (err == std::errc::result_out_of_range) {
+        return n < 0 ? 0.0 : HUGE_VAL;
+    }
+    return out;
+}
+
 Value ParseFloat(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     if (args.empty()) {
         return Value();
@@ -123,7 +138,7 @@ Value ParseFloat(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
         }
         if (any) {
             auto exp = static_cast<std::int32_t>(e);
-            value *= std::pow(10.0, negExp ? -static_cast<double>(exp) : static_cast<double>(exp));
+            value *= PowerOfTen(negExp ? -static_cast<std::int64_t>(exp) : exp);
         }
     }
     return Value(negative ? -value : value);

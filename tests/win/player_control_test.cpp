@@ -741,6 +741,57 @@ TEST_F(HostedPlayerTest, TracesPlacementVisibilityAndMouseButtons) {
     EXPECT_EQ(got, expected);
 }
 
+// The movie's own trace lines in the trace file, unescaped, one a line as the runner prints them.
+std::string TracedText(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        if (line.rfind(L"trace\t", 0) != 0) {
+            continue;
+        }
+        std::string escaped = fw::win::ToUtf8(line.substr(6));
+        for (std::size_t i = 0; i < escaped.size(); ++i) {
+            if (escaped[i] == '%' && i + 2 < escaped.size()) {
+                text += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                text += escaped[i];
+            }
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+// Movies of the conformance corpus give through the control the trace they give in the runner:
+// the machine behind both is one. The control goes on past the frames the corpus counts, so
+// what it traced first is compared.
+TEST_F(HostedPlayerTest, PlaysConformanceMoviesWithTheirTrace) {
+    std::wstring corpus = L"Z:" + fw::win::FromUtf8(FW_CORPUS_DIR);
+    std::replace(corpus.begin(), corpus.end(), L'/', L'\\');
+    if (::GetFileAttributesW(corpus.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "no corpus at " << FW_CORPUS_DIR;
+    }
+    for (const wchar_t* name : {L"as_broadcaster", L"define_function2", L"logical_ops_swf4",
+                                L"parse_float", L"try_catch_finally", L"unescape"}) {
+        std::wstring folder = corpus + L"\\" + name + L"\\";
+        std::string expected;
+        for (const auto& line : ReadLines(folder + L"output.txt")) {
+            expected += fw::win::ToUtf8(line) + '\n';
+        }
+        ASSERT_FALSE(expected.empty()) << fw::win::ToUtf8(name);
+        ::DeleteFileW(trace_.c_str());
+        ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, folder + L"test.swf"), S_OK);
+        std::string traced;
+        PumpUntil(
+            [&] {
+                traced = TracedText(Trace());
+                return traced.size() >= expected.size();
+            },
+            20000);
+        EXPECT_EQ(expected, traced.substr(0, expected.size())) << fw::win::ToUtf8(name);
+    }
+}
+
 TEST_F(HostedPlayerTest, RefusesMalformedCalls) {
     VARIANT text;
     text.vt = VT_BSTR;
