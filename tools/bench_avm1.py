@@ -3,7 +3,7 @@
 a method call and a property write each), played in our fwplay and, in the same run, in the
 corpus's reference player as a web player in Debian's chromium.
 
-Usage: tools/bench avm1 [RUNS]   (default 5; each figure is the median of RUNS runs)
+Usage: tools/bench avm1 [RUNS]   (default 3; each figure is the median of RUNS runs)
   FWPLAY      our runner (default build/release/player/tools/fwplay, built when missing)
   FW_BENCH_ITERATIONS  turns of the loop (default 1000000)
   FW_BENCH_NOREF=1     leaves the reference out (no chromium needed)
@@ -127,7 +127,8 @@ const { chromium } = require('playwright-core');
         const t = m.text();
         const f = t.match(/FSCommand: t(\d+)/);
         if (f) console.log('elapsed ' + f[1]);
-        if (t.includes('done ')) { console.log('trace ' + t.slice(t.indexOf('done '))); resolve(); }
+        const d = t.match(/done \S+ \S+/);
+        if (d) { console.log('trace ' + d[0]); resolve(); }
       });
     });
     await page.goto(url);
@@ -186,7 +187,7 @@ def run_reference(swf, runs):
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
     iterations = int(os.environ.get("FW_BENCH_ITERATIONS", "1000000"))
     fwplay = os.environ.get("FWPLAY", os.path.join(ROOT, "build/release/player/tools/fwplay"))
     if "FWPLAY" not in os.environ:
