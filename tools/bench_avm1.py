@@ -132,7 +132,7 @@ const { chromium } = require('playwright-core');
       });
     });
     await page.goto(url);
-    await Promise.race([done, new Promise((r) => setTimeout(r, 120000))]);
+    await Promise.race([done, new Promise((r) => setTimeout(r, 600000))]);
     await page.close();
   }
   await browser.close();
