@@ -247,7 +247,7 @@ void Runtime::RunTimers(double now) {
             }
         }
         if (due == timers_.end()) {
-            return;
+            break;
         }
         Timer t = due->second;
         if (t.repeat) {
@@ -266,6 +266,7 @@ void Runtime::RunTimers(double now) {
             Report("uncaught exception: " + ToString(thrown.value, version_));
         }
     }
+    DeliverLoads();
 }
 
 void InstallGlobals(Runtime& rt, Object* global) {

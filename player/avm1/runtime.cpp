@@ -43,6 +43,8 @@ void Runtime::Reset(int version) {
     heap_.Clear();
     stack_.clear();
     timers_.clear();
+    loads_.clear();
+    xmlNodeClass_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -70,6 +72,8 @@ void Runtime::InstallBuiltins() {
     InstallBroadcaster(*this, global_);
     InstallMovieClip(*this, global_);
     InstallSystem(*this, global_);
+    InstallXml(*this, global_);
+    InstallLoadVars(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -88,6 +92,9 @@ void Runtime::Collect() {
             values.push_back(&a);
         }
     }
+    for (const auto& load : loads_) {
+        values.push_back(&load.target);
+    }
     for (Activation* a : activations_) {
         roots.push_back(a->scope);
         roots.push_back(a->locals);
@@ -100,7 +107,7 @@ void Runtime::Collect() {
         }
     }
     for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
-                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_}) {
+                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_}) {
         roots.push_back(p);
     }
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
@@ -155,6 +162,14 @@ Object* Runtime::MakeClass(const char* name, NativeFn ctor, Object* proto, Objec
     Object* c = NewFunction(ctor, 0, proto);
     (where ? where : global_)->Set(name, Value(c), kDontEnum);
     return c;
+}
+
+void Accessor(Runtime& rt, Object* on, const char* name, NativeFn get, NativeFn set) {
+    Object* getter = rt.NewFunction(get);
+    Object* setter = set ? rt.NewFunction(set) : nullptr;
+    Property& p = on->Set(name, Value(), kDontEnum | kDontDelete);
+    p.getter = getter;
+    p.setter = setter;
 }
 
 bool Runtime::IsCallable(const Value& v) const {
