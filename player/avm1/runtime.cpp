@@ -74,6 +74,7 @@ void Runtime::InstallBuiltins() {
     InstallSystem(*this, global_);
     InstallXml(*this, global_);
     InstallLoadVars(*this, global_);
+    InstallExternalInterface(*this, global_);
 }
 
 void Runtime::Collect() {

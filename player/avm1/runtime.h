@@ -235,6 +235,10 @@ void InstallMovieClip(Runtime& rt, Object* global);
 void InstallSystem(Runtime& rt, Object* global);
 void InstallXml(Runtime& rt, Object* global);
 void InstallLoadVars(Runtime& rt, Object* global);
+void InstallExternalInterface(Runtime& rt, Object* global);
+
+// The package object of a dotted path under the global object ("flash.geom"), made as needed.
+Object* Package(Runtime& rt, Object* global, const char* path);
 
 // Starts loading a file into an XML or LoadVars object: its progress reads 0 of unknown now, and
 // its onData gets the text after this tick's scripts (no argument when there is no such file).
