@@ -75,6 +75,7 @@ void Runtime::InstallBuiltins() {
     InstallXml(*this, global_);
     InstallLoadVars(*this, global_);
     InstallExternalInterface(*this, global_);
+    InstallNetConnection(*this, global_);
 }
 
 void Runtime::Collect() {

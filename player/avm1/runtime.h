@@ -236,6 +236,7 @@ void InstallSystem(Runtime& rt, Object* global);
 void InstallXml(Runtime& rt, Object* global);
 void InstallLoadVars(Runtime& rt, Object* global);
 void InstallExternalInterface(Runtime& rt, Object* global);
+void InstallNetConnection(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
