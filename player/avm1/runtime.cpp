@@ -76,6 +76,7 @@ void Runtime::InstallBuiltins() {
     InstallLoadVars(*this, global_);
     InstallExternalInterface(*this, global_);
     InstallNetConnection(*this, global_);
+    InstallContextMenu(*this, global_);
 }
 
 void Runtime::Collect() {

@@ -237,6 +237,7 @@ void InstallXml(Runtime& rt, Object* global);
 void InstallLoadVars(Runtime& rt, Object* global);
 void InstallExternalInterface(Runtime& rt, Object* global);
 void InstallNetConnection(Runtime& rt, Object* global);
+void InstallContextMenu(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
