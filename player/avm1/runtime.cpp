@@ -45,6 +45,7 @@ void Runtime::Reset(int version) {
     timers_.clear();
     loads_.clear();
     xmlNodeClass_ = nullptr;
+    soundClass_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -77,6 +78,7 @@ void Runtime::InstallBuiltins() {
     InstallExternalInterface(*this, global_);
     InstallNetConnection(*this, global_);
     InstallContextMenu(*this, global_);
+    InstallSound(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -109,8 +111,9 @@ void Runtime::Collect() {
             values.push_back(&v);
         }
     }
-    for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
-                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_}) {
+    for (Object* p :
+         {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_, errorProto_,
+          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_}) {
         roots.push_back(p);
     }
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());

@@ -186,6 +186,7 @@ public:
                               const std::optional<std::string>& data);
     void RequestLoad(std::string url, Value target, LoadDone done);
     Object* xmlNodeClass_ = nullptr; // the constructor whose prototype new nodes take
+    Object* soundClass_ = nullptr;   // keeps the sounds' mix
 
 private:
     friend class Interpreter;
@@ -238,6 +239,7 @@ void InstallLoadVars(Runtime& rt, Object* global);
 void InstallExternalInterface(Runtime& rt, Object* global);
 void InstallNetConnection(Runtime& rt, Object* global);
 void InstallContextMenu(Runtime& rt, Object* global);
+void InstallSound(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
