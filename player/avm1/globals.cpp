@@ -262,7 +262,7 @@ void Runtime::RunTimers(double now) {
             }
         }
         if (due == timers_.end()) {
-            return;
+            break;
         }
         Timer t = due->second;
         if (t.repeat) {
@@ -281,6 +281,7 @@ void Runtime::RunTimers(double now) {
             Report("uncaught exception: " + ToString(thrown.value, version_));
         }
     }
+    DeliverLoads();
 }
 
 void InstallGlobals(Runtime& rt, Object* global) {

@@ -100,6 +100,7 @@ void Heap::Clear() {
 
 void Heap::Collect(const std::vector<Cell*>& roots, const std::vector<const Value*>& values) {
     std::vector<Cell*> work;
+    std::vector<Object*> held;
     auto mark = [&](Cell* c) {
         if (c && !c->marked) {
             c->marked = true;
@@ -137,6 +138,13 @@ void Heap::Collect(const std::vector<Cell*>& roots, const std::vector<const Valu
             mark(o->function->base);
         }
         mark(o->superThis);
+        if (o->host) {
+            held.clear();
+            o->host->Trace(held);
+            for (Object* h : held) {
+                mark(h);
+            }
+        }
         for (Object* i : o->interfaces) {
             mark(i);
         }

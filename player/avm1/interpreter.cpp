@@ -1214,7 +1214,11 @@ private:
         case 0x9A: { // GetUrl2
             std::string target = PopString();
             std::string url = PopString();
-            DoGetUrl(url, target);
+            if (!body.empty() && (body[0] & 0x80)) { // loadVariables into a timeline
+                LoadVariables(rt_, url, ResolveTarget(target));
+            } else {
+                DoGetUrl(url, target);
+            }
             break;
         }
         case 0x87: { // StoreRegister

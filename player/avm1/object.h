@@ -90,6 +90,13 @@ enum class Kind : std::uint8_t {
     Xml,
 };
 
+// What a built-in class keeps of an object beside its properties (an XML node's place in its
+// tree, a sound's settings); it names the objects it holds so the collector keeps them.
+struct HostData {
+    virtual ~HostData() = default;
+    virtual void Trace(std::vector<Object*>& out) const = 0;
+};
+
 struct Watcher {
     Object* callback = nullptr;
     Value data;
@@ -132,6 +139,7 @@ public:
     std::vector<Object*> interfaces;        // implementsOp
     std::unique_ptr<std::unordered_map<std::string, Watcher>> watchers;
     int clipId = -1; // display objects: which one, for the display interface
+    std::unique_ptr<HostData> host;
 
 private:
     std::string Key(std::string_view name) const;

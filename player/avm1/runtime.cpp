@@ -43,6 +43,9 @@ void Runtime::Reset(int version) {
     heap_.Clear();
     stack_.clear();
     timers_.clear();
+    loads_.clear();
+    xmlNodeClass_ = nullptr;
+    soundClass_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -73,6 +76,12 @@ void Runtime::InstallBuiltins() {
     InstallBroadcaster(*this, global_);
     InstallMovieClip(*this, global_);
     InstallSystem(*this, global_);
+    InstallXml(*this, global_);
+    InstallLoadVars(*this, global_);
+    InstallExternalInterface(*this, global_);
+    InstallNetConnection(*this, global_);
+    InstallContextMenu(*this, global_);
+    InstallSound(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -94,6 +103,9 @@ void Runtime::Collect() {
             values.push_back(&a);
         }
     }
+    for (const auto& load : loads_) {
+        values.push_back(&load.target);
+    }
     for (Activation* a : activations_) {
         roots.push_back(a->scope);
         roots.push_back(a->locals);
@@ -105,8 +117,9 @@ void Runtime::Collect() {
             values.push_back(&v);
         }
     }
-    for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
-                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_}) {
+    for (Object* p :
+         {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_, errorProto_,
+          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_}) {
         roots.push_back(p);
     }
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
@@ -173,6 +186,14 @@ Object* Runtime::MakeClass(const char* name, NativeFn ctor, Object* proto, Objec
     Object* c = NewFunction(ctor, 0, proto);
     (where ? where : global_)->Set(name, Value(c), kDontEnum);
     return c;
+}
+
+void Accessor(Runtime& rt, Object* on, const char* name, NativeFn get, NativeFn set) {
+    Object* getter = rt.NewFunction(get);
+    Object* setter = set ? rt.NewFunction(set) : nullptr;
+    Property& p = on->Set(name, Value(), kDontEnum | kDontDelete);
+    p.getter = getter;
+    p.setter = setter;
 }
 
 bool Runtime::IsCallable(const Value& v) const {

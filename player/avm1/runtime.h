@@ -64,6 +64,9 @@ public:
     virtual bool SetTargetProperty(std::string_view target, int property, const Value& v) = 0;
     // A child of a display object by instance name; -1 when there is none.
     virtual int FindChild(int clip, std::string_view name) = 0;
+    // The bytes of a file the movie loads (XML, variables), by the address the script gave;
+    // nullopt when there is no such file or the host reads none.
+    virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
 };
 
 struct Activation {
@@ -187,6 +190,14 @@ public:
     std::map<int, Timer> timers_;
     int nextTimer_ = 1;
 
+    // A file on its way to the movie: it arrives after the scripts of the tick that asked for
+    // it, as data from outside does in the reference player, never within the asking script.
+    using LoadDone = void (*)(Runtime&, const Value& target,
+                              const std::optional<std::string>& data);
+    void RequestLoad(std::string url, Value target, LoadDone done);
+    Object* xmlNodeClass_ = nullptr; // the constructor whose prototype new nodes take
+    Object* soundClass_ = nullptr;   // keeps the sounds' mix
+
 private:
     friend class Interpreter;
     void InstallBuiltins();
@@ -234,6 +245,13 @@ private:
     }
     int nesting_ = 0; // with and try blocks entered and not left
     Object* pendingConstruct_ = nullptr;
+    struct Load {
+        std::string url;
+        Value target;
+        LoadDone done = nullptr;
+    };
+    std::vector<Load> loads_;
+    void DeliverLoads();
 };
 
 int DisplayPropertyIndex(std::string_view name);
@@ -252,6 +270,29 @@ void InstallBroadcaster(Runtime& rt, Object* global);
 void InstallError(Runtime& rt, Object* global);
 void InstallMovieClip(Runtime& rt, Object* global);
 void InstallSystem(Runtime& rt, Object* global);
+void InstallXml(Runtime& rt, Object* global);
+void InstallLoadVars(Runtime& rt, Object* global);
+void InstallExternalInterface(Runtime& rt, Object* global);
+void InstallNetConnection(Runtime& rt, Object* global);
+void InstallContextMenu(Runtime& rt, Object* global);
+void InstallSound(Runtime& rt, Object* global);
+
+// The package object of a dotted path under the global object ("flash.geom"), made as needed.
+Object* Package(Runtime& rt, Object* global, const char* path);
+
+// Starts loading a file into an XML or LoadVars object: its progress reads 0 of unknown now, and
+// its onData gets the text after this tick's scripts (no argument when there is no such file).
+void LoadInto(Runtime& rt, const Value& self, const std::string& url);
+// What onData does by default: reads the text with the reader method, sets loaded and calls
+// onLoad(true); without a text only onLoad(false).
+void ReadLoaded(Runtime& rt, const Value& self, const Value& text, const char* reader);
+Value GetBytesLoaded(Runtime& rt, Activation&, Value self, std::vector<Value>&);
+Value GetBytesTotal(Runtime& rt, Activation&, Value self, std::vector<Value>&);
+// Reads the form-encoded variables of a file into a timeline, after this tick's scripts.
+void LoadVariables(Runtime& rt, const std::string& url, const Value& target);
+
+// A native getter (and setter, or none) as a property of a built-in prototype.
+void Accessor(Runtime& rt, Object* on, const char* name, NativeFn get, NativeFn set = nullptr);
 
 // Helpers for natives.
 inline Value Arg(const std::vector<Value>& args, std::size_t i) {

@@ -29,7 +29,10 @@ void InstallSystem(Runtime& rt, Object* global) {
     for (const auto& [name, v] : entries) {
         caps->Set(name, v);
     }
-    system->Set("security", Value(rt.NewPlain()));
+    Object* security = rt.NewPlain();
+    system->Set("security", Value(security));
+    // A movie played from a file reads local files; the network is the web player's.
+    security->Set("sandboxType", Value("localWithFile"));
     system->Set("useCodepage", Value(false));
 }
 

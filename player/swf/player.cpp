@@ -82,6 +82,9 @@ public:
         return p_.SetItemProperty(target, property, p_.runtime_->ToNum(v));
     }
     int FindChild(int, std::string_view) override { return -1; }
+    std::optional<std::string> ReadFile(std::string_view url) override {
+        return p_.host_.ReadFile(url);
+    }
 
 private:
     Player& p_;

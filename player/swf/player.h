@@ -27,6 +27,8 @@ public:
     virtual void FsCommand(const std::string& command, const std::string& args) = 0;
     virtual void TraceOutput(const std::string& text) = 0; // the movie's own trace()
     virtual void Problem(const std::string& text) = 0;     // a fault in the file or its scripts
+    // A file the movie loads by a relative address; nullopt when the host has none to give.
+    virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
 };
 
 // One entry of the display list: what stands at a depth of the root timeline.

@@ -5,8 +5,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <ostream>
 #include <vector>
@@ -14,9 +15,13 @@
 namespace fw::play {
 namespace {
 
+// Larger files are not given to a movie.
+constexpr std::uintmax_t kMaxLoadedBytes = 16u << 20;
+
 class StreamHost : public swf::PlayerHost {
 public:
-    StreamHost(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    StreamHost(std::ostream& out, std::ostream& err, std::string folder)
+        : out_(out), err_(err), folder_(std::move(folder)) {}
 
     void FsCommand(const std::string& command, const std::string& args) override {
         // The reference test harness ends a run on "quit"; every other command only shows.
@@ -28,12 +33,16 @@ public:
     }
     void TraceOutput(const std::string& text) override { out_ << text << '\n'; }
     void Problem(const std::string& text) override { err_ << "fwplay: " << text << '\n'; }
+    std::optional<std::string> ReadFile(std::string_view url) override {
+        return folder_.empty() ? std::nullopt : ReadBesideMovie(folder_, url);
+    }
 
     bool quit() const { return quit_; }
 
 private:
     std::ostream& out_;
     std::ostream& err_;
+    std::string folder_;
     bool quit_ = false;
 };
 
@@ -176,8 +185,34 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
     return options;
 }
 
+std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url) {
+    url = url.substr(0, url.find_first_of("?#"));
+    if (url.empty() || url.find(':') != std::string_view::npos || url[0] == '/' || url[0] == '\\') {
+        return std::nullopt; // a network address, a drive or an absolute path
+    }
+    std::filesystem::path relative(std::string(url), std::filesystem::path::generic_format);
+    for (const auto& part : relative) {
+        if (part == "..") {
+            return std::nullopt;
+        }
+    }
+    std::filesystem::path path = std::filesystem::path(folder) / relative;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) ||
+        std::filesystem::file_size(path, ec) > kMaxLoadedBytes || ec) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad() || bytes.size() > kMaxLoadedBytes) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
-              std::ostream& out, std::ostream& err, std::optional<double> scriptSeconds) {
+              std::ostream& out, std::ostream& err, const std::string& folder,
+              std::optional<double> scriptSeconds) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -190,7 +225,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
         double frameMs = 1000.0 / movie.frameRate;
-        StreamHost host(out, err);
+        StreamHost host(out, err, folder);
         swf::PlayerLimits limits;
         if (scriptSeconds) {
             limits.secondsPerBlock = *scriptSeconds;
@@ -225,7 +260,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (!bytes) {
         return kNotPlayed;
     }
-    return PlayMovie(*bytes, options.frames, out, err, options.scriptSeconds);
+    std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
+    return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
+                     options.scriptSeconds);
 }
 
 } // namespace fw::play

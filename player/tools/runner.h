@@ -37,9 +37,15 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // Plays the movie in a file's bytes from its first frame for the given number of frames (the
 // movie's own frame count when none), each frame one frame's duration later on the clock the
 // scripts read. Stops early when the movie asks to quit. Returns an exit status.
+// Files the movie loads are read from folder by their relative address (none when empty).
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
-              std::ostream& out, std::ostream& err,
+              std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt);
+
+// The bytes of the file a movie in folder loads by a relative address ("data.xml",
+// "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or
+// no plain file there.
+std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url);
 
 // Reads the movie the options name and plays it as PlayMovie does.
 int Run(const Options& options, std::ostream& out, std::ostream& err);

@@ -116,7 +116,7 @@ TEST(FwplayRun, RunawayScriptStopsAfterItsTime) {
     w.Actions(loop).ShowFrame();
     w.Actions(ActionWriter().Push({std::string("after")}).Do(Op::Trace)).ShowFrame();
     std::ostringstream out, err;
-    ASSERT_EQ(kPlayed, PlayMovie(w.Finish(), 2, out, err, 1.0));
+    ASSERT_EQ(kPlayed, PlayMovie(w.Finish(), 2, out, err, {}, 1.0));
     EXPECT_EQ("after\n", out.str());
     EXPECT_NE(std::string::npos, err.str().find("running for more than 1 seconds")) << err.str();
 }
