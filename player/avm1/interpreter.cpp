@@ -172,20 +172,19 @@ private:
 
     // One step of a path: the special names, else a member.
     Value Step(const Value& at, std::string_view part) {
-        std::string lower = AsciiLower(part);
         if (part == "..") {
             return Value(ParentOf(at.object()));
         }
-        if (lower == "_root" || lower == "_level0") {
+        if (Named(part, "_root") || Named(part, "_level0")) {
             return Value(rt_.root_);
         }
-        if (lower == "_global") {
+        if (Named(part, "_global")) {
             return Value(rt_.global_);
         }
-        if (lower == "_parent") {
+        if (Named(part, "_parent")) {
             return Value(ParentOf(at.object()));
         }
-        if (lower == "this") {
+        if (Named(part, "this")) {
             return Value(a_.target);
         }
         return rt_.Get(at, part);
@@ -231,9 +230,9 @@ private:
             std::size_t sep = path.find_first_of("./:");
             std::string_view first = path.substr(0, sep);
             std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
-            std::string lower = AsciiLower(first);
-            bool special = first == ".." || lower == "_root" || lower == "_level0" ||
-                           lower == "_global" || lower == "_parent" || lower == "this";
+            bool special = first == ".." || Named(first, "_root") || Named(first, "_level0") ||
+                           Named(first, "_global") || Named(first, "_parent") ||
+                           Named(first, "this");
             if (special || first.empty()) {
                 Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
                 found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
@@ -260,18 +259,43 @@ private:
         return found;
     }
 
-    Value LookupVariable(std::string_view name) {
-        std::string lower = AsciiLower(name);
-        if (lower == "this") {
+    // Names of the machine's own: without case up to version 6, with it from 7.
+    bool Named(std::string_view name, std::string_view special) const {
+        if (name.size() != special.size()) {
+            return false;
+        }
+        return version() >= 7 ? name == special : AsciiLower(name) == special;
+    }
+
+    // "this" as a variable: the nearest function that keeps it as a local, else the
+    // timeline. Where a function keeps it only in a register, version 5 sees nothing.
+    Value LookupThis() {
+        if (!a_.inFunction) {
             return a_.self;
         }
-        if (lower == "_global" && version() >= 6) {
+        for (Scope* s = a_.scope; s; s = s->parent) {
+            if (s->kind == Scope::Kind::Local) {
+                if (const Property* p = s->object->FindOwn("this")) {
+                    return p->value;
+                }
+            } else if (s->kind == Scope::Kind::Target) {
+                return version() >= 6 ? Value(a_.target) : Value();
+            }
+        }
+        return Value();
+    }
+
+    Value LookupVariable(std::string_view name) {
+        if (Named(name, "this")) {
+            return LookupThis();
+        }
+        if (Named(name, "_global") && version() >= 6) {
             return Value(rt_.global_);
         }
-        if (lower == "_root" || lower == "_level0") {
+        if (Named(name, "_root") || Named(name, "_level0")) {
             return Value(rt_.root_);
         }
-        if (lower == "_parent") {
+        if (Named(name, "_parent")) {
             return Value(ParentOf(a_.target));
         }
         for (Scope* s = a_.scope; s; s = s->parent) {

@@ -162,10 +162,15 @@ bool Runtime::IsCallable(const Value& v) const {
     return o && o->function;
 }
 
+Property* Runtime::FindVisible(Object* o, std::string_view name) {
+    Property* p = o->FindOwn(name);
+    return p && VisibleIn(p->flags, version_) ? p : nullptr;
+}
+
 int Runtime::FindDepth(Object* o, std::string_view name) {
     int depth = 0;
     for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
-        if (p->FindOwn(name)) {
+        if (FindVisible(p, name)) {
             return depth;
         }
     }
@@ -205,7 +210,7 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
     }
     int depth = 0;
     for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
-        if (const Property* prop = p->FindOwn(name)) {
+        if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
                 if (++getterDepth_ > 64) {
                     --getterDepth_;
@@ -279,12 +284,17 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         }
     }
     Property* own = o->FindOwn(name);
+    if (own && !VisibleIn(own->flags, version_)) {
+        // A write makes a hidden property the movie's own again.
+        own->flags &= kDontEnum | kDontDelete | kReadOnly;
+        own->getter = own->setter = nullptr;
+    }
     Property* accessor = own;
     Object* holder = o;
     if (!own) {
         int depth = 1;
         for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
-            Property* q = p->FindOwn(name);
+            Property* q = FindVisible(p, name);
             if (q) {
                 if (q->getter || q->setter) {
                     accessor = q;

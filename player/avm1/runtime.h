@@ -28,7 +28,7 @@ struct Thrown {
 };
 
 struct Limits {
-    std::size_t actionsPerBlock = 500000;
+    std::size_t actionsPerBlock = 20000000; // long loops run; a runaway one stops in seconds
     std::size_t stackDepth = 10000;
     std::size_t stringBytes = 1u << 20;
     std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
@@ -119,6 +119,8 @@ public:
     Value GetOf(Object* o, std::string_view name, const Value& self);
     void Put(const Value& object, std::string_view name, Value v);
     bool Has(Object* o, std::string_view name);
+    // An own property the movie's version sees.
+    Property* FindVisible(Object* o, std::string_view name);
     // Where in o's chain the name is found (0 own, 1 its __proto__, ...) or -1.
     int FindDepth(Object* o, std::string_view name);
     Value Call(const Value& fn, const Value& self, std::vector<Value> args, int depth = 0);
