@@ -1029,17 +1029,11 @@ private:
             }
             break;
         }
-        case 0x48: { // Less2
-            Value b = rt_.ToPrimitive(Pop());
-            Value a = rt_.ToPrimitive(Pop());
-            Push(AbstractLess(a, b, v));
-            break;
-        }
+        case 0x48:   // Less2
         case 0x67: { // Greater
-            Value b = rt_.ToPrimitive(Pop());
-            Value a = rt_.ToPrimitive(Pop());
-            Value r = AbstractLess(b, a, v);
-            Push(r.isUndefined() ? Value(false) : r);
+            Value b = Pop();
+            Value a = Pop();
+            Push(Compare(a, b, code == 0x67));
             break;
         }
         case 0x49: { // Equals2
@@ -1382,15 +1376,32 @@ private:
         return Flow{Flow::Kind::Normal, next, {}};
     }
 
+    // a < b, or a > b: the left operand is read first, and an object that stays one after
+    // valueOf ends the comparison (a clip's as NaN would).
+    Value Compare(const Value& a, const Value& b, bool greater) {
+        auto stays = [](const Value& p) {
+            return p.asObject()->kind == Kind::Clip ? Value() : Value(false);
+        };
+        Value pa = rt_.ToPrimitive(a);
+        if (pa.isObject()) {
+            return stays(pa);
+        }
+        Value pb = rt_.ToPrimitive(b);
+        if (pb.isObject()) {
+            return stays(pb);
+        }
+        return greater ? AbstractLess(pb, pa, version()) : AbstractLess(pa, pb, version());
+    }
+
     bool Equals(const Value& a, const Value& b) {
         if (a.isObject() && b.isObject()) {
             return a.asObject() == b.asObject();
         }
-        if (a.isObject() && !b.isNullish()) {
+        if (a.isObject()) {
             Value pa = rt_.ToPrimitive(a);
             return !pa.isObject() && AbstractEquals(pa, b, version());
         }
-        if (b.isObject() && !a.isNullish()) {
+        if (b.isObject()) {
             Value pb = rt_.ToPrimitive(b);
             return !pb.isObject() && AbstractEquals(a, pb, version());
         }

@@ -50,7 +50,7 @@ void Runtime::Reset(int version) {
     now_ = 0;
     objectProto_ = heap_.Make<Object>(version_ >= 7);
     functionProto_ = NewObject(objectProto_);
-    global_ = NewObject(objectProto_);
+    global_ = NewObject(nullptr); // bare: no prototype, so no valueOf or toString
     InstallBuiltins();
     root_ = NewObject(clipProto_, Kind::Clip);
     root_->clipId = 0;
@@ -392,13 +392,14 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     if (preferString || o->kind == Kind::Date) {
         return Value(ToStr(v));
     }
+    // An object without a valueOf has no primitive value: it reads as undefined. An object
+    // from valueOf leaves the original to be read again.
     Value valueOf = Get(v, "valueOf");
-    if (IsCallable(valueOf)) {
-        Value r = Call(valueOf, v, {});
-        // An object from valueOf leaves the original to be read again.
-        return r.isObject() ? v : r;
+    if (!IsCallable(valueOf)) {
+        return Value();
     }
-    return v;
+    Value r = Call(valueOf, v, {});
+    return r.isObject() ? v : r;
 }
 
 double Runtime::ToNum(const Value& v) {

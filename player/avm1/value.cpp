@@ -244,12 +244,12 @@ bool AbstractEquals(const Value& a, const Value& b, int version) {
 }
 
 Value AbstractLess(const Value& a, const Value& b, int version) {
-    // Plain objects take part by their text, as their primitive value.
-    auto primitive = [&](const Value& v) {
-        return v.type() == Value::Type::Object ? Value(ToString(v, version)) : v;
-    };
-    Value pa = primitive(a);
-    Value pb = primitive(b);
+    // An object left after ToPrimitive is never less nor greater.
+    if (a.isObject() || b.isObject()) {
+        return Value(false);
+    }
+    const Value& pa = a;
+    const Value& pb = b;
     if (pa.isString() && pb.isString()) {
         return Value(pa.asString() < pb.asString());
     }
