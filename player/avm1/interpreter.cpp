@@ -983,8 +983,11 @@ private:
             if (std::isnan(n) || n < 0) {
                 n = 0;
             }
-            std::size_t count =
-                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size())));
+            if (n > static_cast<double>(rt_.stack_.size())) {
+                Push(Value()); // more items than the stack holds: nothing is taken
+                break;
+            }
+            auto count = static_cast<std::size_t>(n);
             std::vector<Value> items;
             items.reserve(count);
             for (std::size_t i = 0; i < count; ++i) {
@@ -998,17 +1001,16 @@ private:
             if (std::isnan(n) || n < 0) {
                 n = 0;
             }
-            std::size_t count =
-                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size() / 2)));
+            if (n * 2 > static_cast<double>(rt_.stack_.size())) {
+                Push(Value()); // more pairs than the stack holds: nothing is taken
+                break;
+            }
+            auto count = static_cast<std::size_t>(n);
             Object* o = rt_.NewPlain();
-            std::vector<std::pair<std::string, Value>> props;
+            // Set as they come off the stack: the last pushed first.
             for (std::size_t i = 0; i < count; ++i) {
                 Value value = Pop();
-                props.emplace_back(PopString(), std::move(value));
-            }
-            // Pushed first, set first.
-            for (auto it = props.rbegin(); it != props.rend(); ++it) {
-                rt_.Put(Value(o), it->first, std::move(it->second));
+                rt_.Put(Value(o), PopString(), std::move(value));
             }
             Push(Value(o));
             break;

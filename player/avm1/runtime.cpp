@@ -314,6 +314,13 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                 ++getterDepth_;
                 try {
                     v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
+                } catch (Thrown&) {
+                    // A watcher that throws leaves the property undefined.
+                    --getterDepth_;
+                    if (Property* p = o->FindOwn(name); p && !p->getter && !p->setter) {
+                        p->value = Value();
+                    }
+                    throw;
                 } catch (...) {
                     --getterDepth_;
                     throw;
