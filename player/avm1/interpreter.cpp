@@ -376,7 +376,7 @@ private:
             Value v;
             switch (type) {
             case 0:
-                v = Value(r.CString());
+                v = Value(MovieText(r.CString(), version()));
                 break;
             case 1:
                 v = Value(static_cast<double>(r.F32()));
@@ -429,7 +429,7 @@ private:
         std::uint16_t count = r.U16();
         auto pool = std::make_shared<std::vector<std::string>>();
         for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
-            pool->push_back(r.CString());
+            pool->push_back(MovieText(r.CString(), version()));
         }
         if (!r.ok()) {
             rt_.Stop("constant pool cut short");
@@ -780,9 +780,9 @@ private:
             PushTruth(a > b);
             break;
         }
-        case 0x14: { // StringLength: bytes before version 6, UTF-16 units from it
+        case 0x14: { // StringLength: in UTF-16 units, as the code page's characters before 6
             std::string text = PopString();
-            Push(Value(static_cast<double>(v >= 6 ? ToUtf16(text).size() : text.size())));
+            Push(Value(static_cast<double>(ToUtf16(text).size())));
             break;
         }
         case 0x31: // MBStringLength
@@ -792,8 +792,8 @@ private:
         case 0x35: { // StringExtract, MBStringExtract
             double count = PopNumber();
             double index = PopNumber();
-            count = std::isnan(count) ? 0 : std::trunc(count);
-            index = std::isnan(index) ? 0 : std::trunc(index);
+            count = ToInt32(count); // both wrap as 32-bit integers
+            index = ToInt32(index);
             std::string s = PopString();
             if (code == 0x35 || v >= 6) {
                 std::u16string u = ToUtf16(s);
@@ -819,15 +819,12 @@ private:
             PushText(a + b);
             break;
         }
-        case 0x32: { // CharToAscii
-            std::string s = PopString();
-            std::u16string u = ToUtf16(s);
-            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
-            break;
-        }
-        case 0x36: {
+        case 0x32:   // CharToAscii
+        case 0x36: { // MBCharToAscii: half a surrogate pair reads as U+FFFD
             std::u16string u = ToUtf16(PopString());
-            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
+            char16_t c = u.empty() ? 0 : u[0];
+            c = c >= 0xD800 && c < 0xE000 ? char16_t(0xFFFD) : c;
+            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(c)));
             break;
         }
         case 0x33:
@@ -1112,15 +1109,12 @@ private:
             std::string lines;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\r') {
-                    lines += '\n';
-                    if (i + 1 < text.size() && text[i + 1] == '\n') {
-                        ++i;
-                    }
+                    lines += '\n'; // "\r\n" makes two line ends
                 } else {
                     lines += text[i];
                 }
             }
-            disp.Trace(lines);
+            disp.Trace(OutsideText(lines));
             break;
         }
         case 0x34: // GetTime

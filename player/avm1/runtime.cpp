@@ -206,7 +206,7 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
     }
     if (o->kind == Kind::String && name == "length") {
         std::string s = ToString(o->primitive, version_);
-        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+        return Value(static_cast<double>(ToUtf16(s).size()));
     }
     int depth = 0;
     for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
@@ -251,7 +251,7 @@ Value Runtime::Get(const Value& object, std::string_view name) {
     }
     if (object.isString() && name == "length") {
         const std::string& s = object.asString();
-        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+        return Value(static_cast<double>(ToUtf16(s).size()));
     }
     Object* proto = object.isString()   ? stringProto_
                     : object.isNumber() ? numberProto_
@@ -274,8 +274,8 @@ void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
 
 void Runtime::Put(const Value& object, std::string_view name, Value v) {
     Object* o = object.object();
-    if (!o) {
-        return;
+    if (!o || name.empty()) {
+        return; // a property without a name is never set
     }
     if (o->kind == Kind::Clip) {
         int index = DisplayPropertyIndex(name);
