@@ -128,13 +128,7 @@ private:
     }
     std::string PopString() { return rt_.ToStr(Pop()); }
     void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
-    void PushTruth(bool b) {
-        if (version() < 5) {
-            Push(Value(b ? 1.0 : 0.0));
-        } else {
-            Push(Value(b));
-        }
-    }
+    void PushTruth(bool b) { Push(Value(b)); }
     std::vector<Value> PopArgs() {
         double n = PopNumber();
         std::size_t count = 0;
@@ -302,6 +296,8 @@ private:
             Object* o = s->object;
             if (s->kind == Scope::Kind::Target) {
                 o = a_.target ? a_.target : o;
+            } else if (s->kind == Scope::Kind::Global && version() < 5) {
+                break; // version 4 scripts see no globals, not even NaN
             }
             if (rt_.Has(o, name)) {
                 return rt_.Get(Value(o), name);
@@ -1492,6 +1488,13 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     }
     pendingConstruct_ = nullptr;
     constructing = false;
+    // Functions came with version 5: their code follows its rules in older movies too.
+    struct VersionGuard {
+        int& v;
+        int saved;
+        ~VersionGuard() { v = saved; }
+    } versionGuard{version_, version_};
+    version_ = std::max(version_, 5);
     Activation a;
     a.code = f.code;
     a.pool = f.pool;

@@ -152,6 +152,9 @@ std::string ToString(const Value& v, int version) {
     case Value::Type::Null:
         return "null";
     case Value::Type::Boolean:
+        if (version < 5) {
+            return v.asBool() ? "1" : "0";
+        }
         return v.asBool() ? "true" : "false";
     case Value::Type::Number:
         return NumberToString(v.asNumber());
