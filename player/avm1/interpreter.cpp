@@ -1446,7 +1446,8 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.self = Value(clip);
     a.base = clip;
     a.target = clip;
-    a.registers = &globalRegisters_;
+    a.ownRegisters.assign(4, Value()); // every block starts with its four registers empty
+    a.registers = &a.ownRegisters;
     actions_ = 0;
     callDepth_ = 0;
     ActivationGuard guard(activations_, &a);
@@ -1566,7 +1567,8 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
             locals->Set("this", self);
         }
     } else {
-        a.registers = &globalRegisters_;
+        a.ownRegisters.assign(4, Value());
+        a.registers = &a.ownRegisters;
         locals->Set("this", self);
         locals->Set("arguments", Value(makeArguments()));
         locals->Set("super", makeSuper());
