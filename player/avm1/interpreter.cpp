@@ -157,6 +157,8 @@ private:
 
     // --- variables and scopes ---
 
+    static Value OrUndefined(Object* o) { return o ? Value(o) : Value(); }
+
     Object* ParentOf(Object* clip) {
         if (!clip || clip == rt_.root_) {
             return nullptr;
@@ -167,7 +169,7 @@ private:
     // One step of a path: the special names, else a member.
     Value Step(const Value& at, std::string_view part) {
         if (part == "..") {
-            return Value(ParentOf(at.object()));
+            return OrUndefined(ParentOf(at.object()));
         }
         if (Named(part, "_root") || Named(part, "_level0")) {
             return Value(rt_.root_);
@@ -176,7 +178,7 @@ private:
             return Value(rt_.global_);
         }
         if (Named(part, "_parent")) {
-            return Value(ParentOf(at.object()));
+            return OrUndefined(ParentOf(at.object()));
         }
         if (Named(part, "this")) {
             return Value(a_.target);
@@ -290,7 +292,7 @@ private:
             return Value(rt_.root_);
         }
         if (Named(name, "_parent")) {
-            return Value(ParentOf(a_.target));
+            return OrUndefined(ParentOf(a_.target));
         }
         for (Scope* s = a_.scope; s; s = s->parent) {
             Object* o = s->object;
@@ -497,7 +499,7 @@ private:
         fn->function = std::move(data);
         Object* proto = rt_.NewPlain();
         proto->Set("constructor", Value(fn), kDontEnum);
-        fn->Set("prototype", Value(proto), kDontEnum);
+        fn->Set("prototype", Value(proto), kDontEnum | kDontDelete);
         return fn;
     }
 

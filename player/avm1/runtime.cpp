@@ -133,7 +133,7 @@ Object* Runtime::NewFunction(NativeFn fn, int tag, Object* prototype) {
     f->function->native = fn;
     f->function->tag = tag;
     if (prototype) {
-        f->Set("prototype", Value(prototype), kDontEnum);
+        f->Set("prototype", Value(prototype), kDontEnum | kDontDelete);
         prototype->Set("constructor", Value(f), kDontEnum);
     }
     return f;
@@ -209,7 +209,10 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         return Value(static_cast<double>(ToUtf16(s).size()));
     }
     int depth = 0;
-    for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
+    for (Object* p = o; p; p = p->proto(), ++depth) {
+        if (depth >= kMaxChain) {
+            Stop("prototype chain longer than " + std::to_string(kMaxChain));
+        }
         if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
                 if (++getterDepth_ > 64) {

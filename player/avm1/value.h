@@ -34,7 +34,12 @@ public:
     Value(std::string_view s) : v_(std::string(s)) {}
     Value(const char* s) : v_(std::string(s)) {}
     // Objects belong to the heap that made them; the collector frees them.
-    Value(Object* o) : v_(o) {}
+    // A null pointer makes undefined.
+    Value(Object* o) {
+        if (o) {
+            v_ = o;
+        }
+    }
 
     Type type() const { return static_cast<Type>(v_.index()); }
     bool isUndefined() const { return type() == Type::Undefined; }
