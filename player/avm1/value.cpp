@@ -179,7 +179,7 @@ bool ToBoolean(const Value& v, int version) {
         if (version >= 7) {
             return !v.asString().empty();
         } else {
-            double n = StringToNumber(v.asString());
+            double n = StringToNumber(v.asString(), version);
             return n != 0 && !std::isnan(n);
         }
     case Value::Type::Object:
@@ -336,6 +336,10 @@ double StringToNumber(std::string_view s, int version) {
         if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
             base = 16;
             body.remove_prefix(2);
+            if (body.size() > 1 && (body[0] == '-' || body[0] == '+')) {
+                negative = negative != (body[0] == '-'); // "0x-10" is -16
+                body.remove_prefix(1);
+            }
         } else if (body.size() > 1 && body[0] == '0' &&
                    body.find_first_not_of("01234567") == std::string_view::npos) {
             base = 8;
