@@ -186,7 +186,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
             return true;
         }
     }
-    if ((o->kind == Kind::Array || o->kind == Kind::String) && name == "length") {
+    if (o->kind == Kind::Array && name == "length") {
         return true;
     }
     return FindDepth(o, name) >= 0;
@@ -203,10 +203,6 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
     }
     if (o->kind == Kind::Array && name == "length") {
         return Value(o->arrayLength);
-    }
-    if (o->kind == Kind::String && name == "length") {
-        std::string s = ToString(o->primitive, version_);
-        return Value(static_cast<double>(ToUtf16(s).size()));
     }
     int depth = 0;
     for (Object* p = o; p; p = p->proto(), ++depth) {
@@ -446,6 +442,10 @@ Object* Runtime::ToObject(const Value& v) {
     Object* proto = v.isString() ? stringProto_ : v.isNumber() ? numberProto_ : booleanProto_;
     Object* o = NewObject(proto, kind);
     o->primitive = v;
+    if (v.isString()) {
+        o->Set("length", Value(static_cast<double>(ToUtf16(v.asString()).size())),
+               kDontEnum | kDontDelete);
+    }
     return o;
 }
 
