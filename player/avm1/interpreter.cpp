@@ -214,7 +214,9 @@ private:
 
     // A target path to a timeline or object, relative to the current timeline. A path's first
     // name is looked up through the scope chain, trying each scope that has it.
-    Value ResolveTarget(std::string_view path) {
+    // With a member name, a scope's object counts only where it has that member, else the
+    // first one found is the answer.
+    Value ResolveTarget(std::string_view path, std::string_view member = {}) {
         if (path.empty()) {
             return Value(a_.target);
         }
@@ -233,6 +235,7 @@ private:
                 Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
                 found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
             } else {
+                Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (!rt_.Has(o, first)) {
@@ -244,7 +247,12 @@ private:
                     } else {
                         primitive = primitive || !v.isNullish();
                     }
+                    if (found.isObject() && !member.empty() && !rt_.Has(found.asObject(), member)) {
+                        fallback = fallback.isObject() ? fallback : found;
+                        found = Value();
+                    }
                 }
+                found = found.isObject() ? found : fallback;
             }
         }
         if (!found.isObject() && primitive) {
@@ -319,7 +327,7 @@ private:
                 }
                 colon = dot;
             }
-            Value target = ResolveTarget(name.substr(0, colon));
+            Value target = ResolveTarget(name.substr(0, colon), name.substr(colon + 1));
             if (!target.isObject()) {
                 return Value();
             }
