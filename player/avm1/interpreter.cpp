@@ -914,7 +914,7 @@ private:
         case 0x41: { // DefineLocal2
             std::string name = PopString();
             Object* locals = a_.inFunction ? a_.locals : a_.target;
-            if (!locals->FindOwn(name)) {
+            if (!rt_.Has(locals, name)) { // inherited ones count too
                 rt_.Put(Value(locals), name, Value());
             }
             break;
