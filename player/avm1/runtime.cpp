@@ -202,7 +202,10 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         }
     }
     if (o->kind == Kind::Array && name == "length") {
-        return Value(o->arrayLength);
+        const Property* own = o->FindOwn(name);
+        if (!own || !own->getter) { // addProperty may put a getter in its place
+            return Value(o->arrayLength);
+        }
     }
     int depth = 0;
     for (Object* p = o; p; p = p->proto(), ++depth) {
