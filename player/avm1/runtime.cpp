@@ -490,6 +490,9 @@ Value Runtime::Text(std::string s) {
 }
 
 Value Runtime::CallMethod(const Value& object, std::string_view name, std::vector<Value> args) {
+    if (name.empty()) {
+        return Call(object, Value(), std::move(args)); // no name: the object itself is called
+    }
     Value fn = Get(object, name);
     return Call(fn, object, std::move(args));
 }
