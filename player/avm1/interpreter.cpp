@@ -370,6 +370,15 @@ private:
             SetVariable(name, std::move(v));
             return;
         }
+        if (!a_.inFunction) {
+            // On a timeline a with object that has the variable itself takes it.
+            for (Scope* s = a_.scope; s && s->kind == Scope::Kind::With; s = s->parent) {
+                if (s->object->FindOwn(name)) {
+                    rt_.Put(Value(s->object), name, std::move(v));
+                    return;
+                }
+            }
+        }
         rt_.Put(Value(locals), name, std::move(v));
     }
 
