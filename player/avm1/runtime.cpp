@@ -7,7 +7,8 @@
 namespace fw::avm1 {
 namespace {
 
-constexpr int kMaxChain = 256; // prototype chains longer than this are cycles
+constexpr int kMaxChain = 256;     // prototype chains longer than this are cycles
+constexpr int kAccessorDepth = 65; // getters, setters and watchers nested in each other
 
 const char* const kDisplayProperties[] = {
     "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
@@ -214,9 +215,9 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         }
         if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
-                if (++getterDepth_ > 64) {
+                if (++getterDepth_ > kAccessorDepth) {
                     --getterDepth_;
-                    return Value();
+                    return prop->value; // too deep: the value last written stands in
                 }
                 Object* g = prop->getter;
                 Value r;
@@ -306,13 +307,12 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
             }
         }
     }
-    (void)holder;
     if (o->watchers) {
         auto it = o->watchers->find(o->caseSensitive() ? std::string(name) : AsciiLower(name));
         if (it != o->watchers->end() && it->second.callback) {
             Watcher w = it->second;
             Value old = own ? own->value : Value();
-            if (getterDepth_ < 64) {
+            if (getterDepth_ < kAccessorDepth) {
                 ++getterDepth_;
                 try {
                     v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
@@ -334,7 +334,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         }
     }
     if (accessor && (accessor->getter || accessor->setter)) {
-        if (accessor->setter && getterDepth_ < 64) {
+        if (accessor->setter && getterDepth_ < kAccessorDepth) {
             ++getterDepth_;
             try {
                 Call(Value(accessor->setter), object, {v});
@@ -343,6 +343,10 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                 throw;
             }
             --getterDepth_;
+        }
+        // The written value is kept beside the pair: a getter too deep to run reads it.
+        if (Property* again = holder->FindOwn(name); again && (again->getter || again->setter)) {
+            again->value = std::move(v);
         }
         return;
     }
