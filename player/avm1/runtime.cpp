@@ -237,9 +237,15 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         }
     }
     if (name != "__resolve") {
-        Value resolve = GetOf(o, "__resolve", self);
-        if (IsCallable(resolve)) {
-            return Call(resolve, self, {Value(std::string(name))});
+        // The nearest __resolve held as a plain object answers; primitives, clips and
+        // getter/setter pairs are passed over.
+        int guard = 0;
+        for (Object* p = o; p && guard < kMaxChain; p = p->proto(), ++guard) {
+            const Property* prop = FindVisible(p, "__resolve");
+            Object* r = prop && !prop->getter && !prop->setter ? prop->value.object() : nullptr;
+            if (r && r->kind != Kind::Clip) {
+                return r->function ? Call(Value(r), self, {Value(std::string(name))}) : Value();
+            }
         }
     }
     return Value();
