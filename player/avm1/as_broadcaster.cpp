@@ -48,7 +48,8 @@ Value RemoveListener(Runtime& rt, Activation&, Value self, std::vector<Value>& a
     bool removed = false;
     for (double i = 0; i < n; ++i) {
         Value item = rt.Element(list, i);
-        if (!removed && StrictEquals(item, l)) {
+        if (!removed && (item.isObject() || l.isObject() ? StrictEquals(item, l)
+                                                         : AbstractEquals(item, l, rt.version()))) {
             removed = true;
         } else {
             items.push_back(item);

@@ -27,7 +27,7 @@ void Object::SyncProto(const Property& p) {
     }
 }
 
-Property& Object::Set(std::string_view name, Value v, std::uint8_t flags) {
+Property& Object::Set(std::string_view name, Value v, std::uint16_t flags) {
     auto [it, inserted] = index_.try_emplace(Key(name), props_.size());
     Property* p;
     if (inserted) {

@@ -136,13 +136,7 @@ private:
     }
     std::string PopString() { return rt_.ToStr(Pop()); }
     void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
-    void PushTruth(bool b) {
-        if (version() < 5) {
-            Push(Value(b ? 1.0 : 0.0));
-        } else {
-            Push(Value(b));
-        }
-    }
+    void PushTruth(bool b) { Push(Value(b)); }
     std::vector<Value> PopArgs() {
         double n = PopNumber();
         std::size_t count = 0;
@@ -171,6 +165,8 @@ private:
 
     // --- variables and scopes ---
 
+    static Value OrUndefined(Object* o) { return o ? Value(o) : Value(); }
+
     Object* ParentOf(Object* clip) {
         if (!clip || clip == rt_.root_) {
             return nullptr;
@@ -180,20 +176,19 @@ private:
 
     // One step of a path: the special names, else a member.
     Value Step(const Value& at, std::string_view part) {
-        std::string lower = AsciiLower(part);
         if (part == "..") {
-            return Value(ParentOf(at.object()));
+            return OrUndefined(ParentOf(at.object()));
         }
-        if (lower == "_root" || lower == "_level0") {
+        if (Named(part, "_root") || Named(part, "_level0")) {
             return Value(rt_.root_);
         }
-        if (lower == "_global") {
+        if (Named(part, "_global")) {
             return Value(rt_.global_);
         }
-        if (lower == "_parent") {
-            return Value(ParentOf(at.object()));
+        if (Named(part, "_parent")) {
+            return OrUndefined(ParentOf(at.object()));
         }
-        if (lower == "this") {
+        if (Named(part, "this")) {
             return Value(a_.target);
         }
         return rt_.Get(at, part);
@@ -227,7 +222,9 @@ private:
 
     // A target path to a timeline or object, relative to the current timeline. A path's first
     // name is looked up through the scope chain, trying each scope that has it.
-    Value ResolveTarget(std::string_view path) {
+    // With a member name, a scope's object counts only where it has that member, else the
+    // first one found is the answer.
+    Value ResolveTarget(std::string_view path, std::string_view member = {}) {
         if (path.empty()) {
             return Value(a_.target);
         }
@@ -239,13 +236,14 @@ private:
             std::size_t sep = path.find_first_of("./:");
             std::string_view first = path.substr(0, sep);
             std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
-            std::string lower = AsciiLower(first);
-            bool special = first == ".." || lower == "_root" || lower == "_level0" ||
-                           lower == "_global" || lower == "_parent" || lower == "this";
+            bool special = first == ".." || Named(first, "_root") || Named(first, "_level0") ||
+                           Named(first, "_global") || Named(first, "_parent") ||
+                           Named(first, "this");
             if (special || first.empty()) {
                 Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
                 found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
             } else {
+                Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (!rt_.Has(o, first)) {
@@ -257,7 +255,12 @@ private:
                     } else {
                         primitive = primitive || !v.isNullish();
                     }
+                    if (found.isObject() && !member.empty() && !rt_.Has(found.asObject(), member)) {
+                        fallback = fallback.isObject() ? fallback : found;
+                        found = Value();
+                    }
                 }
+                found = found.isObject() ? found : fallback;
             }
         }
         if (!found.isObject() && primitive) {
@@ -268,24 +271,51 @@ private:
         return found;
     }
 
-    Value LookupVariable(std::string_view name) {
-        std::string lower = AsciiLower(name);
-        if (lower == "this") {
+    // Names of the machine's own: without case up to version 6, with it from 7.
+    bool Named(std::string_view name, std::string_view special) const {
+        if (name.size() != special.size()) {
+            return false;
+        }
+        return version() >= 7 ? name == special : AsciiLower(name) == special;
+    }
+
+    // "this" as a variable: the nearest function that keeps it as a local, else the
+    // timeline. Where a function keeps it only in a register, version 5 sees nothing.
+    Value LookupThis() {
+        if (!a_.inFunction) {
             return a_.self;
         }
-        if (lower == "_global" && version() >= 6) {
+        for (Scope* s = a_.scope; s; s = s->parent) {
+            if (s->kind == Scope::Kind::Local) {
+                if (const Property* p = s->object->FindOwn("this")) {
+                    return p->value;
+                }
+            } else if (s->kind == Scope::Kind::Target) {
+                return version() >= 6 ? Value(a_.target) : Value();
+            }
+        }
+        return Value();
+    }
+
+    Value LookupVariable(std::string_view name) {
+        if (Named(name, "this")) {
+            return LookupThis();
+        }
+        if (Named(name, "_global") && version() >= 6) {
             return Value(rt_.global_);
         }
-        if (lower == "_root" || lower == "_level0") {
+        if (Named(name, "_root") || Named(name, "_level0")) {
             return Value(rt_.root_);
         }
-        if (lower == "_parent") {
-            return Value(ParentOf(a_.target));
+        if (Named(name, "_parent")) {
+            return OrUndefined(ParentOf(a_.target));
         }
         for (Scope* s = a_.scope; s; s = s->parent) {
             Object* o = s->object;
             if (s->kind == Scope::Kind::Target) {
                 o = a_.target ? a_.target : o;
+            } else if (s->kind == Scope::Kind::Global && version() < 5) {
+                break; // version 4 scripts see no globals, not even NaN
             }
             if (rt_.Has(o, name)) {
                 return rt_.Get(Value(o), name);
@@ -305,7 +335,7 @@ private:
                 }
                 colon = dot;
             }
-            Value target = ResolveTarget(name.substr(0, colon));
+            Value target = ResolveTarget(name.substr(0, colon), name.substr(colon + 1));
             if (!target.isObject()) {
                 return Value();
             }
@@ -348,6 +378,15 @@ private:
             SetVariable(name, std::move(v));
             return;
         }
+        if (!a_.inFunction) {
+            // On a timeline a with object that has the variable itself takes it.
+            for (Scope* s = a_.scope; s && s->kind == Scope::Kind::With; s = s->parent) {
+                if (s->object->FindOwn(name)) {
+                    rt_.Put(Value(s->object), name, std::move(v));
+                    return;
+                }
+            }
+        }
         rt_.Put(Value(locals), name, std::move(v));
     }
 
@@ -360,7 +399,7 @@ private:
             Value v;
             switch (type) {
             case 0:
-                v = Value(r.CString());
+                v = Value(MovieText(r.CString(), version()));
                 break;
             case 1:
                 v = Value(static_cast<double>(r.F32()));
@@ -413,7 +452,7 @@ private:
         std::uint16_t count = r.U16();
         auto pool = std::make_shared<std::vector<std::string>>();
         for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
-            pool->push_back(r.CString());
+            pool->push_back(MovieText(r.CString(), version()));
         }
         if (!r.ok()) {
             rt_.Stop("constant pool cut short");
@@ -485,7 +524,7 @@ private:
         fn->function = std::move(data);
         Object* proto = rt_.NewPlain();
         proto->Set("constructor", Value(fn), kDontEnum);
-        fn->Set("prototype", Value(proto), kDontEnum);
+        fn->Set("prototype", Value(proto), kDontEnum | kDontDelete);
         return fn;
     }
 
@@ -769,9 +808,9 @@ private:
             PushTruth(a > b);
             break;
         }
-        case 0x14: { // StringLength: bytes before version 6, UTF-16 units from it
+        case 0x14: { // StringLength: in UTF-16 units, as the code page's characters before 6
             std::string text = PopString();
-            Push(Value(static_cast<double>(v >= 6 ? ToUtf16(text).size() : text.size())));
+            Push(Value(static_cast<double>(ToUtf16(text).size())));
             break;
         }
         case 0x31: // MBStringLength
@@ -781,8 +820,8 @@ private:
         case 0x35: { // StringExtract, MBStringExtract
             double count = PopNumber();
             double index = PopNumber();
-            count = std::isnan(count) ? 0 : std::trunc(count);
-            index = std::isnan(index) ? 0 : std::trunc(index);
+            count = ToInt32(count); // both wrap as 32-bit integers
+            index = ToInt32(index);
             std::string s = PopString();
             if (code == 0x35 || v >= 6) {
                 std::u16string u = ToUtf16(s);
@@ -808,15 +847,12 @@ private:
             PushText(a + b);
             break;
         }
-        case 0x32: { // CharToAscii
-            std::string s = PopString();
-            std::u16string u = ToUtf16(s);
-            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
-            break;
-        }
-        case 0x36: {
+        case 0x32:   // CharToAscii
+        case 0x36: { // MBCharToAscii: half a surrogate pair reads as U+FFFD
             std::u16string u = ToUtf16(PopString());
-            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(u[0])));
+            char16_t c = u.empty() ? 0 : u[0];
+            c = c >= 0xD800 && c < 0xE000 ? char16_t(0xFFFD) : c;
+            Push(u.empty() ? Value(std::nan("")) : Value(static_cast<double>(c)));
             break;
         }
         case 0x33:
@@ -900,7 +936,7 @@ private:
         case 0x41: { // DefineLocal2
             std::string name = PopString();
             Object* locals = a_.inFunction ? a_.locals : a_.target;
-            if (!locals->FindOwn(name)) {
+            if (!rt_.Has(locals, name)) { // inherited ones count too
                 rt_.Put(Value(locals), name, Value());
             }
             break;
@@ -972,8 +1008,11 @@ private:
             if (std::isnan(n) || n < 0) {
                 n = 0;
             }
-            std::size_t count =
-                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size())));
+            if (n > static_cast<double>(rt_.stack_.size())) {
+                Push(Value()); // more items than the stack holds: nothing is taken
+                break;
+            }
+            auto count = static_cast<std::size_t>(n);
             std::vector<Value> items;
             items.reserve(count);
             for (std::size_t i = 0; i < count; ++i) {
@@ -987,17 +1026,16 @@ private:
             if (std::isnan(n) || n < 0) {
                 n = 0;
             }
-            std::size_t count =
-                static_cast<std::size_t>(std::min(n, static_cast<double>(rt_.stack_.size() / 2)));
+            if (n * 2 > static_cast<double>(rt_.stack_.size())) {
+                Push(Value()); // more pairs than the stack holds: nothing is taken
+                break;
+            }
+            auto count = static_cast<std::size_t>(n);
             Object* o = rt_.NewPlain();
-            std::vector<std::pair<std::string, Value>> props;
+            // Set as they come off the stack: the last pushed first.
             for (std::size_t i = 0; i < count; ++i) {
                 Value value = Pop();
-                props.emplace_back(PopString(), std::move(value));
-            }
-            // Pushed first, set first.
-            for (auto it = props.rbegin(); it != props.rend(); ++it) {
-                rt_.Put(Value(o), it->first, std::move(it->second));
+                rt_.Put(Value(o), PopString(), std::move(value));
             }
             Push(Value(o));
             break;
@@ -1018,17 +1056,11 @@ private:
             }
             break;
         }
-        case 0x48: { // Less2
-            Value b = rt_.ToPrimitive(Pop());
-            Value a = rt_.ToPrimitive(Pop());
-            Push(AbstractLess(a, b, v));
-            break;
-        }
+        case 0x48:   // Less2
         case 0x67: { // Greater
-            Value b = rt_.ToPrimitive(Pop());
-            Value a = rt_.ToPrimitive(Pop());
-            Value r = AbstractLess(b, a, v);
-            Push(r.isUndefined() ? Value(false) : r);
+            Value b = Pop();
+            Value a = Pop();
+            Push(Compare(a, b, code == 0x67));
             break;
         }
         case 0x49: { // Equals2
@@ -1105,15 +1137,12 @@ private:
             std::string lines;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\r') {
-                    lines += '\n';
-                    if (i + 1 < text.size() && text[i + 1] == '\n') {
-                        ++i;
-                    }
+                    lines += '\n'; // "\r\n" makes two line ends
                 } else {
                     lines += text[i];
                 }
             }
-            disp.Trace(lines);
+            disp.Trace(OutsideText(lines));
             break;
         }
         case 0x34: // GetTime
@@ -1375,15 +1404,32 @@ private:
         return Flow{Flow::Kind::Normal, next, {}};
     }
 
+    // a < b, or a > b: the left operand is read first, and an object that stays one after
+    // valueOf ends the comparison (a clip's as NaN would).
+    Value Compare(const Value& a, const Value& b, bool greater) {
+        auto stays = [](const Value& p) {
+            return p.asObject()->kind == Kind::Clip ? Value() : Value(false);
+        };
+        Value pa = rt_.ToPrimitive(a);
+        if (pa.isObject()) {
+            return stays(pa);
+        }
+        Value pb = rt_.ToPrimitive(b);
+        if (pb.isObject()) {
+            return stays(pb);
+        }
+        return greater ? AbstractLess(pb, pa, version()) : AbstractLess(pa, pb, version());
+    }
+
     bool Equals(const Value& a, const Value& b) {
         if (a.isObject() && b.isObject()) {
             return a.asObject() == b.asObject();
         }
-        if (a.isObject() && !b.isNullish()) {
+        if (a.isObject()) {
             Value pa = rt_.ToPrimitive(a);
             return !pa.isObject() && AbstractEquals(pa, b, version());
         }
-        if (b.isObject() && !a.isNullish()) {
+        if (b.isObject()) {
             Value pb = rt_.ToPrimitive(b);
             return !pb.isObject() && AbstractEquals(a, pb, version());
         }
@@ -1436,7 +1482,8 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.self = Value(clip);
     a.base = clip;
     a.target = clip;
-    a.registers = &globalRegisters_;
+    a.ownRegisters.assign(4, Value()); // every block starts with its four registers empty
+    a.registers = &a.ownRegisters;
     BeginBlockBudget();
     callDepth_ = 0;
     ActivationGuard guard(activations_, &a);
@@ -1478,6 +1525,13 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     }
     pendingConstruct_ = nullptr;
     constructing = false;
+    // Functions came with version 5: their code follows its rules in older movies too.
+    struct VersionGuard {
+        int& v;
+        int saved;
+        ~VersionGuard() { v = saved; }
+    } versionGuard{version_, version_};
+    version_ = std::max(version_, 5);
     Activation a;
     a.code = f.code;
     a.pool = f.pool;
@@ -1549,7 +1603,8 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
             locals->Set("this", self);
         }
     } else {
-        a.registers = &globalRegisters_;
+        a.ownRegisters.assign(4, Value());
+        a.registers = &a.ownRegisters;
         locals->Set("this", self);
         locals->Set("arguments", Value(makeArguments()));
         locals->Set("super", makeSuper());

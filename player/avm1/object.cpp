@@ -86,7 +86,7 @@ Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args
         return Value(false); // the setter is a function or null
     }
     Property* existing = o->FindOwn(name);
-    std::uint8_t flags = existing ? existing->flags : 0;
+    std::uint16_t flags = existing ? existing->flags : 0;
     Property& p = o->Set(name, Value(), flags);
     p.getter = getter;
     p.setter = setter;
@@ -139,7 +139,7 @@ Value RegisterClass(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 void SetFlags(Runtime& rt, Object* o, const std::string& name, int set, int clear) {
     Property* p = o->FindOwn(name);
     if (p) {
-        p->flags = static_cast<std::uint8_t>(((p->flags & ~clear) | set) & 7);
+        p->flags = static_cast<std::uint16_t>((p->flags & ~clear) | set);
     }
     (void)rt;
 }

@@ -20,18 +20,32 @@ class Runtime;
 class Object;
 struct Scope;
 
-enum PropFlag : std::uint8_t {
+enum PropFlag : std::uint16_t {
     kDontEnum = 1,
     kDontDelete = 2,
     kReadOnly = 4,
+    // Properties of later players, hidden from movies of earlier versions.
+    kOnlyFrom6 = 1 << 7,
+    kOnlyIn6 = 1 << 8,
+    kOnlyFrom7 = 1 << 10,
+    kOnlyFrom8 = 1 << 12,
+    kOnlyFrom9 = 1 << 13,
+    kOnlyFrom10 = 1 << 14,
 };
+
+// Whether a property with these flags exists for a movie of the given version.
+inline bool VisibleIn(std::uint16_t flags, int version) {
+    return !((flags & kOnlyFrom6 && version < 6) || (flags & kOnlyIn6 && version == 6) ||
+             (flags & kOnlyFrom7 && version < 7) || (flags & kOnlyFrom8 && version < 8) ||
+             (flags & kOnlyFrom9 && version < 9) || (flags & kOnlyFrom10 && version < 10));
+}
 
 struct Property {
     std::string name; // its first spelling
     Value value;
     Object* getter = nullptr; // set by addProperty: the value is what these give and take
     Object* setter = nullptr;
-    std::uint8_t flags = 0;
+    std::uint16_t flags = 0;
     bool alive = true;
 };
 
@@ -112,7 +126,7 @@ public:
     const Property* FindOwn(std::string_view name) const;
     const Value* Find(std::string_view name) const;
     // Sets or adds an own data property; the first spelling of a name is kept.
-    Property& Set(std::string_view name, Value v, std::uint8_t flags = 0);
+    Property& Set(std::string_view name, Value v, std::uint16_t flags = 0);
     bool Remove(std::string_view name);
     std::size_t size() const { return index_.size(); }
     // The live properties in the order they were first set.

@@ -7,7 +7,8 @@
 namespace fw::avm1 {
 namespace {
 
-constexpr int kMaxChain = 256; // prototype chains longer than this are cycles
+constexpr int kMaxChain = 256;     // prototype chains longer than this are cycles
+constexpr int kAccessorDepth = 65; // getters, setters and watchers nested in each other
 
 const char* const kDisplayProperties[] = {
     "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
@@ -56,7 +57,7 @@ void Runtime::Reset(int version) {
     now_ = 0;
     objectProto_ = heap_.Make<Object>(version_ >= 7);
     functionProto_ = NewObject(objectProto_);
-    global_ = NewObject(objectProto_);
+    global_ = NewObject(nullptr); // bare: no prototype, so no valueOf or toString
     InstallBuiltins();
     root_ = NewObject(clipProto_, Kind::Clip);
     root_->clipId = 0;
@@ -164,7 +165,7 @@ Object* Runtime::NewFunction(NativeFn fn, int tag, Object* prototype) {
     f->function->native = fn;
     f->function->tag = tag;
     if (prototype) {
-        f->Set("prototype", Value(prototype), kDontEnum);
+        f->Set("prototype", Value(prototype), kDontEnum | kDontDelete);
         prototype->Set("constructor", Value(f), kDontEnum);
     }
     return f;
@@ -201,10 +202,15 @@ bool Runtime::IsCallable(const Value& v) const {
     return o && o->function;
 }
 
+Property* Runtime::FindVisible(Object* o, std::string_view name) {
+    Property* p = o->FindOwn(name);
+    return p && VisibleIn(p->flags, version_) ? p : nullptr;
+}
+
 int Runtime::FindDepth(Object* o, std::string_view name) {
     int depth = 0;
     for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
-        if (p->FindOwn(name)) {
+        if (FindVisible(p, name)) {
             return depth;
         }
     }
@@ -220,7 +226,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
             return true;
         }
     }
-    if ((o->kind == Kind::Array || o->kind == Kind::String) && name == "length") {
+    if (o->kind == Kind::Array && name == "length") {
         return true;
     }
     return FindDepth(o, name) >= 0;
@@ -236,19 +242,21 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         }
     }
     if (o->kind == Kind::Array && name == "length") {
-        return Value(o->arrayLength);
-    }
-    if (o->kind == Kind::String && name == "length") {
-        std::string s = ToString(o->primitive, version_);
-        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+        const Property* own = o->FindOwn(name);
+        if (!own || !own->getter) { // addProperty may put a getter in its place
+            return Value(o->arrayLength);
+        }
     }
     int depth = 0;
-    for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
-        if (const Property* prop = p->FindOwn(name)) {
+    for (Object* p = o; p; p = p->proto(), ++depth) {
+        if (depth >= kMaxChain) {
+            Stop("prototype chain longer than " + std::to_string(kMaxChain));
+        }
+        if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
-                if (++getterDepth_ > 64) {
+                if (++getterDepth_ > kAccessorDepth) {
                     --getterDepth_;
-                    return Value();
+                    return prop->value; // too deep: the value last written stands in
                 }
                 Object* g = prop->getter;
                 Value r;
@@ -268,9 +276,15 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
         }
     }
     if (name != "__resolve") {
-        Value resolve = GetOf(o, "__resolve", self);
-        if (IsCallable(resolve)) {
-            return Call(resolve, self, {Value(std::string(name))});
+        // The nearest __resolve held as a plain object answers; primitives, clips and
+        // getter/setter pairs are passed over.
+        int guard = 0;
+        for (Object* p = o; p && guard < kMaxChain; p = p->proto(), ++guard) {
+            const Property* prop = FindVisible(p, "__resolve");
+            Object* r = prop && !prop->getter && !prop->setter ? prop->value.object() : nullptr;
+            if (r && r->kind != Kind::Clip) {
+                return r->function ? Call(Value(r), self, {Value(std::string(name))}) : Value();
+            }
         }
     }
     return Value();
@@ -285,7 +299,7 @@ Value Runtime::Get(const Value& object, std::string_view name) {
     }
     if (object.isString() && name == "length") {
         const std::string& s = object.asString();
-        return Value(static_cast<double>(version_ >= 6 ? ToUtf16(s).size() : s.size()));
+        return Value(static_cast<double>(ToUtf16(s).size()));
     }
     Object* proto = object.isString()   ? stringProto_
                     : object.isNumber() ? numberProto_
@@ -308,8 +322,8 @@ void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
 
 void Runtime::Put(const Value& object, std::string_view name, Value v) {
     Object* o = object.object();
-    if (!o) {
-        return;
+    if (!o || name.empty()) {
+        return; // a property without a name is never set
     }
     if (o->kind == Kind::Clip) {
         int index = DisplayPropertyIndex(name);
@@ -318,12 +332,17 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         }
     }
     Property* own = o->FindOwn(name);
+    if (own && !VisibleIn(own->flags, version_)) {
+        // A write makes a hidden property the movie's own again.
+        own->flags &= kDontEnum | kDontDelete | kReadOnly;
+        own->getter = own->setter = nullptr;
+    }
     Property* accessor = own;
     Object* holder = o;
     if (!own) {
         int depth = 1;
         for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
-            Property* q = p->FindOwn(name);
+            Property* q = FindVisible(p, name);
             if (q) {
                 if (q->getter || q->setter) {
                     accessor = q;
@@ -333,16 +352,22 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
             }
         }
     }
-    (void)holder;
     if (o->watchers) {
         auto it = o->watchers->find(o->caseSensitive() ? std::string(name) : AsciiLower(name));
         if (it != o->watchers->end() && it->second.callback) {
             Watcher w = it->second;
             Value old = own ? own->value : Value();
-            if (getterDepth_ < 64) {
+            if (getterDepth_ < kAccessorDepth) {
                 ++getterDepth_;
                 try {
                     v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
+                } catch (Thrown&) {
+                    // A watcher that throws leaves the property undefined.
+                    --getterDepth_;
+                    if (Property* p = o->FindOwn(name); p && !p->getter && !p->setter) {
+                        p->value = Value();
+                    }
+                    throw;
                 } catch (...) {
                     --getterDepth_;
                     throw;
@@ -354,7 +379,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         }
     }
     if (accessor && (accessor->getter || accessor->setter)) {
-        if (accessor->setter && getterDepth_ < 64) {
+        if (accessor->setter && getterDepth_ < kAccessorDepth) {
             ++getterDepth_;
             try {
                 Call(Value(accessor->setter), object, {v});
@@ -363,6 +388,10 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                 throw;
             }
             --getterDepth_;
+        }
+        // The written value is kept beside the pair: a getter too deep to run reads it.
+        if (Property* again = holder->FindOwn(name); again && (again->getter || again->setter)) {
+            again->value = std::move(v);
         }
         return;
     }
@@ -421,13 +450,14 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     if (preferString || o->kind == Kind::Date) {
         return Value(ToStr(v));
     }
+    // An object without a valueOf has no primitive value: it reads as undefined. An object
+    // from valueOf leaves the original to be read again.
     Value valueOf = Get(v, "valueOf");
-    if (IsCallable(valueOf)) {
-        Value r = Call(valueOf, v, {});
-        // An object from valueOf leaves the original to be read again.
-        return r.isObject() ? v : r;
+    if (!IsCallable(valueOf)) {
+        return Value();
     }
-    return v;
+    Value r = Call(valueOf, v, {});
+    return r.isObject() ? v : r;
 }
 
 double Runtime::ToNum(const Value& v) {
@@ -464,6 +494,10 @@ Object* Runtime::ToObject(const Value& v) {
     Object* proto = v.isString() ? stringProto_ : v.isNumber() ? numberProto_ : booleanProto_;
     Object* o = NewObject(proto, kind);
     o->primitive = v;
+    if (v.isString()) {
+        o->Set("length", Value(static_cast<double>(ToUtf16(v.asString()).size())),
+               kDontEnum | kDontDelete);
+    }
     return o;
 }
 
@@ -505,6 +539,9 @@ Value Runtime::Text(std::string s) {
 }
 
 Value Runtime::CallMethod(const Value& object, std::string_view name, std::vector<Value> args) {
+    if (name.empty()) {
+        return Call(object, Value(), std::move(args)); // no name: the object itself is called
+    }
     Value fn = Get(object, name);
     return Call(fn, object, std::move(args));
 }

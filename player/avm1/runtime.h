@@ -131,6 +131,8 @@ public:
     Value GetOf(Object* o, std::string_view name, const Value& self);
     void Put(const Value& object, std::string_view name, Value v);
     bool Has(Object* o, std::string_view name);
+    // An own property the movie's version sees.
+    Property* FindVisible(Object* o, std::string_view name);
     // Where in o's chain the name is found (0 own, 1 its __proto__, ...) or -1.
     int FindDepth(Object* o, std::string_view name);
     Value Call(const Value& fn, const Value& self, std::vector<Value> args, int depth = 0);

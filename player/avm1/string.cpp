@@ -40,9 +40,8 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
         self.asObject()->kind = Kind::String;
         self.asObject()->primitive = Value(s);
         // A boxed text carries its length as a plain own property, which scripts may change.
-        self.asObject()->Set(
-            "length", Value(static_cast<double>(rt.version() >= 6 ? ToUtf16(s).size() : s.size())),
-            kDontEnum | kDontDelete);
+        self.asObject()->Set("length", Value(static_cast<double>(ToUtf16(s).size())),
+                             kDontEnum | kDontDelete);
         return self;
     }
     return Value(s);

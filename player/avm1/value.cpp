@@ -152,6 +152,9 @@ std::string ToString(const Value& v, int version) {
     case Value::Type::Null:
         return "null";
     case Value::Type::Boolean:
+        if (version < 5) {
+            return v.asBool() ? "1" : "0";
+        }
         return v.asBool() ? "true" : "false";
     case Value::Type::Number:
         return NumberToString(v.asNumber());
@@ -176,7 +179,7 @@ bool ToBoolean(const Value& v, int version) {
         if (version >= 7) {
             return !v.asString().empty();
         } else {
-            double n = StringToNumber(v.asString());
+            double n = StringToNumber(v.asString(), version);
             return n != 0 && !std::isnan(n);
         }
     case Value::Type::Object:
@@ -244,14 +247,14 @@ bool AbstractEquals(const Value& a, const Value& b, int version) {
 }
 
 Value AbstractLess(const Value& a, const Value& b, int version) {
-    // Plain objects take part by their text, as their primitive value.
-    auto primitive = [&](const Value& v) {
-        return v.type() == Value::Type::Object ? Value(ToString(v, version)) : v;
-    };
-    Value pa = primitive(a);
-    Value pb = primitive(b);
+    // An object left after ToPrimitive is never less nor greater.
+    if (a.isObject() || b.isObject()) {
+        return Value(false);
+    }
+    const Value& pa = a;
+    const Value& pb = b;
     if (pa.isString() && pb.isString()) {
-        return Value(pa.asString() < pb.asString());
+        return Value(ToUtf16(pa.asString()) < ToUtf16(pb.asString())); // by UTF-16 units
     }
     double x = ToNumber(pa, version);
     double y = ToNumber(pb, version);
@@ -333,6 +336,10 @@ double StringToNumber(std::string_view s, int version) {
         if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
             base = 16;
             body.remove_prefix(2);
+            if (body.size() > 1 && (body[0] == '-' || body[0] == '+')) {
+                negative = negative != (body[0] == '-'); // "0x-10" is -16
+                body.remove_prefix(1);
+            }
         } else if (body.size() > 1 && body[0] == '0' &&
                    body.find_first_not_of("01234567") == std::string_view::npos) {
             base = 8;
@@ -442,6 +449,105 @@ std::string FromUtf16(std::u16string_view s) {
         }
     }
     return out;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    out += FromUtf16(cp < 0x10000
+                         ? std::u16string(1, static_cast<char16_t>(cp))
+                         : std::u16string{static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)),
+                                          static_cast<char16_t>(0xDC00 + (cp & 0x3FF))});
+}
+
+// The well-formed UTF-8 sequence starting at s[i], its length, or 0 when ill-formed: then the
+// longest well-formed start of one (at least a byte) is what one U+FFFD replaces.
+std::size_t Utf8Sequence(std::string_view s, std::size_t i, std::size_t& badPrefix) {
+    auto c = static_cast<unsigned char>(s[i]);
+    badPrefix = 1;
+    if (c < 0x80) {
+        return 1;
+    }
+    std::size_t len = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        lo = c == 0xE0 ? 0xA0 : 0x80;
+        hi = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        lo = c == 0xF0 ? 0x90 : 0x80;
+        hi = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    for (std::size_t k = 1; k < len; ++k) {
+        if (i + k >= s.size()) {
+            return 0;
+        }
+        auto cc = static_cast<unsigned char>(s[i + k]);
+        if (cc < (k == 1 ? lo : 0x80) || cc > (k == 1 ? hi : 0xBF)) {
+            return 0;
+        }
+        badPrefix = k + 1;
+    }
+    return len;
+}
+
+// The code page's characters 0x80 to 0x9F; the rest of its upper half is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
+};
+
+} // namespace
+
+std::string MovieText(std::string_view bytes, int version) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+        } else if (version < 6) {
+            AppendUtf8(out, c < 0xA0 ? kCp1252High[c - 0x80] : c);
+            ++i;
+        } else {
+            std::size_t bad = 1;
+            std::size_t len = Utf8Sequence(bytes, i, bad);
+            if (len) {
+                out.append(bytes.substr(i, len));
+                i += len;
+            } else {
+                out += "\xEF\xBF\xBD";
+                i += bad;
+            }
+        }
+    }
+    return out;
+}
+
+std::string OutsideText(std::string_view s) {
+    // Our own texts hold lone surrogates in the three-byte form FromUtf16 gives them.
+    if (s.find('\xED') == std::string_view::npos) {
+        return std::string(s);
+    }
+    std::u16string u = ToUtf16(s);
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        bool high = u[i] >= 0xD800 && u[i] < 0xDC00;
+        bool low = u[i] >= 0xDC00 && u[i] < 0xE000;
+        if (high && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] < 0xE000) {
+            ++i;
+        } else if (high || low) {
+            u[i] = 0xFFFD;
+        }
+    }
+    return FromUtf16(u);
 }
 
 std::string AsciiLower(std::string_view s) {

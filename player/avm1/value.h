@@ -34,7 +34,12 @@ public:
     Value(std::string_view s) : v_(std::string(s)) {}
     Value(const char* s) : v_(std::string(s)) {}
     // Objects belong to the heap that made them; the collector frees them.
-    Value(Object* o) : v_(o) {}
+    // A null pointer makes undefined.
+    Value(Object* o) {
+        if (o) {
+            v_ = o;
+        }
+    }
 
     Type type() const { return static_cast<Type>(v_.index()); }
     bool isUndefined() const { return type() == Type::Undefined; }
@@ -89,6 +94,11 @@ Value AbstractLess(const Value& a, const Value& b, int version);
 // count UTF-16 units.
 std::u16string ToUtf16(std::string_view s);
 std::string FromUtf16(std::u16string_view s);
+// Text as a movie stores it, made ours: from version 6 UTF-8, each ill-formed part read as
+// U+FFFD; before it the Windows-1252 code page.
+std::string MovieText(std::string_view bytes, int version);
+// Text for the world outside: a lone surrogate a script made shows as U+FFFD.
+std::string OutsideText(std::string_view s);
 // Lower-cases ASCII letters: the key of a name where names ignore case.
 std::string AsciiLower(std::string_view s);
 
