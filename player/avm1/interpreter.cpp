@@ -444,6 +444,11 @@ private:
 
     int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
 
+    // The object a property action's target names; the current timeline for "".
+    Object* TargetObject(std::string_view path) {
+        return path.empty() ? a_.target : ResolveTarget(path).object();
+    }
+
     Object* MakeFunction(std::span<const std::uint8_t> body, std::size_t next, bool v2,
                          std::size_t& skip) {
         ByteReader r(body);
@@ -846,29 +851,41 @@ private:
         case 0x23: { // SetProperty
             Value value = Pop();
             double index = PopNumber();
-            std::string target = PopString();
+            Object* clip = TargetObject(PopString());
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
-            if (!disp.SetTargetProperty(target, property, value)) {
-                rt_.Report("no item " + target + " for property " + std::to_string(property));
+            if (clip && clip->kind == Kind::Clip) {
+                disp.SetDisplayProperty(clip->clipId, property, value);
             }
             break;
         }
         case 0x22: { // GetProperty
             double index = PopNumber();
-            std::string target = PopString();
+            Object* clip = TargetObject(PopString());
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
-            auto value = disp.GetTargetProperty(target, property);
+            std::optional<Value> value;
+            if (clip && clip->kind == Kind::Clip) {
+                value = disp.GetDisplayProperty(clip->clipId, property);
+            }
             Push(value ? *value : Value());
             break;
         }
-        case 0x24: // CloneSprite
-            Pop();
-            Pop();
-            Pop();
+        case 0x24: { // CloneSprite
+            double depth = PopNumber();
+            std::string name = PopString();
+            Object* source = TargetObject(PopString());
+            if (source && source->kind == Kind::Clip && !std::isnan(depth)) {
+                disp.MakeClip(source->clipId, DisplayInterface::Make::Duplicate, "", name,
+                              static_cast<int>(std::clamp(depth, -1e9, 1e9)) - 16384, nullptr);
+            }
             break;
-        case 0x25: // RemoveSprite
-            Pop();
+        }
+        case 0x25: { // RemoveSprite
+            Object* clip = TargetObject(PopString());
+            if (clip && clip->kind == Kind::Clip) {
+                disp.RemoveClip(clip->clipId);
+            }
             break;
+        }
         case 0x27: { // StartDrag
             Pop();
             Pop();

@@ -66,8 +66,74 @@ Value Loaded(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value(1);
 }
 
-Value Depth(Runtime&, Activation&, Value, std::vector<Value>&) {
-    return Value(-16384);
+Value GetDepth(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    int clip = Clip(self);
+    auto depth = clip >= 0 ? rt.display().Depth(clip) : std::nullopt;
+    return depth ? Value(*depth) : Value();
+}
+
+// A depth argument as scripts give it; nullopt for what is no number.
+std::optional<int> DepthArg(Runtime& rt, const Value& v) {
+    double n = rt.ToNum(v);
+    if (std::isnan(n)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(std::clamp(std::trunc(n), -1e9, 1e9));
+}
+
+template <DisplayInterface::Make How>
+Value MakeClip(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    if (clip < 0) {
+        return Value();
+    }
+    std::size_t at = How == DisplayInterface::Make::Attach ? 1 : 0;
+    if (args.size() < at + 2) {
+        return Value();
+    }
+    std::string symbol = How == DisplayInterface::Make::Attach ? rt.ToStr(args[0]) : "";
+    std::string name = rt.ToStr(args[at]);
+    auto depth = DepthArg(rt, args[at + 1]);
+    if (!depth) {
+        return Value();
+    }
+    Object* init = Arg(args, at + 2).object();
+    Object* made = rt.display().MakeClip(clip, How, symbol, name, *depth, init);
+    return made ? Value(made) : Value();
+}
+
+Value Remove(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    if (int clip = Clip(self); clip >= 0) {
+        rt.display().RemoveClip(clip);
+    }
+    return Value();
+}
+
+Value SwapDepths(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    Value to = Arg(args, 0);
+    std::optional<int> depth;
+    if (Object* other = to.object(); other && other->kind == Kind::Clip) {
+        depth = rt.display().Depth(other->clipId);
+    } else if (!to.isObject()) {
+        depth = DepthArg(rt, to);
+    }
+    if (clip >= 0 && depth) {
+        rt.display().SwapDepths(clip, *depth);
+    }
+    return Value();
+}
+
+Value NextHighest(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    int clip = Clip(self);
+    return clip >= 0 ? Value(rt.display().NextHighestDepth(clip)) : Value();
+}
+
+Value AtDepth(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    auto depth = DepthArg(rt, Arg(args, 0));
+    Object* found = clip >= 0 && depth ? rt.display().InstanceAtDepth(clip, *depth) : nullptr;
+    return found ? Value(found) : Value();
 }
 
 Value Construct(Runtime&, Activation&, Value, std::vector<Value>&) {
@@ -89,7 +155,14 @@ void InstallMovieClip(Runtime& rt, Object* global) {
     rt.Method(proto, "toString", ToStringFn);
     rt.Method(proto, "getBytesLoaded", Loaded);
     rt.Method(proto, "getBytesTotal", Loaded);
-    rt.Method(proto, "getDepth", Depth);
+    rt.Method(proto, "getDepth", GetDepth);
+    rt.Method(proto, "createEmptyMovieClip", MakeClip<DisplayInterface::Make::Empty>);
+    rt.Method(proto, "attachMovie", MakeClip<DisplayInterface::Make::Attach>);
+    rt.Method(proto, "duplicateMovieClip", MakeClip<DisplayInterface::Make::Duplicate>);
+    rt.Method(proto, "removeMovieClip", Remove);
+    rt.Method(proto, "swapDepths", SwapDepths);
+    rt.Method(proto, "getNextHighestDepth", NextHighest);
+    rt.Method(proto, "getInstanceAtDepth", AtDepth);
 }
 
 } // namespace fw::avm1
