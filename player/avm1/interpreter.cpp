@@ -1485,7 +1485,8 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     a.callee = fn;
     a.depth = depth;
     a.self = self;
-    a.base = f.base ? f.base : root_;
+    // Up to SWF 5 a function acts on the timeline that calls it, later on the one defining it.
+    a.base = version_ < 6 && callerBase ? callerBase : f.base ? f.base : root_;
     a.target = a.base;
     Object* locals = heap_.Make<Object>(version_ >= 7);
     a.locals = locals;

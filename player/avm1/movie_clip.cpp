@@ -13,11 +13,21 @@ int Clip(const Value& self) {
     return o && o->kind == Kind::Clip ? o->clipId : -1;
 }
 
-int Frame(Runtime& rt, int clip, const Value& v) {
+int Frame(Runtime& rt, int& clip, const Value& v) {
     if (v.isString()) {
-        double n = StringToNumber(v.asString());
+        std::string_view text = v.asString();
+        // "path:frame" names the frame of another timeline.
+        if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
+            Object* other = rt.ResolveHead(text.substr(0, colon)).object();
+            if (!other || other->kind != Kind::Clip) {
+                return -1;
+            }
+            clip = other->clipId;
+            text = text.substr(colon + 1);
+        }
+        double n = StringToNumber(text);
         if (std::isnan(n)) {
-            return rt.display().FindLabel(clip, v.asString());
+            return rt.display().FindLabel(clip, text);
         }
         return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
     }
@@ -78,7 +88,7 @@ std::optional<int> DepthArg(Runtime& rt, const Value& v) {
     if (std::isnan(n)) {
         return std::nullopt;
     }
-    return static_cast<int>(std::clamp(std::trunc(n), -1e9, 1e9));
+    return static_cast<int>(ToInt32(n)); // depths wrap as 32-bit integers do
 }
 
 template <DisplayInterface::Make How>

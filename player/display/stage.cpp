@@ -12,7 +12,7 @@ using avm1::Value;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxNesting = 64;              // clips inside clips, for walks up and down the tree
 constexpr std::size_t kMaxQueued = 1u << 16; // scripts run from one queue in one go
-constexpr int kMaxScriptDepth = 2130690045;  // depths scripts may use, as the reference allows
+constexpr int kMaxScriptDepth = 2130690044;  // the deepest a script may place
 const std::vector<swf::Frame> kEmptyTimeline(1);
 
 void Rescale(double& a, double& b, double percent) {
