@@ -875,7 +875,7 @@ private:
             Object* source = TargetObject(PopString());
             if (source && source->kind == Kind::Clip && !std::isnan(depth)) {
                 disp.MakeClip(source->clipId, DisplayInterface::Make::Duplicate, "", name,
-                              static_cast<int>(std::clamp(depth, -1e9, 1e9)) - 16384, nullptr);
+                              ToInt32(depth) - 16384, nullptr);
             }
             break;
         }

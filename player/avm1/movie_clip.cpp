@@ -13,6 +13,12 @@ int Clip(const Value& self) {
     return o && o->kind == Kind::Clip ? o->clipId : -1;
 }
 
+// Frame numbers count as 32-bit integers do, wrapping on the way to 0-based.
+int ZeroBased(double n) {
+    auto frame = static_cast<std::uint32_t>(ToInt32(n)) - 1u;
+    return static_cast<std::int32_t>(frame);
+}
+
 int Frame(Runtime& rt, int& clip, const Value& v) {
     if (v.isString()) {
         std::string_view text = v.asString();
@@ -29,10 +35,10 @@ int Frame(Runtime& rt, int& clip, const Value& v) {
         if (std::isnan(n)) {
             return rt.display().FindLabel(clip, text);
         }
-        return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+        return ZeroBased(n);
     }
     double n = rt.ToNum(v);
-    return std::isnan(n) ? -1 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+    return std::isnan(n) ? -1 : ZeroBased(n);
 }
 
 template <bool Play> Value Goto(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {

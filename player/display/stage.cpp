@@ -74,7 +74,7 @@ void Stage::Load(const swf::Movie& movie) {
     byId_[0] = root_.get();
     exec_.assign(1, 0);
     gone_.clear();
-    goneObjects_.clear();
+    goneClips_.clear();
     initDone_.clear();
     nextId_ = 1;
     instances_ = 0;
@@ -83,6 +83,14 @@ void Stage::Load(const swf::Movie& movie) {
 Clip* Stage::Find(int id) {
     auto it = byId_.find(id);
     return it == byId_.end() ? nullptr : it->second;
+}
+
+Clip* Stage::FindAny(int id) {
+    if (Clip* clip = Find(id)) {
+        return clip;
+    }
+    auto it = goneClips_.find(id);
+    return it == goneClips_.end() ? nullptr : it->second;
 }
 
 void Stage::Tick() {
@@ -113,7 +121,7 @@ void Stage::Tick() {
         return;
     }
     gone_.clear();
-    goneObjects_.clear();
+    goneClips_.clear();
     std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
 }
 
@@ -160,8 +168,8 @@ bool Stage::RunOne(const Queued& q) {
     Object* self = clip ? clip->object : nullptr;
     if (!clip && q.unload) {
         // Unload handlers run after the clip has left the tree; its object remains.
-        auto it = goneObjects_.find(q.clip);
-        self = it != goneObjects_.end() ? it->second : nullptr;
+        auto it = goneClips_.find(q.clip);
+        self = it != goneClips_.end() ? it->second->object : nullptr;
     }
     if (!self || (clip && clip->removed && !q.unload) || (!clip && !q.unload)) {
         return true;
@@ -405,9 +413,7 @@ void Stage::MarkRemoved(Clip& clip) {
     // The innermost unload first, as the reference player runs them.
     QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
     byId_.erase(clip.id);
-    if (clip.object) {
-        goneObjects_[clip.id] = clip.object;
-    }
+    goneClips_[clip.id] = &clip;
 }
 
 void Stage::Remove(Clip& clip) {
@@ -763,7 +769,7 @@ void Stage::SetPlaying(int id, bool play) {
 }
 
 std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
-    Clip* clip = Find(id);
+    Clip* clip = FindAny(id);
     if (!clip) {
         return std::nullopt;
     }
@@ -831,7 +837,7 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
 }
 
 Object* Stage::ClipMember(int id, std::string_view name) {
-    Clip* clip = Find(id);
+    Clip* clip = FindAny(id);
     if (!clip || name.empty()) {
         return nullptr;
     }
@@ -840,13 +846,17 @@ Object* Stage::ClipMember(int id, std::string_view name) {
         if (lower == "_parent") {
             return clip->parent ? clip->parent->object : nullptr;
         }
-        if (lower == "_level0") {
+        if (lower == "_level0" || lower == "_root") {
             return root_->object;
+        }
+        if (lower == "_global") {
+            return rt_->global();
         }
     }
     for (auto& [depth, child] : clip->children) {
-        if (child->object && NamesEqual(child->name, name)) {
-            return child->object;
+        if (NamesEqual(child->name, name)) {
+            // What scripts cannot hold, such as a shape, stands for the clip it is in.
+            return child->object ? child->object : clip->object;
         }
     }
     return nullptr;
@@ -971,8 +981,10 @@ void Stage::Roots(std::vector<avm1::Cell*>& out) {
             out.push_back(clip->object);
         }
     }
-    for (auto& [id, object] : goneObjects_) {
-        out.push_back(object);
+    for (auto& [id, clip] : goneClips_) {
+        if (clip->object) {
+            out.push_back(clip->object);
+        }
     }
     for (const auto& list : queue_) {
         for (const auto& q : list) {

@@ -82,6 +82,7 @@ public:
     Clip& root() { return *root_; }
     const Clip& root() const { return *root_; }
     Clip* Find(int id);
+    Clip* FindAny(int id); // removed ones too, until the frame ends
     // A clip by a host's path ("a", "_root.a.b", "/a/b"), from the root.
     Clip* FindPath(std::string_view path);
     void Goto(Clip& clip, int frame);
@@ -148,9 +149,9 @@ private:
     const swf::Movie* movie_ = nullptr;
     std::unique_ptr<Clip> root_;
     std::unordered_map<int, Clip*> byId_;
-    std::vector<int> exec_;                   // clips with timelines in the order they were made
-    std::vector<std::unique_ptr<Clip>> gone_; // removed, freed between frames
-    std::unordered_map<int, avm1::Object*> goneObjects_; // their objects, for unload handlers
+    std::vector<int> exec_;                    // clips with timelines in the order they were made
+    std::vector<std::unique_ptr<Clip>> gone_;  // removed, freed between frames
+    std::unordered_map<int, Clip*> goneClips_; // the same by id, for their unload handlers
     std::deque<Queued> queue_[3];
     std::set<const swf::ActionBlock*> initDone_;
     int nextId_ = 1;
