@@ -261,7 +261,8 @@ private:
     }
 
     Value LookupVariable(std::string_view name) {
-        std::string lower = AsciiLower(name);
+        // The display's names follow the version's letter case, as every name does.
+        std::string lower = version() >= 7 ? std::string(name) : AsciiLower(name);
         if (lower == "this") {
             return a_.self;
         }

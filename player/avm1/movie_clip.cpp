@@ -19,7 +19,9 @@ int ZeroBased(double n) {
     return static_cast<std::int32_t>(frame);
 }
 
-int Frame(Runtime& rt, int& clip, const Value& v) {
+int Frame(Runtime& rt, int& clip, const Value& given) {
+    // An object names its frame by its text, as a label or a number.
+    Value v = given.isObject() ? rt.Text(rt.ToStr(given)) : given;
     if (v.isString()) {
         std::string_view text = v.asString();
         // "path:frame" names the frame of another timeline.

@@ -842,7 +842,7 @@ Object* Stage::ClipMember(int id, std::string_view name) {
         return nullptr;
     }
     if (name[0] == '_') {
-        std::string lower = avm1::AsciiLower(name);
+        std::string lower = rt_->version() >= 7 ? std::string(name) : avm1::AsciiLower(name);
         if (lower == "_parent") {
             return clip->parent ? clip->parent->object : nullptr;
         }

@@ -648,7 +648,9 @@ std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> bo
             }
         }
         if ((flags & 0x80) && actionsReadable && r.ok()) {
-            ReadClipActions(r, version, p.clipActions);
+            // The list ends the tag; one cut short keeps the records before the cut.
+            ByteReader rest(r.Bytes(r.left()));
+            ReadClipActions(rest, version, p.clipActions);
         }
     }
     if (!r.ok()) {
