@@ -443,6 +443,18 @@ private:
         return std::isnan(n) ? -2 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
     }
 
+    // Where the code goes on after the next count actions.
+    std::size_t SkipActions(std::size_t pos, std::size_t end, std::size_t count) {
+        const auto& code = a_.code->bytes;
+        for (; count > 0 && pos < end; --count) {
+            std::uint8_t op = code[pos++];
+            if (op >= 0x80 && end - pos >= 2) {
+                pos += 2 + (code[pos] | (code[pos + 1] << 8));
+            }
+        }
+        return std::min(pos, end);
+    }
+
     int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
 
     // The object a property action's target names; the current timeline for "".
@@ -1193,16 +1205,27 @@ private:
             break;
         }
         case 0x8A:
-        case 0x8D: { // WaitForFrame, WaitForFrame2: every frame is loaded
+        case 0x8D: { // WaitForFrame, WaitForFrame2
             ByteReader r(body);
+            std::int64_t frame = 0;
             if (code == 0x8A) {
-                r.U16();
+                frame = r.U16();
             } else {
-                Pop();
+                Value f = Pop();
+                // A number counts from 1, wrapping as 32-bit integers do; labels are loaded.
+                if (!f.isString()) {
+                    frame = static_cast<std::int32_t>(
+                        static_cast<std::uint32_t>(ToInt32(rt_.ToNum(f))) - 1u);
+                }
             }
-            r.U8();
+            std::uint8_t skip = r.U8();
             if (!r.ok()) {
                 rt_.Stop("wait cut short");
+            }
+            // The whole movie is loaded, and a movie never has more frames than this.
+            constexpr std::int64_t kLastLoadable = 16000;
+            if (frame > kLastLoadable) {
+                return Flow{Flow::Kind::Jump, SkipActions(next, end, skip), {}};
             }
             break;
         }

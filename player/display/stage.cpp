@@ -94,8 +94,23 @@ Clip* Stage::FindAny(int id) {
 }
 
 void Stage::Tick() {
-    std::vector<int> order(exec_.rbegin(), exec_.rend());
+    try {
+        Advance();
+    } catch (const avm1::MovieReplaced&) {
+        return; // an init action's host call loaded another movie
+    }
     unsigned generation = generation_;
+    RunQueued();
+    if (generation != generation_) {
+        return;
+    }
+    gone_.clear();
+    goneClips_.clear();
+    std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
+}
+
+void Stage::Advance() {
+    std::vector<int> order(exec_.rbegin(), exec_.rend());
     for (int id : order) {
         Clip* clip = Find(id);
         if (!clip || clip->removed) {
@@ -116,13 +131,6 @@ void Stage::Tick() {
             }
         }
     }
-    RunQueued();
-    if (generation != generation_) {
-        return;
-    }
-    gone_.clear();
-    goneClips_.clear();
-    std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
 }
 
 void Stage::RunQueued() {
@@ -232,13 +240,15 @@ void Stage::QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size
 void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
     const swf::Frame& f = (*clip.frames)[static_cast<std::size_t>(frame)];
     clip.current = frame;
-    // A sprite's initialisation runs once, ahead of everything its frame starts.
+    // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
+    // classes it registers are those the frame's clips are made of.
     for (const auto& block : f.initActions) {
-        if (initDone_.insert(&block).second) {
-            Queued q;
-            q.clip = clip.id;
-            q.block = &block;
-            queue_[kInitialize].push_back(std::move(q));
+        if (initDone_.insert(&block).second && clip.object) {
+            try {
+                rt_->RunBlock(block, clip.object);
+            } catch (const avm1::StopBlock& stop) {
+                Report("action block stopped: " + stop.reason);
+            }
         }
     }
     std::size_t queued = 0;
@@ -373,13 +383,13 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         }
     } else {
         QueueEvents(clip, kEventInitialize, nullptr, kInitialize);
+        QueueEvents(clip, kEventConstruct, nullptr, kConstruct);
         if (ctor) {
             Queued q;
             q.clip = clip.id;
             q.constructor = ctor;
             queue_[kConstruct].push_back(std::move(q));
         }
-        QueueEvents(clip, kEventConstruct, nullptr, kConstruct);
     }
     QueueEvents(clip, kEventLoad, "onLoad", kNormal);
     clip.loaded = true;

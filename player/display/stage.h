@@ -74,7 +74,9 @@ public:
     // One frame: every clip, newest first, runs its enter-frame events and moves on; then the
     // queued scripts run.
     void Tick();
-    // Runs what scripts and timelines have queued, highest priority first.
+    // Runs what scripts and timelines have queued, highest priority first. A sprite's init
+    // actions run as their frame is entered; when one makes the host load another movie,
+    // avm1::MovieReplaced leaves whatever entered the frame.
     void RunQueued();
     // Runs one block on a clip now; false when the movie was replaced meanwhile.
     bool RunNow(const swf::ActionBlock& block, avm1::Object* self);
@@ -126,6 +128,7 @@ private:
     };
     enum Priority { kNormal = 0, kConstruct = 1, kInitialize = 2 };
 
+    void Advance();
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
     void StartClip(Clip& clip, bool byScript, avm1::Object* init);
     void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);

@@ -103,10 +103,6 @@ bool Player::NeedsTicks() const {
     return root.current < 0 || stage_->Busy() || (root.playing && root.totalFrames() > 1);
 }
 
-void Player::GotoFrame(int frame) {
-    stage_->Goto(stage_->root(), frame);
-}
-
 display::Clip* Player::Item(int depth) const {
     auto& children = stage_->root().children;
     auto it = children.find(display::kTimelineDepth + depth);

@@ -126,7 +126,6 @@ private:
     friend class Display;
 
     avm1::Object* Root() const { return runtime_->root(); }
-    void GotoFrame(int frame);
     void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
     int HitButton(Point p) const;
     display::Clip* Item(int depth) const;
