@@ -864,10 +864,13 @@ private:
         case 0x23: { // SetProperty
             Value value = Pop();
             double index = PopNumber();
-            Object* clip = TargetObject(PopString());
+            std::string target = PopString();
+            Object* clip = TargetObject(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
             if (clip && clip->kind == Kind::Clip) {
                 disp.SetDisplayProperty(clip->clipId, property, value);
+            } else {
+                rt_.Report("no clip " + target + " for property " + std::to_string(property));
             }
             break;
         }

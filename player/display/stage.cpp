@@ -10,7 +10,7 @@ using avm1::Object;
 using avm1::Value;
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kMaxNesting = 64;              // clips inside clips, for walks up and down the tree
+constexpr int kMaxNesting = 256;             // clips inside clips: deeper ones are not made
 constexpr std::size_t kMaxQueued = 1u << 16; // scripts run from one queue in one go
 constexpr int kMaxScriptDepth = 2130690044;  // the deepest a script may place
 const std::vector<swf::Frame> kEmptyTimeline(1);
@@ -310,12 +310,25 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
         return; // a new placement needs a free depth
     }
     Clip* clip = Instantiate(parent, *p.character, depth, frame);
+    if (!clip) {
+        return;
+    }
     ApplyPlacement(*clip, p, false);
     clip->clipActions = p.clipActions;
     StartClip(*clip, false, nullptr);
 }
 
 Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt) {
+    int nesting = 0;
+    for (const Clip* c = &parent; c; c = c->parent) {
+        if (++nesting >= kMaxNesting) {
+            Report("clips nested more than " + std::to_string(kMaxNesting) + " deep not made");
+            return nullptr;
+        }
+    }
+    if (auto there = parent.children.find(depth); there != parent.children.end()) {
+        Remove(*there->second); // a script may have taken the depth meanwhile
+    }
     auto owned = std::make_unique<Clip>();
     Clip* clip = owned.get();
     clip->id = nextId_++;
@@ -323,9 +336,17 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     clip->depth = depth;
     clip->parent = &parent;
     clip->placedAt = placedAt;
-    clip->name = "instance" + std::to_string(++instances_);
+    // Shapes and static texts go unnamed; what scripts can address is numbered.
+    auto c = movie_->characters.find(character);
+    bool addressable =
+        c != movie_->characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
+                                          std::holds_alternative<swf::Button>(c->second));
     if (auto s = movie_->sprites.find(character); s != movie_->sprites.end()) {
         clip->frames = &s->second.frames;
+        addressable = true;
+    }
+    if (addressable) {
+        clip->name = "instance" + std::to_string(++instances_);
     }
     parent.children[depth] = std::move(owned);
     byId_[clip->id] = clip;
@@ -542,6 +563,9 @@ void Stage::Rebuild(Clip& clip, int frame) {
     for (auto [o, depth] : fresh) {
         const Want& w = want[depth];
         Clip* child = Instantiate(clip, *w.place.character, depth, w.placedAt);
+        if (!child) {
+            break;
+        }
         ApplyPlacement(*child, w.place, false);
         child->clipActions = w.place.clipActions;
         StartClip(*child, false, nullptr);
@@ -909,6 +933,9 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         Remove(*old->second);
     }
     Clip* clip = Instantiate(*parent, character, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
     clip->name = std::string(name);
     if (how == Make::Empty) {
         clip->frames = frames;
@@ -982,7 +1009,10 @@ Object* Stage::InstanceAtDepth(int id, int depth) {
         return nullptr;
     }
     auto it = clip->children.find(depth);
-    return it == clip->children.end() ? nullptr : it->second->object;
+    if (it == clip->children.end()) {
+        return nullptr;
+    }
+    return it->second->object ? it->second->object : clip->object;
 }
 
 void Stage::Roots(std::vector<avm1::Cell*>& out) {
