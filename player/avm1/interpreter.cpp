@@ -423,15 +423,29 @@ private:
         }
     }
 
-    int FrameNumber(const Value& frame, int clip) {
+    // A goto's frame, 0-based, or -2 for none. "path:frame" names another timeline's frame.
+    // Whole numbers wrap as 32-bit integers do; a fraction names no frame.
+    int FrameNumber(const Value& frame, int& clip) {
+        auto whole = [](double n) {
+            if (std::isnan(n) || n != std::trunc(n)) {
+                return -2;
+            }
+            return static_cast<int>(
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(n)) - 1u));
+        };
         if (frame.isString()) {
             std::string_view text = frame.asString();
             if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
+                Object* other = ResolveTarget(text.substr(0, colon)).object();
+                if (!other || other->kind != Kind::Clip) {
+                    return -2;
+                }
+                clip = std::max(other->clipId, 0);
                 text = text.substr(colon + 1);
             }
             double n = StringToNumber(text);
             if (!std::isnan(n)) {
-                return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+                return whole(n);
             }
             int found = rt_.display_.FindLabel(clip, text);
             if (found < 0) {
@@ -439,8 +453,7 @@ private:
             }
             return found < 0 ? -2 : found;
         }
-        double n = rt_.ToNum(frame);
-        return std::isnan(n) ? -2 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+        return whole(rt_.ToNum(frame));
     }
 
     // Where the code goes on after the next count actions.
@@ -1200,11 +1213,13 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
-            int target = FrameNumber(frame, TargetClip());
+            int clip = TargetClip();
+            int target = FrameNumber(frame, clip);
+            // A goto to no frame neither moves nor stops the timeline.
             if (target != -2 && target + bias >= 0) {
-                disp.GotoFrame(TargetClip(), target + bias);
+                disp.GotoFrame(clip, target + bias);
+                disp.SetPlaying(clip, (flags & 1) != 0);
             }
-            disp.SetPlaying(TargetClip(), (flags & 1) != 0);
             break;
         }
         case 0x8A:
