@@ -1433,8 +1433,9 @@ private:
     }
 
     void SetTarget(const Value& target) {
-        if (target.isObject()) {
-            a_.target = target.asObject();
+        // A clip is the target itself; any other object names it by its text.
+        if (Object* o = target.object(); o && o->kind == Kind::Clip) {
+            a_.target = o;
             return;
         }
         std::string path = rt_.ToStr(target);

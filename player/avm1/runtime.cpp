@@ -539,6 +539,14 @@ std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
             }
         }
     }
+    if (o->kind == Kind::Clip) {
+        for (auto& name : display_.ChildNames(o->clipId)) {
+            std::string key = o->caseSensitive() ? name : AsciiLower(name);
+            if (seen.insert(key).second) {
+                out.push_back(std::move(name));
+            }
+        }
+    }
     return out;
 }
 

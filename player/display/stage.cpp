@@ -896,6 +896,18 @@ Object* Stage::ClipMember(int id, std::string_view name) {
     return nullptr;
 }
 
+std::vector<std::string> Stage::ChildNames(int id) {
+    std::vector<std::string> names;
+    if (Clip* clip = FindAny(id)) {
+        for (auto it = clip->children.rbegin(); it != clip->children.rend(); ++it) {
+            if (!it->second->name.empty()) {
+                names.push_back(it->second->name);
+            }
+        }
+    }
+    return names;
+}
+
 Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_view name, int depth,
                         Object* init) {
     Clip* source = Find(id);

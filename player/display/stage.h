@@ -104,6 +104,7 @@ public:
     std::optional<avm1::Value> GetDisplayProperty(int clip, int property) override;
     bool SetDisplayProperty(int clip, int property, const avm1::Value& v) override;
     avm1::Object* ClipMember(int clip, std::string_view name) override;
+    std::vector<std::string> ChildNames(int clip) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;
     void RemoveClip(int clip) override;
