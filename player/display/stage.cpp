@@ -199,7 +199,7 @@ bool Stage::RunOne(const Queued& q) {
         }
     } catch (const avm1::StopBlock& stop) {
         Report("action block stopped: " + stop.reason);
-    } catch (const avm1::Thrown& t) {
+    } catch (const avm1::Thrown&) {
         Report("uncaught exception in an event");
     } catch (const avm1::MovieReplaced&) {
         return false;
@@ -414,7 +414,9 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     }
     QueueEvents(clip, kEventLoad, "onLoad", kNormal);
     clip.loaded = true;
-    EnterFrame(clip, 0, true);
+    if (clip.frames != &kEmptyTimeline) {
+        EnterFrame(clip, 0, true);
+    }
 }
 
 avm1::Object* Stage::RegisteredClass(std::uint16_t character) {
@@ -687,7 +689,7 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     case 3:
         return std::sqrt(m.c * m.c + m.d * m.d) * 100;
     case 4:
-        return std::max(clip.current, 0) + 1.0;
+        return clip.current + 1.0; // 0 for a clip that has not entered a frame
     case 5:
     case 12:
         return static_cast<double>(clip.totalFrames());
@@ -818,6 +820,8 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
         return Value("");
     case 16:
         return Value(1);
+    case 17:
+        return Value(avm1::Null{});
     case 18:
         return Value(5);
     case 19:
