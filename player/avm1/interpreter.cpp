@@ -469,15 +469,29 @@ private:
         }
     }
 
-    int FrameNumber(const Value& frame, int clip) {
+    // A goto's frame, 0-based, or -2 for none. "path:frame" names another timeline's frame.
+    // Whole numbers wrap as 32-bit integers do; a fraction names no frame.
+    int FrameNumber(const Value& frame, int& clip) {
+        auto whole = [](double n) {
+            if (std::isnan(n) || n != std::trunc(n)) {
+                return -2;
+            }
+            return static_cast<int>(
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(n)) - 1u));
+        };
         if (frame.isString()) {
             std::string_view text = frame.asString();
             if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
+                Object* other = ResolveTarget(text.substr(0, colon)).object();
+                if (!other || other->kind != Kind::Clip) {
+                    return -2;
+                }
+                clip = std::max(other->clipId, 0);
                 text = text.substr(colon + 1);
             }
             double n = StringToNumber(text);
             if (!std::isnan(n)) {
-                return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+                return whole(n);
             }
             int found = rt_.display_.FindLabel(clip, text);
             if (found < 0) {
@@ -485,11 +499,27 @@ private:
             }
             return found < 0 ? -2 : found;
         }
-        double n = rt_.ToNum(frame);
-        return std::isnan(n) ? -2 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+        return whole(rt_.ToNum(frame));
+    }
+
+    // Where the code goes on after the next count actions.
+    std::size_t SkipActions(std::size_t pos, std::size_t end, std::size_t count) {
+        const auto& code = a_.code->bytes;
+        for (; count > 0 && pos < end; --count) {
+            std::uint8_t op = code[pos++];
+            if (op >= 0x80 && end - pos >= 2) {
+                pos += 2 + (code[pos] | (code[pos + 1] << 8));
+            }
+        }
+        return std::min(pos, end);
     }
 
     int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
+
+    // The object a property action's target names; the current timeline for "".
+    Object* TargetObject(std::string_view path) {
+        return path.empty() ? a_.target : ResolveTarget(path).object();
+    }
 
     Object* MakeFunction(std::span<const std::uint8_t> body, std::size_t next, bool v2,
                          std::size_t& skip) {
@@ -896,28 +926,43 @@ private:
             Value value = Pop();
             double index = PopNumber();
             std::string target = PopString();
+            Object* clip = TargetObject(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
-            if (!disp.SetTargetProperty(target, property, value)) {
-                rt_.Report("no item " + target + " for property " + std::to_string(property));
+            if (clip && clip->kind == Kind::Clip) {
+                disp.SetDisplayProperty(clip->clipId, property, value);
+            } else {
+                rt_.Report("no clip " + target + " for property " + std::to_string(property));
             }
             break;
         }
         case 0x22: { // GetProperty
             double index = PopNumber();
-            std::string target = PopString();
+            Object* clip = TargetObject(PopString());
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
-            auto value = disp.GetTargetProperty(target, property);
+            std::optional<Value> value;
+            if (clip && clip->kind == Kind::Clip) {
+                value = disp.GetDisplayProperty(clip->clipId, property);
+            }
             Push(value ? *value : Value());
             break;
         }
-        case 0x24: // CloneSprite
-            Pop();
-            Pop();
-            Pop();
+        case 0x24: { // CloneSprite
+            double depth = PopNumber();
+            std::string name = PopString();
+            Object* source = TargetObject(PopString());
+            if (source && source->kind == Kind::Clip && !std::isnan(depth)) {
+                disp.MakeClip(source->clipId, DisplayInterface::Make::Duplicate, "", name,
+                              ToInt32(depth) - 16384, nullptr);
+            }
             break;
-        case 0x25: // RemoveSprite
-            Pop();
+        }
+        case 0x25: { // RemoveSprite
+            Object* clip = TargetObject(PopString());
+            if (clip && clip->kind == Kind::Clip) {
+                disp.RemoveClip(clip->clipId);
+            }
             break;
+        }
         case 0x27: { // StartDrag
             Pop();
             Pop();
@@ -1209,24 +1254,37 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
-            int target = FrameNumber(frame, TargetClip());
+            int clip = TargetClip();
+            int target = FrameNumber(frame, clip);
+            // A goto to no frame neither moves nor stops the timeline.
             if (target != -2 && target + bias >= 0) {
-                disp.GotoFrame(TargetClip(), target + bias);
+                disp.GotoFrame(clip, target + bias);
+                disp.SetPlaying(clip, (flags & 1) != 0);
             }
-            disp.SetPlaying(TargetClip(), (flags & 1) != 0);
             break;
         }
         case 0x8A:
-        case 0x8D: { // WaitForFrame, WaitForFrame2: every frame is loaded
+        case 0x8D: { // WaitForFrame, WaitForFrame2
             ByteReader r(body);
+            std::int64_t frame = 0;
             if (code == 0x8A) {
-                r.U16();
+                frame = r.U16();
             } else {
-                Pop();
+                Value f = Pop();
+                // A number counts from 1, wrapping as 32-bit integers do; labels are loaded.
+                if (!f.isString()) {
+                    frame = static_cast<std::int32_t>(
+                        static_cast<std::uint32_t>(ToInt32(rt_.ToNum(f))) - 1u);
+                }
             }
-            r.U8();
+            std::uint8_t skip = r.U8();
             if (!r.ok()) {
                 rt_.Stop("wait cut short");
+            }
+            // The whole movie is loaded, and a movie never has more frames than this.
+            constexpr std::int64_t kLastLoadable = 16000;
+            if (frame > kLastLoadable) {
+                return Flow{Flow::Kind::Jump, SkipActions(next, end, skip), {}};
             }
             break;
         }
@@ -1437,8 +1495,9 @@ private:
     }
 
     void SetTarget(const Value& target) {
-        if (target.isObject()) {
-            a_.target = target.asObject();
+        // A clip is the target itself; any other object names it by its text.
+        if (Object* o = target.object(); o && o->kind == Kind::Clip) {
+            a_.target = o;
             return;
         }
         std::string path = rt_.ToStr(target);
@@ -1539,7 +1598,8 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     a.callee = fn;
     a.depth = depth;
     a.self = self;
-    a.base = f.base ? f.base : root_;
+    // Up to SWF 5 a function acts on the timeline that calls it, later on the one defining it.
+    a.base = version_ < 6 && callerBase ? callerBase : f.base ? f.base : root_;
     a.target = a.base;
     Object* locals = heap_.Make<Object>(version_ >= 7);
     a.locals = locals;

@@ -13,16 +13,34 @@ int Clip(const Value& self) {
     return o && o->kind == Kind::Clip ? o->clipId : -1;
 }
 
-int Frame(Runtime& rt, int clip, const Value& v) {
+// Frame numbers count as 32-bit integers do, wrapping on the way to 0-based.
+int ZeroBased(double n) {
+    auto frame = static_cast<std::uint32_t>(ToInt32(n)) - 1u;
+    return static_cast<std::int32_t>(frame);
+}
+
+int Frame(Runtime& rt, int& clip, const Value& given) {
+    // An object names its frame by its text, as a label or a number.
+    Value v = given.isObject() ? rt.Text(rt.ToStr(given)) : given;
     if (v.isString()) {
-        double n = StringToNumber(v.asString());
-        if (std::isnan(n)) {
-            return rt.display().FindLabel(clip, v.asString());
+        std::string_view text = v.asString();
+        // "path:frame" names the frame of another timeline.
+        if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
+            Object* other = rt.ResolveHead(text.substr(0, colon)).object();
+            if (!other || other->kind != Kind::Clip) {
+                return -1;
+            }
+            clip = other->clipId;
+            text = text.substr(colon + 1);
         }
-        return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+        double n = StringToNumber(text);
+        if (std::isnan(n)) {
+            return rt.display().FindLabel(clip, text);
+        }
+        return ZeroBased(n);
     }
     double n = rt.ToNum(v);
-    return std::isnan(n) ? -1 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+    return std::isnan(n) ? -1 : ZeroBased(n);
 }
 
 template <bool Play> Value Goto(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -66,8 +84,74 @@ Value Loaded(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value(1);
 }
 
-Value Depth(Runtime&, Activation&, Value, std::vector<Value>&) {
-    return Value(-16384);
+Value GetDepth(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    int clip = Clip(self);
+    auto depth = clip >= 0 ? rt.display().Depth(clip) : std::nullopt;
+    return depth ? Value(*depth) : Value();
+}
+
+// A depth argument as scripts give it; nullopt for what is no number.
+std::optional<int> DepthArg(Runtime& rt, const Value& v) {
+    double n = rt.ToNum(v);
+    if (std::isnan(n)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(ToInt32(n)); // depths wrap as 32-bit integers do
+}
+
+template <DisplayInterface::Make How>
+Value MakeClip(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    if (clip < 0) {
+        return Value();
+    }
+    std::size_t at = How == DisplayInterface::Make::Attach ? 1 : 0;
+    if (args.size() < at + 2) {
+        return Value();
+    }
+    std::string symbol = How == DisplayInterface::Make::Attach ? rt.ToStr(args[0]) : "";
+    std::string name = rt.ToStr(args[at]);
+    auto depth = DepthArg(rt, args[at + 1]);
+    if (!depth) {
+        return Value();
+    }
+    Object* init = Arg(args, at + 2).object();
+    Object* made = rt.display().MakeClip(clip, How, symbol, name, *depth, init);
+    return made ? Value(made) : Value();
+}
+
+Value Remove(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    if (int clip = Clip(self); clip >= 0) {
+        rt.display().RemoveClip(clip);
+    }
+    return Value();
+}
+
+Value SwapDepths(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    Value to = Arg(args, 0);
+    std::optional<int> depth;
+    if (Object* other = to.object(); other && other->kind == Kind::Clip) {
+        depth = rt.display().Depth(other->clipId);
+    } else if (!to.isObject()) {
+        depth = DepthArg(rt, to);
+    }
+    if (clip >= 0 && depth) {
+        rt.display().SwapDepths(clip, *depth);
+    }
+    return Value();
+}
+
+Value NextHighest(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    int clip = Clip(self);
+    return clip >= 0 ? Value(rt.display().NextHighestDepth(clip)) : Value();
+}
+
+Value AtDepth(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    auto depth = DepthArg(rt, Arg(args, 0));
+    Object* found = clip >= 0 && depth ? rt.display().InstanceAtDepth(clip, *depth) : nullptr;
+    return found ? Value(found) : Value();
 }
 
 Value Construct(Runtime&, Activation&, Value, std::vector<Value>&) {
@@ -89,7 +173,14 @@ void InstallMovieClip(Runtime& rt, Object* global) {
     rt.Method(proto, "toString", ToStringFn);
     rt.Method(proto, "getBytesLoaded", Loaded);
     rt.Method(proto, "getBytesTotal", Loaded);
-    rt.Method(proto, "getDepth", Depth);
+    rt.Method(proto, "getDepth", GetDepth);
+    rt.Method(proto, "createEmptyMovieClip", MakeClip<DisplayInterface::Make::Empty>);
+    rt.Method(proto, "attachMovie", MakeClip<DisplayInterface::Make::Attach>);
+    rt.Method(proto, "duplicateMovieClip", MakeClip<DisplayInterface::Make::Duplicate>);
+    rt.Method(proto, "removeMovieClip", Remove);
+    rt.Method(proto, "swapDepths", SwapDepths);
+    rt.Method(proto, "getNextHighestDepth", NextHighest);
+    rt.Method(proto, "getInstanceAtDepth", AtDepth);
 }
 
 } // namespace fw::avm1

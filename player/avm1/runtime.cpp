@@ -123,6 +123,7 @@ void Runtime::Collect() {
           clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_}) {
         roots.push_back(p);
     }
+    display_.Roots(roots);
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
     heap_.Collect(roots, values);
 }
@@ -222,7 +223,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
         return false;
     }
     if (o->kind == Kind::Clip) {
-        if (DisplayPropertyIndex(name) >= 0 || display_.FindChild(o->clipId, name) >= 0) {
+        if (DisplayPropertyIndex(name) >= 0 || display_.ClipMember(o->clipId, name)) {
             return true;
         }
     }
@@ -233,7 +234,12 @@ bool Runtime::Has(Object* o, std::string_view name) {
 }
 
 Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
-    if (o->kind == Kind::Clip) {
+    // A clip's own variables come first, then its children and the display's names, then its
+    // properties, then what it inherits.
+    if (o->kind == Kind::Clip && !o->FindOwn(name)) {
+        if (Object* member = display_.ClipMember(o->clipId, name)) {
+            return Value(member);
+        }
         int index = DisplayPropertyIndex(name);
         if (index >= 0) {
             if (auto v = display_.GetDisplayProperty(o->clipId, index)) {
@@ -576,11 +582,20 @@ Value Runtime::Construct(const Value& ctor, std::vector<Value> args, bool script
 }
 
 std::string Runtime::Describe(Object* o) {
-    if (o == root_) {
-        return "_level0";
+    std::vector<std::string> names;
+    for (int i = 0; o && o != root_ && i < kMaxChain; ++i) {
+        auto name = display_.GetDisplayProperty(o->clipId, 13);
+        if (!name || !name->isString()) {
+            break;
+        }
+        names.push_back(name->asString());
+        o = display_.ClipMember(o->clipId, "_parent");
     }
-    auto v = display_.GetDisplayProperty(o->clipId, 11);
-    return v && v->isString() ? v->asString() : std::string();
+    std::string path = "_level0";
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += "." + *it;
+    }
+    return path;
 }
 
 std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
@@ -598,6 +613,14 @@ std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
             }
             if (!(prop->flags & kDontEnum)) {
                 out.push_back(prop->name);
+            }
+        }
+    }
+    if (o->kind == Kind::Clip) {
+        for (auto& name : display_.ChildNames(o->clipId)) {
+            std::string key = o->caseSensitive() ? name : AsciiLower(name);
+            if (seen.insert(key).second) {
+                out.push_back(std::move(name));
             }
         }
     }

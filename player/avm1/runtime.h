@@ -59,11 +59,24 @@ public:
     // Display properties by their numbers (0 _x ... 21 _ymouse); nullopt where unknown.
     virtual std::optional<Value> GetDisplayProperty(int clip, int property) = 0;
     virtual bool SetDisplayProperty(int clip, int property, const Value& v) = 0;
-    // The property actions by a target path ("" the current timeline, "name", "_root.name").
-    virtual std::optional<Value> GetTargetProperty(std::string_view target, int property) = 0;
-    virtual bool SetTargetProperty(std::string_view target, int property, const Value& v) = 0;
-    // A child of a display object by instance name; -1 when there is none.
-    virtual int FindChild(int clip, std::string_view name) = 0;
+    // A clip's member that is a display object: a child by instance name, "_parent" or
+    // "_levelN"; null when there is none.
+    virtual Object* ClipMember(int clip, std::string_view name) = 0;
+    // The names of a clip's children, as for-in visits them.
+    virtual std::vector<std::string> ChildNames(int clip) = 0;
+    // Clips made by scripts: an empty one, one of an exported symbol, or a copy of a clip
+    // beside it. Null when nothing was made.
+    enum class Make { Empty, Attach, Duplicate };
+    virtual Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
+                             int depth, Object* init) = 0;
+    virtual void RemoveClip(int clip) = 0;
+    // Depths as scripts number them; nullopt for a clip no longer on the stage.
+    virtual std::optional<int> Depth(int clip) = 0;
+    virtual void SwapDepths(int clip, int depth) = 0;
+    virtual int NextHighestDepth(int clip) = 0;
+    virtual Object* InstanceAtDepth(int clip, int depth) = 0;
+    // What the collector must keep: the clips on the stage and what they hold.
+    virtual void Roots(std::vector<Cell*>& out) = 0;
     // The bytes of a file the movie loads (XML, variables), by the address the script gave;
     // nullopt when there is no such file or the host reads none.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }

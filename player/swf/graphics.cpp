@@ -557,8 +557,40 @@ std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& pr
     return f;
 }
 
+namespace {
+
+// Reads as many clip action records as are whole; a broken list keeps those before it.
+void ReadClipActions(ByteReader& r, int version, std::vector<ClipAction>& out) {
+    bool wide = version >= 6;
+    auto events = [&] { return wide ? r.U32() : std::uint32_t{r.U16()}; };
+    r.U16();  // reserved
+    events(); // all the events together
+    while (r.ok() && !r.atEnd()) {
+        std::uint32_t bits = events();
+        if (!r.ok() || bits == 0) {
+            return;
+        }
+        std::uint32_t size = r.U32();
+        if (!r.ok() || size > r.left()) {
+            return;
+        }
+        auto body = r.Bytes(size);
+        ClipAction action;
+        action.events = bits;
+        std::size_t skip = 0;
+        if (wide && (bits & (1u << 17)) && !body.empty()) {
+            action.key = body[0];
+            skip = 1;
+        }
+        action.actions.assign(body.begin() + static_cast<std::ptrdiff_t>(skip), body.end());
+        out.push_back(std::move(action));
+    }
+}
+
+} // namespace
+
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
-                                       std::string& problem) {
+                                       std::string& problem, int version) {
     ByteReader r(body);
     Placement p;
     if (tag == 5 || tag == 28) { // RemoveObject, RemoveObject2
@@ -580,7 +612,7 @@ std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> bo
         p.depth = r.U16();
         p.move = flags & 0x01;
         if ((flags3 & 0x08) || ((flags3 & 0x10) && (flags & 0x02))) {
-            r.CString(); // class name
+            p.className = r.CString();
         }
         if (flags & 0x02) {
             p.character = r.U16();
@@ -592,26 +624,33 @@ std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> bo
             p.colour = ReadColorTransform(r, true);
         }
         if (flags & 0x10) {
-            r.U16(); // ratio
+            p.ratio = r.U16();
         }
         if (flags & 0x20) {
             p.name = r.CString();
         }
         if (flags & 0x40) {
-            r.U16(); // clip depth
+            p.clipDepth = r.U16();
         }
         // Filters, blend modes and caching are not drawn; visibility comes after a filter
-        // list and is read only without one.
-        if (tag == 70 && !(flags3 & 0x01)) {
-            if (flags3 & 0x02) {
+        // list and is read only without one, and the clip actions only then.
+        bool actionsReadable = true;
+        if (tag == 70) {
+            actionsReadable = !(flags3 & 0x01);
+            if (actionsReadable && (flags3 & 0x02)) {
                 r.U8();
             }
-            if (flags3 & 0x04) {
+            if (actionsReadable && (flags3 & 0x04)) {
                 r.U8();
             }
-            if (flags3 & 0x20) {
+            if (actionsReadable && (flags3 & 0x20)) {
                 p.visible = r.U8() != 0;
             }
+        }
+        if ((flags & 0x80) && actionsReadable && r.ok()) {
+            // The list ends the tag; one cut short keeps the records before the cut.
+            ByteReader rest(r.Bytes(r.left()));
+            ReadClipActions(rest, version, p.clipActions);
         }
     }
     if (!r.ok()) {

@@ -200,6 +200,14 @@ struct Button {
 
 using Character = std::variant<Shape, Button, EditText>;
 
+// Actions a placed clip runs on its events (onClipEvent), by the event bits of the file.
+struct ClipAction {
+    std::uint32_t events = 0;
+    std::uint8_t key = 0; // the key code of a key press event
+    std::vector<std::uint8_t> actions;
+    friend bool operator==(const ClipAction&, const ClipAction&) = default;
+};
+
 // One change to the display list, in the order the frame's tags give them.
 struct Placement {
     enum class Kind { Place, Remove } kind = Kind::Place;
@@ -210,6 +218,11 @@ struct Placement {
     std::optional<ColorTransform> colour;
     std::optional<std::string> name;
     std::optional<bool> visible;
+    std::optional<std::uint16_t> ratio;
+    std::optional<std::uint16_t> clipDepth; // masks the depths above it up to this one
+    std::optional<std::string> className;
+    std::vector<ClipAction> clipActions;
+    std::size_t actionsBefore = 0; // action blocks of the frame that come before it in the file
     friend bool operator==(const Placement&, const Placement&) = default;
 };
 
@@ -224,7 +237,7 @@ std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::strin
 std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
-                                       std::string& problem);
+                                       std::string& problem, int version = 6);
 
 // Builds a shape's fill regions and strokes from its edges (curves flattened).
 void BuildGeometry(Shape& shape);

@@ -56,11 +56,53 @@ void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body
     movie.characters.emplace(id, std::move(*character));
 }
 
-void ReadTags(ByteReader& r, Movie& movie) {
+void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesting);
+
+void ReadSprite(std::span<const std::uint8_t> body, Movie& movie, int nesting) {
+    ByteReader r(body);
+    Sprite sprite;
+    sprite.id = r.U16();
+    r.U16(); // frame count: the ShowFrame tags say it
+    if (!r.ok()) {
+        movie.problems.push_back("sprite cut short");
+        return;
+    }
+    if (nesting >= kMaxSpriteNesting) {
+        movie.problems.push_back("sprite " + std::to_string(sprite.id) + " nested too deep");
+        return;
+    }
+    ReadTags(r, movie, sprite.frames, nesting + 1);
+    if (movie.sprites.count(sprite.id) || movie.characters.count(sprite.id)) {
+        movie.problems.push_back("character " + std::to_string(sprite.id) + " defined twice");
+        return;
+    }
+    if (movie.sprites.size() + movie.characters.size() >= kMaxCharacters) {
+        movie.problems.push_back("too many characters");
+        return;
+    }
+    movie.sprites.emplace(sprite.id, std::move(sprite));
+}
+
+void ReadExports(std::span<const std::uint8_t> body, Movie& movie) {
+    ByteReader r(body);
+    std::uint16_t count = r.U16();
+    for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
+        std::uint16_t id = r.U16();
+        std::string name = r.CString();
+        if (r.ok()) {
+            movie.exports.emplace(std::move(name), id);
+        }
+    }
+    if (!r.ok()) {
+        movie.problems.push_back("export list cut short");
+    }
+}
+
+void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesting) {
     Frame current;
     bool currentUsed = false;
     auto finishFrame = [&] {
-        movie.frames.push_back(std::move(current));
+        frames.push_back(std::move(current));
         current = Frame{};
         currentUsed = false;
     };
@@ -87,7 +129,7 @@ void ReadTags(ByteReader& r, Movie& movie) {
             ended = true;
             break;
         case TagCode::ShowFrame:
-            if (movie.frames.size() >= kMaxFrames) {
+            if (frames.size() >= kMaxFrames) {
                 movie.problems.push_back("too many frames");
                 ended = true;
                 break;
@@ -130,6 +172,12 @@ void ReadTags(ByteReader& r, Movie& movie) {
         case TagCode::DefineEditText:
             Define(movie, code, body);
             break;
+        case TagCode::DefineSprite:
+            ReadSprite(body, movie, nesting);
+            break;
+        case TagCode::ExportAssets:
+            ReadExports(body, movie);
+            break;
         case TagCode::DefineFont2:
         case TagCode::DefineFont3: {
             std::string problem;
@@ -146,7 +194,10 @@ void ReadTags(ByteReader& r, Movie& movie) {
         case TagCode::RemoveObject:
         case TagCode::RemoveObject2: {
             std::string problem;
-            auto placement = ReadPlacement(code, body, problem);
+            auto placement = ReadPlacement(code, body, problem, movie.version);
+            if (placement) {
+                placement->actionsBefore = current.actions.size();
+            }
             if (!placement) {
                 movie.problems.push_back(problem);
             } else if (current.placements.size() >= kMaxPlacementsPerFrame) {
@@ -164,11 +215,11 @@ void ReadTags(ByteReader& r, Movie& movie) {
             break;
         }
     }
-    if (!ended) {
+    if (!ended && nesting == 0) {
         movie.problems.push_back("no end tag");
     }
     // Actions after the last shown frame still belong to the movie.
-    if (currentUsed || movie.frames.empty()) {
+    if (currentUsed || frames.empty()) {
         finishFrame();
     }
 }
@@ -176,6 +227,10 @@ void ReadTags(ByteReader& r, Movie& movie) {
 } // namespace
 
 int Movie::FindLabel(std::string_view label) const {
+    return FindFrameLabel(frames, label);
+}
+
+int FindFrameLabel(const std::vector<Frame>& frames, std::string_view label) {
     for (std::size_t i = 0; i < frames.size(); ++i) {
         for (const auto& l : frames[i].labels) {
             if (EqualsNoCase(l, label)) {
@@ -247,7 +302,7 @@ Movie ParseMovie(std::span<const std::uint8_t> file) {
     }
     movie.valid = true;
     movie.frames.clear();
-    ReadTags(r, movie);
+    ReadTags(r, movie, movie.frames, 0);
     return movie;
 }
 

@@ -46,6 +46,8 @@ enum class TagCode : std::uint16_t {
     DefineFont2 = 48,
     DoInitAction = 59,
     PlaceObject3 = 70,
+    DefineSprite = 39,
+    ExportAssets = 56,
     DefineFont3 = 75,
 };
 
@@ -58,6 +60,15 @@ struct Frame {
     std::vector<ActionBlock> actions;
     std::vector<Placement> placements; // display list changes, in file order
 };
+
+// A movie clip's own timeline (DefineSprite).
+struct Sprite {
+    std::uint16_t id = 0;
+    std::vector<Frame> frames; // at least one
+};
+
+// Index of the frame carrying the label (labels compare without letter case), or -1.
+int FindFrameLabel(const std::vector<Frame>& frames, std::string_view label);
 
 struct Movie {
     bool valid = false;       // false: not a movie at all, shown empty
@@ -72,7 +83,9 @@ struct Movie {
     std::vector<Frame> frames; // at least one frame once valid
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, Font> fonts;
-    std::vector<std::string> problems; // what was wrong with the file, for the trace
+    std::map<std::uint16_t, Sprite> sprites;
+    std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
+    std::vector<std::string> problems;            // what was wrong with the file, for the trace
 
     // Index of the frame carrying the label (labels compare without letter case), or -1.
     int FindLabel(std::string_view label) const;
@@ -83,6 +96,7 @@ inline constexpr std::uint32_t kMaxMovieBytes = 64u << 20;
 inline constexpr std::size_t kMaxFrames = 16000;
 inline constexpr std::size_t kMaxCharacters = 65535;
 inline constexpr std::size_t kMaxPlacementsPerFrame = 65535;
+inline constexpr int kMaxSpriteNesting = 8; // a sprite's tags holding another DefineSprite
 
 // Reads a movie from the bytes of a file. Never throws for bad input: what cannot be read is
 // noted in problems, a file that is not a movie gives valid == false and one empty frame.

@@ -9,9 +9,8 @@
 
 namespace fw::swf {
 
-// What the scripts see of the stage: the root timeline and the named items of its display
-// list, as the player keeps them.
-class Player::Display : public avm1::DisplayInterface {
+// The tree as the scripts see it, with the host's own calls added.
+class Player::Display : public display::Stage {
 public:
     explicit Display(Player& p) : p_(p) {}
 
@@ -24,64 +23,6 @@ public:
             throw avm1::MovieReplaced{};
         }
     }
-    int CurrentFrame(int) override { return std::max(p_.current_, 0); }
-    int TotalFrames(int) override { return static_cast<int>(p_.movie_.frames.size()); }
-    int FindLabel(int, std::string_view label) override { return p_.movie_.FindLabel(label); }
-    void GotoFrame(int, int frame) override { p_.GotoFrame(frame); }
-    void SetPlaying(int, bool play) override { p_.playing_ = play; }
-    std::optional<Value> GetDisplayProperty(int clip, int property) override {
-        if (clip != 0) {
-            return std::nullopt;
-        }
-        switch (property) {
-        case 0:
-        case 1:
-        case 10:
-            return Value(0);
-        case 2:
-        case 3:
-        case 6:
-            return Value(100);
-        case 4:
-            return Value(p_.current_ + 1);
-        case 5:
-        case 12:
-            return Value(static_cast<double>(p_.movie_.frames.size()));
-        case 7:
-            return Value(true);
-        case 8:
-            return Value((p_.movie_.frameSize.xMax - p_.movie_.frameSize.xMin) / 20.0);
-        case 9:
-            return Value((p_.movie_.frameSize.yMax - p_.movie_.frameSize.yMin) / 20.0);
-        case 11:
-            return Value("/");
-        case 13:
-        case 14:
-            return Value("");
-        default:
-            return std::nullopt;
-        }
-    }
-    bool SetDisplayProperty(int clip, int property, const Value&) override {
-        // The root timeline's frame counters and names cannot be set; the rest are variables
-        // until the root is drawn as a clip of its own.
-        return clip == 0 && (property == 4 || property == 5 || property == 11 || property == 12 ||
-                             property == 13);
-    }
-    std::optional<Value> GetTargetProperty(std::string_view target, int property) override {
-        if (p_.IsRootPath(target)) {
-            return GetDisplayProperty(0, property);
-        }
-        auto v = p_.ItemProperty(target, property);
-        return v ? std::optional<Value>(Value(*v)) : std::nullopt;
-    }
-    bool SetTargetProperty(std::string_view target, int property, const Value& v) override {
-        if (p_.IsRootPath(target)) {
-            return true;
-        }
-        return p_.SetItemProperty(target, property, p_.runtime_->ToNum(v));
-    }
-    int FindChild(int, std::string_view) override { return -1; }
     std::optional<std::string> ReadFile(std::string_view url) override {
         return p_.host_.ReadFile(url);
     }
@@ -91,20 +32,14 @@ private:
 };
 
 Player::Player(PlayerHost& host, PlayerLimits limits)
-    : host_(host), limits_(limits), displayInterface_(std::make_unique<Display>(*this)),
-      runtime_(std::make_unique<avm1::Runtime>(*displayInterface_, limits)) {
+    : host_(host), limits_(limits), stage_(std::make_unique<Display>(*this)),
+      runtime_(std::make_unique<avm1::Runtime>(*stage_, limits)) {
     movie_.frames.emplace_back();
+    stage_->Bind(*runtime_);
+    stage_->Load(movie_);
 }
 
 Player::~Player() = default;
-
-bool Player::IsRootPath(std::string_view target) {
-    if (target.empty() || target == "/") {
-        return true;
-    }
-    std::string lower = avm1::AsciiLower(target);
-    return lower == "_root" || lower == "_level0" || lower == "this" || lower == "/_root";
-}
 
 void Player::Load(Movie movie) {
     movie_ = std::move(movie);
@@ -112,17 +47,30 @@ void Player::Load(Movie movie) {
         movie_.frames.emplace_back();
     }
     runtime_->Reset(movie_.version);
+    stage_->Load(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
-    display_.clear();
     hover_ = -1;
     pressed_ = -1;
-    current_ = -1;
-    playing_ = true;
-    pendingFrames_.clear();
     ++generation_;
     for (const auto& problem : movie_.problems) {
         Report(problem);
     }
+}
+
+void Player::Play() {
+    stage_->root().playing = true;
+}
+
+void Player::Stop() {
+    stage_->root().playing = false;
+}
+
+bool Player::playing() const {
+    return stage_->root().playing;
+}
+
+int Player::currentFrame() const {
+    return stage_->root().current;
 }
 
 void Player::Tick() {
@@ -134,18 +82,11 @@ void Player::Tick() {
         runtime_->SetNow(static_cast<double>(
             std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
     }
-    if (current_ < 0) {
-        current_ = 0;
-        EnterFrameDisplay(0, false);
-        pendingFrames_.push_back(0);
-    } else if (playing_ && movie_.frames.size() > 1) {
-        int next = (current_ + 1) % static_cast<int>(movie_.frames.size());
-        EnterFrameDisplay(next, next == current_ + 1);
-        current_ = next;
-        pendingFrames_.push_back(current_);
-    }
-    RunPending();
     unsigned generation = generation_;
+    stage_->Tick();
+    if (generation != generation_) {
+        return;
+    }
     try {
         runtime_->RunTimers(runtime_->now());
     } catch (const avm1::StopBlock& stop) {
@@ -153,108 +94,42 @@ void Player::Tick() {
     } catch (const avm1::MovieReplaced&) {
     }
     if (generation == generation_) {
+        stage_->RunQueued();
+    }
+    if (generation == generation_) {
         runtime_->Collect();
     }
 }
 
 bool Player::NeedsTicks() const {
-    return current_ < 0 || !pendingFrames_.empty() || (playing_ && movie_.frames.size() > 1);
+    const display::Clip& root = stage_->root();
+    return root.current < 0 || stage_->Busy() || (root.playing && root.totalFrames() > 1);
 }
 
-void Player::GotoFrame(int frame) {
-    int last = static_cast<int>(movie_.frames.size()) - 1;
-    frame = std::clamp(frame, 0, last);
-    if (frame == current_) {
-        return;
-    }
-    EnterFrameDisplay(frame, frame == current_ + 1);
-    current_ = frame;
-    pendingFrames_.push_back(frame);
+display::Clip* Player::Item(int depth) const {
+    auto& children = stage_->root().children;
+    auto it = children.find(display::kTimelineDepth + depth);
+    return it == children.end() ? nullptr : it->second.get();
 }
 
-void Player::ApplyPlacements(const Frame& frame, std::map<std::uint16_t, DisplayItem>& list,
-                             bool bind) {
-    for (const auto& p : frame.placements) {
-        if (p.kind == Placement::Kind::Remove) {
-            list.erase(p.depth);
+const std::map<std::uint16_t, DisplayItem>& Player::displayList() const {
+    list_.clear();
+    for (const auto& [depth, clip] : stage_->root().children) {
+        int fileDepth = depth - display::kTimelineDepth;
+        if (fileDepth < 0 || fileDepth > 0xFFFF) {
             continue;
         }
-        auto it = list.find(p.depth);
-        if (p.move) {
-            if (it == list.end()) {
-                continue; // nothing there to modify
-            }
-        } else {
-            if (!p.character) {
-                continue;
-            }
-            if (it != list.end()) {
-                continue; // the depth is taken; a new placement needs the move flag
-            }
-            it = list.emplace(p.depth, DisplayItem{}).first;
-        }
-        DisplayItem& item = it->second;
-        if (p.character && *p.character != item.character) {
-            item.character = *p.character;
-            item.buttonState = kStateUp;
-        }
-        // Once a script has moved an item, the timeline's moves leave it where the script put it.
-        bool timelineMoves = !(p.move && item.scripted);
-        if (p.matrix && timelineMoves) {
-            item.matrix = *p.matrix;
-        }
-        if (p.colour && timelineMoves) {
-            item.colour = *p.colour;
-        }
-        if (p.name) {
-            item.name = *p.name;
-        }
-        if (p.visible) {
-            item.visible = *p.visible;
-        }
-        if (!bind) {
-            continue;
-        }
-        // A bound edit text gives an unset variable its own text.
-        auto c = movie_.characters.find(item.character);
-        if (c != movie_.characters.end()) {
-            if (const auto* field = std::get_if<EditText>(&c->second)) {
-                if (!field->variable.empty() && field->hasText &&
-                    GetVariable(field->variable).isUndefined()) {
-                    SetVariable(field->variable, Value(field->initialText));
-                }
-            }
-        }
+        DisplayItem item;
+        item.character = clip->character;
+        item.matrix = clip->matrix;
+        item.colour = clip->colour;
+        item.name = clip->name;
+        item.visible = clip->visible;
+        item.scripted = clip->scripted;
+        item.buttonState = clip->buttonState;
+        list_.emplace(static_cast<std::uint16_t>(fileDepth), std::move(item));
     }
-}
-
-void Player::EnterFrameDisplay(int frame, bool next) {
-    if (next) {
-        ApplyPlacements(movie_.frames[static_cast<std::size_t>(frame)], display_, true);
-    } else {
-        // A jump: the list the timeline has at that frame, keeping what stays in place (its
-        // button state, and where the scripts moved it).
-        std::map<std::uint16_t, DisplayItem> target;
-        for (int f = 0; f <= frame; ++f) {
-            ApplyPlacements(movie_.frames[static_cast<std::size_t>(f)], target, f == frame);
-        }
-        for (auto& [depth, item] : target) {
-            auto old = display_.find(depth);
-            if (old != display_.end() && old->second.character == item.character) {
-                item.buttonState = old->second.buttonState;
-                if (old->second.scripted) {
-                    item = old->second;
-                }
-            }
-        }
-        display_ = std::move(target);
-    }
-    if (hover_ >= 0 && !display_.count(static_cast<std::uint16_t>(hover_))) {
-        hover_ = -1;
-    }
-    if (pressed_ >= 0 && !display_.count(static_cast<std::uint16_t>(pressed_))) {
-        pressed_ = -1;
-    }
+    return list_;
 }
 
 std::string Player::FieldText(const EditText& field) {
@@ -268,8 +143,8 @@ std::string Player::FieldText(const EditText& field) {
 
 Picture Player::CurrentPicture() {
     Picture picture;
-    picture.items = display_;
-    if (display_.empty()) {
+    picture.items = displayList();
+    if (picture.items.empty()) {
         for (auto& [name, value] : RootVariables()) {
             picture.texts.push_back(std::move(name));
             picture.texts.push_back(std::move(value));
@@ -297,135 +172,36 @@ void Player::CollectTexts(std::uint16_t character, int nesting, std::vector<std:
     }
 }
 
-DisplayItem* Player::FindItem(std::string_view target) {
-    // "name", "_root.name", "/name" and "_level0.name" all name an item of the root timeline.
-    std::size_t sep = target.find_last_of("./:");
-    if (sep != std::string_view::npos) {
-        std::string_view head = target.substr(0, sep);
-        if (!head.empty() && !IsRootPath(head)) {
-            avm1::Object* at = nullptr;
-            try {
-                at = runtime_->ResolveHead(head).object();
-            } catch (...) {
-            }
-            if (at != Root()) {
-                return nullptr;
-            }
-        }
-        target.remove_prefix(sep + 1);
-    }
-    for (auto& [depth, item] : display_) {
-        if (!item.name.empty() && item.name == target) {
-            return &item;
-        }
-    }
-    return nullptr;
+display::Clip* Player::FindItem(std::string_view target) {
+    // "name", "_root.name", "/name" and "_level0.name" name items of the root timeline; deeper
+    // paths name what stands in clips.
+    display::Clip* clip = stage_->FindPath(target);
+    return clip && clip->parent ? clip : nullptr;
 }
-
-namespace {
-
-bool NearlyEqual(const Matrix& x, const Matrix& y) {
-    auto same = [](double p, double q) {
-        return std::abs(p - q) <= 1e-9 * std::max({1.0, std::abs(p), std::abs(q)});
-    };
-    return same(x.a, y.a) && same(x.b, y.b) && same(x.c, y.c) && same(x.d, y.d) &&
-           same(x.tx, y.tx) && same(x.ty, y.ty);
-}
-
-} // namespace
 
 bool Player::SetItemProperty(std::string_view target, int property, double value) {
-    DisplayItem* item = FindItem(target);
+    display::Clip* item = FindItem(target);
     if (!item) {
         return false;
     }
-    if (std::isnan(value)) {
-        return true; // as players do, an unreadable number changes nothing
-    }
-    Matrix m = item->matrix;
-    auto rescale = [](double& a, double& b, double percent) {
-        double now = std::sqrt(a * a + b * b);
-        if (now < 1e-9) {
-            a = percent / 100;
-            b = 0;
-        } else {
-            a = a / now * percent / 100;
-            b = b / now * percent / 100;
-        }
-    };
-    switch (property) {
-    case 0:
-        m.tx = value * 20;
-        break;
-    case 1:
-        m.ty = value * 20;
-        break;
-    case 2:
-        rescale(m.a, m.b, value);
-        break;
-    case 3:
-        rescale(m.d, m.c, value);
-        break;
-    case 6:
-        item->colour.mult[3] =
-            static_cast<std::int16_t>(std::clamp(value * 2.56, -32768.0, 32767.0));
-        break;
-    case 7:
-        item->visible = value != 0;
-        break;
-    case 10: {
-        double sx = std::sqrt(m.a * m.a + m.b * m.b);
-        double sy = std::sqrt(m.c * m.c + m.d * m.d);
-        double r = value * 3.14159265358979323846 / 180;
-        m.a = sx * std::cos(r);
-        m.b = sx * std::sin(r);
-        m.c = -sy * std::sin(r);
-        m.d = sy * std::cos(r);
-        break;
-    }
-    default:
+    if (!stage_->SetNumberProperty(*item, property, value)) {
         Report("property " + std::to_string(property) + " is not played");
-        return true;
     }
-    // Worked out again from itself, a scale or rotation lands a last digit away now and then;
-    // a script that sets the same value every frame then leaves the item exactly as it was, so
-    // the picture stays the same and is not drawn again.
-    if (!NearlyEqual(m, item->matrix)) {
-        item->matrix = m;
-    }
-    item->scripted = true;
     return true;
 }
 
 std::optional<double> Player::ItemProperty(std::string_view target, int property) const {
-    DisplayItem* item = const_cast<Player*>(this)->FindItem(target);
+    display::Clip* item = const_cast<Player*>(this)->FindItem(target);
     if (!item) {
         return std::nullopt;
     }
-    const Matrix& m = item->matrix;
-    switch (property) {
-    case 0:
-        return m.tx / 20;
-    case 1:
-        return m.ty / 20;
-    case 2:
-        return std::sqrt(m.a * m.a + m.b * m.b) * 100;
-    case 3:
-        return std::sqrt(m.c * m.c + m.d * m.d) * 100;
-    case 6:
-        return item->colour.mult[3] / 2.56;
-    case 7:
-        return item->visible ? 1.0 : 0.0;
-    case 10:
-        return std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
-    default:
-        return std::nullopt;
-    }
+    return stage_->NumberProperty(*item, property);
 }
 
 int Player::HitButton(Point p) const {
-    for (auto it = display_.rbegin(); it != display_.rend(); ++it) {
-        const DisplayItem& item = it->second;
+    const auto& children = stage_->root().children;
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        const display::Clip& item = *it->second;
         if (!item.visible) {
             continue;
         }
@@ -453,7 +229,7 @@ int Player::HitButton(Point p) const {
             const auto* s = std::get_if<Shape>(&shape->second);
             auto recInverse = rec.matrix.Inverse();
             if (s && recInverse && HitShape(*s, recInverse->Apply(local))) {
-                return it->first;
+                return it->first - display::kTimelineDepth;
             }
         }
     }
@@ -461,18 +237,17 @@ int Player::HitButton(Point p) const {
 }
 
 void Player::SetButtonState(int depth, std::uint8_t state) {
-    auto it = display_.find(static_cast<std::uint16_t>(depth));
-    if (it != display_.end()) {
-        it->second.buttonState = state;
+    if (display::Clip* item = Item(depth)) {
+        item->buttonState = state;
     }
 }
 
 bool Player::RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key) {
-    auto it = display_.find(static_cast<std::uint16_t>(depth));
-    if (it == display_.end()) {
+    display::Clip* item = Item(depth);
+    if (!item) {
         return false;
     }
-    auto c = movie_.characters.find(it->second.character);
+    auto c = movie_.characters.find(item->character);
     if (c == movie_.characters.end() || !std::holds_alternative<Button>(c->second)) {
         return false;
     }
@@ -499,8 +274,8 @@ bool Player::MouseMove(Point p) {
     if (pressed_ >= 0) {
         // While held, the pressed button shows down over itself and up outside.
         std::uint8_t state = hit == pressed_ ? kStateDown : kStateUp;
-        auto it = display_.find(static_cast<std::uint16_t>(pressed_));
-        bool changed = it != display_.end() && it->second.buttonState != state;
+        display::Clip* item = Item(pressed_);
+        bool changed = item && item->buttonState != state;
         if (changed) {
             SetButtonState(pressed_, state);
             RunButtonActions(pressed_, hit == pressed_ ? kCondDragOver : kCondDragOut);
@@ -569,8 +344,9 @@ bool Player::KeyPress(std::uint8_t code) {
     bool any = false;
     // Every button on the stage that listens for the key acts, topmost first.
     std::vector<int> depths;
-    for (auto it = display_.rbegin(); it != display_.rend(); ++it) {
-        depths.push_back(it->first);
+    const auto& children = stage_->root().children;
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        depths.push_back(it->first - display::kTimelineDepth);
     }
     for (int depth : depths) {
         any = RunButtonActions(depth, 0, code) || any;
@@ -578,43 +354,10 @@ bool Player::KeyPress(std::uint8_t code) {
     return any;
 }
 
-void Player::RunPending() {
-    std::size_t blocks = 0;
-    while (!pendingFrames_.empty()) {
-        int frame = pendingFrames_.front();
-        pendingFrames_.pop_front();
-        if (++blocks > limits_.blocksPerTick) {
-            pendingFrames_.clear();
-            Report("more than " + std::to_string(limits_.blocksPerTick) +
-                   " frames entered in one tick");
-            return;
-        }
-        // Copy: a block may not outlive a Load started from the host during a callback.
-        const Frame f = movie_.frames[static_cast<std::size_t>(frame)];
-        unsigned generation = generation_;
-        for (const auto* blocks : {&f.initActions, &f.actions}) {
-            for (const auto& block : *blocks) {
-                RunOne(block);
-                if (generation != generation_) {
-                    return;
-                }
-            }
-        }
-    }
-}
-
 void Player::RunBlock(const ActionBlock& block) {
     runtime_->NewTick();
-    RunOne(block);
-    RunPending();
-}
-
-void Player::RunOne(const ActionBlock& block) {
-    try {
-        runtime_->RunBlock(block, Root());
-    } catch (const avm1::StopBlock& stop) {
-        Report("action block stopped: " + stop.reason);
-    } catch (const avm1::MovieReplaced&) {
+    if (stage_->RunNow(block, Root())) {
+        stage_->RunQueued();
     }
 }
 

@@ -4,6 +4,7 @@
 // host reads and writes.
 
 #include "avm1/runtime.h"
+#include "display/stage.h"
 #include "movie.h"
 #include "value.h"
 
@@ -72,13 +73,13 @@ public:
     // Enters the first frame on the first call, then moves one frame on while playing
     // (looping to the first frame after the last).
     void Tick();
-    void Play() { playing_ = true; }
-    void Stop() { playing_ = false; }
-    bool playing() const { return playing_; }
+    void Play();
+    void Stop();
+    bool playing() const;
     // Whether a Tick can change anything: false once the first frame is entered and the movie
     // is stopped (or has one frame only), when only the host's input moves it on.
     bool NeedsTicks() const;
-    int currentFrame() const { return current_; } // 0-based, -1 before the first Tick
+    int currentFrame() const; // 0-based, -1 before the first Tick
     // What getTimer reads from now on, in milliseconds since Load, instead of the real clock: a
     // headless host advances it by one frame's duration a frame, so a run is deterministic.
     void SetTime(double ms) {
@@ -99,8 +100,8 @@ public:
     // Runs one action block on the root timeline, outside the frames' own order.
     void RunBlock(const ActionBlock& block);
 
-    // What stands on the stage, by depth (drawn from the lowest depth up).
-    const std::map<std::uint16_t, DisplayItem>& displayList() const { return display_; }
+    // What stands on the root timeline, by file depth (drawn from the lowest depth up).
+    const std::map<std::uint16_t, DisplayItem>& displayList() const;
     // The text an edit text shows: its bound variable's value, or its own text.
     std::string FieldText(const EditText& field);
     Picture CurrentPicture();
@@ -127,31 +128,23 @@ private:
     friend class Display;
 
     avm1::Object* Root() const { return runtime_->root(); }
-    bool IsRootPath(std::string_view target);
-    void GotoFrame(int frame);
-    void EnterFrameDisplay(int frame, bool next);
     void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
-    void ApplyPlacements(const Frame& frame, std::map<std::uint16_t, DisplayItem>& list, bool bind);
     int HitButton(Point p) const;
+    display::Clip* Item(int depth) const;
     void SetButtonState(int depth, std::uint8_t state);
     bool RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key = 0);
-    DisplayItem* FindItem(std::string_view target);
-    void RunPending();
-    void RunOne(const ActionBlock& block);
+    display::Clip* FindItem(std::string_view target);
     void Report(const std::string& text) { host_.Problem(text); }
 
     PlayerHost& host_;
     PlayerLimits limits_;
     Movie movie_;
-    std::unique_ptr<Display> displayInterface_;
+    std::unique_ptr<Display> stage_;
     std::unique_ptr<avm1::Runtime> runtime_;
-    int current_ = -1;
-    bool playing_ = true;
-    std::deque<int> pendingFrames_; // frames entered whose actions have not run yet
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
     unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
-    std::map<std::uint16_t, DisplayItem> display_;
+    mutable std::map<std::uint16_t, DisplayItem> list_; // the root's items, as hosts see them
     Point mouse_;
     int hover_ = -1;   // depth of the button under the mouse
     int pressed_ = -1; // depth of the button the press began on, while the button is held

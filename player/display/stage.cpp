@@ -1,0 +1,1054 @@
+#include "stage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw::display {
+namespace {
+
+using avm1::Object;
+using avm1::Value;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxNesting = 256;             // clips inside clips: deeper ones are not made
+constexpr std::size_t kMaxQueued = 1u << 16; // scripts run from one queue in one go
+constexpr int kMaxScriptDepth = 2130690044;  // the deepest a script may place
+const std::vector<swf::Frame> kEmptyTimeline(1);
+
+void Rescale(double& a, double& b, double percent) {
+    double now = std::sqrt(a * a + b * b);
+    if (now < 1e-9) {
+        a = percent / 100;
+        b = 0;
+    } else {
+        a = a / now * percent / 100;
+        b = b / now * percent / 100;
+    }
+}
+
+bool NearlyEqual(const swf::Matrix& x, const swf::Matrix& y) {
+    auto same = [](double p, double q) {
+        return std::abs(p - q) <= 1e-9 * std::max({1.0, std::abs(p), std::abs(q)});
+    };
+    return same(x.a, y.a) && same(x.b, y.b) && same(x.c, y.c) && same(x.d, y.d) &&
+           same(x.tx, y.tx) && same(x.ty, y.ty);
+}
+
+swf::Bounds Transform(const swf::Bounds& b, const swf::Matrix& m) {
+    swf::Point corners[4] = {
+        {b.xMin, b.yMin}, {b.xMax, b.yMin}, {b.xMin, b.yMax}, {b.xMax, b.yMax}};
+    swf::Bounds out;
+    for (int i = 0; i < 4; ++i) {
+        swf::Point p = m.Apply(corners[i]);
+        if (i == 0) {
+            out = {p.x, p.x, p.y, p.y};
+        } else {
+            out.xMin = std::min(out.xMin, p.x);
+            out.xMax = std::max(out.xMax, p.x);
+            out.yMin = std::min(out.yMin, p.y);
+            out.yMax = std::max(out.yMax, p.y);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Stage::Stage() : root_(std::make_unique<Clip>()) {
+    root_->frames = &kEmptyTimeline;
+}
+
+Stage::~Stage() = default;
+
+void Stage::Load(const swf::Movie& movie) {
+    ++generation_;
+    movie_ = &movie;
+    for (auto& q : queue_) {
+        q.clear();
+    }
+    root_ = std::make_unique<Clip>();
+    root_->id = 0;
+    root_->frames = &movie.frames;
+    root_->object = rt_ ? rt_->root() : nullptr;
+    byId_.clear();
+    byId_[0] = root_.get();
+    exec_.assign(1, 0);
+    gone_.clear();
+    goneClips_.clear();
+    initDone_.clear();
+    nextId_ = 1;
+    instances_ = 0;
+}
+
+Clip* Stage::Find(int id) {
+    auto it = byId_.find(id);
+    return it == byId_.end() ? nullptr : it->second;
+}
+
+Clip* Stage::FindAny(int id) {
+    if (Clip* clip = Find(id)) {
+        return clip;
+    }
+    auto it = goneClips_.find(id);
+    return it == goneClips_.end() ? nullptr : it->second;
+}
+
+void Stage::Tick() {
+    try {
+        Advance();
+    } catch (const avm1::MovieReplaced&) {
+        return; // an init action's host call loaded another movie
+    }
+    unsigned generation = generation_;
+    RunQueued();
+    if (generation != generation_) {
+        return;
+    }
+    gone_.clear();
+    goneClips_.clear();
+    std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
+}
+
+void Stage::Advance() {
+    std::vector<int> order(exec_.rbegin(), exec_.rend());
+    for (int id : order) {
+        Clip* clip = Find(id);
+        if (!clip || clip->removed) {
+            continue;
+        }
+        if (!clip->loaded) {
+            clip->loaded = true;
+            EnterFrame(*clip, 0, true);
+            continue;
+        }
+        QueueEvents(*clip, kEventEnterFrame, "onEnterFrame", kNormal);
+        if (clip->playing && clip->totalFrames() > 1) {
+            int next = clip->current + 1;
+            if (next >= clip->totalFrames()) {
+                Goto(*clip, 0);
+            } else {
+                EnterFrame(*clip, next, true);
+            }
+        }
+    }
+}
+
+void Stage::RunQueued() {
+    unsigned generation = generation_;
+    std::size_t ran = 0;
+    for (;;) {
+        int p = kInitialize;
+        while (p >= 0 && queue_[p].empty()) {
+            --p;
+        }
+        if (p < 0) {
+            return;
+        }
+        Queued q = std::move(queue_[p].front());
+        queue_[p].pop_front();
+        if (++ran > kMaxQueued) {
+            for (auto& list : queue_) {
+                list.clear();
+            }
+            Report("more than " + std::to_string(kMaxQueued) + " scripts queued in one frame");
+            return;
+        }
+        if (!RunOne(q) || generation != generation_) {
+            return;
+        }
+    }
+}
+
+bool Stage::RunNow(const swf::ActionBlock& block, Object* self) {
+    unsigned generation = generation_;
+    try {
+        rt_->RunBlock(block, self);
+    } catch (const avm1::StopBlock& stop) {
+        Report("action block stopped: " + stop.reason);
+    } catch (const avm1::MovieReplaced&) {
+        return false;
+    }
+    return generation == generation_;
+}
+
+bool Stage::RunOne(const Queued& q) {
+    Clip* clip = Find(q.clip);
+    Object* self = clip ? clip->object : nullptr;
+    if (!clip && q.unload) {
+        // Unload handlers run after the clip has left the tree; its object remains.
+        auto it = goneClips_.find(q.clip);
+        self = it != goneClips_.end() ? it->second->object : nullptr;
+    }
+    if (!self || (clip && clip->removed && !q.unload) || (!clip && !q.unload)) {
+        return true;
+    }
+    unsigned generation = generation_;
+    try {
+        if (q.block) {
+            rt_->RunBlock(*q.block, self);
+        } else if (!q.method.empty()) {
+            Value fn = rt_->Get(Value(self), q.method);
+            if (rt_->IsCallable(fn)) {
+                rt_->NewTick();
+                rt_->Call(fn, Value(self), {});
+            }
+        } else if (q.constructor) {
+            rt_->Call(Value(q.constructor), Value(self), {});
+        } else {
+            rt_->RunBlock(q.own, self);
+        }
+    } catch (const avm1::StopBlock& stop) {
+        Report("action block stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+        Report("uncaught exception in an event");
+    } catch (const avm1::MovieReplaced&) {
+        return false;
+    }
+    return generation == generation_;
+}
+
+void Stage::QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
+                        bool unload) {
+    for (const auto& action : clip.clipActions) {
+        if (action.events & event) {
+            Queued q;
+            q.clip = clip.id;
+            q.own = action.actions;
+            q.unload = unload;
+            queue_[priority].push_back(std::move(q));
+        }
+    }
+    if (method && clip.object) {
+        Queued q;
+        q.clip = clip.id;
+        q.method = method;
+        q.unload = unload;
+        queue_[priority].push_back(std::move(q));
+    }
+}
+
+void Stage::QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size_t to) {
+    const auto& actions = (*clip.frames)[static_cast<std::size_t>(frame)].actions;
+    for (std::size_t i = from; i < to && i < actions.size(); ++i) {
+        Queued q;
+        q.clip = clip.id;
+        q.block = &actions[i];
+        queue_[kNormal].push_back(std::move(q));
+    }
+}
+
+void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
+    const swf::Frame& f = (*clip.frames)[static_cast<std::size_t>(frame)];
+    clip.current = frame;
+    // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
+    // classes it registers are those the frame's clips are made of.
+    for (const auto& block : f.initActions) {
+        if (initDone_.insert(&block).second && clip.object) {
+            try {
+                rt_->RunBlock(block, clip.object);
+            } catch (const avm1::StopBlock& stop) {
+                Report("action block stopped: " + stop.reason);
+            }
+        }
+    }
+    std::size_t queued = 0;
+    if (withPlacements) {
+        for (const auto& p : f.placements) {
+            QueueFrameActions(clip, frame, queued, p.actionsBefore);
+            queued = std::max(queued, p.actionsBefore);
+            Place(clip, p, frame);
+        }
+    }
+    QueueFrameActions(clip, frame, queued, f.actions.size());
+}
+
+void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
+    bool timelineMoves = !(moveOnly && clip.scripted);
+    if (p.matrix && timelineMoves) {
+        clip.matrix = *p.matrix;
+    }
+    if (p.colour && timelineMoves) {
+        clip.colour = *p.colour;
+    }
+    if (p.ratio) {
+        clip.ratio = *p.ratio;
+    }
+    if (p.name && !moveOnly) {
+        clip.name = *p.name;
+    }
+    if (p.clipDepth) {
+        clip.clipDepth = *p.clipDepth;
+    }
+    if (p.visible) {
+        clip.visible = *p.visible;
+    }
+}
+
+void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
+    int depth = kTimelineDepth + p.depth;
+    auto it = parent.children.find(depth);
+    Clip* there = it == parent.children.end() ? nullptr : it->second.get();
+    if (p.kind == swf::Placement::Kind::Remove) {
+        if (there) {
+            Remove(*there);
+        }
+        return;
+    }
+    if (p.move) {
+        if (!there) {
+            return;
+        }
+        if (p.character && *p.character != there->character && !there->isClip() &&
+            !movie_->sprites.count(*p.character)) {
+            there->character = *p.character;
+            there->buttonState = swf::kStateUp;
+        }
+        ApplyPlacement(*there, p, true);
+        return;
+    }
+    if (!p.character || there) {
+        return; // a new placement needs a free depth
+    }
+    Clip* clip = Instantiate(parent, *p.character, depth, frame);
+    if (!clip) {
+        return;
+    }
+    ApplyPlacement(*clip, p, false);
+    clip->clipActions = p.clipActions;
+    StartClip(*clip, false, nullptr);
+}
+
+Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt) {
+    int nesting = 0;
+    for (const Clip* c = &parent; c; c = c->parent) {
+        if (++nesting >= kMaxNesting) {
+            Report("clips nested more than " + std::to_string(kMaxNesting) + " deep not made");
+            return nullptr;
+        }
+    }
+    if (auto there = parent.children.find(depth); there != parent.children.end()) {
+        Remove(*there->second); // a script may have taken the depth meanwhile
+    }
+    auto owned = std::make_unique<Clip>();
+    Clip* clip = owned.get();
+    clip->id = nextId_++;
+    clip->character = character;
+    clip->depth = depth;
+    clip->parent = &parent;
+    clip->placedAt = placedAt;
+    // Shapes and static texts go unnamed; what scripts can address is numbered.
+    auto c = movie_->characters.find(character);
+    bool addressable =
+        c != movie_->characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
+                                          std::holds_alternative<swf::Button>(c->second));
+    if (auto s = movie_->sprites.find(character); s != movie_->sprites.end()) {
+        clip->frames = &s->second.frames;
+        addressable = true;
+    }
+    if (addressable) {
+        clip->name = "instance" + std::to_string(++instances_);
+    }
+    parent.children[depth] = std::move(owned);
+    byId_[clip->id] = clip;
+    return clip;
+}
+
+void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
+    if (!clip.isClip()) {
+        // A bound edit text gives an unset variable its own text.
+        auto c = movie_->characters.find(clip.character);
+        if (c == movie_->characters.end() || !clip.parent || !clip.parent->object) {
+            return;
+        }
+        if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
+            if (!field->variable.empty() && field->hasText) {
+                try {
+                    Value holder(clip.parent->object);
+                    std::string_view name = field->variable;
+                    if (auto sep = name.find_last_of(":."); sep != std::string_view::npos) {
+                        holder = rt_->ResolveHead(name.substr(0, sep));
+                        name = name.substr(sep + 1);
+                    }
+                    if (holder.isObject() && rt_->Get(holder, name).isUndefined()) {
+                        rt_->Put(holder, name, Value(field->initialText));
+                    }
+                } catch (...) {
+                    Report("variable " + field->variable + " of a text not set");
+                }
+            }
+        }
+        return;
+    }
+    Object* ctor = RegisteredClass(clip.character);
+    Object* proto = rt_->clipProto_;
+    if (ctor) {
+        Value p = rt_->Get(Value(ctor), "prototype");
+        if (p.isObject()) {
+            proto = p.asObject();
+        }
+    }
+    clip.object = rt_->NewObject(proto, avm1::Kind::Clip);
+    clip.object->clipId = clip.id;
+    exec_.push_back(clip.id);
+    if (byScript) {
+        // Made by a script: its initialisation and constructor run now, before the script goes on.
+        if (init) {
+            init->ForEach([&](const avm1::Property& p) {
+                if (!(p.flags & avm1::kDontEnum)) {
+                    rt_->Put(Value(clip.object), p.name, p.value);
+                }
+            });
+        }
+        if (ctor) {
+            rt_->Call(Value(ctor), Value(clip.object), {});
+        }
+    } else {
+        QueueEvents(clip, kEventInitialize, nullptr, kInitialize);
+        QueueEvents(clip, kEventConstruct, nullptr, kConstruct);
+        if (ctor) {
+            Queued q;
+            q.clip = clip.id;
+            q.constructor = ctor;
+            queue_[kConstruct].push_back(std::move(q));
+        }
+    }
+    QueueEvents(clip, kEventLoad, "onLoad", kNormal);
+    clip.loaded = true;
+    if (clip.frames != &kEmptyTimeline) {
+        EnterFrame(clip, 0, true);
+    }
+}
+
+avm1::Object* Stage::RegisteredClass(std::uint16_t character) {
+    std::string symbol = SymbolOf(character);
+    const Value* registry = rt_->global()->Find("__classes");
+    if (symbol.empty() || !registry || !registry->isObject()) {
+        return nullptr;
+    }
+    const Value* ctor = registry->asObject()->Find(symbol);
+    return ctor && rt_->IsCallable(*ctor) ? ctor->asObject() : nullptr;
+}
+
+std::string Stage::SymbolOf(std::uint16_t character) const {
+    for (const auto& [name, id] : movie_->exports) {
+        if (id == character) {
+            return name;
+        }
+    }
+    return std::string();
+}
+
+void Stage::MarkRemoved(Clip& clip) {
+    clip.removed = true;
+    for (auto& [depth, child] : clip.children) {
+        MarkRemoved(*child);
+    }
+    // The innermost unload first, as the reference player runs them.
+    QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
+    byId_.erase(clip.id);
+    goneClips_[clip.id] = &clip;
+}
+
+void Stage::Remove(Clip& clip) {
+    Clip* parent = clip.parent;
+    if (!parent) {
+        return;
+    }
+    auto it = parent->children.find(clip.depth);
+    if (it == parent->children.end() || it->second.get() != &clip) {
+        return;
+    }
+    MarkRemoved(clip);
+    gone_.push_back(std::move(it->second));
+    parent->children.erase(it);
+}
+
+void Stage::Goto(Clip& clip, int frame) {
+    if (!clip.isClip()) {
+        return;
+    }
+    frame = std::clamp(frame, 0, clip.totalFrames() - 1);
+    if (frame == clip.current) {
+        return;
+    }
+    if (frame == clip.current + 1) {
+        EnterFrame(clip, frame, true);
+        return;
+    }
+    Rebuild(clip, frame);
+}
+
+void Stage::Rebuild(Clip& clip, int frame) {
+    // What the timeline holds at the frame: per depth, the tag that placed it and every later
+    // change, as if played from the first frame.
+    struct Want {
+        swf::Placement place;
+        int placedAt = 0;
+        int changedAt = 0;
+        std::size_t order = 0;
+    };
+    std::map<int, Want> want;
+    std::size_t order = 0;
+    for (int f = 0; f <= frame; ++f) {
+        for (const auto& p : (*clip.frames)[static_cast<std::size_t>(f)].placements) {
+            int depth = kTimelineDepth + p.depth;
+            auto it = want.find(depth);
+            if (p.kind == swf::Placement::Kind::Remove) {
+                want.erase(depth);
+                continue;
+            }
+            if (!p.move) {
+                if (it == want.end() && p.character) {
+                    want[depth] = Want{p, f, f, order++};
+                }
+                continue;
+            }
+            if (it == want.end()) {
+                continue;
+            }
+            Want& w = it->second;
+            if (p.character) {
+                if (*p.character != *w.place.character) {
+                    w.place.character = p.character;
+                    w.placedAt = f; // another character: a new object
+                }
+            }
+            for (auto* field : {&w.place.matrix}) {
+                if (p.matrix) {
+                    *field = p.matrix;
+                }
+            }
+            if (p.colour) {
+                w.place.colour = p.colour;
+            }
+            if (p.ratio) {
+                w.place.ratio = p.ratio;
+            }
+            if (p.clipDepth) {
+                w.place.clipDepth = p.clipDepth;
+            }
+            if (p.visible) {
+                w.place.visible = p.visible;
+            }
+            w.changedAt = f;
+        }
+    }
+    bool back = frame < clip.current;
+    int from = clip.current;
+    std::vector<Clip*> leave;
+    for (auto& [depth, child] : clip.children) {
+        if (child->placedAt < 0) {
+            continue; // the scripts' own
+        }
+        auto it = want.find(depth);
+        bool keep = it != want.end() && child->character == *it->second.place.character &&
+                    child->placedAt == it->second.placedAt;
+        if (!keep) {
+            leave.push_back(child.get());
+        } else if ((back || it->second.changedAt > from) && !child->scripted) {
+            swf::Placement p = it->second.place;
+            p.name.reset();
+            ApplyPlacement(*child, p, false);
+        }
+    }
+    for (Clip* c : leave) {
+        Remove(*c);
+    }
+    std::vector<std::pair<std::size_t, int>> fresh;
+    for (auto& [depth, w] : want) {
+        if (!clip.children.count(depth)) {
+            fresh.emplace_back(w.order, depth);
+        }
+    }
+    std::sort(fresh.begin(), fresh.end());
+    clip.current = frame;
+    for (auto [o, depth] : fresh) {
+        const Want& w = want[depth];
+        Clip* child = Instantiate(clip, *w.place.character, depth, w.placedAt);
+        if (!child) {
+            break;
+        }
+        ApplyPlacement(*child, w.place, false);
+        child->clipActions = w.place.clipActions;
+        StartClip(*child, false, nullptr);
+    }
+    EnterFrame(clip, frame, false);
+}
+
+bool Stage::NamesEqual(std::string_view a, std::string_view b) const {
+    if (rt_ && rt_->version() >= 7) {
+        return a == b;
+    }
+    return a.size() == b.size() && avm1::AsciiLower(a) == avm1::AsciiLower(b);
+}
+
+Clip* Stage::FindPath(std::string_view path) {
+    Clip* at = root_.get();
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t sep = path.find_first_of("./:", start);
+        std::string_view part = path.substr(
+            start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+        if (!part.empty()) {
+            std::string lower = avm1::AsciiLower(part);
+            if (lower == "_root" || lower == "_level0") {
+                at = root_.get();
+            } else if (lower == "_parent") {
+                at = at->parent;
+            } else {
+                Clip* next = nullptr;
+                for (auto& [depth, child] : at->children) {
+                    if (NamesEqual(child->name, part)) {
+                        next = child.get();
+                        break;
+                    }
+                }
+                at = next;
+            }
+            if (!at) {
+                return nullptr;
+            }
+        }
+        if (sep == std::string_view::npos) {
+            break;
+        }
+        start = sep + 1;
+    }
+    return at;
+}
+
+std::string Stage::SlashPath(const Clip& clip) const {
+    std::vector<const std::string*> names;
+    for (const Clip* c = &clip; c && c->parent && names.size() < kMaxNesting; c = c->parent) {
+        names.push_back(&c->name);
+    }
+    if (names.empty()) {
+        return "/";
+    }
+    std::string out;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        out += "/" + **it;
+    }
+    return out;
+}
+
+swf::Matrix Stage::GlobalMatrix(const Clip& clip) const {
+    swf::Matrix m = clip.matrix;
+    int n = 0;
+    for (const Clip* c = clip.parent; c && ++n < kMaxNesting; c = c->parent) {
+        m = m.Then(c->matrix);
+    }
+    return m;
+}
+
+std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) const {
+    if (!clip.isClip()) {
+        auto c = movie_->characters.find(clip.character);
+        if (c == movie_->characters.end()) {
+            return std::nullopt;
+        }
+        if (const auto* s = std::get_if<swf::Shape>(&c->second)) {
+            return s->bounds;
+        }
+        if (const auto* t = std::get_if<swf::EditText>(&c->second)) {
+            return t->bounds;
+        }
+        return std::nullopt;
+    }
+    if (nesting > kMaxNesting) {
+        return std::nullopt;
+    }
+    std::optional<swf::Bounds> out;
+    for (const auto& [depth, child] : clip.children) {
+        auto b = LocalBounds(*child, nesting + 1);
+        if (!b) {
+            continue;
+        }
+        swf::Bounds t = Transform(*b, child->matrix);
+        if (!out) {
+            out = t;
+        } else {
+            out->xMin = std::min(out->xMin, t.xMin);
+            out->xMax = std::max(out->xMax, t.xMax);
+            out->yMin = std::min(out->yMin, t.yMin);
+            out->yMax = std::max(out->yMax, t.yMax);
+        }
+    }
+    return out;
+}
+
+std::optional<double> Stage::NumberProperty(const Clip& clip, int property) const {
+    const swf::Matrix& m = clip.matrix;
+    switch (property) {
+    case 0:
+        return m.tx / 20;
+    case 1:
+        return m.ty / 20;
+    case 2:
+        return std::sqrt(m.a * m.a + m.b * m.b) * 100;
+    case 3:
+        return std::sqrt(m.c * m.c + m.d * m.d) * 100;
+    case 4:
+        return clip.current + 1.0; // 0 for a clip that has not entered a frame
+    case 5:
+    case 12:
+        return static_cast<double>(clip.totalFrames());
+    case 6:
+        return clip.colour.mult[3] / 2.56;
+    case 7:
+        return clip.visible ? 1.0 : 0.0;
+    case 8:
+    case 9: {
+        auto b = LocalBounds(clip);
+        if (!b) {
+            return 0.0;
+        }
+        swf::Bounds t = Transform(*b, m);
+        return (property == 8 ? t.xMax - t.xMin : t.yMax - t.yMin) / 20;
+    }
+    case 10:
+        return std::atan2(m.b, m.a) * 180 / kPi;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
+    if (std::isnan(value)) {
+        return true; // as players do, an unreadable number changes nothing
+    }
+    swf::Matrix m = clip.matrix;
+    switch (property) {
+    case 0:
+        m.tx = value * 20;
+        break;
+    case 1:
+        m.ty = value * 20;
+        break;
+    case 2:
+        Rescale(m.a, m.b, value);
+        break;
+    case 3:
+        Rescale(m.d, m.c, value);
+        break;
+    case 6:
+        clip.colour.mult[3] =
+            static_cast<std::int16_t>(std::clamp(value * 2.56, -32768.0, 32767.0));
+        break;
+    case 7:
+        clip.visible = value != 0;
+        break;
+    case 8:
+    case 9: {
+        auto b = LocalBounds(clip);
+        double size = b ? (property == 8 ? b->xMax - b->xMin : b->yMax - b->yMin) : 0;
+        if (size <= 0) {
+            return true;
+        }
+        if (property == 8) {
+            Rescale(m.a, m.b, value * 20 / size * 100);
+        } else {
+            Rescale(m.d, m.c, value * 20 / size * 100);
+        }
+        break;
+    }
+    case 10: {
+        double sx = std::sqrt(m.a * m.a + m.b * m.b);
+        double sy = std::sqrt(m.c * m.c + m.d * m.d);
+        double r = std::fmod(value, 360.0) * kPi / 180;
+        m.a = sx * std::cos(r);
+        m.b = sx * std::sin(r);
+        m.c = -sy * std::sin(r);
+        m.d = sy * std::cos(r);
+        break;
+    }
+    default:
+        return false;
+    }
+    // Worked out again from itself, a scale or rotation lands a last digit away now and then;
+    // a script that sets the same value every frame then leaves the clip exactly as it was, so
+    // the picture stays the same and is not drawn again.
+    if (!NearlyEqual(m, clip.matrix)) {
+        clip.matrix = m;
+    }
+    clip.scripted = true;
+    return true;
+}
+
+// --- what scripts see ---
+
+int Stage::CurrentFrame(int id) {
+    Clip* clip = Find(id);
+    return clip ? std::max(clip->current, 0) : 0;
+}
+
+int Stage::TotalFrames(int id) {
+    Clip* clip = Find(id);
+    return clip ? clip->totalFrames() : 0;
+}
+
+int Stage::FindLabel(int id, std::string_view label) {
+    Clip* clip = Find(id);
+    return clip && clip->frames ? swf::FindFrameLabel(*clip->frames, label) : -1;
+}
+
+void Stage::GotoFrame(int id, int frame) {
+    if (Clip* clip = Find(id)) {
+        Goto(*clip, frame);
+    }
+}
+
+void Stage::SetPlaying(int id, bool play) {
+    if (Clip* clip = Find(id)) {
+        clip->playing = play;
+    }
+}
+
+std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
+    Clip* clip = FindAny(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    switch (property) {
+    case 7:
+        return Value(clip->visible);
+    case 11:
+        return Value(SlashPath(*clip));
+    case 13:
+        return Value(clip->name);
+    case 14:
+        return Value("");
+    case 16:
+        return Value(1);
+    case 17:
+        return Value(avm1::Null{});
+    case 18:
+        return Value(5);
+    case 19:
+        return Value("HIGH");
+    case 20:
+    case 21: {
+        auto inverse = GlobalMatrix(*clip).Inverse();
+        swf::Point local = inverse ? inverse->Apply(mouse_) : mouse_;
+        return Value(std::round(property == 20 ? local.x / 20 : local.y / 20));
+    }
+    default:
+        if (auto n = NumberProperty(*clip, property)) {
+            return Value(*n);
+        }
+        return std::nullopt;
+    }
+}
+
+bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
+    Clip* clip = Find(id);
+    if (!clip) {
+        return false;
+    }
+    switch (property) {
+    case 4:
+    case 5:
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+        return true; // read only, or the whole player's
+    case 7:
+        if (!v.isUndefined()) {
+            clip->visible = rt_->ToBool(v);
+        }
+        return true;
+    case 13:
+        if (clip->parent) {
+            clip->name = rt_->ToStr(v);
+        }
+        return true;
+    default:
+        return SetNumberProperty(*clip, property, rt_->ToNum(v));
+    }
+}
+
+Object* Stage::ClipMember(int id, std::string_view name) {
+    Clip* clip = FindAny(id);
+    if (!clip || name.empty()) {
+        return nullptr;
+    }
+    if (name[0] == '_') {
+        std::string lower = rt_->version() >= 7 ? std::string(name) : avm1::AsciiLower(name);
+        if (lower == "_parent") {
+            return clip->parent ? clip->parent->object : nullptr;
+        }
+        if (lower == "_level0" || lower == "_root") {
+            return root_->object;
+        }
+        if (lower == "_global") {
+            return rt_->global();
+        }
+    }
+    for (auto& [depth, child] : clip->children) {
+        if (NamesEqual(child->name, name)) {
+            // What scripts cannot hold, such as a shape, stands for the clip it is in.
+            return child->object ? child->object : clip->object;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> Stage::ChildNames(int id) {
+    std::vector<std::string> names;
+    if (Clip* clip = FindAny(id)) {
+        for (auto it = clip->children.rbegin(); it != clip->children.rend(); ++it) {
+            if (!it->second->name.empty()) {
+                names.push_back(it->second->name);
+            }
+        }
+    }
+    return names;
+}
+
+Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_view name, int depth,
+                        Object* init) {
+    Clip* source = Find(id);
+    if (!source || depth < kTimelineDepth || depth > kMaxScriptDepth) {
+        return nullptr;
+    }
+    Clip* parent = how == Make::Duplicate ? source->parent : source;
+    if (!parent || !parent->isClip()) {
+        return nullptr;
+    }
+    std::uint16_t character = 0;
+    const std::vector<swf::Frame>* frames = &kEmptyTimeline;
+    if (how == Make::Attach) {
+        auto it = movie_->exports.find(std::string(symbol));
+        if (it == movie_->exports.end()) {
+            for (auto e = movie_->exports.begin(); e != movie_->exports.end(); ++e) {
+                if (avm1::AsciiLower(e->first) == avm1::AsciiLower(symbol)) {
+                    it = e;
+                    break;
+                }
+            }
+        }
+        if (it == movie_->exports.end() || !movie_->sprites.count(it->second)) {
+            return nullptr;
+        }
+        character = it->second;
+    } else if (how == Make::Duplicate) {
+        if (!source->isClip()) {
+            return nullptr;
+        }
+        character = source->character;
+        frames = source->frames;
+    }
+    if (auto old = parent->children.find(depth); old != parent->children.end()) {
+        Remove(*old->second);
+    }
+    Clip* clip = Instantiate(*parent, character, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
+    clip->name = std::string(name);
+    if (how == Make::Empty) {
+        clip->frames = frames;
+    } else if (how == Make::Duplicate) {
+        clip->frames = frames;
+        clip->matrix = source->matrix;
+        clip->colour = source->colour;
+        clip->visible = source->visible;
+        clip->clipActions = source->clipActions;
+    }
+    if (!clip->frames) {
+        clip->frames = &kEmptyTimeline;
+    }
+    try {
+        StartClip(*clip, true, init);
+    } catch (...) {
+        // What the constructor threw goes to the script that made the clip.
+        throw;
+    }
+    return clip->object;
+}
+
+void Stage::RemoveClip(int id) {
+    Clip* clip = Find(id);
+    if (clip && clip->parent && clip->depth >= 0 && clip->depth <= kMaxScriptDepth) {
+        Remove(*clip);
+    }
+}
+
+std::optional<int> Stage::Depth(int id) {
+    Clip* clip = Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    return clip->parent ? clip->depth : kTimelineDepth;
+}
+
+void Stage::SwapDepths(int id, int depth) {
+    Clip* clip = Find(id);
+    if (!clip || !clip->parent || depth < kTimelineDepth || depth > kMaxScriptDepth ||
+        depth == clip->depth) {
+        return;
+    }
+    Clip& parent = *clip->parent;
+    auto self = std::move(parent.children[clip->depth]);
+    parent.children.erase(clip->depth);
+    auto other = parent.children.find(depth);
+    if (other != parent.children.end()) {
+        auto moved = std::move(other->second);
+        parent.children.erase(other);
+        moved->depth = clip->depth;
+        moved->placedAt = -1;
+        parent.children[moved->depth] = std::move(moved);
+    }
+    clip->depth = depth;
+    clip->placedAt = -1; // the timeline no longer owns it
+    parent.children[depth] = std::move(self);
+}
+
+int Stage::NextHighestDepth(int id) {
+    Clip* clip = Find(id);
+    if (!clip || clip->children.empty()) {
+        return 0;
+    }
+    return std::max(clip->children.rbegin()->first + 1, 0);
+}
+
+Object* Stage::InstanceAtDepth(int id, int depth) {
+    Clip* clip = Find(id);
+    if (!clip) {
+        return nullptr;
+    }
+    auto it = clip->children.find(depth);
+    if (it == clip->children.end()) {
+        return nullptr;
+    }
+    return it->second->object ? it->second->object : clip->object;
+}
+
+void Stage::Roots(std::vector<avm1::Cell*>& out) {
+    for (auto& [id, clip] : byId_) {
+        if (clip->object) {
+            out.push_back(clip->object);
+        }
+    }
+    for (auto& [id, clip] : goneClips_) {
+        if (clip->object) {
+            out.push_back(clip->object);
+        }
+    }
+    for (const auto& list : queue_) {
+        for (const auto& q : list) {
+            if (q.constructor) {
+                out.push_back(q.constructor);
+            }
+        }
+    }
+}
+
+} // namespace fw::display

@@ -1,0 +1,167 @@
+#pragma once
+// The display tree: the root timeline and the clips the timelines and the scripts place, each
+// with its own display list by depth and, for movie clips, its own timeline; and the order in
+// which their frames, scripts and events run. Scripts see it only through
+// avm1::DisplayInterface, which the stage implements apart from the host's three calls.
+
+#include "avm1/runtime.h"
+#include "swf/movie.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace fw::display {
+
+// File depth 0 as scripts number depths: what the timeline places stands below zero.
+inline constexpr int kTimelineDepth = -16384;
+
+// Clip event bits as placements carry them.
+enum ClipEvent : std::uint32_t {
+    kEventLoad = 1u << 0,
+    kEventEnterFrame = 1u << 1,
+    kEventUnload = 1u << 2,
+    kEventInitialize = 1u << 9,
+    kEventConstruct = 1u << 18,
+};
+
+// One display object: a shape, text or button placed by a timeline, or a movie clip.
+struct Clip {
+    int id = 0;
+    std::uint16_t character = 0;
+    int depth = 0;
+    std::string name;
+    swf::Matrix matrix;
+    swf::ColorTransform colour;
+    bool visible = true;
+    std::uint16_t ratio = 0;
+    std::uint16_t clipDepth = 0;
+    std::uint8_t buttonState = swf::kStateUp;
+    Clip* parent = nullptr;
+    std::map<int, std::unique_ptr<Clip>> children;   // by depth
+    const std::vector<swf::Frame>* frames = nullptr; // movie clips only
+    int current = -1;                                // 0-based; -1 before the first frame
+    bool playing = true;
+    avm1::Object* object = nullptr; // movie clips only
+    std::vector<swf::ClipAction> clipActions;
+    int placedAt = -1;     // the parent's frame whose tag placed it; -1 when a script made it
+    bool scripted = false; // moved by scripts: the timeline leaves its place alone
+    bool loaded = false;   // its first frame is entered
+    bool removed = false;
+
+    bool isClip() const { return frames != nullptr; }
+    int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
+};
+
+class Stage : public avm1::DisplayInterface {
+public:
+    Stage();
+    ~Stage() override;
+    Stage(const Stage&) = delete;
+    Stage& operator=(const Stage&) = delete;
+
+    // The machine the scripts run on; set once, before the first Load.
+    void Bind(avm1::Runtime& runtime) { rt_ = &runtime; }
+    // Starts a movie afresh: an empty tree whose root waits before its first frame.
+    void Load(const swf::Movie& movie);
+    // One frame: every clip, newest first, runs its enter-frame events and moves on; then the
+    // queued scripts run.
+    void Tick();
+    // Runs what scripts and timelines have queued, highest priority first. A sprite's init
+    // actions run as their frame is entered; when one makes the host load another movie,
+    // avm1::MovieReplaced leaves whatever entered the frame.
+    void RunQueued();
+    // Runs one block on a clip now; false when the movie was replaced meanwhile.
+    bool RunNow(const swf::ActionBlock& block, avm1::Object* self);
+
+    Clip& root() { return *root_; }
+    const Clip& root() const { return *root_; }
+    Clip* Find(int id);
+    Clip* FindAny(int id); // removed ones too, until the frame ends
+    // A clip by a host's path ("a", "_root.a.b", "/a/b"), from the root.
+    Clip* FindPath(std::string_view path);
+    void Goto(Clip& clip, int frame);
+    bool Busy() const { return exec_.size() > 1; }
+    void SetMouse(swf::Point p) { mouse_ = p; }
+    // Sets a display property by its number from a number, as scripts do; false for an
+    // unknown property.
+    bool SetNumberProperty(Clip& clip, int property, double value);
+    std::optional<double> NumberProperty(const Clip& clip, int property) const;
+
+    // --- what scripts see ---
+    int CurrentFrame(int clip) override;
+    int TotalFrames(int clip) override;
+    int FindLabel(int clip, std::string_view label) override;
+    void GotoFrame(int clip, int frame) override;
+    void SetPlaying(int clip, bool play) override;
+    std::optional<avm1::Value> GetDisplayProperty(int clip, int property) override;
+    bool SetDisplayProperty(int clip, int property, const avm1::Value& v) override;
+    avm1::Object* ClipMember(int clip, std::string_view name) override;
+    std::vector<std::string> ChildNames(int clip) override;
+    avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
+                           int depth, avm1::Object* init) override;
+    void RemoveClip(int clip) override;
+    std::optional<int> Depth(int clip) override;
+    void SwapDepths(int clip, int depth) override;
+    int NextHighestDepth(int clip) override;
+    avm1::Object* InstanceAtDepth(int clip, int depth) override;
+    void Roots(std::vector<avm1::Cell*>& out) override;
+
+protected:
+    // Called when a script block is stopped by a limit.
+    void Report(const std::string& text) { Problem(text); }
+
+private:
+    struct Queued {
+        int clip = 0;
+        const swf::ActionBlock* block = nullptr; // a timeline's, alive while the movie is
+        swf::ActionBlock own;                    // a clip action's, copied
+        std::string method;                      // an event method such as onEnterFrame
+        avm1::Object* constructor = nullptr;     // a registered class to construct
+        bool unload = false;                     // runs even though the clip is gone
+    };
+    enum Priority { kNormal = 0, kConstruct = 1, kInitialize = 2 };
+
+    void Advance();
+    Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
+    void StartClip(Clip& clip, bool byScript, avm1::Object* init);
+    void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);
+    void Place(Clip& parent, const swf::Placement& p, int frame);
+    void EnterFrame(Clip& clip, int frame, bool withPlacements);
+    void QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size_t to);
+    void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
+                     bool unload = false);
+    void Remove(Clip& clip);
+    void MarkRemoved(Clip& clip);
+    void Rebuild(Clip& clip, int frame);
+    bool RunOne(const Queued& q);
+    avm1::Object* RegisteredClass(std::uint16_t character);
+    std::string SymbolOf(std::uint16_t character) const;
+    bool NamesEqual(std::string_view a, std::string_view b) const;
+    std::optional<swf::Bounds> LocalBounds(const Clip& clip, int nesting = 0) const;
+    swf::Matrix GlobalMatrix(const Clip& clip) const;
+    std::string SlashPath(const Clip& clip) const;
+
+    avm1::Runtime* rt_ = nullptr;
+    const swf::Movie* movie_ = nullptr;
+    std::unique_ptr<Clip> root_;
+    std::unordered_map<int, Clip*> byId_;
+    std::vector<int> exec_;                    // clips with timelines in the order they were made
+    std::vector<std::unique_ptr<Clip>> gone_;  // removed, freed between frames
+    std::unordered_map<int, Clip*> goneClips_; // the same by id, for their unload handlers
+    std::deque<Queued> queue_[3];
+    std::set<const swf::ActionBlock*> initDone_;
+    int nextId_ = 1;
+    int instances_ = 0; // names "instanceN" of unnamed clips
+    unsigned generation_ = 0;
+    swf::Point mouse_;
+};
+
+} // namespace fw::display
