@@ -4,6 +4,7 @@
 #include "shell/MainFrm.h"
 #include "shell/RtfFrm.h"
 #include "win/application.h"
+#include "win/com.h"
 #include "win/error.h"
 #include "win/strings.h"
 
@@ -11,8 +12,15 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const fw::SystemFolders folders = fw::ReadSystemFolders();
+    // Declared before every form, so OLE ends after the player control has gone.
+    const fw::win::OleScope ole;
     auto& app = fw::win::Application::Get();
-    app.Initialize();
+    try {
+        app.Initialize();
+    } catch (const std::exception& e) {
+        app.ShowException(e);
+        return 1;
+    }
 
     std::unique_ptr<fw::TMainForm> mainForm;
     bool provision = false;

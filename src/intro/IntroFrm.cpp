@@ -34,7 +34,7 @@ std::unique_ptr<TIntroForm> TIntroForm::Create(IntroFormArgs args) {
     const std::vector<std::wstring> params = *args.params;
     std::unique_ptr<TIntroForm> form;
     try {
-        form.reset(new TIntroForm(std::move(args)));
+        form = win::MakeForm<TIntroForm>(std::move(args));
     } catch (const win::Error&) {
         // Without its window no clip plays and no key can end the intro: the
         // child would face a black window for good. The movie comes now.

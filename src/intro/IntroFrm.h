@@ -43,11 +43,10 @@ public:
     intro::IntroState State() const { return sequence_.State(); }
 
 protected:
+    explicit TIntroForm(IntroFormArgs args);
     void OnKeyUp(WORD& key, UINT shift) override { FormKeyUp(key, shift); }
 
 private:
-    explicit TIntroForm(IntroFormArgs args);
-
     // IntroPort
     void PlaceWindow(const intro::Placement& p) override;
     void HideWindow() override;

@@ -2,6 +2,7 @@
 
 #include "win/application.h"
 #include "win/error.h"
+#include "win/window_class.h"
 
 // digitalv.h builds on the types of mmsystem.h.
 #include <mmsystem.h>
@@ -15,18 +16,13 @@ namespace {
 
 constexpr wchar_t kClass[] = L"TMediaPlayer";
 
-void RegisterClassOnce() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
+void RegisterPlayerClass() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = DefWindowProcW; // replaced per window at creation
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClass;
-    ::RegisterClassExW(&wc);
-    done = true;
+    win::RegisterWindowClass(wc);
 }
 
 void Check(MCIERROR err) {
@@ -38,12 +34,10 @@ void Check(MCIERROR err) {
 } // namespace
 
 TMediaPlayer::TMediaPlayer() {
-    RegisterClassOnce();
-    window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                ::GetModuleHandleW(nullptr), nullptr);
-    if (!window_) {
-        throw win::Error(L"Cannot create the media player's window");
-    }
+    RegisterPlayerClass();
+    window_ = win::CheckCreated(::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                  nullptr, ::GetModuleHandleW(nullptr), nullptr),
+                                L"the media player's window");
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc));
 }

@@ -18,20 +18,16 @@ constexpr int kLabelBottom = 8 + 65;
 constexpr int kButtonBottom = 32 + 25;
 constexpr int kTreeTop = 64;
 constexpr int kTreeHeight = 193;
-// The tree reports a click before it selects the clicked item; the click
-// handler runs once the selection has followed.
-constexpr UINT kTreeClicked = WM_APP + 1;
 
 } // namespace
 
 std::unique_ptr<TStartingForm> TStartingForm::Create() {
-    std::unique_ptr<TStartingForm> form(new TStartingForm());
-    form->Build();
+    auto form = win::MakeForm<TStartingForm>();
     form->FormCreate();
     return form;
 }
 
-void TStartingForm::Build() {
+TStartingForm::TStartingForm() {
     win::FormArgs args;
     args.className = L"TStartingForm";
     args.caption = L"StartingForm";
@@ -43,6 +39,7 @@ void TStartingForm::Build() {
     args.left = (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     args.top = (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     args.color = ::GetSysColor(COLOR_BTNFACE);
+    args.textColor = kFontColor;
     CreateForm(args);
 
     font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
@@ -52,25 +49,17 @@ void TStartingForm::Build() {
     const HWND me = Handle();
 
     // Created in the tab order of the design.
-    Label1.Create({me, kLabel1, 8, 8, 513, 65, L"", font, true});
-    win::EditArgs edit{me, kEdit1, 8, 32, 409, 23, L"PathEdit", font, false, 0};
-    Edit1.Create(edit);
-    win::EditArgs mask{me, kMaskEdit1, 8, 32, 154, 23, L"   .   .   .   ", font, false, 15};
-    MaskEdit1.Create(mask);
-    OKButton.Create({me, kOKButton, 448, 32, 75, 25, std::wstring(kContinueCaption), font, true});
-    PathBtn.Create({me, kPathBtn, 416, 32, 25, 25, L"\u2026", font, false});
-    win::ShellFolderTreeArgs tree;
-    tree.parent = me;
-    tree.id = kShellTreeView;
-    tree.left = 8;
-    tree.top = kTreeTop;
-    tree.width = 513;
-    tree.height = kTreeHeight;
-    tree.font = font;
-    tree.visible = false;
-    tree.indent = 19;
-    tree.textColor = kFontColor;
-    ShellTreeView.Create(tree);
+    Label1.Create({{me, kLabel1, 8, 8, 513, 65, font, true}, L""});
+    Edit1.Create({{me, kEdit1, 8, 32, 409, 23, font, false}, L"PathEdit"});
+    MaskEdit1.Create({{me, kMaskEdit1, 8, 32, 154, 23, font, false}, L"   .   .   .   ", 15});
+    OKButton.Create({{me, kOKButton, 448, 32, 75, 25, font, true}, std::wstring(kContinueCaption)});
+    PathBtn.Create({{me, kPathBtn, 416, 32, 25, 25, font, false}, L"\u2026"});
+    ShellTreeView.Create(
+        {{me, kShellTreeView, 8, kTreeTop, 513, kTreeHeight, font, false}, 19, kFontColor});
+    Edit1.onChange = [this] { Edit1Change(); };
+    OKButton.onClick = [this] { OKButtonClick(); };
+    PathBtn.onClick = [this] { PathBtnClick(); };
+    ShellTreeView.onSelect = [this](const std::wstring& path) { ShellTreeViewClick(path); };
 }
 
 void TStartingForm::FormCreate() {
@@ -81,13 +70,19 @@ void TStartingForm::Edit1Change() {
     OKButton.SetEnabled(!TrimControl(Edit1.Text()).empty());
 }
 
+void TStartingForm::OKButtonClick() {
+    if (InModal()) {
+        SetModalResult(win::mrOk);
+    }
+}
+
 void TStartingForm::PathBtnClick() {
     SetClientHeight(kTreeTop + kTreeHeight + 5);
     ShellTreeView.SetVisible(true);
 }
 
-void TStartingForm::ShellTreeViewClick() {
-    Edit1.SetText(ShellTreeView.SelectedPath());
+void TStartingForm::ShellTreeViewClick(const std::wstring& path) {
+    Edit1.SetText(path);
 }
 
 int TStartingForm::ShowPathPrompt(const std::wstring& label, const std::wstring& defaultFolder) {
@@ -132,58 +127,6 @@ int TStartingForm::ShowFailureNotice(const std::wstring& label) {
     OKButton.SetVisible(true);
     Hide();
     return ShowModal();
-}
-
-LRESULT TStartingForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case kTreeClicked:
-        ShellTreeViewClick();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-        ::SetTextColor(reinterpret_cast<HDC>(wp), kFontColor);
-        if (msg == WM_CTLCOLOREDIT) {
-            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
-        }
-        break;
-    default:
-        break;
-    }
-    return win::Form::HandleMessage(msg, wp, lp);
-}
-
-void TStartingForm::OnCommand(WORD id, WORD code, HWND) {
-    switch (id) {
-    case kEdit1:
-        if (code == EN_CHANGE) {
-            Edit1Change();
-        }
-        break;
-    case kOKButton:
-        if (code == BN_CLICKED && InModal()) {
-            SetModalResult(win::mrOk);
-        }
-        break;
-    case kPathBtn:
-        if (code == BN_CLICKED) {
-            PathBtnClick();
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-LRESULT TStartingForm::OnNotify(NMHDR* hdr) {
-    LRESULT result = 0;
-    if (ShellTreeView.HandleNotify(hdr, result)) {
-        return result;
-    }
-    if (hdr && hdr->hwndFrom == ShellTreeView.Handle() && hdr->code == NM_CLICK) {
-        ::PostMessageW(Handle(), kTreeClicked, 0, 0);
-    }
-    return 0;
 }
 
 } // namespace fw

@@ -59,17 +59,14 @@ public:
     // Event handlers.
     void FormCreate();
     void Edit1Change();
+    void OKButtonClick();
     void PathBtnClick();
-    void ShellTreeViewClick();
+    void ShellTreeViewClick(const std::wstring& path);
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    void OnCommand(WORD id, WORD code, HWND control) override;
-    LRESULT OnNotify(NMHDR* hdr) override;
+    TStartingForm();
 
 private:
-    TStartingForm() = default;
-    void Build();
     // Shows the label with the OK button below it at the height given.
     void ShowNotice(const std::wstring& label, int clientHeight);
 

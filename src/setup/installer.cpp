@@ -37,9 +37,6 @@ const std::wstring kCopying = L"Копирование файлов...";
 const std::wstring kNotCompleted = L"Установка не завершена";
 const std::wstring kRemoved = L"Приложение Тавилон удалено";
 
-// The dialog lives until the process ends, as its notices stay on screen.
-std::unique_ptr<TStartingForm> StartingForm;
-
 std::wstring FolderOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -72,9 +69,9 @@ void WriteKey(const std::wstring& key,
     }
 }
 
-void EndWithNotice(const std::wstring& text) {
+void EndWithNotice(TStartingForm& dialog, const std::wstring& text) {
     win::Application::Get().SetScreenCursor(win::ScreenCursor::Default);
-    StartingForm->ShowFailureNotice(text);
+    dialog.ShowFailureNotice(text);
     win::Application::Get().Terminate();
 }
 
@@ -160,7 +157,9 @@ void RunRegistration(const StartupContext& ctx) {
 
 void RunInstallation(const StartupContext& ctx) {
     auto& app = win::Application::Get();
-    StartingForm = TStartingForm::Create();
+    // The dialog ends with the installation: every road out of it has asked
+    // the program to end, and its last notice is up until then.
+    const std::unique_ptr<TStartingForm> dialog = TStartingForm::Create();
 
     std::wstring programFiles;
     {
@@ -170,45 +169,45 @@ void RunInstallation(const StartupContext& ctx) {
         }
     }
     const std::wstring defaultFolder = programFiles + L"\\" + L"Brumvale" + L"\\" + L"Fenwobble";
-    if (StartingForm->ShowPathPrompt(kFolderPrompt, defaultFolder) != win::mrOk) {
-        EndWithNotice(kNotCompleted);
+    if (dialog->ShowPathPrompt(kFolderPrompt, defaultFolder) != win::mrOk) {
+        EndWithNotice(*dialog, kNotCompleted);
         return;
     }
     for (;;) {
-        const std::int64_t free = FreeMegabytes(FreeBytes(FreeSpaceRoot(StartingForm->PathText())));
+        const std::int64_t free = FreeMegabytes(FreeBytes(FreeSpaceRoot(dialog->PathText())));
         if (free >= kRequiredMegabytes) {
             break;
         }
         // A user whose drives are all too small can leave the same way as
         // from the first showing.
-        if (StartingForm->ShowShortage(ShortageText(free)) != win::mrOk) {
-            EndWithNotice(kNotCompleted);
+        if (dialog->ShowShortage(ShortageText(free)) != win::mrOk) {
+            EndWithNotice(*dialog, kNotCompleted);
             return;
         }
     }
-    const std::wstring target = StartingForm->PathText();
+    const std::wstring target = dialog->PathText();
     if (target.empty()) {
-        EndWithNotice(CannotCreateText(target));
+        EndWithNotice(*dialog, CannotCreateText(target));
         return;
     }
     // A drive root, a system, program files or user folder would mix the
     // program's files with others' and could never be cleared on removal.
     if (JudgeTarget(FullLongPath(target), KnownSystemFolders()) != FolderVerdict::Own) {
-        EndWithNotice(kNotCompleted);
+        EndWithNotice(*dialog, kNotCompleted);
         return;
     }
     if (!win::ForceFolders(target)) {
-        EndWithNotice(CannotCreateText(target));
+        EndWithNotice(*dialog, CannotCreateText(target));
         return;
     }
 
-    StartingForm->ShowCopyingNotice(kCopying);
+    dialog->ShowCopyingNotice(kCopying);
     app.ProcessMessages();
-    const CopyResult copy = CopyFolderContents(win::ExeFolder(), target, StartingForm->Handle());
+    const CopyResult copy = CopyFolderContents(win::ExeFolder(), target, dialog->Handle());
     if (!copy.Succeeded()) {
         // A copy that failed or was cancelled must not be started or marked:
         // the next start from the CD offers the installation again.
-        EndWithNotice(kNotCompleted);
+        EndWithNotice(*dialog, kNotCompleted);
         return;
     }
     const std::wstring targetExe = JoinPath(target, FileNameOf(ctx.exePath));

@@ -41,7 +41,7 @@ enum MenuId : UINT {
 } // namespace
 
 std::unique_ptr<TMainForm> TMainForm::Create() {
-    return std::unique_ptr<TMainForm>(new TMainForm());
+    return win::MakeForm<TMainForm>();
 }
 
 TMainForm::TMainForm() {
@@ -62,14 +62,9 @@ TMainForm::TMainForm() {
     CreateForm(args);
 
     win::OleControlArgs flash;
-    flash.parent = Handle();
+    flash.place = {Handle(), 0, 0, 0, 800, 600, nullptr, false};
     flash.clsid = kFlashClsid;
     flash.eventsIid = kFlashEventsIid;
-    flash.left = 0;
-    flash.top = 0;
-    flash.width = 800;
-    flash.height = 600;
-    flash.visible = false;
     flash.settings = {{L"WMode", L"Transparent"},
                       {L"Quality", L"High"},
                       {L"AllowScriptAccess", L"always"},
@@ -80,7 +75,7 @@ TMainForm::TMainForm() {
                             a.size() > 1 ? a[1] : std::wstring());
         }
     };
-    flash1_ = win::OleControl::Create(flash);
+    flash1_.Create(flash);
 
     win::Application::Get().OnMessage = [this](MSG& msg, bool& handled) {
         ApplicationEvents1Message(msg, handled);
@@ -132,8 +127,8 @@ void TMainForm::ProcessorClockCounterPrecizeProc(TProcessorClockCounter* /*sende
 
 void TMainForm::StartMovie() {
     FlashError = false;
-    flash1_->PutString(flash::kMovie, win::ExeFolder() + L"SWF\\Game.swf");
-    if (!win::FileExists(flash1_->GetString(flash::kMovie))) {
+    flash1_.PutString(flash::kMovie, win::ExeFolder() + L"SWF\\Game.swf");
+    if (!win::FileExists(flash1_.GetString(flash::kMovie))) {
         win::Application::Get().Terminate();
     }
 
@@ -149,7 +144,7 @@ void TMainForm::StartMovie() {
         }
         const std::wstring vars = BuildFlashVars(saved, ProcessorFreq, EscIntro);
         try {
-            flash1_->PutString(flash::kFlashVars, vars);
+            flash1_.PutString(flash::kFlashVars, vars);
         } catch (const std::exception&) {
             FlashError = true;
         }
@@ -162,18 +157,18 @@ void TMainForm::OnShow() {
 }
 
 void TMainForm::FormShow() {
-    flash1_->Hide();
-    flash1_->PutInt(flash::kScaleMode, 0);
+    flash1_.Hide();
+    flash1_.PutInt(flash::kScaleMode, 0);
     const int sw = ::GetSystemMetrics(SM_CXSCREEN);
     const int sh = ::GetSystemMetrics(SM_CYSCREEN);
-    flash1_->SetBounds(CentredOrigin(sw, 800), CentredOrigin(sh, 600), 800, 600);
-    flash1_->PutString(flash::kWMode, L"transparent");
+    flash1_.SetBounds(CentredOrigin(sw, 800), CentredOrigin(sh, 600), 800, 600);
+    flash1_.PutString(flash::kWMode, L"transparent");
 }
 
 void TMainForm::PlaceFlash(int left, int top, int width, int height) {
-    flash1_->SetBounds(left, top, width, height);
-    flash1_->PutInt(flash::kScaleMode, 0);
-    flash1_->DoVerb(OLEIVERB_SHOW);
+    flash1_.SetBounds(left, top, width, height);
+    flash1_.PutInt(flash::kScaleMode, 0);
+    flash1_.DoVerb(OLEIVERB_SHOW);
 }
 
 void TMainForm::ExitItemClick() {
@@ -199,7 +194,7 @@ void TMainForm::SaveiniItemClick() {
 }
 
 void TMainForm::PrintInemClick() {
-    PrintWindowPicture(Handle(), flash1_->Bounds(), win::Application::Get().Title());
+    PrintWindowPicture(Handle(), flash1_.BoundsInParent(), win::Application::Get().Title());
 }
 
 void TMainForm::OnTimer(UINT_PTR id) {
@@ -213,7 +208,7 @@ void TMainForm::Timer1Timer() {
         return;
     }
     const int v = MovieVolumeFromPercent(peers_.getGeneralVolume());
-    flash1_->CallMethod(flash::kSetVariable, {L"_root.currentvolume", DecimalText(v)});
+    flash1_.CallMethod(flash::kSetVariable, {L"_root.currentvolume", DecimalText(v)});
 }
 
 void TMainForm::ApplicationEvents1Message(MSG& msg, bool& handled) {
@@ -238,7 +233,7 @@ void TMainForm::FormKeyUp(WORD& key, UINT /*shift*/) {
     }
     Show();
     StartMovie();
-    flash1_->Show();
+    flash1_.Show();
 }
 
 void TMainForm::Flash1FSCommand(const std::wstring& command, const std::wstring& args) {

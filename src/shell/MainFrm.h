@@ -50,7 +50,7 @@ public:
     ~TMainForm() override;
 
     MainFormPeers& Peers() { return peers_; }
-    win::OleControl& Flash1() { return *flash1_; }
+    win::OleControl& Flash1() { return flash1_; }
 
     void StartMovie();
     void ExitItemClick();
@@ -74,15 +74,17 @@ protected:
     void OnKeyUp(WORD& key, UINT shift) override { FormKeyUp(key, shift); }
     void OnTimer(UINT_PTR id) override;
 
-private:
+protected:
     TMainForm();
+
+private:
     void FormCreate();
     void FormShow();
     void ExecuteFile(const std::wstring& name, bool document);
     void SaveValue(const std::wstring& name, bool remove, const std::wstring& text);
     void PlaceFlash(int left, int top, int width, int height);
 
-    std::unique_ptr<win::OleControl> flash1_;
+    win::OleControl flash1_;
     win::Menu popupMenu1_;
     std::unique_ptr<TProcessorClockCounter> processorClockCounter_;
     // The Program Manager conversation; the port outlives it.

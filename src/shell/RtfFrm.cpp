@@ -9,7 +9,7 @@ constexpr COLORREF kPaleYellow = 12318969; // red 249, green 248, blue 187
 }
 
 std::unique_ptr<TRtfForm> TRtfForm::Create() {
-    return std::unique_ptr<TRtfForm>(new TRtfForm());
+    return win::MakeForm<TRtfForm>();
 }
 
 TRtfForm::TRtfForm() {

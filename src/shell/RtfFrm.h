@@ -22,8 +22,10 @@ public:
 protected:
     void OnResize() override;
 
-private:
+protected:
     TRtfForm();
+
+private:
     win::RichEdit richEdit_;
 };
 

@@ -2,8 +2,6 @@
 
 #include "sound/win_mixer.h"
 
-#include <mmsystem.h>
-
 namespace fw {
 
 namespace {
@@ -18,32 +16,12 @@ const wchar_t* const kRowCaptions[kSoundLineCount] = {L"General", L"Wave", L"CD"
 
 } // namespace
 
-void TSoundControlForm::TrackBarView::SetMax(int max) {
-    bar_.SetRange(0, max);
-    bar_.SetTickFrequency(1);
-    known_ = bar_.Position();
-}
-
-void TSoundControlForm::TrackBarView::SetPosition(int position) {
-    bar_.SetPosition(position);
-    known_ = bar_.Position();
-}
-
-bool TSoundControlForm::TrackBarView::Moved() {
-    const int now = bar_.Position();
-    if (now == known_) {
-        return false;
-    }
-    known_ = now;
-    return true;
-}
-
 std::unique_ptr<TSoundControlForm>
 TSoundControlForm::Create(std::unique_ptr<mixer::MixerPort> port) {
     if (!port) {
         port = std::make_unique<WinMixerPort>();
     }
-    std::unique_ptr<TSoundControlForm> form(new TSoundControlForm(std::move(port)));
+    auto form = win::MakeForm<TSoundControlForm>(std::move(port));
     form->FormCreate();
     return form;
 }
@@ -79,44 +57,24 @@ TSoundControlForm::TSoundControlForm(std::unique_ptr<mixer::MixerPort> port)
 
     // Created in tab order: the sliders, then the check boxes, then the level bars.
     for (std::size_t k = 0; k < kSoundLineCount; ++k) {
-        win::TrackBarArgs a;
-        a.parent = Handle();
-        a.id = kTrackBarId + static_cast<int>(k);
-        a.left = 8;
-        a.top = 8 + 40 * static_cast<int>(k);
-        a.width = 150;
-        a.height = 45;
+        const int id = static_cast<int>(k);
+        const int top = 8 + 40 * id;
+        win::TrackBarArgs a{{Handle(), kTrackBarId + id, 8, top, 150, 45, font}};
         a.max = kDefaultSliderMax;
-        a.font = font;
         sliders_[k].Create(a);
+        const auto row = static_cast<SoundLine>(k);
+        sliders_[k].onChange = [this, row](int) { panel_.GeneralTrackBarChange(row); };
+        checks_[k].onClick = [this, row] { panel_.GeneralCBClick(row); };
     }
     for (std::size_t k = 0; k < kSoundLineCount; ++k) {
-        win::CheckBoxArgs a;
-        a.parent = Handle();
-        a.id = kCheckBoxId + static_cast<int>(k);
-        a.left = 168;
-        a.top = 8 + 40 * static_cast<int>(k);
-        a.width = 65;
-        a.height = 17;
-        a.caption = kRowCaptions[k];
-        a.font = font;
-        checks_[k].Create(a);
+        const int id = static_cast<int>(k);
+        checks_[k].Create(
+            {{Handle(), kCheckBoxId + id, 168, 8 + 40 * id, 65, 17, font}, kRowCaptions[k]});
     }
     for (std::size_t k = 0; k < kSoundLineCount; ++k) {
-        win::ProgressBarArgs a;
-        a.parent = Handle();
-        a.id = kProgressBarId + static_cast<int>(k);
-        a.left = 240;
-        a.top = 8 + 40 * static_cast<int>(k);
-        a.width = 150;
-        a.height = 16;
-        a.max = 100;
-        levels_[k].Create(a);
+        const int id = static_cast<int>(k);
+        levels_[k].Create({{Handle(), kProgressBarId + id, 240, 8 + 40 * id, 150, 16}, 0, 100});
     }
-}
-
-TSoundControlForm::~TSoundControlForm() {
-    FormDestroy();
 }
 
 void TSoundControlForm::FormCreate() {
@@ -146,37 +104,9 @@ void TSoundControlForm::RunTimer1(bool run) {
     }
 }
 
-LRESULT TSoundControlForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case MM_MIXM_CONTROL_CHANGE:
-        MMMixmControlChange();
-        return 0;
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-        GeneralTrackBarChange(reinterpret_cast<HWND>(lp));
-        return 0;
-    case WM_WINDOWPOSCHANGED: {
-        // Every way of showing or hiding the window passes here.
-        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
-        if (pos->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) {
-            RunTimer1(Visible());
-        }
-        return Form::HandleMessage(msg, wp, lp);
-    }
-    default:
-        return Form::HandleMessage(msg, wp, lp);
-    }
-}
-
 void TSoundControlForm::OnTimer(UINT_PTR id) {
     if (id == kTimer1) {
         Timer1Timer();
-    }
-}
-
-void TSoundControlForm::OnCommand(WORD, WORD code, HWND control) {
-    if (code == BN_CLICKED) {
-        GeneralCBClick(control);
     }
 }
 
@@ -186,27 +116,6 @@ void TSoundControlForm::OnDestroy() {
 
 void TSoundControlForm::MMMixmControlChange() {
     panel_.UpdateControls();
-}
-
-void TSoundControlForm::GeneralTrackBarChange(HWND sender) {
-    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
-        if (sender && sliders_[k].Handle() == sender) {
-            // A scroll message comes also when the thumb is let go where it was.
-            if (sliderViews_[k].Moved()) {
-                panel_.GeneralTrackBarChange(static_cast<SoundLine>(k));
-            }
-            return;
-        }
-    }
-}
-
-void TSoundControlForm::GeneralCBClick(HWND sender) {
-    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
-        if (sender && checks_[k].Handle() == sender) {
-            panel_.GeneralCBClick(static_cast<SoundLine>(k));
-            return;
-        }
-    }
 }
 
 void TSoundControlForm::Timer1Timer() {

@@ -23,7 +23,6 @@ public:
     // Creates the window hidden and opens the mixer for it; `port` stands in for
     // the system's mixer (tests).
     static std::unique_ptr<TSoundControlForm> Create(std::unique_ptr<mixer::MixerPort> port = {});
-    ~TSoundControlForm() override;
 
     // The volume bridge: a percentage of the General slider's range (above 100
     // counts as 100), written to the master volume; and the slider's position as
@@ -39,9 +38,10 @@ public:
     const SndControls& Mixer() const { return snd_; }
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    explicit TSoundControlForm(std::unique_ptr<mixer::MixerPort> port);
     void OnTimer(UINT_PTR id) override;
-    void OnCommand(WORD id, WORD code, HWND control) override;
+    void OnMixerControlChange() override { MMMixmControlChange(); }
+    void OnVisibilityChanged() override { RunTimer1(Visible()); }
     void OnDestroy() override;
 
 private:
@@ -50,16 +50,16 @@ private:
     public:
         explicit TrackBarView(win::TrackBar& bar) : bar_(bar) {}
         void SetShown(bool shown) override { bar_.SetVisible(shown); }
-        void SetMax(int max) override;
+        void SetMax(int max) override {
+            bar_.SetRange(0, max);
+            bar_.SetTickFrequency(1);
+        }
         int Max() const override { return bar_.Max(); }
         int Position() const override { return bar_.Position(); }
-        void SetPosition(int position) override;
-        // True once for each new position the user has dragged the slider to.
-        bool Moved();
+        void SetPosition(int position) override { bar_.SetPosition(position); }
 
     private:
         win::TrackBar& bar_;
-        int known_ = 0;
     };
     class CheckBoxView : public CheckView {
     public:
@@ -82,14 +82,11 @@ private:
         win::ProgressBar& bar_;
     };
 
-    explicit TSoundControlForm(std::unique_ptr<mixer::MixerPort> port);
     static std::size_t Index(SoundLine row) { return static_cast<std::size_t>(row); }
 
     void FormCreate();
     void FormDestroy();
     void MMMixmControlChange();
-    void GeneralTrackBarChange(HWND sender);
-    void GeneralCBClick(HWND sender);
     void Timer1Timer();
     // Starts or stops Timer1, which has work only while the window is shown.
     void RunTimer1(bool run);

@@ -4,9 +4,9 @@
 #include "win/form.h"
 #include "win/resource_ids.h"
 #include "win/strings.h"
+#include "win/window_class.h"
 
 #include <commctrl.h>
-#include <ole2.h>
 
 namespace fw::win {
 
@@ -37,7 +37,6 @@ void Application::Initialize() {
     if (appWindow_) {
         return;
     }
-    ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
 
@@ -55,15 +54,16 @@ void Application::Initialize() {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hIcon = ProgramIcon();
     wc.lpszClassName = kAppClass;
-    ::RegisterClassExW(&wc);
+    RegisterWindowClass(wc);
     // The application window carries the title on the taskbar; it has no size
     // so it is never seen, and owns every form so they minimise with it.
     const int sx = ::GetSystemMetrics(SM_CXSCREEN) / 2;
     const int sy = ::GetSystemMetrics(SM_CYSCREEN) / 2;
-    appWindow_ =
+    appWindow_ = CheckCreated(
         ::CreateWindowExW(0, kAppClass, title_.c_str(),
                           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, sx,
-                          sy, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+                          sy, 0, 0, nullptr, nullptr, wc.hInstance, nullptr),
+        L"the application window");
 }
 
 LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -23,8 +23,8 @@ class Application {
 public:
     static Application& Get();
 
-    // Initialises COM for the GUI thread (OLE, single-threaded apartment), the
-    // common controls and the hidden application window. Call once.
+    // Initialises the common controls and the hidden application window; raises
+    // Error when the window cannot be made. OLE is the caller's (an OleScope).
     void Initialize();
     bool Initialized() const { return appWindow_ != nullptr; }
 

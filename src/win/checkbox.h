@@ -1,42 +1,28 @@
 #pragma once
-// A check box child control (an automatic check box button).
+// A check box: a button that the user's click toggles before onClick runs.
 
-#include <windows.h>
-
-#include <string>
+#include "win/button.h"
 
 namespace fw::win {
 
 struct CheckBoxArgs {
-    HWND parent = nullptr;
-    int id = 0;
-    int left = 0;
-    int top = 0;
-    int width = 97;
-    int height = 17;
+    ControlPlace place;
     std::wstring caption;
     bool checked = false;
-    HFONT font = nullptr;
 };
 
-class CheckBox {
+class CheckBox : public Button {
 public:
-    CheckBox() = default;
-    ~CheckBox();
-    CheckBox(const CheckBox&) = delete;
-    CheckBox& operator=(const CheckBox&) = delete;
-
-    void Create(const CheckBoxArgs& args);
-    HWND Handle() const { return hwnd_; }
-
-    bool Checked() const;
-    // Sets the state without telling the parent (no BN_CLICKED).
-    void SetChecked(bool checked);
-    bool Visible() const;
-    void SetVisible(bool visible);
-
-private:
-    HWND hwnd_ = nullptr;
+    void Create(const CheckBoxArgs& a) {
+        CreateWindowOf(L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, a.place, a.caption);
+        SetChecked(a.checked);
+    }
+    bool Checked() const { return ::SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // Sets the state without calling onClick (which runs after the user's click
+    // has toggled it).
+    void SetChecked(bool checked) {
+        ::SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
 };
 
 } // namespace fw::win

@@ -1,29 +1,22 @@
 #pragma once
-// A one-line text field; the parent hears of every change through EN_CHANGE,
-// changes made by the program included.
+// A one-line text field; onChange hears of every change, changes made by the
+// program included.
 
-#include "win/child_control.h"
+#include "win/control.h"
 
 namespace fw::win {
 
 struct EditArgs {
-    HWND parent = nullptr;
-    int id = 0;
-    int left = 0;
-    int top = 0;
-    int width = 121;
-    int height = 23;
+    ControlPlace place;
     std::wstring text;
-    HFONT font = nullptr;
-    bool visible = true;
     int maxLength = 0; // 0: no limit
 };
 
-class Edit : public ChildControl {
+class Edit : public Control {
 public:
+    Edit() { ReflectCommand(EN_CHANGE, onChange); }
     void Create(const EditArgs& a) {
-        CreateChild(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, a.parent, a.id, a.left,
-                    a.top, a.width, a.height, a.text, a.font, a.visible);
+        CreateWindowOf(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, a.place, a.text);
         if (a.maxLength > 0) {
             ::SendMessageW(Handle(), EM_SETLIMITTEXT, static_cast<WPARAM>(a.maxLength), 0);
         }
@@ -31,6 +24,8 @@ public:
     int MaxLength() const {
         return static_cast<int>(::SendMessageW(Handle(), EM_GETLIMITTEXT, 0, 0));
     }
+
+    std::function<void()> onChange;
 };
 
 } // namespace fw::win

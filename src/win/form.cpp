@@ -1,7 +1,10 @@
 #include "win/form.h"
 
 #include "win/application.h"
-#include "win/error.h"
+#include "win/control.h"
+#include "win/window_class.h"
+
+#include <mmsystem.h>
 
 #include <set>
 
@@ -10,10 +13,6 @@ namespace fw::win {
 namespace {
 
 void RegisterFormClass(const std::wstring& name, WNDPROC proc) {
-    static std::set<std::wstring> registered;
-    if (registered.count(name)) {
-        return;
-    }
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
@@ -22,13 +21,17 @@ void RegisterFormClass(const std::wstring& name, WNDPROC proc) {
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = ProgramIcon();
     wc.lpszClassName = name.c_str();
-    ::RegisterClassExW(&wc);
-    registered.insert(name);
+    RegisterWindowClass(wc);
 }
 
 } // namespace
 
 Form::~Form() {
+    // A form not made by MakeForm ends here, when its derived parts are gone.
+    DestroyHandle();
+}
+
+void Form::DestroyHandle() {
     if (hwnd_) {
         ::DestroyWindow(hwnd_);
     }
@@ -42,6 +45,7 @@ void Form::CreateForm(const FormArgs& args) {
     RegisterFormClass(cls, WndProc);
     color_ = args.color;
     brush_.reset(::CreateSolidBrush(color_));
+    textColor_ = args.textColor;
     keyPreview_ = args.keyPreview;
     initialShow_ = args.initialShow;
 
@@ -53,12 +57,10 @@ void Form::CreateForm(const FormArgs& args) {
         w = r.right - r.left;
         h = r.bottom - r.top;
     }
-    ::CreateWindowExW(args.exStyle, cls.c_str(), args.caption.c_str(), args.style & ~WS_VISIBLE,
-                      args.left, args.top, w, h, app.Handle(), nullptr, ::GetModuleHandleW(nullptr),
-                      this);
-    if (!hwnd_) {
-        throw Error(L"Cannot create a window");
-    }
+    CheckCreated(::CreateWindowExW(args.exStyle, cls.c_str(), args.caption.c_str(),
+                                   args.style & ~WS_VISIBLE, args.left, args.top, w, h,
+                                   app.Handle(), nullptr, ::GetModuleHandleW(nullptr), this),
+                 L"the window " + cls);
     if (!app.MainForm()) {
         app.SetMainForm(this);
     }
@@ -149,10 +151,9 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        ::SetBkColor(reinterpret_cast<HDC>(wp), color_);
-        return reinterpret_cast<LRESULT>(brush_.get());
-    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        return ColorControl(msg, wp, lp);
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd_, &ps);
@@ -205,10 +206,35 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnResize();
         return 0;
     case WM_COMMAND:
-        OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+        if (Control* c = Control::FromHandle(reinterpret_cast<HWND>(lp))) {
+            c->OnCommand(HIWORD(wp));
+            return 0;
+        }
+        break;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lp);
+        LRESULT result = 0;
+        if (Control* c = hdr ? Control::FromHandle(hdr->hwndFrom) : nullptr) {
+            c->OnNotify(*hdr, result);
+        }
+        return result;
+    }
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (Control* c = Control::FromHandle(reinterpret_cast<HWND>(lp))) {
+            c->OnScroll(LOWORD(wp));
+            return 0;
+        }
+        break;
+    case WM_WINDOWPOSCHANGED:
+        // Every way of showing or hiding the window passes here.
+        if (reinterpret_cast<const WINDOWPOS*>(lp)->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) {
+            OnVisibilityChanged();
+        }
+        break;
+    case MM_MIXM_CONTROL_CHANGE:
+        OnMixerControlChange();
         return 0;
-    case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_SETCURSOR:
         if (Application::Get().ApplyScreenCursor()) {
             return TRUE;
@@ -221,6 +247,20 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     return Default(msg, wp, lp);
+}
+
+LRESULT Form::ColorControl(UINT msg, WPARAM wp, LPARAM lp) {
+    const auto dc = reinterpret_cast<HDC>(wp);
+    if (textColor_ != CLR_INVALID) {
+        ::SetTextColor(dc, textColor_);
+    } else if (msg == WM_CTLCOLOREDIT) {
+        return Default(msg, wp, lp);
+    }
+    if (msg == WM_CTLCOLOREDIT) {
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+    }
+    ::SetBkColor(dc, color_);
+    return reinterpret_cast<LRESULT>(brush_.get());
 }
 
 void Form::OnClose() {

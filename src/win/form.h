@@ -1,11 +1,14 @@
 #pragma once
 // Base of every top-level window of the program. The object is tied to its
 // HWND at WM_NCCREATE and untied at WM_NCDESTROY; messages go through a plain
-// switch to typed handlers that derived forms override.
+// switch to typed handlers that derived forms override, and the notifications
+// of child controls go back to the control that sent them.
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "win/handle.h"
 
@@ -24,6 +27,9 @@ struct FormArgs {
     // When set, width and height are the client size.
     bool clientSize = false;
     COLORREF color = ::GetSysColor(COLOR_BTNFACE);
+    // The text colour of the form's labels, fields and buttons; CLR_INVALID
+    // leaves the system's.
+    COLORREF textColor = CLR_INVALID;
     // Key events of any child reach OnKeyDown/OnKeyUp of the form first.
     bool keyPreview = false;
     // How the message loop shows the main form when it starts.
@@ -73,11 +79,17 @@ protected:
     // Creates the window; derived constructors call it, then build children.
     void CreateForm(const FormArgs& args);
 
-    virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // Destroys the window now, while the derived form is whole (MakeForm calls it).
+    void DestroyHandle();
+
     LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
+    // Once for each showing that the program made, not for the owner's
+    // hiding and restoring of its popups.
     virtual void OnShow() {}
     virtual void OnHide() {}
+    // Any change of the window's visibility, the owner's included.
+    virtual void OnVisibilityChanged() {}
     // A closing request (close box, Alt+F4); the default hides the form, or
     // ends a modal showing with Cancel.
     virtual void OnClose();
@@ -85,20 +97,22 @@ protected:
     virtual void OnKeyUp(WORD& /*key*/, UINT /*shift*/) {}
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual void OnResize() {}
-    virtual void OnCommand(WORD /*id*/, WORD /*code*/, HWND /*control*/) {}
-    // WM_NOTIFY from a child; return the result for the sender.
-    virtual LRESULT OnNotify(NMHDR* /*hdr*/) { return 0; }
+    // A mixer opened with this window as its callback changed one of its controls.
+    virtual void OnMixerControlChange() {}
     virtual void OnPaint(HDC /*dc*/, const RECT& /*dirty*/) {}
     virtual void OnDestroy() {}
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT ColorControl(UINT msg, WPARAM wp, LPARAM lp);
     static UINT ShiftState();
     void NotifyShown();
 
     HWND hwnd_ = nullptr;
     GdiObject brush_;
     COLORREF color_ = 0;
+    COLORREF textColor_ = CLR_INVALID;
     bool keyPreview_ = false;
     int initialShow_ = SW_SHOWNORMAL;
     int modalResult_ = mrNone;
@@ -106,5 +120,17 @@ private:
     bool showNotified_ = false;
     int ownerToggling_ = 0; // inside the owner's hiding or restoring of its popups
 };
+
+// Makes a form whose window is destroyed before any of its derived parts:
+// OnDestroy runs on the whole form. Every form of the program is made here.
+template <typename T, typename... A> std::unique_ptr<T> MakeForm(A&&... args) {
+    struct Made final : T {
+        explicit Made(A&&... a) : T(std::forward<A>(a)...) {}
+        ~Made() override { this->DestroyHandle(); }
+        Made(const Made&) = delete;
+        Made& operator=(const Made&) = delete;
+    };
+    return std::make_unique<Made>(std::forward<A>(args)...);
+}
 
 } // namespace fw::win

@@ -1,27 +1,14 @@
 #pragma once
 // A static text that wraps its words and shows '&' as it is.
 
-#include "win/child_control.h"
+#include "win/control.h"
 
 namespace fw::win {
 
-struct LabelArgs {
-    HWND parent = nullptr;
-    int id = 0;
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    std::wstring text;
-    HFONT font = nullptr;
-    bool visible = true;
-};
-
-class Label : public ChildControl {
+class Label : public Control {
 public:
-    void Create(const LabelArgs& a) {
-        CreateChild(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, a.parent, a.id, a.left, a.top, a.width,
-                    a.height, a.text, a.font, a.visible);
+    void Create(const TextControlArgs& a) {
+        CreateWindowOf(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, a.place, a.text);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "win/application.h"
 #include "win/error.h"
 #include "win/strings.h"
+#include "win/window_class.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -35,20 +36,6 @@ void Check(HRESULT hr) {
         throw OleSysError(HresultText(hr), hr);
     }
 }
-
-// A BSTR owned for the length of a call.
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& s)
-        : b_(::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-    ~Bstr() { ::SysFreeString(b_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return b_; }
-
-private:
-    BSTR b_;
-};
 
 // The stored settings as a read-only property bag: names match without letter
 // case, as the controls' own parameter names do.
@@ -186,7 +173,7 @@ public:
         if (!h) {
             return E_POINTER;
         }
-        *h = owner_ ? owner_->host_ : nullptr;
+        *h = owner_ ? owner_->Handle() : nullptr;
         return *h ? S_OK : E_FAIL;
     }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
@@ -204,13 +191,13 @@ public:
         AddRef();
         *doc = nullptr;
         RECT r{};
-        if (owner_ && owner_->host_) {
-            ::GetClientRect(owner_->host_, &r);
+        if (owner_ && owner_->Handle()) {
+            ::GetClientRect(owner_->Handle(), &r);
         }
         *pos = r;
         *clip = r;
         info->fMDIApp = FALSE;
-        info->hwndFrame = owner_ ? ::GetParent(owner_->host_) : nullptr;
+        info->hwndFrame = owner_ ? ::GetParent(owner_->Handle()) : nullptr;
         info->haccel = nullptr;
         info->cAccelEntries = 0;
         return S_OK;
@@ -273,53 +260,42 @@ private:
     OleControl* owner_;
 };
 
-std::unique_ptr<OleControl> OleControl::Create(const OleControlArgs& args) {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kHostClass;
-        ::RegisterClassExW(&wc);
-        registered = true;
-    }
-    std::unique_ptr<OleControl> ctl(new OleControl());
-    ctl->onEvent_ = args.onEvent;
-    ctl->eventsIid_ = args.eventsIid;
+OleControl::OleControl() = default;
 
-    IOleObject* object = nullptr;
+void OleControl::Create(const OleControlArgs& args) {
+    // The host's class does nothing of its own: this object handles its messages.
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kHostClass;
+    RegisterWindowClass(wc);
+    onEvent_ = args.onEvent;
+    eventsIid_ = args.eventsIid;
+
     Check(::CoCreateInstance(args.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                             reinterpret_cast<void**>(&object)));
-    ctl->object_ = object;
-    ctl->host_ = ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                   args.left, args.top, args.width, args.height, args.parent,
-                                   nullptr, ::GetModuleHandleW(nullptr), ctl.get());
-    if (!ctl->host_) {
-        throw Error(L"Cannot create the control's window");
-    }
-    ctl->site_ = new Site(ctl.get());
+                             object_.put_void()));
+    ControlPlace hidden = args.place;
+    hidden.visible = false;
+    CreateWindowOf(kHostClass, WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, hidden);
+    site_ = ComPtr<Site>(new Site(this));
 
     DWORD misc = 0;
-    object->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    object_->GetMiscStatus(DVASPECT_CONTENT, &misc);
     if (misc & OLEMISC_SETCLIENTSITEFIRST) {
-        Check(object->SetClientSite(ctl->site_));
+        Check(object_->SetClientSite(site_.get()));
     }
     // The stored state: the settings through the property bag where the control
     // has one, otherwise a fresh start; then the stored extent.
-    IPersistPropertyBag* bag = nullptr;
-    IPersistStreamInit* persist = nullptr;
-    if (!args.settings.empty() && SUCCEEDED(object->QueryInterface(
-                                      IID_IPersistPropertyBag, reinterpret_cast<void**>(&bag)))) {
+    ComPtr<IPersistPropertyBag> bag;
+    ComPtr<IPersistStreamInit> persist;
+    if (!args.settings.empty() && SUCCEEDED(object_.As(IID_IPersistPropertyBag, bag))) {
         SettingsBag settings(args.settings);
         bag->InitNew();
         bag->Load(&settings, nullptr);
-        bag->Release();
-    } else if (SUCCEEDED(object->QueryInterface(IID_IPersistStreamInit,
-                                                reinterpret_cast<void**>(&persist)))) {
+    } else if (SUCCEEDED(object_.As(IID_IPersistStreamInit, persist))) {
         persist->InitNew();
-        persist->Release();
     }
     {
         // HIMETRIC units at the screen's resolution.
@@ -329,126 +305,93 @@ std::unique_ptr<OleControl> OleControl::Create(const OleControlArgs& args) {
         if (screen) {
             ::ReleaseDC(nullptr, screen);
         }
-        SIZEL extent{::MulDiv(args.width, 2540, dpiX), ::MulDiv(args.height, 2540, dpiY)};
-        object->SetExtent(DVASPECT_CONTENT, &extent);
+        SIZEL extent{::MulDiv(args.place.width, 2540, dpiX),
+                     ::MulDiv(args.place.height, 2540, dpiY)};
+        object_->SetExtent(DVASPECT_CONTENT, &extent);
     }
     if (!(misc & OLEMISC_SETCLIENTSITEFIRST)) {
-        Check(object->SetClientSite(ctl->site_));
+        Check(object_->SetClientSite(site_.get()));
     }
-    object->SetHostNames(L"Fenwobble", nullptr);
-    Check(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ctl->dispatch_)));
+    object_->SetHostNames(L"Fenwobble", nullptr);
+    Check(object_.As(IID_IDispatch, dispatch_));
 
-    IConnectionPointContainer* points = nullptr;
-    if (SUCCEEDED(object->QueryInterface(IID_IConnectionPointContainer,
-                                         reinterpret_cast<void**>(&points)))) {
-        if (SUCCEEDED(points->FindConnectionPoint(args.eventsIid, &ctl->point_))) {
-            if (FAILED(ctl->point_->Advise(static_cast<IDispatch*>(ctl->site_), &ctl->cookie_))) {
-                ctl->point_->Release();
-                ctl->point_ = nullptr;
-            }
-        }
-        points->Release();
+    ComPtr<IConnectionPointContainer> points;
+    if (SUCCEEDED(object_.As(IID_IConnectionPointContainer, points)) &&
+        SUCCEEDED(points->FindConnectionPoint(args.eventsIid, point_.put())) &&
+        FAILED(point_->Advise(static_cast<IDispatch*>(site_.get()), &cookie_))) {
+        point_.reset();
     }
 
-    RECT r{0, 0, args.width, args.height};
-    Check(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, ctl->site_, 0, ctl->host_, &r));
-    if (args.visible) {
-        ctl->Show();
+    RECT r{0, 0, args.place.width, args.place.height};
+    Check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, Handle(), &r));
+    if (args.place.visible) {
+        Show();
     }
-    return ctl;
 }
 
 OleControl::~OleControl() {
+    Shutdown();
+}
+
+void OleControl::Shutdown() {
     if (point_) {
         point_->Unadvise(cookie_);
-        point_->Release();
     }
-    if (dispatch_) {
-        dispatch_->Release();
-    }
+    point_.reset();
+    dispatch_.reset();
     if (object_) {
-        IOleInPlaceObject* inplace = nullptr;
-        if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject,
-                                              reinterpret_cast<void**>(&inplace)))) {
+        ComPtr<IOleInPlaceObject> inplace;
+        if (SUCCEEDED(object_.As(IID_IOleInPlaceObject, inplace))) {
             inplace->InPlaceDeactivate();
-            inplace->Release();
         }
         object_->Close(OLECLOSE_NOSAVE);
         object_->SetClientSite(nullptr);
-        object_->Release();
+        object_.reset();
     }
     if (site_) {
         site_->Detach();
-        site_->Release();
-    }
-    if (host_) {
-        ::SetWindowLongPtrW(host_, GWLP_USERDATA, 0);
-        ::DestroyWindow(host_);
+        site_.reset();
     }
 }
 
-LRESULT CALLBACK OleControl::HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<OleControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+bool OleControl::OnOwnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     switch (msg) {
     case WM_SIZE:
-        if (self && self->object_) {
-            Guarded([&] { self->PlaceControl(); });
+        if (object_) {
+            PlaceControl();
         }
-        return 0;
+        result = 0;
+        return true;
     case WM_ERASEBKGND:
-        return 1;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
+        result = 1;
+        return true;
+    case WM_DESTROY:
+        Shutdown();
+        return false;
     default:
-        break;
+        return false;
     }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 void OleControl::PlaceControl() {
-    IOleInPlaceObject* inplace = nullptr;
-    if (SUCCEEDED(
-            object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace)))) {
+    ComPtr<IOleInPlaceObject> inplace;
+    if (SUCCEEDED(object_.As(IID_IOleInPlaceObject, inplace))) {
         RECT r{};
-        ::GetClientRect(host_, &r);
+        ::GetClientRect(Handle(), &r);
         inplace->SetObjectRects(&r, &r);
-        inplace->Release();
     }
 }
 
 void OleControl::Show() {
-    ::ShowWindow(host_, SW_SHOWNA);
+    ::ShowWindow(Handle(), SW_SHOWNA);
 }
 void OleControl::Hide() {
-    ::ShowWindow(host_, SW_HIDE);
-}
-bool OleControl::Visible() const {
-    return ::IsWindowVisible(host_) != FALSE;
+    ::ShowWindow(Handle(), SW_HIDE);
 }
 
 void OleControl::SetBounds(int left, int top, int width, int height) {
-    ::SetWindowPos(host_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Control::SetBounds(left, top, width, height);
     PlaceControl();
-}
-
-RECT OleControl::Bounds() const {
-    RECT r{};
-    ::GetWindowRect(host_, &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(host_), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-int OleControl::Width() const {
-    const RECT r = Bounds();
-    return r.right - r.left;
-}
-int OleControl::Height() const {
-    const RECT r = Bounds();
-    return r.bottom - r.top;
 }
 
 void OleControl::Invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
@@ -456,19 +399,20 @@ void OleControl::Invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* resu
     UINT argErr = 0;
     const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                          &info, &argErr);
+    // The callee's strings are ours to free, whether or not it failed.
+    const Bstr source = Bstr::Adopt(info.bstrSource);
+    const Bstr description = Bstr::Adopt(info.bstrDescription);
+    const Bstr helpFile = Bstr::Adopt(info.bstrHelpFile);
     if (hr == DISP_E_EXCEPTION) {
-        std::wstring text = info.bstrDescription ? info.bstrDescription : L"";
+        const std::wstring text = description.Text();
         const HRESULT code = info.scode ? info.scode : hr;
-        ::SysFreeString(info.bstrSource);
-        ::SysFreeString(info.bstrDescription);
-        ::SysFreeString(info.bstrHelpFile);
         throw OleSysError(text.empty() ? HresultText(code) : text, code);
     }
     Check(hr);
 }
 
 void OleControl::PutString(DISPID id, const std::wstring& value) {
-    Bstr b(value);
+    const Bstr b(value);
     VARIANT arg;
     ::VariantInit(&arg);
     arg.vt = VT_BSTR;
@@ -499,35 +443,27 @@ std::wstring OleControl::GetString(DISPID id) {
 }
 
 void OleControl::CallMethod(DISPID id, const std::vector<std::wstring>& args) {
+    std::vector<Bstr> texts;
+    texts.reserve(args.size());
     std::vector<VARIANT> vars(args.size());
     // The callee sees the arguments last first.
     for (std::size_t i = 0; i < args.size(); ++i) {
         VARIANT& v = vars[args.size() - 1 - i];
         ::VariantInit(&v);
         v.vt = VT_BSTR;
-        v.bstrVal = ::SysAllocStringLen(args[i].data(), static_cast<UINT>(args[i].size()));
+        v.bstrVal = texts.emplace_back(args[i]).get();
     }
     DISPPARAMS params{vars.data(), nullptr, static_cast<UINT>(vars.size()), 0};
     VARIANT result;
     ::VariantInit(&result);
-    try {
-        Invoke(id, DISPATCH_METHOD, params, &result);
-    } catch (...) {
-        for (auto& v : vars) {
-            ::VariantClear(&v);
-        }
-        throw;
-    }
-    for (auto& v : vars) {
-        ::VariantClear(&v);
-    }
+    Invoke(id, DISPATCH_METHOD, params, &result);
     ::VariantClear(&result);
 }
 
 void OleControl::DoVerb(LONG verb) {
     RECT r{};
-    ::GetClientRect(host_, &r);
-    Check(object_->DoVerb(verb, nullptr, site_, 0, host_, &r));
+    ::GetClientRect(Handle(), &r);
+    Check(object_->DoVerb(verb, nullptr, site_.get(), 0, Handle(), &r));
 }
 
 } // namespace fw::win

@@ -5,14 +5,13 @@
 // that honours those ids works. Events of one dispatch interface reach a
 // callback on the GUI thread.
 
-#include <windows.h>
+#include "win/com.h"
+#include "win/control.h"
 
-#include <ole2.h>
 #include <oaidl.h>
 #include <ocidl.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,14 +19,10 @@
 namespace fw::win {
 
 struct OleControlArgs {
-    HWND parent = nullptr;
+    // Shown, when visible, once the control is active in its window.
+    ControlPlace place;
     CLSID clsid{};
     IID eventsIid{};
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool visible = false;
     // The control's stored settings, handed to it by name through its property
     // bag when it is created (a control without one starts from its defaults).
     std::vector<std::pair<std::wstring, std::wstring>> settings;
@@ -36,23 +31,20 @@ struct OleControlArgs {
     std::function<void(DISPID id, const std::vector<std::wstring>& args)> onEvent;
 };
 
-class OleControl {
+class OleControl : public Control {
 public:
+    OleControl();
+    ~OleControl() override;
+
     // Raises OleSysError when the control cannot be created (for example
     // REGDB_E_CLASSNOTREG when its class is not registered).
-    static std::unique_ptr<OleControl> Create(const OleControlArgs& args);
-    ~OleControl();
-    OleControl(const OleControl&) = delete;
-    OleControl& operator=(const OleControl&) = delete;
+    void Create(const OleControlArgs& args);
 
-    HWND Handle() const { return host_; }
+    // Shows the host window without taking the activation from the form.
     void Show();
     void Hide();
-    bool Visible() const;
+    // Moves the host window and the control inside it.
     void SetBounds(int left, int top, int width, int height);
-    RECT Bounds() const; // in the parent's client coordinates
-    int Width() const;
-    int Height() const;
 
     void PutString(DISPID id, const std::wstring& value);
     std::wstring GetString(DISPID id);
@@ -61,18 +53,21 @@ public:
     void CallMethod(DISPID id, const std::vector<std::wstring>& args);
     void DoVerb(LONG verb);
 
+protected:
+    bool OnOwnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
 private:
     class Site;
-    OleControl() = default;
-    static LRESULT CALLBACK HostProc(HWND, UINT, WPARAM, LPARAM);
+    // Lets the control go: before the host window ends, which takes the
+    // control's own window with it.
+    void Shutdown();
     void Invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result);
     void PlaceControl();
 
-    HWND host_ = nullptr;
-    Site* site_ = nullptr;
-    IOleObject* object_ = nullptr;
-    IDispatch* dispatch_ = nullptr;
-    IConnectionPoint* point_ = nullptr;
+    ComPtr<Site> site_;
+    ComPtr<IOleObject> object_;
+    ComPtr<IDispatch> dispatch_;
+    ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
     std::function<void(DISPID, const std::vector<std::wstring>&)> onEvent_;
     IID eventsIid_{};

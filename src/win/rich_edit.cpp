@@ -27,24 +27,19 @@ DWORD CALLBACK ReadFileChunk(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* r
 void RichEdit::Create(const RichEditArgs& args) {
     static HMODULE lib = ::LoadLibraryW(L"riched20.dll");
     (void)lib;
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
+    DWORD style = WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
     if (args.readOnly) {
         style |= ES_READONLY;
     }
-    hwnd_ = ::CreateWindowExW(0, RICHEDIT_CLASSW, L"", style, 0, 0, 10, 10, args.parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
-                              ::GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd_) {
-        throw Error(L"Cannot create the rich text control");
-    }
-    ::SendMessageW(hwnd_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(args.background));
+    CreateWindowOf(RICHEDIT_CLASSW, style, 0, {args.parent, args.id, 0, 0, 10, 10});
+    ::SendMessageW(Handle(), EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(args.background));
     FillParent();
 }
 
 void RichEdit::FillParent() {
     RECT r{};
-    ::GetClientRect(::GetParent(hwnd_), &r);
-    ::MoveWindow(hwnd_, 0, 0, r.right, r.bottom, TRUE);
+    ::GetClientRect(::GetParent(Handle()), &r);
+    ::MoveWindow(Handle(), 0, 0, r.right, r.bottom, TRUE);
 }
 
 void RichEdit::LoadRtfFile(const std::wstring& path) {
@@ -72,18 +67,10 @@ void RichEdit::LoadRtfFile(const std::wstring& path) {
     EDITSTREAM es{};
     es.dwCookie = reinterpret_cast<DWORD_PTR>(file.get());
     es.pfnCallback = ReadFileChunk;
-    ::SendMessageW(hwnd_, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+    ::SendMessageW(Handle(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
     if (es.dwError != 0) {
         throw FileError(L"Cannot read file " + quoted);
     }
-}
-
-std::wstring RichEdit::Text() const {
-    const int n = ::GetWindowTextLengthW(hwnd_);
-    std::wstring s(static_cast<std::size_t>(n) + 1, L'\0');
-    ::GetWindowTextW(hwnd_, s.data(), n + 1);
-    s.resize(static_cast<std::size_t>(n));
-    return s;
 }
 
 } // namespace fw::win

@@ -1,9 +1,7 @@
 #pragma once
 // A rich-text edit control that shows RTF files.
 
-#include <windows.h>
-
-#include <string>
+#include "win/control.h"
 
 namespace fw::win {
 
@@ -14,10 +12,9 @@ struct RichEditArgs {
     COLORREF background = RGB(255, 255, 255);
 };
 
-class RichEdit {
+class RichEdit : public Control {
 public:
     void Create(const RichEditArgs& args);
-    HWND Handle() const { return hwnd_; }
     // Fills the parent's client area.
     void FillParent();
     // The largest document LoadRtfFile reads.
@@ -26,10 +23,6 @@ public:
     // Replaces the text with the file read as rich text; raises FileError when
     // the file cannot be read or is larger than kMaxDocumentBytes.
     void LoadRtfFile(const std::wstring& path);
-    std::wstring Text() const;
-
-private:
-    HWND hwnd_ = nullptr;
 };
 
 } // namespace fw::win

@@ -3,29 +3,14 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "win/error.h"
+#include "win/com.h"
 
 namespace fw::win {
 namespace {
 
-// A COM pointer released at the end of its scope.
-template <typename T> class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) {
-            p_->Release();
-        }
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T** Put() { return &p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
+// The tree reports a click before it selects the clicked item; onSelect runs
+// once the selection has followed.
+constexpr UINT kClicked = WM_APP + 1;
 
 // Small icon index and display name of a shell item.
 int IconOf(PCIDLIST_ABSOLUTE pidl, UINT extra) {
@@ -45,7 +30,7 @@ std::wstring NameOf(PCIDLIST_ABSOLUTE pidl) {
 } // namespace
 
 ShellFolderTree::~ShellFolderTree() {
-    if (hwnd_ && ::IsWindow(hwnd_)) {
+    if (Handle()) {
         // Deleting the items frees their PIDLs (TVN_DELETEITEM goes to the
         // parent, which may be gone already), so free them here.
         struct Walk {
@@ -63,48 +48,30 @@ ShellFolderTree::~ShellFolderTree() {
                 }
             }
         };
-        Walk::Free(hwnd_, TreeView_GetRoot(hwnd_));
-        ::DestroyWindow(hwnd_);
+        Walk::Free(Handle(), TreeView_GetRoot(Handle()));
     }
 }
 
 void ShellFolderTree::Create(const ShellFolderTreeArgs& a) {
-    hwnd_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                              WS_CHILD | WS_TABSTOP | (a.visible ? WS_VISIBLE : 0) |
-                                  TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS,
-                              a.left, a.top, a.width, a.height, a.parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)),
-                              ::GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd_) {
-        throw Error(L"Cannot create the folder tree");
-    }
-    if (a.font) {
-        ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(a.font), FALSE);
-    }
-    TreeView_SetIndent(hwnd_, a.indent);
+    CreateWindowOf(WC_TREEVIEWW, WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS,
+                   WS_EX_CLIENTEDGE, a.place);
+    const HWND tree = Handle();
+    TreeView_SetIndent(tree, a.indent);
     if (a.textColor != CLR_DEFAULT) {
-        TreeView_SetTextColor(hwnd_, a.textColor);
+        TreeView_SetTextColor(tree, a.textColor);
     }
     // The system's image list is shared and must not be destroyed by the tree.
     SHFILEINFOW info{};
     const auto images = reinterpret_cast<HIMAGELIST>(
         ::SHGetFileInfoW(L"C:\\", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     if (images) {
-        TreeView_SetImageList(hwnd_, images, TVSIL_NORMAL);
+        TreeView_SetImageList(tree, images, TVSIL_NORMAL);
     }
     PIDLIST_ABSOLUTE computer = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer))) {
         root_ = AddItem(TVI_ROOT, computer, true);
         Expand(root_);
     }
-}
-
-bool ShellFolderTree::Visible() const {
-    return (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void ShellFolderTree::SetVisible(bool visible) {
-    ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
 }
 
 HTREEITEM ShellFolderTree::AddItem(HTREEITEM parent, PIDLIST_ABSOLUTE pidl, bool hasChildren) {
@@ -118,7 +85,7 @@ HTREEITEM ShellFolderTree::AddItem(HTREEITEM parent, PIDLIST_ABSOLUTE pidl, bool
     ins.item.iImage = IconOf(pidl, 0);
     ins.item.iSelectedImage = IconOf(pidl, SHGFI_OPENICON);
     ins.item.cChildren = hasChildren ? 1 : 0;
-    HTREEITEM item = TreeView_InsertItem(hwnd_, &ins);
+    HTREEITEM item = TreeView_InsertItem(Handle(), &ins);
     if (!item) {
         ::CoTaskMemFree(pidl);
     }
@@ -132,22 +99,23 @@ PIDLIST_ABSOLUTE ShellFolderTree::PidlOf(HTREEITEM item) const {
     TVITEMW tv{};
     tv.mask = TVIF_PARAM;
     tv.hItem = item;
-    return TreeView_GetItem(hwnd_, &tv) ? reinterpret_cast<PIDLIST_ABSOLUTE>(tv.lParam) : nullptr;
+    return TreeView_GetItem(Handle(), &tv) ? reinterpret_cast<PIDLIST_ABSOLUTE>(tv.lParam)
+                                           : nullptr;
 }
 
 void ShellFolderTree::FillChildren(HTREEITEM item) {
-    if (TreeView_GetChild(hwnd_, item)) {
+    const HWND tree = Handle();
+    if (TreeView_GetChild(tree, item)) {
         return;
     }
     PIDLIST_ABSOLUTE pidl = PidlOf(item);
-    ComRef<IShellFolder> desktop;
-    ComRef<IShellFolder> folder;
-    ComRef<IEnumIDList> list;
+    ComPtr<IShellFolder> desktop;
+    ComPtr<IShellFolder> folder;
+    ComPtr<IEnumIDList> list;
     bool any = false;
-    if (pidl && SUCCEEDED(::SHGetDesktopFolder(desktop.Put())) &&
-        SUCCEEDED(desktop->BindToObject(pidl, nullptr, __uuidof(IShellFolder),
-                                        reinterpret_cast<void**>(folder.Put()))) &&
-        folder->EnumObjects(hwnd_, SHCONTF_FOLDERS, list.Put()) == S_OK && list) {
+    if (pidl && SUCCEEDED(::SHGetDesktopFolder(desktop.put())) &&
+        SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder, folder.put_void())) &&
+        folder->EnumObjects(tree, SHCONTF_FOLDERS, list.put()) == S_OK && list) {
         PITEMID_CHILD child = nullptr;
         while (list->Next(1, &child, nullptr) == S_OK) {
             SFGAOF attrs = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
@@ -168,48 +136,57 @@ void ShellFolderTree::FillChildren(HTREEITEM item) {
         tv.mask = TVIF_CHILDREN;
         tv.hItem = item;
         tv.cChildren = 0;
-        TreeView_SetItem(hwnd_, &tv);
+        TreeView_SetItem(tree, &tv);
     }
 }
 
 void ShellFolderTree::Expand(HTREEITEM item) {
     FillChildren(item);
-    TreeView_Expand(hwnd_, item, TVE_EXPAND);
+    TreeView_Expand(Handle(), item, TVE_EXPAND);
 }
 
-bool ShellFolderTree::HandleNotify(NMHDR* hdr, LRESULT& result) {
-    if (!hdr || hdr->hwndFrom != hwnd_) {
-        return false;
-    }
-    switch (hdr->code) {
+bool ShellFolderTree::OnNotify(NMHDR& hdr, LRESULT& result) {
+    result = 0;
+    switch (hdr.code) {
     case TVN_ITEMEXPANDINGW: {
-        auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
-        if (nm->action & TVE_EXPAND) {
-            FillChildren(nm->itemNew.hItem);
+        auto& nm = reinterpret_cast<NMTREEVIEWW&>(hdr);
+        if (nm.action & TVE_EXPAND) {
+            FillChildren(nm.itemNew.hItem);
         }
         result = FALSE;
         return true;
     }
-    case TVN_DELETEITEMW: {
-        auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
-        ::CoTaskMemFree(reinterpret_cast<void*>(nm->itemOld.lParam));
-        result = 0;
+    case TVN_DELETEITEMW:
+        ::CoTaskMemFree(
+            reinterpret_cast<void*>(reinterpret_cast<NMTREEVIEWW&>(hdr).itemOld.lParam));
         return true;
-    }
     case NM_RCLICK: {
         // A right click selects the item under the mouse.
         TVHITTESTINFO hit{};
         ::GetCursorPos(&hit.pt);
-        ::ScreenToClient(hwnd_, &hit.pt);
-        if (HTREEITEM item = TreeView_HitTest(hwnd_, &hit)) {
-            TreeView_SelectItem(hwnd_, item);
+        ::ScreenToClient(Handle(), &hit.pt);
+        if (HTREEITEM item = TreeView_HitTest(Handle(), &hit)) {
+            TreeView_SelectItem(Handle(), item);
         }
-        result = 0;
         return true;
     }
+    case NM_CLICK:
+        ::PostMessageW(Handle(), kClicked, 0, 0);
+        return true;
     default:
         return false;
     }
+}
+
+bool ShellFolderTree::OnOwnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg != kClicked) {
+        return false;
+    }
+    result = 0;
+    if (onSelect) {
+        onSelect(SelectedPath());
+    }
+    return true;
 }
 
 std::wstring ShellFolderTree::PathOf(HTREEITEM item) const {
@@ -222,7 +199,7 @@ std::wstring ShellFolderTree::PathOf(HTREEITEM item) const {
 }
 
 std::wstring ShellFolderTree::SelectedPath() const {
-    return PathOf(TreeView_GetSelection(hwnd_));
+    return PathOf(TreeView_GetSelection(Handle()));
 }
 
 std::wstring ShellFolderTree::TextOf(HTREEITEM item) const {
@@ -232,7 +209,7 @@ std::wstring ShellFolderTree::TextOf(HTREEITEM item) const {
     tv.hItem = item;
     tv.pszText = buf;
     tv.cchTextMax = MAX_PATH;
-    return TreeView_GetItem(hwnd_, &tv) ? std::wstring(buf) : std::wstring();
+    return TreeView_GetItem(Handle(), &tv) ? std::wstring(buf) : std::wstring();
 }
 
 } // namespace fw::win

@@ -3,44 +3,28 @@
 // subfolders, each level read when its parent is first expanded, with the
 // system's small icons.
 
-#include <windows.h>
+#include "win/control.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <string>
+#include <functional>
 
 namespace fw::win {
 
 struct ShellFolderTreeArgs {
-    HWND parent = nullptr;
-    int id = 0;
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    HFONT font = nullptr;
-    bool visible = true;
+    ControlPlace place;
     int indent = 19;
     COLORREF textColor = CLR_DEFAULT;
 };
 
-class ShellFolderTree {
+class ShellFolderTree : public Control {
 public:
     ShellFolderTree() = default;
-    ~ShellFolderTree();
-    ShellFolderTree(const ShellFolderTree&) = delete;
-    ShellFolderTree& operator=(const ShellFolderTree&) = delete;
+    ~ShellFolderTree() override;
 
-    // Needs COM on the thread (the application initialises it).
+    // Needs OLE on the thread (an OleScope).
     void Create(const ShellFolderTreeArgs& args);
-    HWND Handle() const { return hwnd_; }
-    bool Visible() const;
-    void SetVisible(bool visible);
-
-    // The parent passes its WM_NOTIFY from the tree here first; true when the
-    // tree handled it (then `result` is the answer).
-    bool HandleNotify(NMHDR* hdr, LRESULT& result);
 
     HTREEITEM Root() const { return root_; }
     // The file system path of an item ("C:\" for the drive, "C:\Games" for a
@@ -51,12 +35,19 @@ public:
     void Expand(HTREEITEM item);
     std::wstring TextOf(HTREEITEM item) const;
 
+    // A click, once the selection has followed it: the selected folder's path
+    // (empty where none is selected or it is outside the file system).
+    std::function<void(const std::wstring& path)> onSelect;
+
+protected:
+    bool OnNotify(NMHDR& hdr, LRESULT& result) override;
+    bool OnOwnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
 private:
     HTREEITEM AddItem(HTREEITEM parent, PIDLIST_ABSOLUTE pidl, bool hasChildren);
     void FillChildren(HTREEITEM item);
     PIDLIST_ABSOLUTE PidlOf(HTREEITEM item) const;
 
-    HWND hwnd_ = nullptr;
     HTREEITEM root_ = nullptr;
 };
 

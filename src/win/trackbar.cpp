@@ -1,64 +1,53 @@
 #include "win/trackbar.h"
 
-#include "win/error.h"
-
 #include <commctrl.h>
 
 namespace fw::win {
 
-TrackBar::~TrackBar() {
-    if (hwnd_ && ::IsWindow(hwnd_)) {
-        ::DestroyWindow(hwnd_);
-    }
-}
-
 void TrackBar::Create(const TrackBarArgs& a) {
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_AUTOTICKS;
-    style |= a.horizontal ? TBS_HORZ : TBS_VERT;
-    hwnd_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"", style, a.left, a.top, a.width, a.height,
-                              a.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)),
-                              ::GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd_) {
-        throw Error(L"Cannot create a trackbar");
-    }
-    if (a.font) {
-        ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(a.font), FALSE);
-    }
+    CreateWindowOf(TRACKBAR_CLASSW,
+                   WS_TABSTOP | TBS_AUTOTICKS | (a.horizontal ? TBS_HORZ : TBS_VERT), 0, a.place);
     SetRange(a.min, a.max);
     SetTickFrequency(a.tickFrequency);
     SetPosition(a.position);
 }
 
 int TrackBar::Min() const {
-    return static_cast<int>(::SendMessageW(hwnd_, TBM_GETRANGEMIN, 0, 0));
+    return static_cast<int>(::SendMessageW(Handle(), TBM_GETRANGEMIN, 0, 0));
 }
 int TrackBar::Max() const {
-    return static_cast<int>(::SendMessageW(hwnd_, TBM_GETRANGEMAX, 0, 0));
+    return static_cast<int>(::SendMessageW(Handle(), TBM_GETRANGEMAX, 0, 0));
 }
 
 void TrackBar::SetRange(int min, int max) {
-    ::SendMessageW(hwnd_, TBM_SETRANGEMIN, FALSE, min);
-    ::SendMessageW(hwnd_, TBM_SETRANGEMAX, TRUE, max);
+    ::SendMessageW(Handle(), TBM_SETRANGEMIN, FALSE, min);
+    ::SendMessageW(Handle(), TBM_SETRANGEMAX, TRUE, max);
+    known_ = Position();
 }
 
 void TrackBar::SetTickFrequency(int frequency) {
-    ::SendMessageW(hwnd_, TBM_SETTICFREQ, frequency, 0);
+    ::SendMessageW(Handle(), TBM_SETTICFREQ, frequency, 0);
 }
 
 int TrackBar::Position() const {
-    return static_cast<int>(::SendMessageW(hwnd_, TBM_GETPOS, 0, 0));
+    return static_cast<int>(::SendMessageW(Handle(), TBM_GETPOS, 0, 0));
 }
 
 void TrackBar::SetPosition(int position) {
-    ::SendMessageW(hwnd_, TBM_SETPOS, TRUE, position);
+    ::SendMessageW(Handle(), TBM_SETPOS, TRUE, position);
+    known_ = Position();
 }
 
-bool TrackBar::Visible() const {
-    return (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void TrackBar::SetVisible(bool visible) {
-    ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+bool TrackBar::OnScroll(WORD) {
+    // A scroll message comes also when the thumb is let go where it was.
+    const int now = Position();
+    if (now != known_) {
+        known_ = now;
+        if (onChange) {
+            onChange(now);
+        }
+    }
+    return true;
 }
 
 } // namespace fw::win

@@ -1,35 +1,25 @@
 #pragma once
-// A trackbar (slider) child control.
+// A trackbar (slider).
 
-#include <windows.h>
+#include "win/control.h"
+
+#include <functional>
 
 namespace fw::win {
 
 struct TrackBarArgs {
-    HWND parent = nullptr;
-    int id = 0;
-    int left = 0;
-    int top = 0;
-    int width = 150;
-    int height = 45;
+    ControlPlace place;
     bool horizontal = true;
     int min = 0;
     int max = 10;
     int position = 0;
     // A tick every so many positions.
     int tickFrequency = 1;
-    HFONT font = nullptr;
 };
 
-class TrackBar {
+class TrackBar : public Control {
 public:
-    TrackBar() = default;
-    ~TrackBar();
-    TrackBar(const TrackBar&) = delete;
-    TrackBar& operator=(const TrackBar&) = delete;
-
     void Create(const TrackBarArgs& args);
-    HWND Handle() const { return hwnd_; }
 
     int Min() const;
     int Max() const;
@@ -38,11 +28,16 @@ public:
     void SetTickFrequency(int frequency);
     int Position() const;
     void SetPosition(int position);
-    bool Visible() const;
-    void SetVisible(bool visible);
+
+    // The user moved the thumb to a new position; letting it go where it was,
+    // or the program's own changes, call nothing.
+    std::function<void(int position)> onChange;
+
+protected:
+    bool OnScroll(WORD code) override;
 
 private:
-    HWND hwnd_ = nullptr;
+    int known_ = 0;
 };
 
 } // namespace fw::win

@@ -7,15 +7,25 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "setup/StartingFrm.h"
 #include "win/application.h"
+#include "win/com.h"
 #include "win/strings.h"
 
 namespace {
 
 using fw::TStartingForm;
+
+// OLE for the folder tree, for the length of the run.
+class OleForTheRun : public testing::Environment {
+    void SetUp() override { ole_.emplace(); }
+    void TearDown() override { ole_.reset(); }
+    std::optional<fw::win::OleScope> ole_;
+};
+const auto* const kOle = testing::AddGlobalTestEnvironment(new OleForTheRun);
 
 // Stands for the program's main window, which exists before the dialog: the
 // first form is the main one, and closing it would end the program.
@@ -86,7 +96,7 @@ TEST(StartingForm, DesignedWindowAndControls) {
 
     struct Control {
         const char* name;
-        const fw::win::ChildControl* control;
+        const fw::win::Control* control;
         RECT expected;
         bool visible;
         const wchar_t* text;

@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -105,54 +106,37 @@ std::wstring TextOf(HWND h) {
     return buf;
 }
 
-TEST_F(SoundWindowTest, WindowAndControlsAreAtTheirStoredPlaces) {
+TEST_F(SoundWindowTest, AHiddenWindowOfFourLabelledRowsEachWholeAndApart) {
     Open({Card()});
     HWND w = form->Handle();
     EXPECT_EQ(L"TSoundControlForm", ClassOf(w));
     EXPECT_EQ(L"Sound Control", TextOf(w));
     EXPECT_FALSE(IsWindowVisible(w)) << "expected the window hidden";
-    RECT r;
-    GetWindowRect(w, &r);
-    EXPECT_EQ((std::vector<LONG>{241, 604, 411, 229}),
-              (std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}));
     EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_TRUE(GetWindowLongW(w, GWL_STYLE) & WS_THICKFRAME);
-
-    const struct {
-        const wchar_t* cls;
-        const wchar_t* text;
-        int left, top, width, height;
-        bool tabStop;
-    } expected[] = {
-        {TRACKBAR_CLASSW, L"", 8, 8, 150, 45, true},
-        {TRACKBAR_CLASSW, L"", 8, 48, 150, 45, true},
-        {TRACKBAR_CLASSW, L"", 8, 88, 150, 45, true},
-        {TRACKBAR_CLASSW, L"", 8, 128, 150, 45, true},
-        {L"Button", L"General", 168, 8, 65, 17, true},
-        {L"Button", L"Wave", 168, 48, 65, 17, true},
-        {L"Button", L"CD", 168, 88, 65, 17, true},
-        {L"Button", L"Mic", 168, 128, 65, 17, true},
-        {PROGRESS_CLASSW, L"", 240, 8, 150, 16, false},
-        {PROGRESS_CLASSW, L"", 240, 48, 150, 16, false},
-        {PROGRESS_CLASSW, L"", 240, 88, 150, 16, false},
-        {PROGRESS_CLASSW, L"", 240, 128, 150, 16, false},
-    };
-    // Children in tab order.
-    HWND child = GetWindow(w, GW_CHILD);
-    for (const auto& e : expected) {
-        SCOPED_TRACE(testing::Message() << "control at " << e.left << "," << e.top);
-        ASSERT_NE(nullptr, child);
-        EXPECT_EQ(0, lstrcmpiW(e.cls, ClassOf(child).c_str()));
-        EXPECT_EQ(e.text, TextOf(child));
-        RECT c;
-        GetWindowRect(child, &c);
-        MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&c), 2);
-        EXPECT_EQ((std::vector<LONG>{e.left, e.top, e.width, e.height}),
-                  (std::vector<LONG>{c.left, c.top, c.right - c.left, c.bottom - c.top}));
-        EXPECT_EQ(e.tabStop, (GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) != 0);
-        child = GetWindow(child, GW_HWNDNEXT);
+    RECT client;
+    GetClientRect(w, &client);
+    const wchar_t* const captions[] = {L"General", L"Wave", L"CD", L"Mic"};
+    LONG above = 0;
+    for (std::size_t k = 0; k < kSoundLineCount; ++k) {
+        const auto row = static_cast<SoundLine>(k);
+        SCOPED_TRACE(testing::Message() << "row " << k);
+        EXPECT_EQ(captions[k], form->CheckBoxOf(row).Text());
+        // Slider, box and level bar from left to right, each whole inside the window.
+        const RECT parts[] = {form->TrackBarOf(row).BoundsInParent(),
+                              form->CheckBoxOf(row).BoundsInParent(),
+                              form->ProgressBarOf(row).BoundsInParent()};
+        for (int p = 0; p < 3; ++p) {
+            RECT inside;
+            IntersectRect(&inside, &parts[p], &client);
+            EXPECT_TRUE(EqualRect(&inside, &parts[p])) << "part " << p << " cut off";
+            if (p > 0) {
+                EXPECT_LE(parts[p - 1].right, parts[p].left) << "part " << p << " overlaps";
+            }
+        }
+        // Each row's box and bar below the row above.
+        EXPECT_GE(std::min(parts[1].top, parts[2].top), above);
+        above = std::max(parts[1].bottom, parts[2].bottom);
     }
-    EXPECT_EQ(nullptr, child) << "expected twelve controls";
 }
 
 TEST_F(SoundWindowTest, RowsShowTheMixerAndWithoutItOnlyTheSliderMoves) {
