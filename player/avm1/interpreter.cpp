@@ -521,6 +521,24 @@ private:
         return path.empty() ? a_.target : ResolveTarget(path).object();
     }
 
+    // The display object a property action acts on: a clip, or a named shape or text in the
+    // clip the path leads to. -1 for none.
+    int PropertyTarget(std::string_view path) {
+        std::size_t sep = path.find_last_of("./:");
+        std::string_view last = sep == std::string_view::npos ? path : path.substr(sep + 1);
+        Object* holder = sep == std::string_view::npos ? a_.target
+                         : sep == 0                    ? rt_.root_
+                                    : ResolveTarget(path.substr(0, sep)).object();
+        if (!last.empty() && holder && holder->kind == Kind::Clip) {
+            int child = rt_.display_.FindChild(holder->clipId, last);
+            if (child >= 0) {
+                return child;
+            }
+        }
+        Object* clip = TargetObject(path);
+        return clip && clip->kind == Kind::Clip ? clip->clipId : -1;
+    }
+
     Object* MakeFunction(std::span<const std::uint8_t> body, std::size_t next, bool v2,
                          std::size_t& skip) {
         ByteReader r(body);
@@ -926,10 +944,10 @@ private:
             Value value = Pop();
             double index = PopNumber();
             std::string target = PopString();
-            Object* clip = TargetObject(target);
+            int clip = PropertyTarget(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
-            if (clip && clip->kind == Kind::Clip) {
-                disp.SetDisplayProperty(clip->clipId, property, value);
+            if (clip >= 0) {
+                disp.SetDisplayProperty(clip, property, value);
             } else {
                 rt_.Report("no clip " + target + " for property " + std::to_string(property));
             }
@@ -937,11 +955,11 @@ private:
         }
         case 0x22: { // GetProperty
             double index = PopNumber();
-            Object* clip = TargetObject(PopString());
+            int clip = PropertyTarget(PopString());
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
             std::optional<Value> value;
-            if (clip && clip->kind == Kind::Clip) {
-                value = disp.GetDisplayProperty(clip->clipId, property);
+            if (clip >= 0) {
+                value = disp.GetDisplayProperty(clip, property);
             }
             Push(value ? *value : Value());
             break;

@@ -62,6 +62,9 @@ public:
     // A clip's member that is a display object: a child by instance name, "_parent" or
     // "_levelN"; null when there is none.
     virtual Object* ClipMember(int clip, std::string_view name) = 0;
+    // A named child that has no script object of its own (a shape, a text): the property
+    // actions reach it by its name. -1 when there is none.
+    virtual int FindChild(int clip, std::string_view name) = 0;
     // The names of a clip's children, as for-in visits them.
     virtual std::vector<std::string> ChildNames(int clip) = 0;
     // Clips made by scripts: an empty one, one of an exported symbol, or a copy of a clip

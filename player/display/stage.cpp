@@ -900,6 +900,17 @@ Object* Stage::ClipMember(int id, std::string_view name) {
     return nullptr;
 }
 
+int Stage::FindChild(int id, std::string_view name) {
+    if (Clip* clip = Find(id)) {
+        for (auto& [depth, child] : clip->children) {
+            if (!child->object && NamesEqual(child->name, name)) {
+                return child->id;
+            }
+        }
+    }
+    return -1;
+}
+
 std::vector<std::string> Stage::ChildNames(int id) {
     std::vector<std::string> names;
     if (Clip* clip = FindAny(id)) {

@@ -105,6 +105,7 @@ public:
     bool SetDisplayProperty(int clip, int property, const avm1::Value& v) override;
     avm1::Object* ClipMember(int clip, std::string_view name) override;
     std::vector<std::string> ChildNames(int clip) override;
+    int FindChild(int clip, std::string_view name) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;
     void RemoveClip(int clip) override;

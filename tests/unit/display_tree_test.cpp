@@ -30,6 +30,10 @@ public:
     std::vector<std::string> problems;
 };
 
+// Actions without a body that the writer does not name.
+const std::vector<std::uint8_t> kCallMethod{0x52};
+const std::vector<std::uint8_t> kRemoveSprite{0x25};
+
 ActionBlock Say(const std::string& text) {
     return ActionWriter().Push({text}).Do(Op::Trace).Finish();
 }
@@ -75,11 +79,11 @@ TEST(DisplayTree, AScriptRemovingItsOwnClipGoesOnAndTheClipPlaysNoMore) {
                                       .Push({0.0, std::string("this")})
                                       .Do(Op::GetVariable)
                                       .Push({std::string("swapDepths")})
-                                      .Do(Op::CallMethod)
+                                      .RawBytes(kCallMethod)
                                       .Do(Op::Pop)
                                       .Push({std::string("this")})
                                       .Do(Op::GetVariable)
-                                      .Do(Op::RemoveSprite)
+                                      .RawBytes(kRemoveSprite)
                                       .Push({std::string("after")})
                                       .Do(Op::Trace)
                                       .Finish());

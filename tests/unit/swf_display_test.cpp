@@ -149,7 +149,7 @@ TEST(SwfStage, PropertiesAreSetAndReadByScripts) {
         {2, 250, "250"},   // _xscale
         {3, 50, "50"},     // _yscale
         {6, 25, "25"},     // _alpha
-        {7, 0, "0"},       // _visible
+        {7, 0, "false"},   // _visible, read as the reference player reads it
         {10, 90, "90"},    // _rotation
     };
     for (const auto& c : cases) {
