@@ -1,4 +1,5 @@
 #include "setup/installer.h"
+#include "base/path.h"
 
 #include "setup/StartingFrm.h"
 #include "setup/ddeml_port.h"
@@ -39,16 +40,6 @@ const std::wstring kRemoved = L"Приложение Тавилон удален
 
 // The dialog lives until the process ends, as its notices stay on screen.
 std::unique_ptr<TStartingForm> StartingForm;
-
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 DriveType DriveTypeOf(const std::wstring& path) {
     const std::wstring root = PathRoot(path);
