@@ -230,7 +230,6 @@ TEST_F(HostileExecute, EveryNameEndsInTheViewerAStartedProgramOrAMessage) {
     Shell shell({.exe = folder_ + L"Fenwobble.exe"});
     ASSERT_NO_FATAL_FAILURE(shell.WaitMovie());
     ASSERT_NO_FATAL_FAILURE(shell.SkipIntro());
-    const std::wstring& trace = shell.Trace();
     HWND main = shell.Main();
 
     const DWORD start = ::GetTickCount();
