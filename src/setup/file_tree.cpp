@@ -1,23 +1,13 @@
 #include "setup/file_tree.h"
 
+#include "base/path.h"
+
 namespace fw {
 namespace {
 
 constexpr std::uint32_t kSkippedAlways = kAttrHidden | kAttrSystem | kAttrVolume;
 
 } // namespace
-
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
-    std::wstring out(folder);
-    if (!out.empty() && out.back() != L'\\') {
-        out += L'\\';
-    }
-    if (!name.empty() && name.front() == L'\\') {
-        name.remove_prefix(1);
-    }
-    out += name;
-    return out;
-}
 
 void ClearFolder(FolderPort& fs, std::wstring_view folder) {
     if (folder.empty()) {

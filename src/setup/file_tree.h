@@ -1,6 +1,6 @@
 #pragma once
-// Folder and path routines of the installation and the removal: joining a
-// folder and a file name, and clearing a folder recursively. The clearing
+// Folder routines of the installation and the removal: clearing a folder
+// recursively. The clearing
 // reaches the file system through FolderPort, so its rules are the same on
 // Windows and in the host tests.
 
@@ -41,11 +41,6 @@ public:
     virtual bool DeleteFile(const std::wstring& path) = 0;
     virtual bool RemoveDirectory(const std::wstring& path) = 0;
 };
-
-// The folder, a backslash unless it is empty or already ends with one, and the
-// name without one leading backslash: "C:\Games" + "Fenwobble.exe" and
-// "C:\Games\" + "\Fenwobble.exe" both give "C:\Games\Fenwobble.exe".
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
 
 // Deletes everything in the folder except hidden, system and volume entries;
 // a subfolder goes with its contents, unless something in it had to stay.

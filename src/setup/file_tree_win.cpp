@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "base/path.h"
 #include "win/handle.h"
 
 namespace fw {
@@ -59,12 +60,11 @@ bool Win32Folders::DeleteFile(const std::wstring& path) {
     // A file that resolves to somewhere else is a link to a file outside the
     // folder being cleared. Deleting it can delete its target (Wine removes
     // what a Unix link points to), so it is left alone.
-    const auto slash = path.find_last_of(L'\\');
-    if (slash != std::wstring::npos) {
-        const std::wstring folder = FinalPath(path.substr(0, slash));
+    if (const std::wstring folderPath = FolderOf(path); !folderPath.empty()) {
+        const std::wstring folder = FinalPath(WithoutTrailingSeparators(folderPath));
         const std::wstring file = FinalPath(path);
         if (!folder.empty() && !file.empty() &&
-            !SamePath(file, JoinPath(folder, path.substr(slash + 1)))) {
+            !SamePath(file, JoinPath(folder, FileNameOf(path)))) {
             return false;
         }
     }

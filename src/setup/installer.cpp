@@ -1,4 +1,5 @@
 #include "setup/installer.h"
+#include "base/path.h"
 
 #include "setup/StartingFrm.h"
 #include "setup/ddeml_port.h"
@@ -37,15 +38,6 @@ const std::wstring kCopying = L"Копирование файлов...";
 const std::wstring kNotCompleted = L"Установка не завершена";
 const std::wstring kRemoved = L"Приложение Тавилон удалено";
 
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 DriveType DriveTypeOf(const std::wstring& path) {
     const std::wstring root = PathRoot(path);

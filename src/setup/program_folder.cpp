@@ -1,20 +1,12 @@
 #include "setup/program_folder.h"
 
+#include "base/path.h"
 #include "base/text.h"
-#include "setup/file_tree.h"
 
 #include <optional>
 
 namespace fw {
 namespace {
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
-bool IsDriveLetter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
 
 // One case for the letters of the scripts folder names are written in here:
 // Latin with its first two supplements, Greek and Cyrillic. Folder names
@@ -68,7 +60,7 @@ std::optional<SplitPath> Split(std::wstring_view path) {
     }
     SplitPath out;
     std::size_t rest = 0;
-    if (s.size() >= 2 && s[1] == L':' && IsDriveLetter(s[0])) {
+    if (HasDriveLetter(s)) {
         // "C:Games" is relative to the drive's current folder.
         if (s.size() == 2 || s[2] != L'\\') {
             return std::nullopt;
@@ -143,26 +135,6 @@ bool AtOrAbove(const std::wstring& folder, const std::vector<std::wstring>& prot
 }
 
 } // namespace
-
-std::wstring PathRoot(std::wstring_view path) {
-    if (path.size() >= 2 && path[1] == L':' && IsDriveLetter(path[0])) {
-        return std::wstring(path.substr(0, 2)) + L"\\";
-    }
-    if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) {
-        return {};
-    }
-    // Two separators, the server, one separator, the share.
-    std::wstring root = L"\\\\";
-    std::size_t i = 2;
-    for (int part = 0; part < 2 && (part == 0 || i < path.size()); ++part) {
-        while (i < path.size() && !IsSeparator(path[i])) {
-            root += path[i++];
-        }
-        root += L'\\';
-        ++i;
-    }
-    return root;
-}
 
 std::wstring ComparablePath(std::wstring_view path) {
     const auto split = Split(path);

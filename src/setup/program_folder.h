@@ -13,11 +13,6 @@
 
 namespace fw {
 
-// The root of a path: "C:\" for a drive letter (as written), "\\server\share\"
-// for a network path, empty for a path without a root. Forward slashes count
-// as separators.
-std::wstring PathRoot(std::wstring_view path);
-
 // A path in one spelling for comparing: backslashes only, "." and ".."
 // resolved (never above the root), no empty names and no trailing separator,
 // trailing dots and blanks of each name dropped (as the system drops them),

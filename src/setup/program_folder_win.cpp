@@ -1,6 +1,6 @@
 #include "setup/program_folder_win.h"
 
-#include "setup/file_tree.h"
+#include "base/path.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -154,15 +154,13 @@ std::optional<std::wstring> Win32Oem::ShortPath(const std::wstring& path) {
         return whole;
     }
     // A file not made yet: its folder's short form and its own name.
-    const auto slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos) {
-        return std::nullopt;
-    }
-    const auto folder = Rewritten(::GetShortPathNameW, path.substr(0, slash + 1));
+    const std::wstring folderPath = FolderOf(path);
+    const auto folder =
+        folderPath.empty() ? std::nullopt : Rewritten(::GetShortPathNameW, folderPath);
     if (!folder) {
         return std::nullopt;
     }
-    return JoinPath(*folder, path.substr(slash + 1));
+    return JoinPath(*folder, FileNameOf(path));
 }
 
 } // namespace fw

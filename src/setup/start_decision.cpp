@@ -1,5 +1,6 @@
 #include "setup/start_decision.h"
 
+#include "base/path.h"
 #include "base/text.h"
 #include "setup/program_folder.h"
 
@@ -69,12 +70,7 @@ std::wstring RegisteredExePath(const std::wstring& programFolder) {
 }
 
 std::wstring BatchPath(const std::wstring& exePath) {
-    const auto slash = exePath.find_last_of(L'\\');
-    const auto dot = exePath.find_last_of(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
-        return exePath + L".bat";
-    }
-    return exePath.substr(0, dot) + L".bat";
+    return WithoutExtension(exePath) + L".bat";
 }
 
 std::wstring UntouchedFolderText(const std::wstring& programFolder) {

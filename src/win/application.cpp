@@ -1,5 +1,6 @@
 #include "win/application.h"
 
+#include "base/path.h"
 #include "win/error.h"
 #include "win/form.h"
 #include "win/resource_ids.h"
@@ -40,13 +41,7 @@ void Application::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
 
-    std::wstring exe = ExePath();
-    const auto slash = exe.find_last_of(L"\\/");
-    title_ = slash == std::wstring::npos ? exe : exe.substr(slash + 1);
-    const auto dot = title_.find_last_of(L'.');
-    if (dot != std::wstring::npos) {
-        title_.resize(dot);
-    }
+    title_ = WithoutExtension(FileNameOf(ExePath()));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

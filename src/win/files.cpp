@@ -1,5 +1,7 @@
 #include "win/files.h"
 
+#include "base/path.h"
+
 #include <windows.h>
 
 namespace fw::win {
@@ -15,19 +17,17 @@ bool FolderExists(const std::wstring& path) {
 }
 
 bool ForceFolders(std::wstring path) {
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
-        path.pop_back();
-    }
+    path = WithoutTrailingSeparators(path);
     if (path.empty()) {
         return false;
     }
     if (FolderExists(path)) {
         return true;
     }
-    const auto slash = path.find_last_of(L"\\/");
-    // Stop at a drive's root ("C:") or the root of the current drive.
-    if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':' &&
-        !ForceFolders(path.substr(0, slash))) {
+    // Stop at a drive's root ("C:\", "C:") or the root of the current drive.
+    const std::wstring parent = WithoutTrailingSeparators(FolderOf(path));
+    if (!parent.empty() && parent.back() != L':' && !IsPathSeparator(parent.back()) &&
+        !ForceFolders(parent)) {
         return false;
     }
     return ::CreateDirectoryW(path.c_str(), nullptr) || FolderExists(path);

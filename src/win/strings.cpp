@@ -1,5 +1,6 @@
 #include "win/strings.h"
 
+#include "base/path.h"
 #include "base/text.h"
 
 #include <vector>
@@ -70,9 +71,7 @@ std::wstring ExePath() {
 }
 
 std::wstring ExeFolder() {
-    std::wstring p = ExePath();
-    const auto slash = p.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+    return FolderOf(ExePath());
 }
 
 } // namespace fw::win

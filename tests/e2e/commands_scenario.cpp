@@ -24,34 +24,18 @@ protected:
 
     // Starts the shell from the installed copy and waits for its movie.
     void Start() {
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(
-            StartArgs{.exe = folder_ + L"Fenwobble.exe", .trace = trace_});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
-        ASSERT_NE(PlayerWindow(main_), nullptr) << "expected the player's window";
+        shell_ = std::make_unique<Shell>(StartArgs{.exe = folder_ + L"Fenwobble.exe"});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
     }
 
     // Skips the intro with Escape; the movie starts again and shows.
-    void ShowMovie() {
-        PostKey(main_, VK_ESCAPE);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
-        HWND host = ::GetParent(PlayerWindow(main_));
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(host) != FALSE; }, 10s))
-            << "expected the player shown after the skip";
-    }
+    void ShowMovie() { shell_->SkipIntro(); }
 
     // Sends a command and waits until the player has fired it.
     void Send(const std::wstring& command, const std::wstring& args) {
-        const auto before = TraceMatching(trace_, {L"FSCommand"}).size();
-        ASSERT_TRUE(Fire(main_, command, args)) << "the player refused the fire request";
-        ASSERT_TRUE(
-            WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s));
+        ASSERT_TRUE(shell_->Send(command, args)) << "the player did not fire the command";
         // The shell handles the event inside the player's call; give it a moment.
         ::Sleep(300);
     }
@@ -61,7 +45,7 @@ protected:
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 // document that is not rich text. Each shows its message (or nothing) and
 // loses no saved value.
 #include "driver.h"
+#include "mci_text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,22 +14,6 @@ using namespace fwtest;
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::wstring kClsidKey = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32";
-
-// MCI's own text for an error, as the intro's error box shows it.
-std::wstring MciErrorText(DWORD code) {
-    using Fn = BOOL(WINAPI*)(DWORD, LPWSTR, UINT);
-    HMODULE winmm = ::LoadLibraryW(L"winmm.dll");
-    auto fn = winmm ? reinterpret_cast<Fn>(
-                          reinterpret_cast<void*>(::GetProcAddress(winmm, "mciGetErrorStringW")))
-                    : nullptr;
-    wchar_t text[512] = {};
-    if (!fn || !fn(code, text, 512)) {
-        return L"<no MCI text>";
-    }
-    return text;
-}
 
 class FaultyFiles : public ::testing::Test {
 protected:
@@ -61,7 +46,7 @@ protected:
 } // namespace
 
 TEST_F(FaultyFiles, AMissingControlFileOnAMachineWithoutAControlIsReportedAndTheProcessEnds) {
-    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
+    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"").has_value())
         << "expected a prefix without any player control";
     Prepare(L"fwnoocx");
     fs::remove(folder_ + L"SWF\\FLASH.OCX");
@@ -73,13 +58,13 @@ TEST_F(FaultyFiles, AMissingControlFileOnAMachineWithoutAControlIsReportedAndThe
     // A failed copy ends the provisioning: no second try at the main window.
     EXPECT_TRUE(shell_->WaitExit(20s)) << "expected the process to end without a main window";
     EXPECT_FALSE(FileExists(flashFolder + L"FLASH.OCX"));
-    EXPECT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value());
+    EXPECT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"").has_value());
     ExpectValuesKept();
 }
 
 TEST_F(FaultyFiles, AMissingClipShowsMciTextAndTheMovieFollows) {
     RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
-    const std::wstring notFound = MciErrorText(275); // MCIERR_FILE_NOT_FOUND
+    const std::wstring notFound = MciErrorText(MCIERR_FILE_NOT_FOUND);
     for (const std::wstring clip : {L"logo_pelk.avi", L"logo_brumvale.avi"}) {
         SCOPED_TRACE(std::string(clip.begin(), clip.end()));
         Prepare(L"fwclip" + std::to_wstring(clip.size()));

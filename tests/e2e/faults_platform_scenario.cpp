@@ -16,22 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::wstring kAppPaths =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Fenwobble.exe";
-const std::wstring kUninstall =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fenwobble.exe";
-
-std::string GroupCommands(const std::wstring& exe) {
-    std::string bytes;
-    for (const std::wstring& c : std::vector<std::wstring>{
-             L"[CreateGroup(Тавилон)]\r\n", L"[AddItem(\"" + exe + L"\",Тавилон)]\r\n",
-             L"[AddItem(\"" + exe + L"\" -u,Удалить Тавилон)]\r\n"}) {
-        bytes += Cp1251(c);
-        bytes += '\0';
-    }
-    return bytes;
-}
-
 // Values the movie saved earlier; no fault may take them.
 const std::pair<std::wstring, std::wstring> kSaved[] = {
     {L"level", L"3"},
@@ -173,8 +157,11 @@ TEST_F(FaultyPlatform, AMarkedCopyOnAGoneDriveLeadsToRegistrationAtTheCd) {
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kAppPaths, L""), L"D:\\Fenwobble.exe");
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
               L"\"D:\\Fenwobble.exe\" -u");
-    EXPECT_TRUE(
-        WaitFor([&] { return progman.Received() == GroupCommands(L"D:\\Fenwobble.exe"); }, 10s))
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return progman.Received() == ProgmanBytes(RegistrationCommands(L"D:\\Fenwobble.exe"));
+        },
+        10s))
         << "expected the group at the CD, got " << progman.Received().size() << " bytes";
     ASSERT_TRUE(WaitFor(
         [&] {
@@ -202,22 +189,15 @@ TEST_F(FaultyPlatform, AServerThatDiesUnderANormalStartGoesUnnoticed) {
     WriteSaved();
     const auto files = TreeListing(folder);
     ProgmanServer progman;
-    const std::wstring trace = TempFile(L"trace");
-    Program shell({.exe = folder + L"Fenwobble.exe", .trace = trace});
-    HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 60s, false);
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 30s));
+    Shell shell({.exe = folder + L"Fenwobble.exe"});
+    ASSERT_NO_FATAL_FAILURE(shell.WaitMovie(60s, false));
+    const std::wstring& trace = shell.Trace();
+    HWND main = shell.Main();
     EXPECT_TRUE(ServerConversationOpen()) << "expected the conversation from window load open";
     progman.Kill();
     EXPECT_FALSE(ServerConversationOpen());
 
-    PostKey(main, VK_ESCAPE);
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            return TraceMatching(trace, {L"put", L"Movie"}).size() >= 2;
-        },
-        20s))
-        << "expected the movie after the skip";
+    ASSERT_NO_FATAL_FAILURE(shell.SkipIntro());
     const size_t reports = VolumeReports(trace);
     EXPECT_TRUE(WaitFor([&] { return VolumeReports(trace) >= reports + 10; }, 20s))
         << "expected the volume reports to go on";

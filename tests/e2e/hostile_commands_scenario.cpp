@@ -389,24 +389,14 @@ protected:
     }
 
     void Start() {
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(
-            StartArgs{.exe = folder_ + L"Fenwobble.exe", .trace = trace_});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
+        shell_ = std::make_unique<Shell>(StartArgs{.exe = folder_ + L"Fenwobble.exe"});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
         player_ = PlayerWindow(main_);
-        ASSERT_NE(player_, nullptr);
     }
 
-    void SkipIntro() {
-        PostKey(main_, VK_ESCAPE);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
-    }
+    void SkipIntro() { shell_->SkipIntro(); }
 
     // Answers every message box of the shell that is up now; checks each is a
     // refused registry write and counts it. Errors that come while a box is up
@@ -444,7 +434,7 @@ protected:
 
     std::wstring folder_;
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
     HWND player_ = nullptr;
     int boxes_ = 0;

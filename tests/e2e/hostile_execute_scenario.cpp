@@ -227,13 +227,10 @@ TEST_F(HostileExecute, EveryNameEndsInTheViewerAStartedProgramOrAMessage) {
         }
     } restore{x11, managed};
 
-    const std::wstring trace = TempFile(L"trace");
-    Program shell({.exe = folder_ + L"Fenwobble.exe", .trace = trace});
-    HWND main = WaitWindow(shell.Pid(), L"TMainForm", L"MainForm", 60s);
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(WaitTrace(trace, {L"put", L"Movie"}, 20s));
-    PostKey(main, VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([&] { return TraceMatching(trace, {L"put", L"Movie"}).size() >= 2; }, 20s));
+    Shell shell({.exe = folder_ + L"Fenwobble.exe"});
+    ASSERT_NO_FATAL_FAILURE(shell.WaitMovie());
+    ASSERT_NO_FATAL_FAILURE(shell.SkipIntro());
+    HWND main = shell.Main();
 
     const DWORD start = ::GetTickCount();
     std::map<std::string, int> outcomes;

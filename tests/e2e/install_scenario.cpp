@@ -13,26 +13,10 @@ using namespace fwtest;
 namespace {
 
 const std::wstring kOfferCaption = L"Уcтановка Тавилон";
-const std::wstring kAppPaths =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Fenwobble.exe";
-const std::wstring kUninstall =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fenwobble.exe";
-const std::wstring kDefaultTarget = L"C:\\Program Files\\Brumvale\\Fenwobble";
 
 std::wstring Offer() {
     return L"Перенести файлы программы на жесткий диск?\r\nОни займут примерно 90 Мб, но "
            L"программа может работать быстрее";
-}
-
-std::string GroupCommands(const std::wstring& exe) {
-    std::string bytes;
-    for (const std::wstring& c : std::vector<std::wstring>{
-             L"[CreateGroup(Тавилон)]\r\n", L"[AddItem(\"" + exe + L"\",Тавилон)]\r\n",
-             L"[AddItem(\"" + exe + L"\" -u,Удалить Тавилон)]\r\n"}) {
-        bytes += Cp1251(c);
-        bytes += '\0';
-    }
-    return bytes;
 }
 
 HWND ChildWithText(HWND parent, const std::wstring& cls, const std::wstring& text) {
@@ -117,8 +101,12 @@ TEST_F(Decision, FirstStartFromTheCdDeclinedRegistersOnTheCdAndPlays) {
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName"), L"Тавилон");
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString"),
                   L"\"D:\\Fenwobble.exe\" -u");
-        EXPECT_TRUE(
-            WaitFor([&] { return progman.Received() == GroupCommands(L"D:\\Fenwobble.exe"); }, 10s))
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return progman.Received() ==
+                       ProgmanBytes(RegistrationCommands(L"D:\\Fenwobble.exe"));
+            },
+            10s))
             << "expected the three group commands, got " << progman.Received().size() << " bytes";
         EXPECT_FALSE(WaitMessageBox(shell.Pid(), 1s).has_value()) << "expected no message";
     }
@@ -149,7 +137,8 @@ TEST_F(Decision, AcceptedOfferCopiesMarksAndStartsTheCopyWhichRegistersItself) {
         << "expected the copy to register itself";
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kProgramKey, L""), L"")
         << "expected the marker cleared by the copy";
-    EXPECT_TRUE(WaitFor([&] { return progman.Received() == GroupCommands(copied); }, 20s));
+    EXPECT_TRUE(WaitFor(
+        [&] { return progman.Received() == ProgmanBytes(RegistrationCommands(copied)); }, 20s));
 }
 
 TEST_F(Decision, ClosingTheDialogOrAnUncreatableOrForeignFolderEndsWithoutWritingAnything) {

@@ -174,21 +174,13 @@ protected:
             std::fclose(f);
         }
         RegisterControl(folder + L"SWF\\FLASH.OCX");
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(
-            StartArgs{.exe = folder + L"Fenwobble.exe", .trace = trace_, .workDir = folder});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr) << DescribeWindows();
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
-        PostKey(main_, VK_ESCAPE); // past the intro
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
+        shell_ =
+            std::make_unique<Shell>(StartArgs{.exe = folder + L"Fenwobble.exe", .workDir = folder});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        ASSERT_NO_FATAL_FAILURE(shell_->SkipIntro());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
         player_ = PlayerWindow(main_);
-        ASSERT_NE(player_, nullptr);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(::GetParent(player_)) != FALSE; }, 10s));
     }
 
     void TearDown() override {
@@ -279,7 +271,7 @@ protected:
     // over the movie.
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
     HWND player_ = nullptr;
 };

@@ -48,20 +48,11 @@ protected:
         RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
         RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
         RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L"");
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(StartArgs{.trace = trace_});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr) << DescribeWindows();
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
-        PostKey(main_, VK_ESCAPE);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
-        HWND player = PlayerWindow(main_);
-        ASSERT_NE(player, nullptr);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(::GetParent(player)) != FALSE; }, 10s));
+        shell_ = std::make_unique<Shell>(StartArgs{});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        ASSERT_NO_FATAL_FAILURE(shell_->SkipIntro());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
         // The button rows stand drawn once the picture is up.
         ASSERT_TRUE(WaitPixel(48, 298, kButtonUp, 10s))
             << "expected the first button drawn, got " << Hex(MoviePixel(48, 298));
@@ -78,7 +69,7 @@ protected:
     // over the movie.
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
 };
 

@@ -120,32 +120,17 @@ protected:
     }
 
     void StartToMovie() {
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(
-            StartArgs{.exe = folder_ + L"Fenwobble.exe", .trace = trace_});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
-        ASSERT_NE(PlayerWindow(main_), nullptr) << "expected the player's window";
-        PostKey(main_, VK_ESCAPE);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
-        ASSERT_TRUE(
-            WaitFor([&] { return ::IsWindowVisible(::GetParent(PlayerWindow(main_))); }, 10s))
-            << "expected the player shown after the skip";
+        shell_ = std::make_unique<Shell>(StartArgs{.exe = folder_ + L"Fenwobble.exe"});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        ASSERT_NO_FATAL_FAILURE(shell_->SkipIntro());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
         // Let the shown movie paint before the screen is compared with the page.
         ::Sleep(1000);
     }
 
     // Makes the movie ask for printing; true when the player fired it.
-    bool Print() {
-        const auto before = TraceMatching(trace_, {L"FSCommand"}).size();
-        return Fire(main_, L"print", L"") &&
-               WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s);
-    }
+    bool Print() { return shell_->Send(L"print", L""); }
 
     // Prints and reads the page back: one landscape page holding a 4:3
     // picture, and no error box. Empty (with the failure noted) otherwise.
@@ -183,7 +168,7 @@ protected:
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
 };
 

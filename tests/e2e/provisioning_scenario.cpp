@@ -11,8 +11,6 @@ using namespace fwtest;
 
 namespace {
 
-const std::wstring kClsidKey = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32";
-
 std::wstring FlashFolder() {
     return SystemFolder() + L"Macromed\\Flash\\";
 }
@@ -42,7 +40,7 @@ void RegisterLegacyControl() {
 } // namespace
 
 TEST(Provisioning, AFreshMachineGetsTheControlCopiedRegisteredAndTheMovieStarted) {
-    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
+    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"").has_value())
         << "expected a prefix without any player control";
     std::filesystem::remove_all(FlashFolder());
     RegWriteString(HKEY_LOCAL_MACHINE, kProgramKey, L"", L""); // registered: no offer
@@ -55,7 +53,7 @@ TEST(Provisioning, AFreshMachineGetsTheControlCopiedRegisteredAndTheMovieStarted
 
     const std::wstring target = FlashFolder() + L"FLASH.OCX";
     EXPECT_TRUE(FileExists(target)) << "expected the control copied into the Flash folder";
-    const auto server = RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"");
+    const auto server = RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"");
     ASSERT_TRUE(server.has_value()) << "expected the control registered";
     EXPECT_EQ(Lower(*server), Lower(ShortPath(target)))
         << "expected regsvr32 to have been given the short path";
@@ -79,7 +77,7 @@ TEST(Provisioning, AControlTooOldIsReplacedAndTheUserAskedToStartAgain) {
         PressButton(box->hwnd, IDOK);
         EXPECT_TRUE(shell.WaitExit(20s)) << "expected the process to end after the message";
     }
-    const auto server = RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"");
+    const auto server = RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"");
     ASSERT_TRUE(server.has_value());
     EXPECT_EQ(Lower(*server), Lower(ShortPath(FlashFolder() + L"FLASH.OCX")))
         << "expected the new control registered from the Flash folder";
@@ -99,7 +97,7 @@ TEST(Provisioning, AControlTooOldIsReplacedAndTheUserAskedToStartAgain) {
 TEST(Provisioning, ATargetInUseIsReportedAndTheProgramGoesOnWithWhatItHas) {
     const std::wstring target = FlashFolder() + L"FLASH.OCX";
     RunWait(SystemFolder() + L"regsvr32.exe /u /s " + target);
-    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kClsidKey, L"").has_value())
+    ASSERT_FALSE(RegReadString(HKEY_CLASSES_ROOT, kInprocServerKey, L"").has_value())
         << "expected the control unregistered";
     // Held open without sharing, the target cannot be replaced (a read-only
     // attribute would not stop the tests, which run as root).

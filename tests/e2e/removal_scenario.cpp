@@ -12,20 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::wstring kAppPaths =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Fenwobble.exe";
-const std::wstring kUninstall =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fenwobble.exe";
-const std::wstring kInstalled = L"C:\\Program Files\\Brumvale\\Fenwobble\\";
-
-std::string Commands(const std::vector<std::wstring>& texts) {
-    std::string bytes;
-    for (const auto& t : texts) {
-        bytes += Cp1251(t);
-        bytes += '\0';
-    }
-    return bytes;
-}
+const std::wstring kInstalled = kDefaultTarget + L"\\";
 
 class Removal : public ::testing::Test {
 protected:
@@ -49,10 +36,7 @@ protected:
         ASSERT_TRUE(Fire(main, L"quit", L""));
         ASSERT_TRUE(shell.WaitExit(20s));
         const std::wstring exe = kInstalled + L"Fenwobble.exe";
-        EXPECT_EQ(
-            progman.Received(),
-            Commands({L"[CreateGroup(Тавилон)]\r\n", L"[AddItem(\"" + exe + L"\",Тавилон)]\r\n",
-                      L"[AddItem(\"" + exe + L"\" -u,Удалить Тавилон)]\r\n"}));
+        EXPECT_EQ(progman.Received(), ProgmanBytes(RegistrationCommands(exe)));
     }
 
     std::wstring Question() {
@@ -104,7 +88,7 @@ TEST_F(Removal, ConfirmedRemovalClearsTheFolderKeysAndGroupAndErasesItself) {
     EXPECT_TRUE(FileExists(kInstalled)) << "the program folder itself stays";
     EXPECT_TRUE(FileExists(L"C:\\Program Files\\Brumvale\\Neighbour\\keep.txt"))
         << "expected the neighbour untouched";
-    EXPECT_NE(progman.Received().find(Commands({L"[DeleteGroup(Тавилон)]\r\n"})), std::string::npos)
+    EXPECT_NE(progman.Received().find(ProgmanBytes({kDeleteGroupCommand})), std::string::npos)
         << "expected the group deleted";
 }
 

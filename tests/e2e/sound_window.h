@@ -60,18 +60,11 @@ protected:
         RegisterControl(CdFolder() + L"SWF\\FLASH.OCX");
         RegDeleteTree(HKEY_LOCAL_MACHINE, kProgramKey);
         folder_ = InstalledCopy(L"fwsound");
-        trace_ = TempFile(L"trace");
-        shell_ = std::make_unique<Program>(
-            StartArgs{.exe = folder_ + L"Fenwobble.exe", .trace = trace_});
-        main_ = WaitWindow(shell_->Pid(), L"TMainForm", L"MainForm", 60s);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 20s));
-        PostKey(main_, VK_ESCAPE);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
-            },
-            20s));
+        shell_ = std::make_unique<Shell>(StartArgs{.exe = folder_ + L"Fenwobble.exe"});
+        ASSERT_NO_FATAL_FAILURE(shell_->WaitMovie());
+        ASSERT_NO_FATAL_FAILURE(shell_->SkipIntro());
+        trace_ = shell_->Trace();
+        main_ = shell_->Main();
         sound_ = FindWindowOf(shell_->Pid(), L"TSoundControlForm", L"", false);
         ASSERT_NE(sound_, nullptr) << "expected the sound window";
         slider_ = FirstSlider(sound_);
@@ -88,11 +81,7 @@ protected:
     }
 
     // The movie's "setvolume"; true when the player fired it.
-    bool SetVolume(const std::wstring& args) {
-        const auto before = TraceMatching(trace_, {L"FSCommand"}).size();
-        return Fire(main_, L"setvolume", args) &&
-               WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s);
-    }
+    bool SetVolume(const std::wstring& args) { return shell_->Send(L"setvolume", args); }
 
     // The slider's place as a percentage, then on the movie's 0..20.
     static int MovieVolumeFor(int position, int max) {
@@ -125,7 +114,7 @@ protected:
     std::unique_ptr<ProgmanServer> progman_ = std::make_unique<ProgmanServer>();
     std::wstring folder_;
     std::wstring trace_;
-    std::unique_ptr<Program> shell_;
+    std::unique_ptr<Shell> shell_;
     HWND main_ = nullptr;
     HWND sound_ = nullptr;
     HWND slider_ = nullptr;

@@ -1,5 +1,7 @@
 #include "setup/program_folder.h"
 
+#include "base/path.h"
+
 #include <gtest/gtest.h>
 
 #include <set>

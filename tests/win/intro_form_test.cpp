@@ -8,6 +8,7 @@
 
 #include "box_watcher.h"
 #include "intro_test_support.h"
+#include "mci_text.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using fwtest::MciErrorText;
 using intro_test::HasVideoDevice;
-using intro_test::McisOwnText;
 
 template <typename P> bool PumpUntil(P done, DWORD limitMs = 20000) {
     return intro_test::PumpUntilWithin(done, limitMs);
@@ -244,7 +245,7 @@ TEST_F(IntroForm, ARemovalRunLeavesTheWindowAtItsStoredPlace) {
 }
 
 TEST_F(IntroForm, AMissingClipIsReportedThenTheMovieStarts) {
-    const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
+    const std::wstring kNotFound = MciErrorText(MCIERR_FILE_NOT_FOUND);
     MainWindowStandIn main;
     ErrorBoxWatcher watcher;
     // The data folder exists but holds no clip.

@@ -8,6 +8,7 @@
 #include "win/strings.h"
 
 #include "intro_test_support.h"
+#include "mci_text.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,8 @@ std::filesystem::path ClipFolder() {
 
 // MCI drivers are listed in the registry; avivideo plays the clips.
 
+using fwtest::MciErrorText;
 using intro_test::HasVideoDevice;
-using intro_test::McisOwnText;
 
 template <typename P> bool PumpUntil(P done, DWORD limitMs = 15000) {
     return intro_test::PumpUntilWithin(done, limitMs);
@@ -87,7 +88,7 @@ protected:
 };
 
 TEST(IntroPlayerText, ErrorTextsAreMcisOwnOrUnknown) {
-    const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
+    const std::wstring kNotFound = MciErrorText(MCIERR_FILE_NOT_FOUND);
     struct Case {
         DWORD code;
         const wchar_t* expected; // nullptr: any text of MCI's own
@@ -113,7 +114,7 @@ TEST(IntroPlayerText, ErrorTextsAreMcisOwnOrUnknown) {
 }
 
 TEST_F(IntroPlayer, OpeningWhatCannotBePlayedRaisesMcisText) {
-    const std::wstring kNotFound = McisOwnText(MCIERR_FILE_NOT_FOUND);
+    const std::wstring kNotFound = MciErrorText(MCIERR_FILE_NOT_FOUND);
     const std::filesystem::path junk = ClipFolder() / "not_a_clip.avi";
     FILE* f = _wfopen(junk.c_str(), L"wb");
     ASSERT_NE(f, nullptr);

@@ -1,6 +1,6 @@
 #pragma once
-// What the intro's Windows tests share: MCI's own texts, whether MCI can play
-// video here, and handling messages until a condition holds.
+// What the intro's Windows tests share: whether MCI can play video here, and
+// handling messages until a condition holds.
 
 #include <windows.h>
 
@@ -9,13 +9,6 @@
 #include <string>
 
 namespace intro_test {
-
-// MCI's own text for an error, in the system's language.
-inline std::wstring McisOwnText(DWORD code) {
-    wchar_t buf[256] = {};
-    ::mciGetErrorStringW(code, buf, 256);
-    return buf;
-}
 
 inline bool HasVideoDevice() {
     wchar_t driver[MAX_PATH] = {};

@@ -5,7 +5,8 @@
 #include "ocx/dispids.h"
 #include "ocx/fire_protocol.h"
 #include "swf/writer.h"
-#include "../unit/swf_volume_loop_movie.h"
+#include "program_names.h"
+#include "swf_volume_loop_movie.h"
 #include "win/strings.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,7 @@ std::wstring ReadRegText(const std::wstring& key, const wchar_t* name, bool* exi
     return rc == ERROR_SUCCESS ? std::wstring(buf) : std::wstring();
 }
 
-const std::wstring kClsidKey = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+using fwtest::kClsidKey;
 
 // Puts the prefix's registration of the class back as the tests found it.
 class RegistrationRestorer : public ::testing::Environment {

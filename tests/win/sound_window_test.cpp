@@ -2,7 +2,7 @@
 // test describes, the user's actions, the volume bridge, and the system's mixer
 // where there is one (every volume changed is put back).
 
-#include "../unit/sound_fake_mixer.h"
+#include "sound_fake_mixer.h"
 
 #include "sound/SCFrm.h"
 #include "sound/win_mixer.h"

@@ -2,6 +2,8 @@
 
 #include "fire_protocol.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -506,6 +508,48 @@ std::string Cp1251(const std::wstring& text) {
     ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                           nullptr, nullptr);
     return out;
+}
+
+StartArgs Shell::WithTrace(StartArgs args) {
+    if (args.trace.empty()) {
+        args.trace = TempFile(L"trace");
+    }
+    return args;
+}
+
+void Shell::WaitMovie(Ms timeout, bool visibleOnly) {
+    main_ = WaitWindow(Pid(), L"TMainForm", L"MainForm", timeout, visibleOnly);
+    ASSERT_NE(main_, nullptr) << "expected the main window; windows: " << DescribeWindows();
+    ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 30s)) << "expected the movie loaded";
+    ASSERT_NE(PlayerWindow(main_), nullptr) << "expected the player's window";
+}
+
+void Shell::SkipIntro() {
+    PostKey(main_, VK_ESCAPE);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return TraceMatching(trace_, {L"put", L"Movie"}).size() >= 2;
+        },
+        20s))
+        << "expected the movie loaded again after the skip";
+    ASSERT_TRUE(
+        WaitFor([&] { return ::IsWindowVisible(::GetParent(PlayerWindow(main_))) != FALSE; }, 10s))
+        << "expected the player shown after the skip";
+}
+
+bool Shell::Send(const std::wstring& command, const std::wstring& args) {
+    const auto before = TraceMatching(trace_, {L"FSCommand"}).size();
+    return Fire(main_, command, args) &&
+           WaitFor([&] { return TraceMatching(trace_, {L"FSCommand"}).size() > before; }, 10s);
+}
+
+std::string ProgmanBytes(const std::vector<std::wstring>& commands) {
+    std::string bytes;
+    for (const std::wstring& c : commands) {
+        bytes += Cp1251(c);
+        bytes += '\0';
+    }
+    return bytes;
 }
 
 std::vector<std::pair<std::wstring, std::uintmax_t>> TreeListing(const std::wstring& folder) {

@@ -3,6 +3,8 @@
 // in and works it as a person would, through its windows, keys, message
 // boxes, the registry, files and the stand-in player's trace.
 
+#include "program_names.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -97,8 +99,6 @@ void RegDeleteTree(HKEY root, const std::wstring& key);
 // Value names in the registry's enumeration order.
 std::vector<std::wstring> RegValueNames(HKEY root, const std::wstring& key);
 
-inline const std::wstring kProgramKey = L"Software\\Brumvale\\Fenwobble";
-
 // One line of the stand-in player's trace: its tab-separated fields, decoded.
 using TraceLine = std::vector<std::wstring>;
 std::vector<TraceLine> ReadTrace(const std::wstring& path);
@@ -112,6 +112,31 @@ bool WaitTrace(const std::wstring& path, const std::vector<std::wstring>& head, 
 // FSCommand as its movie would.
 HWND PlayerWindow(HWND mainWindow);
 bool Fire(HWND mainWindow, const std::wstring& command, const std::wstring& args);
+
+// The shell started for a scenario with the stand-in player's trace (a fresh file unless the
+// arguments name one), followed as far as its movie. A step that does not see what it waits for
+// fails the test fatally: call it under ASSERT_NO_FATAL_FAILURE.
+class Shell : public Program {
+public:
+    explicit Shell(StartArgs args) : Shell(WithTrace(std::move(args)), 0) {}
+
+    const std::wstring& Trace() const { return trace_; }
+    // The main window, once WaitMovie has seen it.
+    HWND Main() const { return main_; }
+    // Waits for the main window (a hidden one too unless visibleOnly) and the movie's load.
+    void WaitMovie(Ms timeout = 60s, bool visibleOnly = true);
+    // Presses Escape to skip the intro: the movie is loaded once more and its player shows.
+    void SkipIntro();
+    // Makes the player fire the movie's command; true once it has fired it.
+    bool Send(const std::wstring& command, const std::wstring& args);
+
+private:
+    Shell(const StartArgs& args, int) : Program(args), trace_(args.trace) {}
+    static StartArgs WithTrace(StartArgs args);
+
+    std::wstring trace_;
+    HWND main_ = nullptr;
+};
 
 // Runs a program in this prefix and waits for it; returns its exit code.
 DWORD RunWait(const std::wstring& commandLine, Ms timeout = 60s);
@@ -145,6 +170,9 @@ private:
 
 // A text in Windows-1251 bytes, as the program group commands are sent.
 std::string Cp1251(const std::wstring& text);
+// The bytes our Program Manager server records for these commands: each in Windows-1251 with
+// its terminating zero.
+std::string ProgmanBytes(const std::vector<std::wstring>& commands);
 
 // Every file below a folder, as relative paths with their sizes.
 std::vector<std::pair<std::wstring, std::uintmax_t>> TreeListing(const std::wstring& folder);

@@ -125,33 +125,6 @@ private:
     std::map<std::wstring, Node> nodes_;
 };
 
-struct JoinCase {
-    const wchar_t* folder;
-    const wchar_t* name;
-    const wchar_t* expected;
-};
-
-TEST(JoinPath, AddsOneSeparatorAndDropsOneLeadingBackslash) {
-    const JoinCase cases[] = {
-        {L"C:\\Games", L"Fenwobble.exe", L"C:\\Games\\Fenwobble.exe"},
-        {L"C:\\Games\\", L"\\Fenwobble.exe", L"C:\\Games\\Fenwobble.exe"},
-        {L"C:\\Games\\", L"Fenwobble.exe", L"C:\\Games\\Fenwobble.exe"},
-        {L"C:\\Games", L"\\Fenwobble.exe", L"C:\\Games\\Fenwobble.exe"},
-        {L"", L"Fenwobble.exe", L"Fenwobble.exe"},
-        {L"", L"\\Fenwobble.exe", L"Fenwobble.exe"},
-        {L"C:\\Games", L"", L"C:\\Games\\"},
-        {L"", L"", L""},
-        // Only one backslash is dropped or added.
-        {L"C:\\Games\\\\", L"\\\\x", L"C:\\Games\\\\\\x"},
-        {L"C:\\Программы\\Brumvale", L"Игра.exe", L"C:\\Программы\\Brumvale\\Игра.exe"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fw::JoinPath(c.folder, c.name), c.expected)
-            << "folder " << FakeFolders::Narrow(c.folder) << " name "
-            << FakeFolders::Narrow(c.name);
-    }
-}
-
 // The tree every clearing case starts from.
 void BuildTree(FakeFolders& fs) {
     fs.AddFolder(L"C:\\Other");

@@ -33,8 +33,12 @@ inline FakeControl Volume(std::uint32_t min = 0, std::uint32_t max = 65535,
     return {kControlVolume, min, max, steps, value, false};
 }
 inline FakeControl Peak(std::int32_t value = 0) {
-    return {kControlPeakMeter, static_cast<std::uint32_t>(-32768), 32767, 0,
-            static_cast<std::uint32_t>(value), false};
+    return {kControlPeakMeter,
+            static_cast<std::uint32_t>(-32768),
+            32767,
+            0,
+            static_cast<std::uint32_t>(value),
+            false};
 }
 inline FakeControl Other() {
     return {0x50030004u /* bass */, 0, 65535, 100, 0, false};
