@@ -38,7 +38,6 @@ const std::wstring kCopying = L"Копирование файлов...";
 const std::wstring kNotCompleted = L"Установка не завершена";
 const std::wstring kRemoved = L"Приложение Тавилон удалено";
 
-
 DriveType DriveTypeOf(const std::wstring& path) {
     const std::wstring root = PathRoot(path);
     return static_cast<DriveType>(::GetDriveTypeW(root.empty() ? nullptr : root.c_str()));
