@@ -1119,7 +1119,15 @@ private:
         }
         case 0x26: { // Trace
             Value x = Pop();
-            std::string text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            std::string text;
+            std::optional<Thrown> pending;
+            try {
+                text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            } catch (Thrown& t) {
+                // A conversion that throws still prints the plain name; then the throw goes on.
+                text = "[type Object]";
+                pending = std::move(t);
+            }
             // A carriage return ends a line as a line feed does.
             std::string lines;
             for (std::size_t i = 0; i < text.size(); ++i) {
@@ -1130,6 +1138,9 @@ private:
                 }
             }
             disp.Trace(OutsideText(lines));
+            if (pending) {
+                throw *pending;
+            }
             break;
         }
         case 0x34: // GetTime

@@ -193,7 +193,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
     return FindDepth(o, name) >= 0;
 }
 
-Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
+Value Runtime::GetOf(Object* o, std::string_view name, const Value& self, bool resolve) {
     if (o->kind == Kind::Clip) {
         int index = DisplayPropertyIndex(name);
         if (index >= 0) {
@@ -236,7 +236,7 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
             return prop->value;
         }
     }
-    if (name != "__resolve") {
+    if (resolve && name != "__resolve") {
         // The nearest __resolve held as a plain object answers; primitives, clips and
         // getter/setter pairs are passed over.
         int guard = 0;
@@ -251,9 +251,9 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
     return Value();
 }
 
-Value Runtime::Get(const Value& object, std::string_view name) {
+Value Runtime::Get(const Value& object, std::string_view name, bool resolve) {
     if (Object* o = object.object()) {
-        return GetOf(o, name, object);
+        return GetOf(o, name, object, resolve);
     }
     if (object.isNullish()) {
         return Value();
@@ -265,7 +265,7 @@ Value Runtime::Get(const Value& object, std::string_view name) {
     Object* proto = object.isString()   ? stringProto_
                     : object.isNumber() ? numberProto_
                                         : booleanProto_;
-    return proto ? GetOf(proto, name, object) : Value();
+    return proto ? GetOf(proto, name, object, resolve) : Value();
 }
 
 void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
@@ -413,7 +413,7 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     }
     // An object without a valueOf has no primitive value: it reads as undefined. An object
     // from valueOf leaves the original to be read again.
-    Value valueOf = Get(v, "valueOf");
+    Value valueOf = Get(v, "valueOf", false);
     if (!IsCallable(valueOf)) {
         return Value();
     }
@@ -434,7 +434,7 @@ std::string Runtime::ToStr(const Value& v) {
     if (!o) {
         return ToString(v, version_);
     }
-    Value toString = Get(v, "toString");
+    Value toString = Get(v, "toString", false);
     if (IsCallable(toString)) {
         Value r = Call(toString, v, {});
         if (r.isString()) {
