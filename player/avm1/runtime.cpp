@@ -408,16 +408,14 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     if (!o) {
         return v;
     }
-    if (preferString || o->kind == Kind::Date) {
-        return Value(ToStr(v));
-    }
-    // An object without a valueOf has no primitive value: it reads as undefined. An object
-    // from valueOf leaves the original to be read again.
-    Value valueOf = Get(v, "valueOf", false);
-    if (!IsCallable(valueOf)) {
+    // Dates prefer their text from version 6. The method missing, there is no primitive; an
+    // object it answers leaves the original to be read again.
+    bool text = preferString || (o->kind == Kind::Date && version_ >= 6);
+    Value method = Get(v, text ? "toString" : "valueOf", false);
+    if (!IsCallable(method)) {
         return Value();
     }
-    Value r = Call(valueOf, v, {});
+    Value r = Call(method, v, {});
     return r.isObject() ? v : r;
 }
 
