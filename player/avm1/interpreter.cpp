@@ -1582,7 +1582,10 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
             a.ownRegisters[r++] = Value(root_);
         }
         if (f.flags & kPreloadParent) {
-            a.ownRegisters[r++] = Get(Value(a.base), "_parent");
+            // A timeline without a parent takes no register.
+            if (Value parent = Get(Value(a.base), "_parent"); parent.isObject()) {
+                a.ownRegisters[r++] = parent;
+            }
         }
         if (f.flags & kPreloadGlobal) {
             a.ownRegisters[r++] = Value(global_);
