@@ -275,7 +275,9 @@ private:
     // timeline. Where a function keeps it only in a register, version 5 sees nothing.
     Value LookupThis() {
         if (!a_.inFunction) {
-            return a_.self;
+            // A timeline may hold a variable of that name.
+            const Property* own = a_.target ? a_.target->FindOwn("this") : nullptr;
+            return own ? own->value : a_.self;
         }
         for (Scope* s = a_.scope; s; s = s->parent) {
             if (s->kind == Scope::Kind::Local) {
