@@ -145,7 +145,9 @@ TEST(Conversions, MovieTextPerVersionAndHiddenProperties) {
         const char* text;
     };
     const Case cases[] = {
-        {"a\xC5b", 5,
+        {"a\xC5"
+         "b",
+         5,
          "a\xC3\x85"
          "b"},                                                       // the code page's upper half
         {"\x80\x99", 5, "\xE2\x82\xAC\xE2\x84\xA2"},                 // and its 0x80 to 0x9F block
