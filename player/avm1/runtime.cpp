@@ -317,7 +317,17 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         auto it = o->watchers->find(o->caseSensitive() ? std::string(name) : AsciiLower(name));
         if (it != o->watchers->end() && it->second.callback) {
             Watcher w = it->second;
+            // The old value may be inherited.
             Value old = own ? own->value : Value();
+            if (!own && accessor == nullptr) {
+                int guard = 0;
+                for (Object* p = o->proto(); p && guard < kMaxChain; p = p->proto(), ++guard) {
+                    if (const Property* q = FindVisible(p, name)) {
+                        old = q->value;
+                        break;
+                    }
+                }
+            }
             if (getterDepth_ < kAccessorDepth) {
                 ++getterDepth_;
                 try {
