@@ -5,7 +5,11 @@
 namespace fw::avm1 {
 namespace {
 
-Value Construct(Runtime& rt, Activation&, Value, std::vector<Value>&) {
+Value Construct(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+    if (!rt.constructing) {
+        // Called plainly it hands back its argument, or a bare object without one.
+        return args.empty() ? Value(rt.NewObject(nullptr)) : args[0];
+    }
     return Value(
         rt.NewFunction([](Runtime&, Activation&, Value, std::vector<Value>&) { return Value(); }));
 }

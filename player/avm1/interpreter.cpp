@@ -283,7 +283,9 @@ private:
     // timeline. Where a function keeps it only in a register, version 5 sees nothing.
     Value LookupThis() {
         if (!a_.inFunction) {
-            return a_.self;
+            // A timeline may hold a variable of that name.
+            const Property* own = a_.target ? a_.target->FindOwn("this") : nullptr;
+            return own ? own->value : a_.self;
         }
         for (Scope* s = a_.scope; s; s = s->parent) {
             if (s->kind == Scope::Kind::Local) {
@@ -1195,7 +1197,15 @@ private:
         }
         case 0x26: { // Trace
             Value x = Pop();
-            std::string text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            std::string text;
+            std::optional<Thrown> pending;
+            try {
+                text = x.isUndefined() ? std::string("undefined") : rt_.ToStr(x);
+            } catch (Thrown& t) {
+                // A conversion that throws still prints the plain name; then the throw goes on.
+                text = "[type Object]";
+                pending = std::move(t);
+            }
             // A carriage return ends a line as a line feed does.
             std::string lines;
             for (std::size_t i = 0; i < text.size(); ++i) {
@@ -1206,6 +1216,9 @@ private:
                 }
             }
             disp.Trace(OutsideText(lines));
+            if (pending) {
+                throw *pending;
+            }
             break;
         }
         case 0x34: // GetTime
@@ -1666,7 +1679,10 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
             a.ownRegisters[r++] = Value(root_);
         }
         if (f.flags & kPreloadParent) {
-            a.ownRegisters[r++] = Get(Value(a.base), "_parent");
+            // A timeline without a parent takes no register.
+            if (Value parent = Get(Value(a.base), "_parent"); parent.isObject()) {
+                a.ownRegisters[r++] = parent;
+            }
         }
         if (f.flags & kPreloadGlobal) {
             a.ownRegisters[r++] = Value(global_);

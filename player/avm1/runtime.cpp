@@ -233,7 +233,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
     return FindDepth(o, name) >= 0;
 }
 
-Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
+Value Runtime::GetOf(Object* o, std::string_view name, const Value& self, bool resolve) {
     // A clip's own variables come first, then its children and the display's names, then its
     // properties, then what it inherits.
     if (o->kind == Kind::Clip && !o->FindOwn(name)) {
@@ -281,7 +281,7 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
             return prop->value;
         }
     }
-    if (name != "__resolve") {
+    if (resolve && name != "__resolve") {
         // The nearest __resolve held as a plain object answers; primitives, clips and
         // getter/setter pairs are passed over.
         int guard = 0;
@@ -296,9 +296,9 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self) {
     return Value();
 }
 
-Value Runtime::Get(const Value& object, std::string_view name) {
+Value Runtime::Get(const Value& object, std::string_view name, bool resolve) {
     if (Object* o = object.object()) {
-        return GetOf(o, name, object);
+        return GetOf(o, name, object, resolve);
     }
     if (object.isNullish()) {
         return Value();
@@ -310,7 +310,7 @@ Value Runtime::Get(const Value& object, std::string_view name) {
     Object* proto = object.isString()   ? stringProto_
                     : object.isNumber() ? numberProto_
                                         : booleanProto_;
-    return proto ? GetOf(proto, name, object) : Value();
+    return proto ? GetOf(proto, name, object, resolve) : Value();
 }
 
 void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
@@ -362,7 +362,17 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         auto it = o->watchers->find(o->caseSensitive() ? std::string(name) : AsciiLower(name));
         if (it != o->watchers->end() && it->second.callback) {
             Watcher w = it->second;
+            // The old value may be inherited.
             Value old = own ? own->value : Value();
+            if (!own && accessor == nullptr) {
+                int guard = 0;
+                for (Object* p = o->proto(); p && guard < kMaxChain; p = p->proto(), ++guard) {
+                    if (const Property* q = FindVisible(p, name)) {
+                        old = q->value;
+                        break;
+                    }
+                }
+            }
             if (getterDepth_ < kAccessorDepth) {
                 ++getterDepth_;
                 try {
@@ -453,16 +463,14 @@ Value Runtime::ToPrimitive(const Value& v, bool preferString) {
     if (!o) {
         return v;
     }
-    if (preferString || o->kind == Kind::Date) {
-        return Value(ToStr(v));
-    }
-    // An object without a valueOf has no primitive value: it reads as undefined. An object
-    // from valueOf leaves the original to be read again.
-    Value valueOf = Get(v, "valueOf");
-    if (!IsCallable(valueOf)) {
+    // Dates prefer their text from version 6. The method missing, there is no primitive; an
+    // object it answers leaves the original to be read again.
+    bool text = preferString || (o->kind == Kind::Date && version_ >= 6);
+    Value method = Get(v, text ? "toString" : "valueOf", false);
+    if (!IsCallable(method)) {
         return Value();
     }
-    Value r = Call(valueOf, v, {});
+    Value r = Call(method, v, {});
     return r.isObject() ? v : r;
 }
 
@@ -479,7 +487,7 @@ std::string Runtime::ToStr(const Value& v) {
     if (!o) {
         return ToString(v, version_);
     }
-    Value toString = Get(v, "toString");
+    Value toString = Get(v, "toString", false);
     if (IsCallable(toString)) {
         Value r = Call(toString, v, {});
         if (r.isString()) {

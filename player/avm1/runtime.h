@@ -143,8 +143,9 @@ public:
     Object* Method(Object* on, const char* name, NativeFn fn, int tag = 0);
     Object* MakeClass(const char* name, NativeFn ctor, Object* proto, Object* where = nullptr);
 
-    Value Get(const Value& object, std::string_view name);
-    Value GetOf(Object* o, std::string_view name, const Value& self);
+    // Without resolve, a missing name is not handed to __resolve.
+    Value Get(const Value& object, std::string_view name, bool resolve = true);
+    Value GetOf(Object* o, std::string_view name, const Value& self, bool resolve = true);
     void Put(const Value& object, std::string_view name, Value v);
     bool Has(Object* o, std::string_view name);
     // An own property the movie's version sees.

@@ -216,8 +216,9 @@ bool StrictEquals(const Value& a, const Value& b) {
         return true;
     case Value::Type::Boolean:
         return a.asBool() == b.asBool();
-    case Value::Type::Number:
-        return a.asNumber() == b.asNumber();
+    case Value::Type::Number: // NaN equals NaN here
+        return a.asNumber() == b.asNumber() ||
+               (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
     case Value::Type::String:
         return a.asString() == b.asString();
     case Value::Type::Object:

@@ -1,3 +1,4 @@
+#include "avm1/object.h"
 #include "avm1/value.h"
 #include "swf/player.h"
 #include "swf/writer.h"
@@ -201,6 +202,52 @@ TEST(Conversions, TextToNumberByVersionAndIntegerWrapping) {
     EXPECT_EQ(fw::avm1::ToInt32(NAN), 0);
     EXPECT_EQ(fw::avm1::NumberToRadix(255, 16), "ff");
     EXPECT_EQ(fw::avm1::NumberToRadix(-5, 2), "-101");
+}
+
+TEST(Conversions, MovieTextPerVersionAndHiddenProperties) {
+    using fw::avm1::MovieText;
+    struct Case {
+        const char* bytes;
+        int version;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"a\xC5"
+         "b",
+         5,
+         "a\xC3\x85"
+         "b"},                                                       // the code page's upper half
+        {"\x80\x99", 5, "\xE2\x82\xAC\xE2\x84\xA2"},                 // and its 0x80 to 0x9F block
+        {"\xC3\x85", 6, "\xC3\x85"},                                 // well-formed UTF-8 stays
+        {"\xED\xA0\x80", 6, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // no surrogates
+        {"\xE6\x84", 8, "\xEF\xBF\xBD"},                             // a cut sequence is one U+FFFD
+        {"\xFFx", 7, "\xEF\xBF\xBDx"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MovieText(c.bytes, c.version), c.text) << c.bytes << " in " << c.version;
+    }
+    // A lone surrogate made by a script leaves as U+FFFD; a pair stays.
+    std::u16string lone{0xD800, u'x'};
+    EXPECT_EQ(fw::avm1::OutsideText(fw::avm1::FromUtf16(lone)), "\xEF\xBF\xBDx");
+    std::u16string pair{0xD83D, 0xDE0B};
+    EXPECT_EQ(fw::avm1::OutsideText(fw::avm1::FromUtf16(pair)), "\xF0\x9F\x98\x8B");
+
+    struct Hidden {
+        std::uint16_t flags;
+        int version;
+        bool visible;
+    };
+    const Hidden hidden[] = {
+        {fw::avm1::kOnlyFrom6, 5, false}, {fw::avm1::kOnlyFrom6, 6, true},
+        {fw::avm1::kOnlyIn6, 6, false},   {fw::avm1::kOnlyIn6, 7, true},
+        {fw::avm1::kOnlyFrom7, 6, false}, {fw::avm1::kOnlyFrom7, 7, true},
+        {fw::avm1::kOnlyFrom8, 7, false}, {fw::avm1::kOnlyFrom10, 9, false},
+        {fw::avm1::kDontEnum, 4, true},
+    };
+    for (const auto& h : hidden) {
+        EXPECT_EQ(fw::avm1::VisibleIn(h.flags, h.version), h.visible)
+            << "flags " << h.flags << " in " << h.version;
+    }
 }
 
 // The corpus runs in whatever zone the machine has, so the host's zone is pinned here: a

