@@ -79,6 +79,7 @@ void Runtime::InstallBuiltins() {
     InstallNetConnection(*this, global_);
     InstallContextMenu(*this, global_);
     InstallSound(*this, global_);
+    InstallStage(*this, global_);
 }
 
 void Runtime::Collect() {
