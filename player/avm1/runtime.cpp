@@ -80,6 +80,7 @@ void Runtime::InstallBuiltins() {
     InstallContextMenu(*this, global_);
     InstallSound(*this, global_);
     InstallStage(*this, global_);
+    InstallGeom(*this, global_);
 }
 
 void Runtime::Collect() {
