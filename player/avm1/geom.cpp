@@ -1,6 +1,6 @@
-// flash.geom: Point. Its methods read and write the coordinates as ordinary properties, in the
-// reference player's order, and make new points through the class the global path names now,
-// so scripts that replace or watch any of these see what they would there.
+// flash.geom: Point and Matrix. Their methods read and write the coordinates as ordinary
+// properties, in the reference player's order, and make new points through the class the global
+// path names now, so scripts that replace or watch any of these see what they would there.
 
 #include "runtime.h"
 
@@ -15,6 +15,10 @@ Value PointClass(Runtime& rt) {
 
 Value NewPoint(Runtime& rt, Value x, Value y) {
     return rt.Construct(PointClass(rt), {std::move(x), std::move(y)});
+}
+
+Value MatrixClass(Runtime& rt) {
+    return rt.Get(rt.Get(rt.Get(Value(rt.global()), "flash"), "geom"), "Matrix");
 }
 
 // The + of the byte code: texts join, anything else adds as numbers.
@@ -140,6 +144,181 @@ Value ToStringFn(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     return rt.Text("(x=" + x + ", y=" + y + ")");
 }
 
+// --- Matrix ---
+
+const char* const kFields[] = {"a", "b", "c", "d", "tx", "ty"};
+
+Value NewMatrix(Runtime& rt, std::vector<Value> fields) {
+    return rt.Construct(MatrixClass(rt), std::move(fields));
+}
+
+Value Get(Runtime& rt, const Value& o, const char* name) {
+    return rt.Get(o, name);
+}
+
+Value Divide(Runtime& rt, const Value& a, const Value& b) {
+    return Value(rt.ToNum(a) / rt.ToNum(b));
+}
+
+Value MatrixCtor(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (args.empty()) {
+        rt.CallMethod(self, "identity", {});
+        return Value();
+    }
+    for (std::size_t i = 0; i < 6; ++i) {
+        rt.Put(self, kFields[i], Arg(args, i));
+    }
+    return Value();
+}
+
+void SetAll(Runtime& rt, const Value& self, const Value (&v)[6]) {
+    for (std::size_t i = 0; i < 6; ++i) {
+        rt.Put(self, kFields[i], v[i]);
+    }
+}
+
+Value Concat(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value m = Arg(args, 0);
+    auto f = [&](const Value& o, const char* name) { return Get(rt, o, name); };
+    Value a = Times(rt, f(self, "a"), f(m, "a"));
+    Value d = Times(rt, f(self, "d"), f(m, "d"));
+    Value b(0);
+    Value c(0);
+    Value tx = Plus(rt, Times(rt, f(self, "tx"), f(m, "a")), f(m, "tx"));
+    Value ty = Plus(rt, Times(rt, f(self, "ty"), f(m, "d")), f(m, "ty"));
+    auto skewed = [&](const Value& o, const char* name) { return !(rt.ToNum(f(o, name)) == 0); };
+    // The skew terms count only where either matrix is skewed; NaN counts as skewed.
+    if (skewed(self, "b") || skewed(self, "c") || skewed(m, "b") || skewed(m, "c")) {
+        a = Plus(rt, a, Times(rt, f(self, "b"), f(m, "c")));
+        d = Plus(rt, d, Times(rt, f(self, "c"), f(m, "b")));
+        b = Plus(rt, b,
+                 Plus(rt, Times(rt, f(self, "a"), f(m, "b")), Times(rt, f(self, "b"), f(m, "d"))));
+        c = Plus(rt, c,
+                 Plus(rt, Times(rt, f(self, "c"), f(m, "a")), Times(rt, f(self, "d"), f(m, "c"))));
+        tx = Plus(rt, tx, Times(rt, f(self, "ty"), f(m, "c")));
+        ty = Plus(rt, ty, Times(rt, f(self, "tx"), f(m, "b")));
+    }
+    SetAll(rt, self, {a, b, c, d, tx, ty});
+    return Value();
+}
+
+Value Identity(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    // The diagonal first, each pair backwards: for-in shows that order.
+    for (const char* name : {"d", "a", "c", "b", "ty", "tx"}) {
+        bool diagonal = name[0] == 'a' || name[0] == 'd';
+        rt.Put(self, name, Value(diagonal ? 1 : 0));
+    }
+    return Value();
+}
+
+Value Invert(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    auto num = [&](const char* name) { return rt.ToNum(rt.Get(self, name)); };
+    if (num("b") == 0 && num("c") == 0) {
+        rt.Put(self, "a", Value(1 / num("a")));
+        rt.Put(self, "d", Value(1 / num("d")));
+        rt.Put(self, "c", Value(0));
+        rt.Put(self, "b", Value(0));
+        rt.Put(self, "tx", Value(-num("a") * num("tx")));
+        rt.Put(self, "ty", Value(-num("d") * num("ty")));
+        return Value();
+    }
+    double a = num("a"), b = num("b"), c = num("c"), d = num("d");
+    double det = a * d - b * c;
+    if (det == 0) { // not invertible: the identity instead
+        rt.CallMethod(self, "identity", {});
+        return Value();
+    }
+    det = 1 / det;
+    rt.Put(self, "a", Value(d * det));
+    rt.Put(self, "b", Value(-b * det));
+    rt.Put(self, "c", Value(-c * det));
+    rt.Put(self, "d", Value(a * det));
+    Value ty = rt.Get(self, "ty");
+    Value tx = rt.Get(self, "tx");
+    Value pt = rt.CallMethod(self, "deltaTransformPoint", {NewPoint(rt, tx, ty)});
+    rt.Put(self, "tx", Value(-rt.ToNum(rt.Get(pt, "x"))));
+    rt.Put(self, "ty", Value(-rt.ToNum(rt.Get(pt, "y"))));
+    return Value();
+}
+
+Value CreateBox(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value tx = args.size() < 4 ? Value(0) : args[3];
+    Value ty = args.size() < 5 ? Value(0) : args[4];
+    rt.CallMethod(self, "identity", {});
+    rt.CallMethod(self, "rotate", {Arg(args, 2)}); // no rotation given fills in NaN
+    rt.CallMethod(self, "scale", {Arg(args, 0), Arg(args, 1)});
+    rt.Put(self, "tx", tx);
+    rt.Put(self, "ty", ty);
+    return Value();
+}
+
+Value CreateGradientBox(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value width = Arg(args, 0);
+    Value height = Arg(args, 1);
+    Value rotation = args.size() < 3 ? Value(0) : args[2];
+    Value tx = args.size() < 4 ? Value(0) : args[3];
+    Value ty = args.size() < 5 ? Value(0) : args[4];
+    Value boxY = Plus(rt, ty, Divide(rt, height, Value(2)));
+    Value boxX = Plus(rt, tx, Divide(rt, width, Value(2)));
+    Value scaleY = Divide(rt, height, Value(1638.4));
+    Value scaleX = Divide(rt, width, Value(1638.4));
+    rt.CallMethod(self, "createBox", {scaleX, scaleY, rotation, boxX, boxY});
+    return Value();
+}
+
+Value MatrixClone(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    std::vector<Value> fields(6);
+    for (std::size_t i = 6; i-- > 0;) {
+        fields[i] = rt.Get(self, kFields[i]);
+    }
+    return NewMatrix(rt, std::move(fields));
+}
+
+Value Rotate(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value math = rt.Get(Value(rt.global()), "Math");
+    Value cos = rt.CallMethod(math, "cos", {Arg(args, 0)});
+    Value sin = rt.CallMethod(math, "sin", {Arg(args, 0)});
+    Value minusSin(-rt.ToNum(sin));
+    rt.CallMethod(self, "concat", {NewMatrix(rt, {cos, sin, minusSin, cos, Value(0), Value(0)})});
+    return Value();
+}
+
+Value Translate(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    rt.Put(self, "tx", Plus(rt, rt.Get(self, "tx"), Arg(args, 0)));
+    rt.Put(self, "ty", Plus(rt, rt.Get(self, "ty"), Arg(args, 1)));
+    return Value();
+}
+
+Value Scale(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value m = NewMatrix(rt, {Arg(args, 0), Value(0), Value(0), Arg(args, 1), Value(0), Value(0)});
+    rt.CallMethod(self, "concat", {m});
+    return Value();
+}
+
+// Where the matrix takes a point, with the translation or without.
+template <bool Translated>
+Value TransformPoint(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Value pt = Arg(args, 0);
+    auto f = [&](const Value& o, const char* name) { return Get(rt, o, name); };
+    Value y = Plus(rt, Times(rt, f(self, "d"), f(pt, "y")), Times(rt, f(self, "b"), f(pt, "x")));
+    if (Translated) {
+        y = Plus(rt, y, f(self, "ty"));
+    }
+    Value x = Plus(rt, Times(rt, f(self, "a"), f(pt, "x")), Times(rt, f(self, "c"), f(pt, "y")));
+    if (Translated) {
+        x = Plus(rt, x, f(self, "tx"));
+    }
+    return NewPoint(rt, x, y);
+}
+
+Value MatrixToString(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < 6; ++i) {
+        out += std::string(i ? ", " : "") + kFields[i] + "=" + rt.ToStr(rt.Get(self, kFields[i]));
+    }
+    return rt.Text(out + ")");
+}
+
 } // namespace
 
 void InstallGeom(Runtime& rt, Object* global) {
@@ -160,6 +339,26 @@ void InstallGeom(Runtime& rt, Object* global) {
     };
     for (const auto& [name, fn] : methods) {
         rt.Method(proto, name, fn);
+    }
+
+    Object* matrix = rt.NewPlain();
+    rt.MakeClass("Matrix", MatrixCtor, matrix, geom);
+    const std::pair<const char*, NativeFn> matrixMethods[] = {
+        {"concat", Concat},
+        {"invert", Invert},
+        {"createBox", CreateBox},
+        {"createGradientBox", CreateGradientBox},
+        {"clone", MatrixClone},
+        {"identity", Identity},
+        {"rotate", Rotate},
+        {"translate", Translate},
+        {"scale", Scale},
+        {"deltaTransformPoint", TransformPoint<false>},
+        {"transformPoint", TransformPoint<true>},
+        {"toString", MatrixToString},
+    };
+    for (const auto& [name, fn] : matrixMethods) {
+        rt.Method(matrix, name, fn);
     }
 }
 
