@@ -1,6 +1,7 @@
 // NetConnection and LocalConnection. A connection to no server ("null") opens and closes at
 // once; a server address is taken as given, and as no server answers, closing it reports an
-// empty status after the closing one. LocalConnection has its methods but no other movie to talk to.
+// empty status after the closing one. LocalConnection has its methods but no other movie to
+// talk to.
 
 #include "runtime.h"
 
