@@ -61,6 +61,8 @@ public:
     // The bytes of a file the movie loads (XML, variables), by the address the script gave;
     // nullopt when there is no such file or the host reads none.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
+    // Whether the movie asked for the network rather than local files.
+    virtual bool UsesNetwork() { return false; }
 };
 
 struct Activation {

@@ -82,6 +82,7 @@ public:
         return p_.SetItemProperty(target, property, p_.runtime_->ToNum(v));
     }
     int FindChild(int, std::string_view) override { return -1; }
+    bool UsesNetwork() override { return p_.movie_.useNetwork; }
     std::optional<std::string> ReadFile(std::string_view url) override {
         return p_.host_.ReadFile(url);
     }
