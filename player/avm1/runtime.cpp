@@ -83,6 +83,8 @@ void Runtime::InstallBuiltins() {
     InstallNetConnection(*this, global_);
     InstallContextMenu(*this, global_);
     InstallSound(*this, global_);
+    InstallStage(*this, global_);
+    InstallGeom(*this, global_);
 }
 
 void Runtime::Collect() {

@@ -83,6 +83,8 @@ public:
     // The bytes of a file the movie loads (XML, variables), by the address the script gave;
     // nullopt when there is no such file or the host reads none.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
+    // Whether the movie asked for the network rather than local files.
+    virtual bool UsesNetwork() { return false; }
 };
 
 struct Activation {
@@ -295,6 +297,8 @@ void InstallExternalInterface(Runtime& rt, Object* global);
 void InstallNetConnection(Runtime& rt, Object* global);
 void InstallContextMenu(Runtime& rt, Object* global);
 void InstallSound(Runtime& rt, Object* global);
+void InstallStage(Runtime& rt, Object* global);
+void InstallGeom(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -3,6 +3,14 @@
 #include "runtime.h"
 
 namespace fw::avm1 {
+namespace {
+
+// A movie played from a file may read local files, or the network when it asked for that.
+Value SandboxType(Runtime& rt, Activation&, Value, std::vector<Value>&) {
+    return Value(rt.display().UsesNetwork() ? "localWithNetwork" : "localWithFile");
+}
+
+} // namespace
 
 void InstallSystem(Runtime& rt, Object* global) {
     Object* system = rt.NewPlain();
@@ -31,8 +39,7 @@ void InstallSystem(Runtime& rt, Object* global) {
     }
     Object* security = rt.NewPlain();
     system->Set("security", Value(security));
-    // A movie played from a file reads local files; the network is the web player's.
-    security->Set("sandboxType", Value("localWithFile"));
+    Accessor(rt, security, "sandboxType", SandboxType);
     system->Set("useCodepage", Value(false));
 }
 

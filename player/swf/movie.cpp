@@ -136,6 +136,9 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
             }
             finishFrame();
             break;
+        case TagCode::FileAttributes:
+            movie.useNetwork = !body.empty() && (body[0] & 1);
+            break;
         case TagCode::SetBackgroundColor:
             if (body.size() < 3) {
                 movie.problems.push_back("background colour cut short");

@@ -43,6 +43,7 @@ enum class TagCode : std::uint16_t {
     DefineButton2 = 34,
     DefineEditText = 37,
     FrameLabel = 43,
+    FileAttributes = 69,
     DefineFont2 = 48,
     DoInitAction = 59,
     PlaceObject3 = 70,
@@ -80,6 +81,7 @@ struct Movie {
     std::uint16_t declaredFrameCount = 0;
     bool hasBackground = false;
     Rgb background;
+    bool useNetwork = false;   // its file attributes ask for the network rather than local files
     std::vector<Frame> frames; // at least one frame once valid
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, Font> fonts;

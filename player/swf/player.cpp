@@ -23,6 +23,7 @@ public:
             throw avm1::MovieReplaced{};
         }
     }
+    bool UsesNetwork() override { return p_.movie_.useNetwork; }
     std::optional<std::string> ReadFile(std::string_view url) override {
         return p_.host_.ReadFile(url);
     }

@@ -171,4 +171,32 @@ TEST(FwplayRun, FilesThatCannotBePlayed) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolder) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("fwplay_load_" + std::to_string(std::random_device{}()));
+    auto folder = dir / "movie";
+    std::filesystem::create_directories(folder / "sub");
+    { std::ofstream(folder / "data.txt", std::ios::binary) << "a=1"; }
+    { std::ofstream(folder / "sub" / "x.xml", std::ios::binary) << "<x/>"; }
+    { std::ofstream(dir / "outside.txt", std::ios::binary) << "secret"; }
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"data.txt", "a=1"},
+        {"sub/x.xml?v=2#top", "<x/>"},
+        {"../outside.txt", std::nullopt},
+        {"sub/../../outside.txt", std::nullopt},
+        {(dir / "outside.txt").string(), std::nullopt},
+        {"http://example.org/data.txt", std::nullopt},
+        {"C:/data.txt", std::nullopt},
+        {"missing.txt", std::nullopt},
+        {"sub", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [url, expected] : cases) {
+        auto got = ReadBesideMovie(folder.string(), url);
+        EXPECT_EQ(expected, got) << "expected " << expected.value_or("nothing") << " for " << url
+                                 << ", got " << got.value_or("nothing");
+    }
+    std::filesystem::remove_all(dir);
+}
+
 } // namespace
