@@ -94,6 +94,8 @@ Clip* Stage::FindAny(int id) {
 }
 
 void Stage::Tick() {
+    framesEntered_ = 0;
+    cut_ = false;
     try {
         Advance();
     } catch (const avm1::MovieReplaced&) {
@@ -125,7 +127,7 @@ void Stage::Advance() {
         if (clip->playing && clip->totalFrames() > 1) {
             int next = clip->current + 1;
             if (next >= clip->totalFrames()) {
-                Goto(*clip, 0);
+                Rebuild(*clip, 0); // the loop back to the first frame
             } else {
                 EnterFrame(*clip, next, true);
             }
@@ -160,6 +162,8 @@ void Stage::RunQueued() {
 }
 
 bool Stage::RunNow(const swf::ActionBlock& block, Object* self) {
+    framesEntered_ = 0;
+    cut_ = false;
     unsigned generation = generation_;
     try {
         rt_->RunBlock(block, self);
@@ -468,7 +472,16 @@ void Stage::Goto(Clip& clip, int frame) {
         return;
     }
     frame = std::clamp(frame, 0, clip.totalFrames() - 1);
-    if (frame == clip.current) {
+    if (frame == clip.current || cut_) {
+        return;
+    }
+    if (++framesEntered_ > frameLimit_) {
+        // Scripts that jump between frames without end: the rest of this tick is dropped.
+        cut_ = true;
+        for (auto& list : queue_) {
+            list.clear();
+        }
+        Report("more than " + std::to_string(frameLimit_) + " frames entered in one tick");
         return;
     }
     if (frame == clip.current + 1) {

@@ -69,6 +69,8 @@ public:
 
     // The machine the scripts run on; set once, before the first Load.
     void Bind(avm1::Runtime& runtime) { rt_ = &runtime; }
+    // How many frames gotos may enter within one tick before the rest are cut.
+    void SetFrameLimit(std::size_t frames) { frameLimit_ = frames; }
     // Starts a movie afresh: an empty tree whose root waits before its first frame.
     void Load(const swf::Movie& movie);
     // One frame: every clip, newest first, runs its enter-frame events and moves on; then the
@@ -162,6 +164,9 @@ private:
     int nextId_ = 1;
     int instances_ = 0; // names "instanceN" of unnamed clips
     unsigned generation_ = 0;
+    std::size_t frameLimit_ = 256;
+    std::size_t framesEntered_ = 0; // this tick
+    bool cut_ = false;              // the limit was met this tick
     swf::Point mouse_;
 };
 

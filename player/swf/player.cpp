@@ -37,6 +37,7 @@ Player::Player(PlayerHost& host, PlayerLimits limits)
       runtime_(std::make_unique<avm1::Runtime>(*stage_, limits)) {
     movie_.frames.emplace_back();
     stage_->Bind(*runtime_);
+    stage_->SetFrameLimit(limits_.blocksPerTick);
     stage_->Load(movie_);
 }
 
