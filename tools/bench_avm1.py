@@ -175,7 +175,7 @@ def run_reference(swf, runs):
         threading.Thread(target=server.serve_forever, daemon=True).start()
         try:
             out = subprocess.run(["node", driver, f"http://127.0.0.1:{server.server_port}/index.html", str(runs)],
-                                 capture_output=True, text=True, timeout=300 * runs,
+                                 capture_output=True, text=True, timeout=900 * runs,
                                  env={**os.environ, "NODE_PATH": os.path.join(REF_DIR, "node_modules")})
         finally:
             server.shutdown()
