@@ -232,21 +232,18 @@ swf::Matrix StageMatrix(const swf::Player& player, const RECT& bounds) {
 void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player) {
     COLORREF background = BackgroundColour(player);
     PaintBackground(dc, bounds, background);
-    const auto& list = player.displayList();
-    if (list.empty()) {
+    // A copy: drawing reads bound variables, which never changes the tree, but stays safe.
+    const swf::Picture picture = player.CurrentPicture();
+    if (picture.items.empty()) {
         PaintVariables(dc, bounds, player, background);
         return;
     }
     swf::Matrix stage = StageMatrix(player, bounds);
     int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
-    // Copied: drawing reads bound variables, which never changes the list, but stays safe.
-    auto items = list;
-    for (const auto& [depth, item] : items) {
-        if (item.visible) {
-            DrawCharacter(dc, player, item.character, item.buttonState, item.matrix.Then(stage),
-                          item.colour, 0);
-        }
+    for (const swf::DrawnItem& item : picture.drawn) {
+        DrawCharacter(dc, player, item.character, item.buttonState, item.matrix.Then(stage),
+                      item.colour, 0);
     }
     ::RestoreDC(dc, saved);
 }

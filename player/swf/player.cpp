@@ -153,10 +153,28 @@ Picture Player::CurrentPicture() {
         }
         return picture;
     }
-    for (const auto& [depth, item] : picture.items) {
+    CollectDrawn(stage_->root(), Matrix{}, ColorTransform{}, picture.drawn);
+    for (const DrawnItem& item : picture.drawn) {
         CollectTexts(item.character, 0, picture.texts);
     }
     return picture;
+}
+
+void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
+                          std::vector<DrawnItem>& out) {
+    for (const auto& [depth, child] : clip.children) {
+        // Masks only cut what stands above them; drawn as shapes they would hide it instead.
+        if (!child->visible || child->clipDepth != 0) {
+            continue;
+        }
+        Matrix placed = child->matrix.Then(m);
+        ColorTransform coloured = child->colour.Then(cx);
+        if (child->isClip()) {
+            CollectDrawn(*child, placed, coloured, out);
+        } else {
+            out.push_back(DrawnItem{child->character, placed, coloured, child->buttonState});
+        }
+    }
 }
 
 void Player::CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts) {

@@ -44,11 +44,22 @@ struct DisplayItem {
     friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
 
+// One thing a picture draws: a shape, text or button of any clip, placed on the stage by the
+// matrices and colour transforms of every clip it stands in.
+struct DrawnItem {
+    std::uint16_t character = 0;
+    Matrix matrix;
+    ColorTransform colour;
+    std::uint8_t buttonState = kStateUp;
+    friend bool operator==(const DrawnItem&, const DrawnItem&) = default;
+};
+
 // Everything a picture of the stage is drawn from that changes while a movie runs: the display
 // list and the texts its fields show, or on an empty stage the root variables (listed there).
 // Two equal pictures paint alike, so a host repaints only when the picture differs.
 struct Picture {
     std::map<std::uint16_t, DisplayItem> items;
+    std::vector<DrawnItem> drawn; // the whole tree, lowest first
     std::vector<std::string> texts;
     friend bool operator==(const Picture&, const Picture&) = default;
 };
@@ -129,6 +140,8 @@ private:
 
     avm1::Object* Root() const { return runtime_->root(); }
     void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
+    static void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
+                             std::vector<DrawnItem>& out);
     int HitButton(Point p) const;
     display::Clip* Item(int depth) const;
     void SetButtonState(int depth, std::uint8_t state);

@@ -447,6 +447,15 @@ MovieWriter& MovieWriter::InitActions(std::uint16_t spriteId, const ActionWriter
     return Tag(static_cast<std::uint16_t>(TagCode::DoInitAction), body);
 }
 
+MovieWriter& MovieWriter::DefineSprite(std::uint16_t id, const MovieWriter& timeline) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, id);
+    PutU16(body, timeline.frames_);
+    body.insert(body.end(), timeline.tags_.begin(), timeline.tags_.end());
+    PutU16(body, 0); // End
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineSprite), body, true);
+}
+
 MovieWriter& MovieWriter::ShowFrame() {
     ++frames_;
     return Tag(static_cast<std::uint16_t>(TagCode::ShowFrame), {});
@@ -639,7 +648,8 @@ MovieWriter& MovieWriter::Place(const Placement& p) {
     }
     std::vector<std::uint8_t> body;
     bool three = p.visible.has_value();
-    body.push_back(static_cast<std::uint8_t>((p.name ? 0x20 : 0) | (p.colour ? 0x08 : 0) |
+    body.push_back(static_cast<std::uint8_t>((p.clipDepth ? 0x40 : 0) | (p.name ? 0x20 : 0) |
+                                             (p.ratio ? 0x10 : 0) | (p.colour ? 0x08 : 0) |
                                              (p.matrix ? 0x04 : 0) | (p.character ? 0x02 : 0) |
                                              (p.move ? 0x01 : 0)));
     if (three) {
@@ -655,8 +665,14 @@ MovieWriter& MovieWriter::Place(const Placement& p) {
     if (p.colour) {
         PutColorTransform(body, *p.colour);
     }
+    if (p.ratio) {
+        PutU16(body, *p.ratio);
+    }
     if (p.name) {
         PutString(body, *p.name);
+    }
+    if (p.clipDepth) {
+        PutU16(body, *p.clipDepth);
     }
     if (three) {
         body.push_back(*p.visible ? 1 : 0);

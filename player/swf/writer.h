@@ -119,6 +119,9 @@ public:
     MovieWriter& DefineFont(const Font& font);    // a device font: a name without glyphs
     MovieWriter& DefineEditText(const EditText& text);
     MovieWriter& DefineButton2(const Button& button);
+    // A movie clip whose timeline is what `timeline` holds: its frames, placements and actions
+    // (definitions belong to the movie, not to a sprite).
+    MovieWriter& DefineSprite(std::uint16_t id, const MovieWriter& timeline);
     MovieWriter& Place(const Placement& placement); // PlaceObject2, or 3 for visibility
     MovieWriter& Remove(std::uint16_t depth);       // RemoveObject2
 

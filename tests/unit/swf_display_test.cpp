@@ -504,6 +504,36 @@ TEST(SwfStage, PropertiesSetAgainEveryFrameLeaveThePictureAsItWas) {
     }
 }
 
+TEST(SwfStage, ThePictureDrawsWhatClipsHoldThroughTheirPlacesAndSkipsHiddenClipsAndMasks) {
+    MovieWriter inner;
+    inner.Place(Place(1, 1, 100)).ShowFrame();
+    MovieWriter movie;
+    movie.DefineShape(Square(1, {255, 0, 0, 255}, 0, 0, 200)).DefineSprite(2, inner);
+    Placement shown = Place(1, 2, 1000, "clip");
+    shown.matrix->ty = 2000;
+    Placement hidden = Place(2, 2, 0);
+    hidden.visible = false;
+    Placement mask = Place(3, 1, 0);
+    mask.clipDepth = 4;
+    movie.Place(shown).Place(hidden).Place(mask).Place(Place(4, 1, 500)).ShowFrame();
+    RecordingHost host;
+    Player player(host);
+    player.Load(ParseMovie(movie.Finish()));
+    player.Tick();
+
+    const Picture picture = player.CurrentPicture();
+    ASSERT_EQ(picture.drawn.size(), 2u) << "expected the clip's square and the root's last one";
+    EXPECT_EQ(picture.drawn[0].character, 1);
+    EXPECT_EQ(picture.drawn[0].matrix.tx, 1100) << "expected the clip's place added to its child's";
+    EXPECT_EQ(picture.drawn[0].matrix.ty, 2000);
+    EXPECT_EQ(picture.drawn[1].matrix.tx, 500);
+
+    // A clip moved by a script moves what it holds.
+    ASSERT_TRUE(player.SetItemProperty("clip", 0, 20));
+    EXPECT_EQ(player.CurrentPicture().drawn[0].matrix.tx, 500);
+    EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
 TEST(SwfStage, ThePictureOfAnEmptyStageIsItsVariablesAndOfButtonsTheirState) {
     // Nothing placed: the root variables are what is shown.
     RecordingHost host;
