@@ -17,19 +17,21 @@ fw_windows_preset() {
   fi
 }
 
-fw_free_display() {
-  local n=${1:-50}
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  echo "$n"
-}
-
-# fw_start_xvfb WxH -> prints the display number; records the pid.
+# fw_start_xvfb WxH -> prints the display number N; records the pid, also in $FW_RUN/xvfb-N.pid.
+# The server picks a free number itself, so runs that start side by side never take the same one.
 fw_start_xvfb() {
-  local size=${1:-1024x768} n
-  n=$(fw_free_display "${2:-50}")
-  Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
-  echo $! >>"$FW_RUN/pids"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  local size=${1:-1024x768} n="" numfile pid
+  numfile=$(mktemp "$FW_RUN/xvfb.XXXXXX")
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  pid=$!
+  echo "$pid" >>"$FW_RUN/pids"
+  for _ in $(seq 100); do
+    n=$(tr -dc '0-9' <"$numfile")
+    [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.05
+  done
+  rm -f "$numfile"
+  echo "$pid" >"$FW_RUN/xvfb-$n.pid"
   echo "$n"
 }
 

@@ -1,3 +1,4 @@
+// wine-shares: serial
 // Faults of the machine around the shell: the drive of an installed copy gone
 // before the copy's first start, a Program Manager that accepts the connect
 // and then dies, and the sound server stopped under the running movie. Each

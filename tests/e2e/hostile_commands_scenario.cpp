@@ -1,3 +1,4 @@
+// wine-shares: sound printer
 // A hostile movie: thousands of commands drawn at random from the vocabulary
 // and from junk, fired through the stand-in player as fast as it takes them.
 // The shell must stay alive and answering, keep every value it was asked to

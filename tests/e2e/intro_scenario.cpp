@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The intro: the two logo clips in the small window on top, then the movie;
 // skipping, a key after the end, the removal run and a missing clip.
 #include "driver.h"

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The movie start: the parameter text built from the program key, the
 // processor figure it carries, and a missing movie.
 #include "driver.h"

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // A movie of known geometry in the real shell: its red rectangle lands on the exact screen
 // pixels the "show all" scale gives, in the 800 x 600 picture and across the whole main window
 // after "maximize", with the movie's background filling the bands the aspect leaves; and its

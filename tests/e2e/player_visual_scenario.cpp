@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The sample movie as a person sees it: drawn in the 800 x 600 picture, its buttons changing
 // under the real X mouse and sending their commands, its volume bar following the shell.
 #include "driver.h"

@@ -1,3 +1,4 @@
+// wine-shares: printer
 // The movie's "print" on a 1024 x 768 screen: one landscape page from the PDF
 // printer whose picture is the movie's own 800 x 600 rectangle, pixel for
 // pixel, in both display modes; and the error box when there is no default

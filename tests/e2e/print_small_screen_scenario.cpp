@@ -1,3 +1,4 @@
+// wine-shares: printer
 // wine-run: --screen 640x480 --cd @CD@
 // The movie's "print" on a 640 x 480 screen: the 800 x 600 picture holds
 // what the screen shows of the centred control, in its place; around it the

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The movie's volume with the sound server's mixer: "setvolume" moves the
 // General slider of the hidden sound window and the movie hears back where it
 // stands. (Wine keeps each process's mixer volume to itself, so the slider is

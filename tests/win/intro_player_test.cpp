@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The intro's media player over the system's MCI: opening, playing into a
 // window, the completion messages and the error texts.
 

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The stand-in player control as a container sees it: registration with regsvr32, creation by
 // class id, in-place activation in a minimal site, the dispatch ids, FSCommand events, the
 // fire requests and the trace file.

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The sound lines on the system's mixer (winmm). Skips where the system has no
 // mixer device; every volume and mute it changes is put back.
 

@@ -1,3 +1,4 @@
+// wine-shares: sound
 // The sound control window: its controls as stored, its rows against a mixer the
 // test describes, the user's actions, the volume bridge, and the system's mixer
 // where there is one (every volume changed is put back).
