@@ -516,11 +516,37 @@ private:
         return std::min(pos, end);
     }
 
-    int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
+    // The timeline actions' clip; -1 (none) after a tellTarget that found nothing.
+    int TargetClip() {
+        if (a_.targetLost) {
+            return -1;
+        }
+        return a_.target ? std::max(a_.target->clipId, 0) : 0;
+    }
+    // A clip object no longer on the stage.
+    bool Gone(const Object* o) {
+        return o && o->kind == Kind::Clip && !rt_.display_.Depth(o->clipId);
+    }
+
+    // A path to a display object as property actions and tellTarget read it: from the given
+    // clip through the display list and members, never through the scope chain.
+    Value ResolveFrom(Object* start, std::string_view path) {
+        if (path.empty()) {
+            return Value(start);
+        }
+        bool primitive = false;
+        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, primitive)
+                                     : Walk(Value(start), path, 0, primitive);
+        if (!found.isObject() && primitive) {
+            rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
+                               "required type - Object.");
+        }
+        return found;
+    }
 
     // The object a property action's target names; the current timeline for "".
     Object* TargetObject(std::string_view path) {
-        return path.empty() ? a_.target : ResolveTarget(path).object();
+        return path.empty() ? a_.target : ResolveFrom(a_.target, path).object();
     }
 
     // The display object a property action acts on: a clip, or a named shape or text in the
@@ -530,7 +556,7 @@ private:
         std::string_view last = sep == std::string_view::npos ? path : path.substr(sep + 1);
         Object* holder = sep == std::string_view::npos ? a_.target
                          : sep == 0                    ? rt_.root_
-                                    : ResolveTarget(path.substr(0, sep)).object();
+                                    : ResolveFrom(a_.target, path.substr(0, sep)).object();
         if (!last.empty() && holder && holder->kind == Kind::Clip) {
             int child = rt_.display_.FindChild(holder->clipId, last);
             if (child >= 0) {
@@ -1285,7 +1311,8 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
-            int clip = TargetClip();
+            // Unlike the other timeline actions, this one falls back to the root.
+            int clip = a_.targetLost ? 0 : TargetClip();
             int target = FrameNumber(frame, clip);
             // A goto to no frame neither moves nor stops the timeline.
             if (target != -2 && target + bias >= 0) {
@@ -1526,22 +1553,22 @@ private:
     }
 
     void SetTarget(const Value& target) {
-        // A clip is the target itself; any other object names it by its text.
+        // A clip is the target itself; any other object names it by its text, from the clip the
+        // code belongs to. Where that names nothing on the stage, or the code's own clip has
+        // gone, the root stands in for variables and timeline actions do nothing.
+        Object* found = nullptr;
         if (Object* o = target.object(); o && o->kind == Kind::Clip) {
-            a_.target = o;
-            return;
+            found = o;
+        } else if (std::string path = rt_.ToStr(target); path.empty()) {
+            found = a_.base;
+        } else if (!Gone(a_.base)) {
+            found = ResolveFrom(a_.base, path).object();
         }
-        std::string path = rt_.ToStr(target);
-        if (path.empty()) {
-            a_.target = a_.base;
-            return;
+        if (found && found->kind != Kind::Clip) {
+            found = nullptr;
         }
-        Value t = ResolveTarget(path);
-        if (t.isObject()) {
-            a_.target = t.asObject();
-        } else {
-            rt_.Report("other timelines are not played; target " + path + " ignored");
-        }
+        a_.targetLost = !found || Gone(found);
+        a_.target = a_.targetLost ? rt_.root_ : found;
     }
 
     Runtime& rt_;

@@ -95,6 +95,9 @@ struct Activation {
     Value self;               // this
     Object* base = nullptr;   // the timeline the code belongs to
     Object* target = nullptr; // tellTarget's timeline, else base
+    // tellTarget named no clip on the stage: variables are the root's, timeline actions do
+    // nothing.
+    bool targetLost = false;
     std::vector<Value>* registers = nullptr;
     std::vector<Value> ownRegisters;
     Object* callee = nullptr;
