@@ -85,6 +85,9 @@ public:
                 pos += len;
             }
             Flow f = Execute(op, body, pos, end);
+            if (rt_.clipsRemoved != seenRemovals_) {
+                FollowRemovals();
+            }
             if (f.kind == Flow::Kind::Return) {
                 return f;
             }
@@ -524,9 +527,21 @@ private:
         return a_.target ? std::max(a_.target->clipId, 0) : 0;
     }
     // A clip object no longer on the stage.
-    bool Gone(const Object* o) {
-        return o && o->kind == Kind::Clip && !rt_.display_.Depth(o->clipId);
+    bool Gone(const Object* o) { return rt_.OffStage(o); }
+
+    // When the clip acted on leaves the stage, the code's own clip stands in for it, and where
+    // that has gone too, the root (for variables only). An unload handler keeps its own clip.
+    void FollowRemovals() {
+        seenRemovals_ = rt_.clipsRemoved;
+        if (a_.targetLost || !Gone(a_.target) || (a_.baseGone && a_.target == a_.base)) {
+            return;
+        }
+        bool baseHere = a_.baseGone || !Gone(a_.base);
+        a_.target = baseHere ? a_.base : rt_.root_;
+        a_.targetLost = !baseHere;
     }
+    // After a call, code whose own clip has just left the stage goes no further.
+    bool BaseLeft() { return !a_.baseGone && Gone(a_.base); }
 
     // A path to a display object as property actions and tellTarget read it: from the given
     // clip through the display list and members, never through the scope chain.
@@ -1388,8 +1403,16 @@ private:
             }
             break;
         }
-        case 0x9E: { // Call: runs a frame's actions, here as a goto-less no-op
-            Pop();
+        case 0x9E: { // Call: runs a frame's scripts without going there
+            Value frame = Pop();
+            int clip = a_.targetLost ? 0 : TargetClip();
+            int target = FrameNumber(frame, clip);
+            if (target >= 0) {
+                disp.CallFrame(clip, target);
+            }
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x9B:
@@ -1422,6 +1445,9 @@ private:
                 }
             }
             Push(CallValue(fn, self, args, 0));
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x52: { // CallMethod
@@ -1430,6 +1456,9 @@ private:
             std::vector<Value> args = PopArgs();
             std::string name = nameValue.isUndefined() ? std::string() : rt_.ToStr(nameValue);
             Push(CallMethodOn(object, name, args));
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x3E: // Return
@@ -1573,6 +1602,7 @@ private:
 
     Runtime& rt_;
     Activation& a_;
+    unsigned seenRemovals_ = rt_.clipsRemoved;
 };
 
 namespace {
@@ -1599,10 +1629,24 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.self = Value(clip);
     a.base = clip;
     a.target = clip;
+    a.baseGone = OffStage(clip);
     a.ownRegisters.assign(4, Value()); // every block starts with its four registers empty
     a.registers = &a.ownRegisters;
-    BeginBlockBudget();
-    callDepth_ = 0;
+    // A block run from within another (a frame's scripts called, an initialisation a goto
+    // reached) counts against the budget and depth of the one under way.
+    bool nested = !activations_.empty();
+    if (!nested) {
+        BeginBlockBudget();
+        callDepth_ = 0;
+    } else if (callDepth_ >= limits_.recursion) {
+        Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
+    }
+    callDepth_ += nested ? 1 : 0;
+    struct NestGuard {
+        std::size_t& depth;
+        bool nested;
+        ~NestGuard() { depth -= nested ? 1 : 0; }
+    } nestGuard{callDepth_, nested};
     ActivationGuard guard(activations_, &a);
     Interpreter interp(*this, a);
     try {
@@ -1658,6 +1702,13 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     a.self = self;
     // Up to SWF 5 a function acts on the timeline that calls it, later on the one defining it.
     a.base = version_ < 6 && callerBase ? callerBase : f.base ? f.base : root_;
+    if (a.base == f.base && OffStage(f.base)) {
+        // The defining clip has gone: the function acts on this where it is a clip, else on
+        // the caller's timeline.
+        Object* self0 = self.object();
+        a.base = self0 && self0->kind == Kind::Clip ? self0 : callerBase ? callerBase : root_;
+    }
+    a.baseGone = OffStage(a.base);
     a.target = a.base;
     Object* locals = heap_.Make<Object>(version_ >= 7);
     a.locals = locals;

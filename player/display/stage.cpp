@@ -444,6 +444,9 @@ std::string Stage::SymbolOf(std::uint16_t character) const {
 
 void Stage::MarkRemoved(Clip& clip) {
     clip.removed = true;
+    if (rt_) {
+        ++rt_->clipsRemoved;
+    }
     for (auto& [depth, child] : clip.children) {
         MarkRemoved(*child);
     }
@@ -1053,6 +1056,21 @@ Object* Stage::InstanceAtDepth(int id, int depth) {
         return nullptr;
     }
     return it->second->object ? it->second->object : clip->object;
+}
+
+void Stage::CallFrame(int id, int frame) {
+    Clip* clip = Find(id);
+    if (!clip || !clip->isClip() || !clip->object || frame < 0 || frame >= clip->totalFrames()) {
+        return;
+    }
+    // Copied: the scripts may unload the movie they belong to.
+    auto blocks = (*clip->frames)[static_cast<std::size_t>(frame)].actions;
+    for (const auto& block : blocks) {
+        if (!clip->object || !Find(id)) {
+            break;
+        }
+        rt_->RunBlock(block, clip->object);
+    }
 }
 
 void Stage::Roots(std::vector<avm1::Cell*>& out) {

@@ -116,6 +116,7 @@ public:
     int NextHighestDepth(int clip) override;
     avm1::Object* InstanceAtDepth(int clip, int depth) override;
     void Roots(std::vector<avm1::Cell*>& out) override;
+    void CallFrame(int clip, int frame) override;
 
 protected:
     // Called when a script block is stopped by a limit.
