@@ -319,6 +319,9 @@ private:
             Object* o = s->object;
             if (s->kind == Scope::Kind::Target) {
                 o = a_.target ? a_.target : o;
+                if (a_.targetLost && DisplayPropertyIndex(name) >= 0) {
+                    continue; // the root lends its variables, not its display properties
+                }
             } else if (s->kind == Scope::Kind::Global && version() < 5) {
                 break; // version 4 scripts see no globals, not even NaN
             }
@@ -559,9 +562,17 @@ private:
         return found;
     }
 
-    // The object a property action's target names; the current timeline for "".
+    // Where a property action's path starts: the current timeline, or after a tellTarget that
+    // found nothing, the code's own clip.
+    Object* PathStart() { return a_.targetLost ? a_.base : a_.target; }
+
+    // The object a property action's target names; the current timeline for "", which a
+    // tellTarget that found nothing leaves without one.
     Object* TargetObject(std::string_view path) {
-        return path.empty() ? a_.target : ResolveFrom(a_.target, path).object();
+        if (path.empty()) {
+            return a_.targetLost ? nullptr : a_.target;
+        }
+        return ResolveFrom(PathStart(), path).object();
     }
 
     // The display object a property action acts on: a clip, or a named shape or text in the
@@ -569,9 +580,9 @@ private:
     int PropertyTarget(std::string_view path) {
         std::size_t sep = path.find_last_of("./:");
         std::string_view last = sep == std::string_view::npos ? path : path.substr(sep + 1);
-        Object* holder = sep == std::string_view::npos ? a_.target
+        Object* holder = sep == std::string_view::npos ? PathStart()
                          : sep == 0                    ? rt_.root_
-                                    : ResolveFrom(a_.target, path.substr(0, sep)).object();
+                                    : ResolveFrom(PathStart(), path.substr(0, sep)).object();
         if (!last.empty() && holder && holder->kind == Kind::Clip) {
             int child = rt_.display_.FindChild(holder->clipId, last);
             if (child >= 0) {
@@ -1582,19 +1593,24 @@ private:
     }
 
     void SetTarget(const Value& target) {
-        // A clip is the target itself; any other object names it by its text, from the clip the
-        // code belongs to. Where that names nothing on the stage, or the code's own clip has
-        // gone, the root stands in for variables and timeline actions do nothing.
+        // A clip stands for its path, anything else for its text, followed from the clip the code
+        // belongs to (so of two clips of one name the first wins). Where that names nothing on
+        // the stage, or the code's own clip has gone, the root stands in for variables and
+        // timeline actions do nothing.
         Object* found = nullptr;
-        if (Object* o = target.object(); o && o->kind == Kind::Clip) {
-            found = o;
-        } else if (std::string path = rt_.ToStr(target); path.empty()) {
+        Object* clip = target.object();
+        std::string path =
+            clip && clip->kind == Kind::Clip ? rt_.Describe(clip) : rt_.ToStr(target);
+        if (path.empty()) {
             found = a_.base;
         } else if (!Gone(a_.base)) {
             found = ResolveFrom(a_.base, path).object();
         }
         if (found && found->kind != Kind::Clip) {
             found = nullptr;
+        }
+        if (!found && clip && clip->kind == Kind::Clip && !Gone(a_.base)) {
+            found = clip; // on the stage, though its path leads nowhere from here
         }
         a_.targetLost = !found || Gone(found);
         a_.target = a_.targetLost ? rt_.root_ : found;
