@@ -208,6 +208,10 @@ private:
                 part = "..";
                 sep += 1;
             }
+            if (part.empty() && sep != std::string_view::npos && path[sep] == '/' && start > 0 &&
+                path[start - 1] == '/') {
+                return Value(); // "a//b" names nothing
+            }
             if (!part.empty()) {
                 at = Step(at, part);
                 if (!at.isObject()) {
@@ -244,7 +248,9 @@ private:
                            Named(first, "this");
             if (special || first.empty()) {
                 Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
-                found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
+                // A path led by a separator or ".." is walked whole from the timeline.
+                found = start.isObject() ? Walk(start, path, first.empty() ? 0 : rest, primitive)
+                                         : Value();
             } else {
                 Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
