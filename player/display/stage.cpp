@@ -310,8 +310,13 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
         ApplyPlacement(*there, p, true);
         return;
     }
-    if (!p.character || there) {
-        return; // a new placement needs a free depth
+    if (!p.character) {
+        return;
+    }
+    if (there) {
+        // A new placement needs a free depth; the reference player says so in its log.
+        Trace("Warning: Failed to place object at depth " + std::to_string(p.depth) + ".");
+        return;
     }
     Clip* clip = Instantiate(parent, *p.character, depth, frame);
     if (!clip) {
