@@ -82,6 +82,16 @@ public:
     virtual void Roots(std::vector<Cell*>& out) = 0;
     // Runs the scripts of a clip's frame (0-based) now, without going there.
     virtual void CallFrame(int, int) {}
+    // The host's window in pixels and how many of them stand for one of the screen; nullopt
+    // where the host keeps to the movie's size.
+    struct Window {
+        double width = 0;
+        double height = 0;
+        double scale = 1;
+    };
+    virtual std::optional<Window> HostWindow() { return std::nullopt; }
+    // The movie's own stage in pixels, as its header gives it.
+    virtual std::pair<double, double> MovieSize() { return {0, 0}; }
     // The bytes of a file the movie loads (XML, variables), by the address the script gave;
     // nullopt when there is no such file or the host reads none.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }

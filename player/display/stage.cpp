@@ -1063,6 +1063,15 @@ Object* Stage::InstanceAtDepth(int id, int depth) {
     return it->second->object ? it->second->object : clip->object;
 }
 
+std::pair<double, double> Stage::MovieSize() {
+    if (!movie_) {
+        return {0, 0};
+    }
+    const auto& f = movie_->frameSize;
+    return {(static_cast<double>(f.xMax) - f.xMin) / 20,
+            (static_cast<double>(f.yMax) - f.yMin) / 20};
+}
+
 void Stage::CallFrame(int id, int frame) {
     Clip* clip = Find(id);
     if (!clip || !clip->isClip() || !clip->object || frame < 0 || frame >= clip->totalFrames()) {

@@ -117,6 +117,7 @@ public:
     avm1::Object* InstanceAtDepth(int clip, int depth) override;
     void Roots(std::vector<avm1::Cell*>& out) override;
     void CallFrame(int clip, int frame) override;
+    std::pair<double, double> MovieSize() override;
 
 protected:
     // Called when a script block is stopped by a limit.
