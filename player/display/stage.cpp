@@ -270,6 +270,7 @@ void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
     bool timelineMoves = !(moveOnly && clip.scripted);
     if (p.matrix && timelineMoves) {
         clip.matrix = *p.matrix;
+        clip.scaleAndRotation.reset();
     }
     if (p.colour && timelineMoves) {
         clip.colour = *p.colour;
@@ -700,6 +701,9 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
 
 std::optional<double> Stage::NumberProperty(const Clip& clip, int property) const {
     const swf::Matrix& m = clip.matrix;
+    if (clip.scaleAndRotation && (property == 2 || property == 3 || property == 10)) {
+        return (*clip.scaleAndRotation)[property == 10 ? 2 : property - 2];
+    }
     switch (property) {
     case 0:
         return m.tx / 20;
@@ -739,18 +743,35 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         return true; // as players do, an unreadable number changes nothing
     }
     swf::Matrix m = clip.matrix;
+    if (property == 2 || property == 3 || property == 10) {
+        // Worked from the parts as last set, so a negative scale survives a rotation.
+        auto parts = clip.scaleAndRotation.value_or(std::array<double, 3>{
+            *NumberProperty(clip, 2), *NumberProperty(clip, 3), *NumberProperty(clip, 10)});
+        if (property == 10) {
+            double r = std::fmod(value, 360.0);
+            r = r > 180 ? r - 360 : r < -180 ? r + 360 : r;
+            parts[2] = r;
+        } else {
+            parts[static_cast<std::size_t>(property - 2)] = value;
+        }
+        double r = parts[2] * kPi / 180;
+        m.a = parts[0] / 100 * std::cos(r);
+        m.b = parts[0] / 100 * std::sin(r);
+        m.c = -parts[1] / 100 * std::sin(r);
+        m.d = parts[1] / 100 * std::cos(r);
+        if (!NearlyEqual(m, clip.matrix)) {
+            clip.matrix = m;
+        }
+        clip.scaleAndRotation = parts;
+        clip.scripted = true;
+        return true;
+    }
     switch (property) {
     case 0:
         m.tx = value * 20;
         break;
     case 1:
         m.ty = value * 20;
-        break;
-    case 2:
-        Rescale(m.a, m.b, value);
-        break;
-    case 3:
-        Rescale(m.d, m.c, value);
         break;
     case 6:
         clip.colour.mult[3] =
@@ -771,16 +792,7 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         } else {
             Rescale(m.d, m.c, value * 20 / size * 100);
         }
-        break;
-    }
-    case 10: {
-        double sx = std::sqrt(m.a * m.a + m.b * m.b);
-        double sy = std::sqrt(m.c * m.c + m.d * m.d);
-        double r = std::fmod(value, 360.0) * kPi / 180;
-        m.a = sx * std::cos(r);
-        m.b = sx * std::sin(r);
-        m.c = -sy * std::sin(r);
-        m.d = sy * std::cos(r);
+        clip.scaleAndRotation.reset();
         break;
     }
     default:
@@ -990,6 +1002,7 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
     } else if (how == Make::Duplicate) {
         clip->frames = frames;
         clip->matrix = source->matrix;
+        clip->scaleAndRotation = source->scaleAndRotation;
         clip->colour = source->colour;
         clip->visible = source->visible;
         clip->clipActions = source->clipActions;

@@ -7,6 +7,7 @@
 #include "avm1/runtime.h"
 #include "swf/movie.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -55,6 +56,9 @@ struct Clip {
     bool scripted = false; // moved by scripts: the timeline leaves its place alone
     bool loaded = false;   // its first frame is entered
     bool removed = false;
+    // _xscale, _yscale and _rotation as scripts last set them: reading gives them back as set
+    // (a negative scale included) until the timeline moves the clip again.
+    std::optional<std::array<double, 3>> scaleAndRotation;
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
