@@ -1361,10 +1361,12 @@ private:
                 frame = r.U16();
             } else {
                 Value f = Pop();
-                // A number counts from 1, wrapping as 32-bit integers do; labels are loaded.
-                if (!f.isString()) {
-                    frame = static_cast<std::int32_t>(
-                        static_cast<std::uint32_t>(ToInt32(rt_.ToNum(f))) - 1u);
+                // A whole number, or a text that reads as one, counts from 1, wrapping as 32-bit
+                // integers do; anything else (a label, a fraction) counts as loaded.
+                double n = f.isNumber() ? f.asNumber() : StringToNumber(rt_.ToStr(f));
+                frame = -1;
+                if (std::isfinite(n) && n == std::trunc(n)) {
+                    frame = static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(n)) - 1u);
                 }
             }
             std::uint8_t skip = r.U8();
