@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace fw::display {
 namespace {
@@ -75,6 +76,7 @@ void Stage::Load(const swf::Movie& movie) {
     exec_.assign(1, 0);
     gone_.clear();
     goneClips_.clear();
+    leaving_.clear();
     initDone_.clear();
     nextId_ = 1;
     instances_ = 0;
@@ -106,6 +108,7 @@ void Stage::Tick() {
     if (generation != generation_) {
         return;
     }
+    RemoveDeferred();
     gone_.clear();
     goneClips_.clear();
     std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
@@ -294,7 +297,7 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
     auto it = parent.children.find(depth);
     Clip* there = it == parent.children.end() ? nullptr : it->second.get();
     if (p.kind == swf::Placement::Kind::Remove) {
-        if (there) {
+        if (there && !DeferRemoval(*there)) {
             Remove(*there);
         }
         return;
@@ -448,16 +451,18 @@ std::string Stage::SymbolOf(std::uint16_t character) const {
     return std::string();
 }
 
-void Stage::MarkRemoved(Clip& clip) {
+void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     clip.removed = true;
     if (rt_) {
         ++rt_->clipsRemoved;
     }
     for (auto& [depth, child] : clip.children) {
-        MarkRemoved(*child);
+        MarkRemoved(*child, unloadQueued);
     }
     // The innermost unload first, as the reference player runs them.
-    QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
+    if (!unloadQueued) {
+        QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
+    }
     byId_.erase(clip.id);
     goneClips_[clip.id] = &clip;
 }
@@ -474,6 +479,52 @@ void Stage::Remove(Clip& clip) {
     MarkRemoved(clip);
     gone_.push_back(std::move(it->second));
     parent->children.erase(it);
+}
+
+bool Stage::DeferRemoval(Clip& clip) {
+    bool handlers = std::any_of(clip.clipActions.begin(), clip.clipActions.end(),
+                                [](const swf::ClipAction& a) { return a.events & kEventUnload; });
+    if (!handlers && clip.object && rt_) {
+        handlers = rt_->IsCallable(rt_->Get(avm1::Value(clip.object), "onUnload", false));
+    }
+    Clip* parent = clip.parent;
+    int depth = -32769 - clip.depth;
+    if (!handlers || clip.removed || !parent || parent->children.count(depth)) {
+        return false;
+    }
+    std::function<void(Clip&)> unload = [&](Clip& c) {
+        c.removed = true;
+        for (auto& [d, child] : c.children) {
+            unload(*child);
+        }
+        QueueEvents(c, kEventUnload, "onUnload", kNormal, true);
+    };
+    unload(clip);
+    auto owned = std::move(parent->children[clip.depth]);
+    parent->children.erase(clip.depth);
+    clip.depth = depth;
+    clip.placedAt = -1;
+    parent->children[depth] = std::move(owned);
+    leaving_.push_back(clip.id);
+    return true;
+}
+
+void Stage::RemoveDeferred() {
+    auto leaving = std::move(leaving_);
+    leaving_.clear();
+    for (int id : leaving) {
+        Clip* clip = Find(id);
+        if (!clip || !clip->parent) {
+            continue;
+        }
+        auto it = clip->parent->children.find(clip->depth);
+        if (it == clip->parent->children.end() || it->second.get() != clip) {
+            continue;
+        }
+        MarkRemoved(*clip, true);
+        gone_.push_back(std::move(it->second));
+        clip->parent->children.erase(it);
+    }
 }
 
 void Stage::Goto(Clip& clip, int frame) {

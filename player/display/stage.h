@@ -148,7 +148,11 @@ private:
     void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
                      bool unload = false);
     void Remove(Clip& clip);
-    void MarkRemoved(Clip& clip);
+    void MarkRemoved(Clip& clip, bool unloadQueued = false);
+    // The timeline's removal of a clip with unload handlers: it steps below the timeline's
+    // depths, stays addressable while the handlers run and leaves at the end of the tick.
+    bool DeferRemoval(Clip& clip);
+    void RemoveDeferred();
     void Rebuild(Clip& clip, int frame);
     bool RunOne(const Queued& q);
     avm1::Object* RegisteredClass(std::uint16_t character);
@@ -165,6 +169,7 @@ private:
     std::vector<int> exec_;                    // clips with timelines in the order they were made
     std::vector<std::unique_ptr<Clip>> gone_;  // removed, freed between frames
     std::unordered_map<int, Clip*> goneClips_; // the same by id, for their unload handlers
+    std::vector<int> leaving_;                 // removals deferred to the end of the tick
     std::deque<Queued> queue_[3];
     std::set<const swf::ActionBlock*> initDone_;
     int nextId_ = 1;
