@@ -85,6 +85,9 @@ public:
                 pos += len;
             }
             Flow f = Execute(op, body, pos, end);
+            if (rt_.clipsRemoved != seenRemovals_) {
+                FollowRemovals();
+            }
             if (f.kind == Flow::Kind::Return) {
                 return f;
             }
@@ -205,6 +208,10 @@ private:
                 part = "..";
                 sep += 1;
             }
+            if (part.empty() && sep != std::string_view::npos && path[sep] == '/' && start > 0 &&
+                path[start - 1] == '/') {
+                return Value(); // "a//b" names nothing
+            }
             if (!part.empty()) {
                 at = Step(at, part);
                 if (!at.isObject()) {
@@ -241,7 +248,9 @@ private:
                            Named(first, "this");
             if (special || first.empty()) {
                 Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
-                found = start.isObject() ? Walk(start, path, rest, primitive) : Value();
+                // A path led by a separator or ".." is walked whole from the timeline.
+                found = start.isObject() ? Walk(start, path, first.empty() ? 0 : rest, primitive)
+                                         : Value();
             } else {
                 Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
@@ -316,6 +325,9 @@ private:
             Object* o = s->object;
             if (s->kind == Scope::Kind::Target) {
                 o = a_.target ? a_.target : o;
+                if (a_.targetLost && DisplayPropertyIndex(name) >= 0) {
+                    continue; // the root lends its variables, not its display properties
+                }
             } else if (s->kind == Scope::Kind::Global && version() < 5) {
                 break; // version 4 scripts see no globals, not even NaN
             }
@@ -516,11 +528,57 @@ private:
         return std::min(pos, end);
     }
 
-    int TargetClip() { return a_.target ? std::max(a_.target->clipId, 0) : 0; }
+    // The timeline actions' clip; -1 (none) after a tellTarget that found nothing.
+    int TargetClip() {
+        if (a_.targetLost) {
+            return -1;
+        }
+        return a_.target ? std::max(a_.target->clipId, 0) : 0;
+    }
+    // A clip object no longer on the stage.
+    bool Gone(const Object* o) { return rt_.OffStage(o); }
 
-    // The object a property action's target names; the current timeline for "".
+    // When the clip acted on leaves the stage, the code's own clip stands in for it, and where
+    // that has gone too, the root (for variables only). An unload handler keeps its own clip.
+    void FollowRemovals() {
+        seenRemovals_ = rt_.clipsRemoved;
+        if (a_.targetLost || !Gone(a_.target) || (a_.baseGone && a_.target == a_.base)) {
+            return;
+        }
+        bool baseHere = a_.baseGone || !Gone(a_.base);
+        a_.target = baseHere ? a_.base : rt_.root_;
+        a_.targetLost = !baseHere;
+    }
+    // After a call, code whose own clip has just left the stage goes no further.
+    bool BaseLeft() { return !a_.baseGone && Gone(a_.base); }
+
+    // A path to a display object as property actions and tellTarget read it: from the given
+    // clip through the display list and members, never through the scope chain.
+    Value ResolveFrom(Object* start, std::string_view path) {
+        if (path.empty()) {
+            return Value(start);
+        }
+        bool primitive = false;
+        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, primitive)
+                                     : Walk(Value(start), path, 0, primitive);
+        if (!found.isObject() && primitive) {
+            rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
+                               "required type - Object.");
+        }
+        return found;
+    }
+
+    // Where a property action's path starts: the current timeline, or after a tellTarget that
+    // found nothing, the code's own clip.
+    Object* PathStart() { return a_.targetLost ? a_.base : a_.target; }
+
+    // The object a property action's target names; the current timeline for "", which a
+    // tellTarget that found nothing leaves without one.
     Object* TargetObject(std::string_view path) {
-        return path.empty() ? a_.target : ResolveTarget(path).object();
+        if (path.empty()) {
+            return a_.targetLost ? nullptr : a_.target;
+        }
+        return ResolveFrom(PathStart(), path).object();
     }
 
     // The display object a property action acts on: a clip, or a named shape or text in the
@@ -528,9 +586,9 @@ private:
     int PropertyTarget(std::string_view path) {
         std::size_t sep = path.find_last_of("./:");
         std::string_view last = sep == std::string_view::npos ? path : path.substr(sep + 1);
-        Object* holder = sep == std::string_view::npos ? a_.target
+        Object* holder = sep == std::string_view::npos ? PathStart()
                          : sep == 0                    ? rt_.root_
-                                    : ResolveTarget(path.substr(0, sep)).object();
+                                    : ResolveFrom(PathStart(), path.substr(0, sep)).object();
         if (!last.empty() && holder && holder->kind == Kind::Clip) {
             int child = rt_.display_.FindChild(holder->clipId, last);
             if (child >= 0) {
@@ -1285,7 +1343,8 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
-            int clip = TargetClip();
+            // Unlike the other timeline actions, this one falls back to the root.
+            int clip = a_.targetLost ? 0 : TargetClip();
             int target = FrameNumber(frame, clip);
             // A goto to no frame neither moves nor stops the timeline.
             if (target != -2 && target + bias >= 0) {
@@ -1302,10 +1361,12 @@ private:
                 frame = r.U16();
             } else {
                 Value f = Pop();
-                // A number counts from 1, wrapping as 32-bit integers do; labels are loaded.
-                if (!f.isString()) {
-                    frame = static_cast<std::int32_t>(
-                        static_cast<std::uint32_t>(ToInt32(rt_.ToNum(f))) - 1u);
+                // A whole number, or a text that reads as one, counts from 1, wrapping as 32-bit
+                // integers do; anything else (a label, a fraction) counts as loaded.
+                double n = f.isNumber() ? f.asNumber() : StringToNumber(rt_.ToStr(f));
+                frame = -1;
+                if (std::isfinite(n) && n == std::trunc(n)) {
+                    frame = static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(n)) - 1u);
                 }
             }
             std::uint8_t skip = r.U8();
@@ -1361,8 +1422,16 @@ private:
             }
             break;
         }
-        case 0x9E: { // Call: runs a frame's actions, here as a goto-less no-op
-            Pop();
+        case 0x9E: { // Call: runs a frame's scripts without going there
+            Value frame = Pop();
+            int clip = a_.targetLost ? 0 : TargetClip();
+            int target = FrameNumber(frame, clip);
+            if (target >= 0) {
+                disp.CallFrame(clip, target);
+            }
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x9B:
@@ -1395,6 +1464,9 @@ private:
                 }
             }
             Push(CallValue(fn, self, args, 0));
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x52: { // CallMethod
@@ -1403,6 +1475,9 @@ private:
             std::vector<Value> args = PopArgs();
             std::string name = nameValue.isUndefined() ? std::string() : rt_.ToStr(nameValue);
             Push(CallMethodOn(object, name, args));
+            if (BaseLeft()) {
+                return Flow{Flow::Kind::Return, 0, Value()};
+            }
             break;
         }
         case 0x3E: // Return
@@ -1526,26 +1601,32 @@ private:
     }
 
     void SetTarget(const Value& target) {
-        // A clip is the target itself; any other object names it by its text.
-        if (Object* o = target.object(); o && o->kind == Kind::Clip) {
-            a_.target = o;
-            return;
-        }
-        std::string path = rt_.ToStr(target);
+        // A clip stands for its path, anything else for its text, followed from the clip the code
+        // belongs to (so of two clips of one name the first wins). Where that names nothing on
+        // the stage, or the code's own clip has gone, the root stands in for variables and
+        // timeline actions do nothing.
+        Object* found = nullptr;
+        Object* clip = target.object();
+        std::string path =
+            clip && clip->kind == Kind::Clip ? rt_.Describe(clip) : rt_.ToStr(target);
         if (path.empty()) {
-            a_.target = a_.base;
-            return;
+            found = a_.base;
+        } else if (!Gone(a_.base)) {
+            found = ResolveFrom(a_.base, path).object();
         }
-        Value t = ResolveTarget(path);
-        if (t.isObject()) {
-            a_.target = t.asObject();
-        } else {
-            rt_.Report("other timelines are not played; target " + path + " ignored");
+        if (found && found->kind != Kind::Clip) {
+            found = nullptr;
         }
+        if (!found && clip && clip->kind == Kind::Clip && !Gone(a_.base)) {
+            found = clip; // on the stage, though its path leads nowhere from here
+        }
+        a_.targetLost = !found || Gone(found);
+        a_.target = a_.targetLost ? rt_.root_ : found;
     }
 
     Runtime& rt_;
     Activation& a_;
+    unsigned seenRemovals_ = rt_.clipsRemoved;
 };
 
 namespace {
@@ -1572,10 +1653,24 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.self = Value(clip);
     a.base = clip;
     a.target = clip;
+    a.baseGone = OffStage(clip);
     a.ownRegisters.assign(4, Value()); // every block starts with its four registers empty
     a.registers = &a.ownRegisters;
-    BeginBlockBudget();
-    callDepth_ = 0;
+    // A block run from within another (a frame's scripts called, an initialisation a goto
+    // reached) counts against the budget and depth of the one under way.
+    bool nested = !activations_.empty();
+    if (!nested) {
+        BeginBlockBudget();
+        callDepth_ = 0;
+    } else if (callDepth_ >= limits_.recursion) {
+        Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
+    }
+    callDepth_ += nested ? 1 : 0;
+    struct NestGuard {
+        std::size_t& depth;
+        bool nested;
+        ~NestGuard() { depth -= nested ? 1 : 0; }
+    } nestGuard{callDepth_, nested};
     ActivationGuard guard(activations_, &a);
     Interpreter interp(*this, a);
     try {
@@ -1631,6 +1726,13 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     a.self = self;
     // Up to SWF 5 a function acts on the timeline that calls it, later on the one defining it.
     a.base = version_ < 6 && callerBase ? callerBase : f.base ? f.base : root_;
+    if (a.base == f.base && OffStage(f.base)) {
+        // The defining clip has gone: the function acts on this where it is a clip, else on
+        // the caller's timeline.
+        Object* self0 = self.object();
+        a.base = self0 && self0->kind == Kind::Clip ? self0 : callerBase ? callerBase : root_;
+    }
+    a.baseGone = OffStage(a.base);
     a.target = a.base;
     Object* locals = heap_.Make<Object>(version_ >= 7);
     a.locals = locals;

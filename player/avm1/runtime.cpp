@@ -489,9 +489,25 @@ std::string Runtime::ToStr(const Value& v) {
     if (!o) {
         return ToString(v, version_);
     }
-    Value toString = Get(v, "toString", false);
+    Value self = v;
+    Value toString;
+    if (o->kind == Kind::Super && o->superThis) {
+        // super stands for its object as the parent class sees it.
+        Object* start = o->superThis;
+        for (int i = 0; i <= o->superDepth && start; ++i) {
+            start = start->proto();
+        }
+        toString = start ? GetOf(start, "toString", Value(o->superThis), false) : Value();
+        // A script's method acts on the object; a built-in one sees a plain object.
+        Object* fn = toString.object();
+        if (fn && fn->function && !fn->function->native) {
+            self = Value(o->superThis);
+        }
+    } else {
+        toString = Get(v, "toString", false);
+    }
     if (IsCallable(toString)) {
-        Value r = Call(toString, v, {});
+        Value r = Call(toString, self, {});
         if (r.isString()) {
             return r.asString();
         }

@@ -80,6 +80,18 @@ public:
     virtual Object* InstanceAtDepth(int clip, int depth) = 0;
     // What the collector must keep: the clips on the stage and what they hold.
     virtual void Roots(std::vector<Cell*>& out) = 0;
+    // Runs the scripts of a clip's frame (0-based) now, without going there.
+    virtual void CallFrame(int, int) {}
+    // The host's window in pixels and how many of them stand for one of the screen; nullopt
+    // where the host keeps to the movie's size.
+    struct Window {
+        double width = 0;
+        double height = 0;
+        double scale = 1;
+    };
+    virtual std::optional<Window> HostWindow() { return std::nullopt; }
+    // The movie's own stage in pixels, as its header gives it.
+    virtual std::pair<double, double> MovieSize() { return {0, 0}; }
     // The bytes of a file the movie loads (XML, variables), by the address the script gave;
     // nullopt when there is no such file or the host reads none.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
@@ -95,6 +107,10 @@ struct Activation {
     Value self;               // this
     Object* base = nullptr;   // the timeline the code belongs to
     Object* target = nullptr; // tellTarget's timeline, else base
+    // tellTarget named no clip on the stage: variables are the root's, timeline actions do
+    // nothing.
+    bool targetLost = false;
+    bool baseGone = false; // its clip had left the stage when it began: an unload handler
     std::vector<Value>* registers = nullptr;
     std::vector<Value> ownRegisters;
     Object* callee = nullptr;
@@ -123,6 +139,10 @@ public:
     double now() const { return now_; }
     void SetNow(double ms) { now_ = ms; }
     void NewTick() { textBytes_ = 0; }
+    // A clip's object whose clip has left the stage.
+    bool OffStage(const Object* o) {
+        return o && o->kind == Kind::Clip && !display_.Depth(o->clipId);
+    }
     // Frees what nothing reaches any more. The host calls it between blocks; within a block the
     // interpreter calls it itself, at the start of an action, once the heap has grown and while
     // only the call actions' own calls are under way (their callees hold every value the caller
@@ -196,6 +216,7 @@ public:
     Object* xmlNodeProto_ = nullptr;
     Object* xmlProto_ = nullptr;
     bool constructing = false; // read by native constructors on entry
+    unsigned clipsRemoved = 0; // counted by the display, so scripts notice their clips leave
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
     struct Timer {

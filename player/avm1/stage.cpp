@@ -1,8 +1,10 @@
-// Stage: the movie's place in the player's window. Its size is the movie's own, as the window
-// keeps to it; how the movie would scale and where it would align are kept as set, and a change
-// of display state tells the listeners.
+// Stage: the movie's place in the player's window. Its size is the movie's own while the movie
+// scales to the window, the window's when it does not; where it would align is kept as set, and
+// a change of size or display state tells the listeners.
 
 #include "runtime.h"
+
+#include <cmath>
 
 namespace fw::avm1 {
 namespace {
@@ -19,12 +21,21 @@ StageData* DataOf(const Value& self) {
     return o && o->host ? dynamic_cast<StageData*>(o->host.get()) : nullptr;
 }
 
-Value Width(Runtime& rt, Activation&, Value, std::vector<Value>&) {
-    return rt.display().GetDisplayProperty(0, 8).value_or(Value(0));
+std::pair<double, double> Size(Runtime& rt, const StageData* d) {
+    auto window = rt.display().HostWindow();
+    if (d && d->scaleMode == "noScale" && window) {
+        return {std::round(window->width / window->scale),
+                std::round(window->height / window->scale)};
+    }
+    return rt.display().MovieSize();
 }
 
-Value Height(Runtime& rt, Activation&, Value, std::vector<Value>&) {
-    return rt.display().GetDisplayProperty(0, 9).value_or(Value(0));
+Value Width(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    return Value(Size(rt, DataOf(self)).first);
+}
+
+Value Height(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    return Value(Size(rt, DataOf(self)).second);
 }
 
 Value ScaleModeGet(Runtime&, Activation&, Value self, std::vector<Value>&) {
@@ -39,11 +50,15 @@ Value ScaleModeSet(Runtime& rt, Activation&, Value self, std::vector<Value>& arg
         return Value();
     }
     std::string asked = AsciiLower(rt.ToStr(Arg(args, 0)));
+    auto before = Size(rt, d);
     d->scaleMode = "showAll";
     for (const char* mode : {"exactFit", "noBorder", "noScale"}) {
         if (asked == AsciiLower(mode)) {
             d->scaleMode = mode;
         }
+    }
+    if (Size(rt, d) != before) {
+        rt.CallMethod(self, "broadcastMessage", {Value("onResize")});
     }
     return Value();
 }

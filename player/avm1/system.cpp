@@ -2,6 +2,8 @@
 
 #include "runtime.h"
 
+#include <cmath>
+
 namespace fw::avm1 {
 namespace {
 
@@ -36,6 +38,11 @@ void InstallSystem(Runtime& rt, Object* global) {
     };
     for (const auto& [name, v] : entries) {
         caps->Set(name, v);
+    }
+    // A host window of its own gives the screen it stands for.
+    if (auto window = rt.display().HostWindow()) {
+        caps->Set("screenResolutionX", Value(std::round(window->width / window->scale)));
+        caps->Set("screenResolutionY", Value(std::round(window->height / window->scale)));
     }
     Object* security = rt.NewPlain();
     system->Set("security", Value(security));

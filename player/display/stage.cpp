@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace fw::display {
 namespace {
@@ -75,6 +76,7 @@ void Stage::Load(const swf::Movie& movie) {
     exec_.assign(1, 0);
     gone_.clear();
     goneClips_.clear();
+    leaving_.clear();
     initDone_.clear();
     nextId_ = 1;
     instances_ = 0;
@@ -106,6 +108,7 @@ void Stage::Tick() {
     if (generation != generation_) {
         return;
     }
+    RemoveDeferred();
     gone_.clear();
     goneClips_.clear();
     std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
@@ -270,6 +273,7 @@ void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
     bool timelineMoves = !(moveOnly && clip.scripted);
     if (p.matrix && timelineMoves) {
         clip.matrix = *p.matrix;
+        clip.scaleAndRotation.reset();
     }
     if (p.colour && timelineMoves) {
         clip.colour = *p.colour;
@@ -293,7 +297,7 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
     auto it = parent.children.find(depth);
     Clip* there = it == parent.children.end() ? nullptr : it->second.get();
     if (p.kind == swf::Placement::Kind::Remove) {
-        if (there) {
+        if (there && !DeferRemoval(*there)) {
             Remove(*there);
         }
         return;
@@ -310,8 +314,13 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
         ApplyPlacement(*there, p, true);
         return;
     }
-    if (!p.character || there) {
-        return; // a new placement needs a free depth
+    if (!p.character) {
+        return;
+    }
+    if (there) {
+        // A new placement needs a free depth; the reference player says so in its log.
+        Trace("Warning: Failed to place object at depth " + std::to_string(p.depth) + ".");
+        return;
     }
     Clip* clip = Instantiate(parent, *p.character, depth, frame);
     if (!clip) {
@@ -442,13 +451,18 @@ std::string Stage::SymbolOf(std::uint16_t character) const {
     return std::string();
 }
 
-void Stage::MarkRemoved(Clip& clip) {
+void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     clip.removed = true;
+    if (rt_) {
+        ++rt_->clipsRemoved;
+    }
     for (auto& [depth, child] : clip.children) {
-        MarkRemoved(*child);
+        MarkRemoved(*child, unloadQueued);
     }
     // The innermost unload first, as the reference player runs them.
-    QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
+    if (!unloadQueued) {
+        QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
+    }
     byId_.erase(clip.id);
     goneClips_[clip.id] = &clip;
 }
@@ -465,6 +479,52 @@ void Stage::Remove(Clip& clip) {
     MarkRemoved(clip);
     gone_.push_back(std::move(it->second));
     parent->children.erase(it);
+}
+
+bool Stage::DeferRemoval(Clip& clip) {
+    bool handlers = std::any_of(clip.clipActions.begin(), clip.clipActions.end(),
+                                [](const swf::ClipAction& a) { return a.events & kEventUnload; });
+    if (!handlers && clip.object && rt_) {
+        handlers = rt_->IsCallable(rt_->Get(avm1::Value(clip.object), "onUnload", false));
+    }
+    Clip* parent = clip.parent;
+    int depth = -32769 - clip.depth;
+    if (!handlers || clip.removed || !parent || parent->children.count(depth)) {
+        return false;
+    }
+    std::function<void(Clip&)> unload = [&](Clip& c) {
+        c.removed = true;
+        for (auto& [d, child] : c.children) {
+            unload(*child);
+        }
+        QueueEvents(c, kEventUnload, "onUnload", kNormal, true);
+    };
+    unload(clip);
+    auto owned = std::move(parent->children[clip.depth]);
+    parent->children.erase(clip.depth);
+    clip.depth = depth;
+    clip.placedAt = -1;
+    parent->children[depth] = std::move(owned);
+    leaving_.push_back(clip.id);
+    return true;
+}
+
+void Stage::RemoveDeferred() {
+    auto leaving = std::move(leaving_);
+    leaving_.clear();
+    for (int id : leaving) {
+        Clip* clip = Find(id);
+        if (!clip || !clip->parent) {
+            continue;
+        }
+        auto it = clip->parent->children.find(clip->depth);
+        if (it == clip->parent->children.end() || it->second.get() != clip) {
+            continue;
+        }
+        MarkRemoved(*clip, true);
+        gone_.push_back(std::move(it->second));
+        clip->parent->children.erase(it);
+    }
 }
 
 void Stage::Goto(Clip& clip, int frame) {
@@ -692,6 +752,9 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
 
 std::optional<double> Stage::NumberProperty(const Clip& clip, int property) const {
     const swf::Matrix& m = clip.matrix;
+    if (clip.scaleAndRotation && (property == 2 || property == 3 || property == 10)) {
+        return (*clip.scaleAndRotation)[property == 10 ? 2 : property - 2];
+    }
     switch (property) {
     case 0:
         return m.tx / 20;
@@ -731,18 +794,35 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         return true; // as players do, an unreadable number changes nothing
     }
     swf::Matrix m = clip.matrix;
+    if (property == 2 || property == 3 || property == 10) {
+        // Worked from the parts as last set, so a negative scale survives a rotation.
+        auto parts = clip.scaleAndRotation.value_or(std::array<double, 3>{
+            *NumberProperty(clip, 2), *NumberProperty(clip, 3), *NumberProperty(clip, 10)});
+        if (property == 10) {
+            double r = std::fmod(value, 360.0);
+            r = r > 180 ? r - 360 : r < -180 ? r + 360 : r;
+            parts[2] = r;
+        } else {
+            parts[static_cast<std::size_t>(property - 2)] = value;
+        }
+        double r = parts[2] * kPi / 180;
+        m.a = parts[0] / 100 * std::cos(r);
+        m.b = parts[0] / 100 * std::sin(r);
+        m.c = -parts[1] / 100 * std::sin(r);
+        m.d = parts[1] / 100 * std::cos(r);
+        if (!NearlyEqual(m, clip.matrix)) {
+            clip.matrix = m;
+        }
+        clip.scaleAndRotation = parts;
+        clip.scripted = true;
+        return true;
+    }
     switch (property) {
     case 0:
         m.tx = value * 20;
         break;
     case 1:
         m.ty = value * 20;
-        break;
-    case 2:
-        Rescale(m.a, m.b, value);
-        break;
-    case 3:
-        Rescale(m.d, m.c, value);
         break;
     case 6:
         clip.colour.mult[3] =
@@ -763,16 +843,7 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         } else {
             Rescale(m.d, m.c, value * 20 / size * 100);
         }
-        break;
-    }
-    case 10: {
-        double sx = std::sqrt(m.a * m.a + m.b * m.b);
-        double sy = std::sqrt(m.c * m.c + m.d * m.d);
-        double r = std::fmod(value, 360.0) * kPi / 180;
-        m.a = sx * std::cos(r);
-        m.b = sx * std::sin(r);
-        m.c = -sy * std::sin(r);
-        m.d = sy * std::cos(r);
+        clip.scaleAndRotation.reset();
         break;
     }
     default:
@@ -982,6 +1053,7 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
     } else if (how == Make::Duplicate) {
         clip->frames = frames;
         clip->matrix = source->matrix;
+        clip->scaleAndRotation = source->scaleAndRotation;
         clip->colour = source->colour;
         clip->visible = source->visible;
         clip->clipActions = source->clipActions;
@@ -1053,6 +1125,30 @@ Object* Stage::InstanceAtDepth(int id, int depth) {
         return nullptr;
     }
     return it->second->object ? it->second->object : clip->object;
+}
+
+std::pair<double, double> Stage::MovieSize() {
+    if (!movie_) {
+        return {0, 0};
+    }
+    const auto& f = movie_->frameSize;
+    return {(static_cast<double>(f.xMax) - f.xMin) / 20,
+            (static_cast<double>(f.yMax) - f.yMin) / 20};
+}
+
+void Stage::CallFrame(int id, int frame) {
+    Clip* clip = Find(id);
+    if (!clip || !clip->isClip() || !clip->object || frame < 0 || frame >= clip->totalFrames()) {
+        return;
+    }
+    // Copied: the scripts may unload the movie they belong to.
+    auto blocks = (*clip->frames)[static_cast<std::size_t>(frame)].actions;
+    for (const auto& block : blocks) {
+        if (!clip->object || !Find(id)) {
+            break;
+        }
+        rt_->RunBlock(block, clip->object);
+    }
 }
 
 void Stage::Roots(std::vector<avm1::Cell*>& out) {

@@ -7,6 +7,7 @@
 #include "avm1/runtime.h"
 #include "swf/movie.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -55,6 +56,9 @@ struct Clip {
     bool scripted = false; // moved by scripts: the timeline leaves its place alone
     bool loaded = false;   // its first frame is entered
     bool removed = false;
+    // _xscale, _yscale and _rotation as scripts last set them: reading gives them back as set
+    // (a negative scale included) until the timeline moves the clip again.
+    std::optional<std::array<double, 3>> scaleAndRotation;
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
@@ -116,6 +120,8 @@ public:
     int NextHighestDepth(int clip) override;
     avm1::Object* InstanceAtDepth(int clip, int depth) override;
     void Roots(std::vector<avm1::Cell*>& out) override;
+    void CallFrame(int clip, int frame) override;
+    std::pair<double, double> MovieSize() override;
 
 protected:
     // Called when a script block is stopped by a limit.
@@ -142,7 +148,11 @@ private:
     void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
                      bool unload = false);
     void Remove(Clip& clip);
-    void MarkRemoved(Clip& clip);
+    void MarkRemoved(Clip& clip, bool unloadQueued = false);
+    // The timeline's removal of a clip with unload handlers: it steps below the timeline's
+    // depths, stays addressable while the handlers run and leaves at the end of the tick.
+    bool DeferRemoval(Clip& clip);
+    void RemoveDeferred();
     void Rebuild(Clip& clip, int frame);
     bool RunOne(const Queued& q);
     avm1::Object* RegisteredClass(std::uint16_t character);
@@ -159,6 +169,7 @@ private:
     std::vector<int> exec_;                    // clips with timelines in the order they were made
     std::vector<std::unique_ptr<Clip>> gone_;  // removed, freed between frames
     std::unordered_map<int, Clip*> goneClips_; // the same by id, for their unload handlers
+    std::vector<int> leaving_;                 // removals deferred to the end of the tick
     std::deque<Queued> queue_[3];
     std::set<const swf::ActionBlock*> initDone_;
     int nextId_ = 1;

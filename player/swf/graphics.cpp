@@ -563,8 +563,9 @@ namespace {
 void ReadClipActions(ByteReader& r, int version, std::vector<ClipAction>& out) {
     bool wide = version >= 6;
     auto events = [&] { return wide ? r.U32() : std::uint32_t{r.U16()}; };
-    r.U16();  // reserved
-    events(); // all the events together
+    r.U16(); // reserved
+    // The events the clip listens to at all: a handler's other events never fire.
+    std::uint32_t all = events();
     while (r.ok() && !r.atEnd()) {
         std::uint32_t bits = events();
         if (!r.ok() || bits == 0) {
@@ -576,7 +577,7 @@ void ReadClipActions(ByteReader& r, int version, std::vector<ClipAction>& out) {
         }
         auto body = r.Bytes(size);
         ClipAction action;
-        action.events = bits;
+        action.events = bits & all;
         std::size_t skip = 0;
         if (wide && (bits & (1u << 17)) && !body.empty()) {
             action.key = body[0];

@@ -27,6 +27,7 @@ public:
     std::optional<std::string> ReadFile(std::string_view url) override {
         return p_.host_.ReadFile(url);
     }
+    std::optional<Window> HostWindow() override { return p_.host_.HostWindow(); }
 
 private:
     Player& p_;

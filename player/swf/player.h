@@ -30,6 +30,8 @@ public:
     virtual void Problem(const std::string& text) = 0;     // a fault in the file or its scripts
     // A file the movie loads by a relative address; nullopt when the host has none to give.
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
+    // The window the movie shows in, where the host has one of its own size.
+    virtual std::optional<avm1::DisplayInterface::Window> HostWindow() { return std::nullopt; }
 };
 
 // One entry of the display list: what stands at a depth of the root timeline.

@@ -20,8 +20,9 @@ constexpr std::uintmax_t kMaxLoadedBytes = 16u << 20;
 
 class StreamHost : public swf::PlayerHost {
 public:
-    StreamHost(std::ostream& out, std::ostream& err, std::string folder)
-        : out_(out), err_(err), folder_(std::move(folder)) {}
+    StreamHost(std::ostream& out, std::ostream& err, std::string folder,
+               std::optional<avm1::DisplayInterface::Window> window)
+        : out_(out), err_(err), folder_(std::move(folder)), window_(window) {}
 
     void FsCommand(const std::string& command, const std::string& args) override {
         // The reference test harness ends a run on "quit"; every other command only shows.
@@ -37,14 +38,42 @@ public:
         return folder_.empty() ? std::nullopt : ReadBesideMovie(folder_, url);
     }
 
+    std::optional<avm1::DisplayInterface::Window> HostWindow() override { return window_; }
+
     bool quit() const { return quit_; }
 
 private:
     std::ostream& out_;
     std::ostream& err_;
     std::string folder_;
+    std::optional<avm1::DisplayInterface::Window> window_;
     bool quit_ = false;
 };
+
+// "900x600" or "1920x1080@1.25": a size from 1 to 100000 pixels and a scale from 0.01 to 100.
+std::optional<avm1::DisplayInterface::Window> ParseWindow(std::string_view text) {
+    auto number = [](std::string_view part, double low, double high) -> std::optional<double> {
+        double v = 0;
+        auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), v);
+        if (ec != std::errc() || end != part.data() + part.size() || !(v >= low && v <= high)) {
+            return std::nullopt;
+        }
+        return v;
+    };
+    std::size_t x = text.find('x');
+    std::size_t at = text.find('@');
+    if (x == std::string_view::npos) {
+        return std::nullopt;
+    }
+    auto w = number(text.substr(0, x), 1, 100000);
+    auto h = number(text.substr(x + 1, at == std::string_view::npos ? at : at - x - 1), 1, 100000);
+    auto s = at == std::string_view::npos ? std::optional<double>(1)
+                                          : number(text.substr(at + 1), 0.01, 100);
+    if (!w || !h || !s) {
+        return std::nullopt;
+    }
+    return avm1::DisplayInterface::Window{*w, *h, *s};
+}
 
 bool ParseCount(std::string_view text, std::uint32_t& value) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -98,11 +127,13 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
 
 const char* Usage() {
     return "usage: fwplay [--frames N] [--input FILE] [--png OUT.png] [--wav OUT.wav]\n"
-           "              [--script-seconds S] MOVIE.swf\n"
+           "              [--script-seconds S] [--window WxH[@SCALE]] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
-           "stopped. Exit status 0 played, 1 not a playable movie, 2 bad arguments.\n";
+           "stopped. --window gives the host window's size in pixels and how many of them make\n"
+           "one of the screen (default: the movie's own size). Exit status 0 played, 1 not a\n"
+           "playable movie, 2 bad arguments.\n";
 }
 
 std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error) {
@@ -141,7 +172,7 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
             text = &options.png;
         } else if (name == "--wav") {
             text = &options.wav;
-        } else if (name != "--frames" && name != "--script-seconds") {
+        } else if (name != "--frames" && name != "--script-seconds" && name != "--window") {
             error = "unknown option " + std::string(name);
             return std::nullopt;
         }
@@ -158,6 +189,15 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
                 return std::nullopt;
             }
             *text = std::string(*value);
+            continue;
+        }
+        if (name == "--window") {
+            options.window = ParseWindow(*value);
+            if (!options.window) {
+                error = "--window wants WIDTHxHEIGHT or WIDTHxHEIGHT@SCALE, not \"" +
+                        std::string(*value) + "\"";
+                return std::nullopt;
+            }
             continue;
         }
         if (name == "--script-seconds") {
@@ -212,7 +252,8 @@ std::optional<std::string> ReadBesideMovie(const std::string& folder, std::strin
 
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder,
-              std::optional<double> scriptSeconds) {
+              std::optional<double> scriptSeconds,
+              std::optional<avm1::DisplayInterface::Window> window) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -225,7 +266,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
         double frameMs = 1000.0 / movie.frameRate;
-        StreamHost host(out, err, folder);
+        StreamHost host(out, err, folder, window);
         swf::PlayerLimits limits;
         if (scriptSeconds) {
             limits.secondsPerBlock = *scriptSeconds;
@@ -262,7 +303,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
     return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds);
+                     options.scriptSeconds, options.window);
 }
 
 } // namespace fw::play

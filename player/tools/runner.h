@@ -3,6 +3,8 @@
 // of frames on virtual time and writes the movie's trace lines to one stream and every problem
 // to another.
 
+#include "avm1/runtime.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -19,6 +21,7 @@ struct Options {
     std::string wav;                     // sound to write (not yet mixed)
     std::string movie;
     std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
+    std::optional<avm1::DisplayInterface::Window> window; // the host window's size and scale
     bool help = false;
 };
 
@@ -40,7 +43,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // Files the movie loads are read from folder by their relative address (none when empty).
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
-              std::optional<double> scriptSeconds = std::nullopt);
+              std::optional<double> scriptSeconds = std::nullopt,
+              std::optional<avm1::DisplayInterface::Window> window = std::nullopt);
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
 // "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or

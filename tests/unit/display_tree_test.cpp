@@ -126,3 +126,26 @@ TEST(DisplayTree, AMovieLoadedFromAnInitActionReplacesTheTreeMidFrame) {
 }
 
 } // namespace
+
+TEST(DisplayTree, AFrameCallingItsOwnScriptsStopsAtTheDepthLimit) {
+    // Frame 1 says something, then runs frame 1's scripts again: without a limit, for ever.
+    Frame root;
+    root.actions.push_back(ActionWriter()
+                               .Push({std::string("again")})
+                               .Do(Op::Trace)
+                               .Push({1.0})
+                               .Raw(0x9E, {})
+                               .Finish());
+    Movie m;
+    m.valid = true;
+    m.version = 6;
+    m.frames.push_back(std::move(root));
+    Host host;
+    Player player(host);
+    player.Load(std::move(m));
+    player.Tick();
+    ASSERT_FALSE(host.problems.empty()) << "expected the endless calls reported";
+    EXPECT_NE(host.problems[0].find("recursion"), std::string::npos) << host.problems[0];
+    EXPECT_GT(host.traces.size(), 1u);
+    EXPECT_LT(host.traces.size(), 1000u);
+}

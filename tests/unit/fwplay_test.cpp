@@ -47,6 +47,14 @@ TEST(FwplayArguments, AcceptedForms) {
         EXPECT_EQ(c.png, options->png) << c.args.front();
     }
     std::string error;
+    auto window = Parse({"--window", "1920x1080@1.25", "m.swf"}, error);
+    ASSERT_TRUE(window && window->window) << error;
+    EXPECT_EQ(1920, window->window->width);
+    EXPECT_EQ(1080, window->window->height);
+    EXPECT_EQ(1.25, window->window->scale);
+    auto plain = Parse({"--window=900x600", "m.swf"}, error);
+    ASSERT_TRUE(plain && plain->window) << error;
+    EXPECT_EQ(1, plain->window->scale);
     auto help = Parse({"--frames", "2", "--help"}, error);
     ASSERT_TRUE(help);
     EXPECT_TRUE(help->help);
@@ -66,6 +74,10 @@ TEST(FwplayArguments, RefusedWithAReason) {
         {"--speed", "2", "m.swf"},
         {"--script-seconds", "0", "m.swf"},
         {"--script-seconds", "1.5", "m.swf"},
+        {"--window", "900", "m.swf"},
+        {"--window", "0x600", "m.swf"},
+        {"--window", "900x600@", "m.swf"},
+        {"--window", "900x600@0", "m.swf"},
     };
     for (const auto& args : cases) {
         std::string error;
