@@ -20,6 +20,9 @@
 
 namespace fw::display {
 
+struct Drawing;
+class Geometry;
+
 // File depth 0 as scripts number depths: what the timeline places stands below zero.
 inline constexpr int kTimelineDepth = -16384;
 
@@ -55,6 +58,10 @@ struct Clip {
     bool scripted = false; // moved by scripts: the timeline leaves its place alone
     bool loaded = false;   // its first frame is entered
     bool removed = false;
+    const swf::Character* definition = nullptr; // what a shape or text shows
+    std::shared_ptr<Drawing> drawing;           // what the drawing methods made
+    int mask = 0;                               // the clip masking it by setMask, by id
+    int maskOf = 0;                             // the clip it masks by setMask
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
@@ -116,6 +123,7 @@ public:
     int NextHighestDepth(int clip) override;
     avm1::Object* InstanceAtDepth(int clip, int depth) override;
     void Roots(std::vector<avm1::Cell*>& out) override;
+    avm1::GeometryInterface* Geometry() override;
 
 protected:
     // Called when a script block is stopped by a limit.
@@ -168,6 +176,7 @@ private:
     std::size_t framesEntered_ = 0; // this tick
     bool cut_ = false;              // the limit was met this tick
     swf::Point mouse_;
+    std::unique_ptr<display::Geometry> geometry_;
 };
 
 } // namespace fw::display
