@@ -47,23 +47,17 @@ Object* Walk(Runtime& rt, Object* from, std::string_view path) {
     return o && o->kind == Kind::Clip ? o : nullptr;
 }
 
-// A clip named by a script: itself, or a path tried from the clip and then from the timeline
-// the script runs on. -1 for none.
-int TargetOf(Runtime& rt, Activation& caller, Object* self, const Value& v) {
+// A clip named by a script: itself, or a path from the timeline given (any other object
+// names its path by its text where objectsName). -1 for none.
+int TargetOf(Runtime& rt, Object* from, const Value& v, bool objectsName) {
     if (int id = ClipOf(v); id >= 0) {
         return id;
     }
-    if (v.isObject()) {
+    if (v.isObject() && !objectsName) {
         return -1;
     }
     std::string path = rt.ToStr(v);
-    if (path.empty()) {
-        return -1;
-    }
-    Object* found = Walk(rt, self, path);
-    if (!found && caller.target) {
-        found = Walk(rt, caller.target, path);
-    }
+    Object* found = path.empty() || !from ? nullptr : Walk(rt, from, path);
     return found ? found->clipId : -1;
 }
 
@@ -72,13 +66,13 @@ GeometryInterface* Geo(Runtime& rt) {
 }
 
 template <bool WithStrokes>
-Value GetBounds(Runtime& rt, Activation& caller, Value self, std::vector<Value>& args) {
+Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     int clip = ClipOf(self);
     GeometryInterface* g = Geo(rt);
     if (clip < 0 || !g) {
         return Value();
     }
-    int space = args.empty() ? clip : TargetOf(rt, caller, self.object(), args[0]);
+    int space = args.empty() ? clip : TargetOf(rt, self.object(), args[0], true);
     if (space < 0) {
         return Value();
     }
@@ -111,7 +105,7 @@ Value MapPoint(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
-Value HitTest(Runtime& rt, Activation& caller, Value self, std::vector<Value>& args) {
+Value HitTest(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     int clip = ClipOf(self);
     GeometryInterface* g = Geo(rt);
     if (clip < 0 || !g) {
@@ -124,7 +118,7 @@ Value HitTest(Runtime& rt, Activation& caller, Value self, std::vector<Value>& a
         return Value(g->HitPoint(clip, x, y, shape));
     }
     if (args.size() == 1) {
-        int other = TargetOf(rt, caller, self.object(), args[0]);
+        int other = TargetOf(rt, self.object(), args[0], true);
         return Value(other >= 0 && g->HitClip(clip, other));
     }
     return Value(false);
@@ -242,7 +236,8 @@ Value SetMask(Runtime& rt, Activation& caller, Value self, std::vector<Value>& a
         g->SetMask(clip, 0);
         return Value(true);
     }
-    int mask = TargetOf(rt, caller, self.object(), args[0]);
+    // A mask named by its path is looked for from the timeline the script runs on.
+    int mask = TargetOf(rt, caller.target, args[0], false);
     if (mask < 0) {
         return Value(false);
     }

@@ -37,7 +37,7 @@ int ColorTarget(Runtime& rt, const Value& self) {
     return path.empty() ? -1 : ClipOf(rt.GetPath(path));
 }
 
-Value ColorCtor(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+Value ColorCtor(Runtime&, Activation&, Value self, std::vector<Value>& args) {
     if (Object* o = self.object()) {
         o->Set("target", Arg(args, 0), kDontEnum | kDontDelete);
     }

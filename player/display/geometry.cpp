@@ -100,14 +100,19 @@ std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
     return out;
 }
 
-std::optional<swf::Bounds> TreeBounds(const Clip& clip, bool withStrokes, int depth) {
-    std::optional<swf::Bounds> out = OwnBounds(clip, withStrokes);
+// The player carries the matrix down to every shape rather than boxing each child's box.
+std::optional<swf::Bounds> TreeBounds(const Clip& clip, bool withStrokes, const swf::Matrix& m,
+                                      int depth) {
+    std::optional<swf::Bounds> out;
+    if (auto own = OwnBounds(clip, withStrokes)) {
+        out = TransformBounds(*own, m);
+    }
     if (depth > kMaxDepth) {
         return out;
     }
     for (const auto& [d, child] : clip.children) {
-        if (auto b = TreeBounds(*child, withStrokes, depth + 1)) {
-            Extend(out, TransformBounds(*b, child->matrix));
+        if (auto b = TreeBounds(*child, withStrokes, child->matrix.Then(m), depth + 1)) {
+            Extend(out, *b);
         }
     }
     return out;
@@ -201,8 +206,8 @@ swf::Bounds TransformBounds(const swf::Bounds& b, const swf::Matrix& m) {
     return out;
 }
 
-std::optional<swf::Bounds> ContentBounds(const Clip& clip, bool withStrokes) {
-    return TreeBounds(clip, withStrokes, 0);
+std::optional<swf::Bounds> ContentBounds(const Clip& clip, bool withStrokes, const swf::Matrix& m) {
+    return TreeBounds(clip, withStrokes, m, 0);
 }
 
 swf::Matrix StageMatrix(const Clip& clip) {
@@ -348,18 +353,15 @@ std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes
     if (!clip || (!space && spaceId >= 0)) {
         return std::nullopt;
     }
+    swf::Matrix m;
+    if (clip != space) {
+        m = StageMatrix(*clip);
+        if (auto inverse = space ? StageMatrix(*space).Inverse() : swf::Matrix{}) {
+            m = m.Then(*inverse);
+        }
+    }
     auto b = ContentBounds(*clip, withStrokes);
-    if (!b) {
-        return ToRect(InvalidBounds());
-    }
-    if (clip == space) {
-        return ToRect(*b);
-    }
-    swf::Matrix m = StageMatrix(*clip);
-    if (auto inverse = space ? StageMatrix(*space).Inverse() : swf::Matrix{}) {
-        m = m.Then(*inverse);
-    }
-    return ToRect(TransformBounds(*b, m));
+    return ToRect(b ? TransformBounds(*b, m) : InvalidBounds());
 }
 
 std::optional<std::pair<double, double>> Geometry::MapPoint(int id, double x, double y,

@@ -35,8 +35,10 @@ swf::Bounds InvalidBounds();
 bool IsInvalid(const swf::Bounds& b);
 swf::Bounds TransformBounds(const swf::Bounds& b, const swf::Matrix& m);
 
-// What a display object shows in its own space, children included; nullopt for nothing.
-std::optional<swf::Bounds> ContentBounds(const Clip& clip, bool withStrokes);
+// The box around what a display object shows, children included, in the space the matrix
+// carries its own to; nullopt for nothing.
+std::optional<swf::Bounds> ContentBounds(const Clip& clip, bool withStrokes,
+                                         const swf::Matrix& m = {});
 // From a clip's space to the stage's (the root's own matrix included).
 swf::Matrix StageMatrix(const Clip& clip);
 // Whether a point of the stage (pixels) hits a clip: its bounds on the stage, or with

@@ -692,11 +692,11 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
         return clip.visible ? 1.0 : 0.0;
     case 8:
     case 9: {
-        auto b = LocalBounds(clip);
+        auto b = ContentBounds(clip, true);
         if (!b) {
             return 0.0;
         }
-        swf::Bounds t = Transform(*b, m);
+        swf::Bounds t = TransformBounds(*b, m);
         return (property == 8 ? t.xMax - t.xMin : t.yMax - t.yMin) / 20;
     }
     case 10:
