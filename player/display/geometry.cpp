@@ -153,7 +153,7 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
             }
         }
     }
-    if (clip.drawing && HitShapeEdges(clip.drawing->shape, p)) {
+    if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p)) {
         return true;
     }
     if (depth > kMaxDepth) {
@@ -220,26 +220,28 @@ swf::Matrix StageMatrix(const Clip& clip) {
 }
 
 bool HitShapeEdges(const swf::Shape& shape, swf::Point p) {
-    // Each fill style covers what an odd number of its edges cross on the way out to the
-    // right; an edge with the style on both sides crosses it twice.
-    std::map<int, bool> inside;
+    // Each fill style covers what its edges wind around on the way out to the right: an odd
+    // number of crossings, or by the non-zero rule any turn at all. An edge has its right-hand
+    // style (fill1) on the side it turns the point into when it goes up.
+    std::map<int, int> winding;
     for (const auto& e : shape.edges) {
         if (e.fill0 == e.fill1) {
             continue;
         }
         Pieces(e, [&](swf::Point a, swf::Point b) {
             if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                int dir = b.y > a.y ? 1 : -1;
                 if (e.fill0 > 0) {
-                    inside[e.fill0] = !inside[e.fill0];
+                    winding[e.fill0] -= dir;
                 }
                 if (e.fill1 > 0) {
-                    inside[e.fill1] = !inside[e.fill1];
+                    winding[e.fill1] += dir;
                 }
             }
         });
     }
-    for (const auto& [style, in] : inside) {
-        if (in) {
+    for (const auto& [style, turns] : winding) {
+        if (shape.nonZero ? turns != 0 : (turns & 1) != 0) {
             return true;
         }
     }
@@ -279,8 +281,17 @@ bool HitTestPoint(const Clip& clip, double stageX, double stageY, bool shapeFlag
 void Drawing::CloseOutline() {
     if (fill > 0 && filling && !(pen == fillStart)) {
         shape.edges.push_back({pen, fillStart, std::nullopt, 0, fill, 0});
+        if (line > 0) {
+            shape.edges.push_back({pen, fillStart, std::nullopt, 0, 0, line});
+        }
     }
     filling = false;
+}
+
+swf::Shape Drawing::Closed() const {
+    Drawing copy = *this;
+    copy.CloseOutline();
+    return copy.shape;
 }
 
 void Drawing::AddEdge(swf::Point to, std::optional<swf::Point> control) {

@@ -24,6 +24,8 @@ struct Drawing {
     bool filling = false; // a begun fill has edges since its last outline was closed
 
     void Apply(const avm1::DrawCommand& command);
+    // The shape as it shows: a fill still open is closed back to where its outline began.
+    swf::Shape Closed() const;
 
 private:
     void CloseOutline();
