@@ -524,6 +524,7 @@ void Geometry::SetTint(int id, const avm1::Tint& t) {
         clip->colour.mult[i] = fixed(t.mult[i] * 256);
         clip->colour.add[i] = fixed(t.add[i]);
     }
+    clip->scripted = true; // the timeline no longer moves what a script has recoloured
 }
 
 } // namespace fw::display
