@@ -85,6 +85,8 @@ void Runtime::InstallBuiltins() {
     InstallSound(*this, global_);
     InstallStage(*this, global_);
     InstallGeom(*this, global_);
+    InstallClipGeometry(*this, global_);
+    InstallColor(*this, global_);
 }
 
 void Runtime::Collect() {

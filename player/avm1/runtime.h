@@ -3,6 +3,7 @@
 // of action blocks and the host's limits. Scripts see the display only through
 // DisplayInterface, which the player implements.
 
+#include "display_geometry.h"
 #include "object.h"
 #include "value.h"
 
@@ -97,6 +98,8 @@ public:
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
     // Whether the movie asked for the network rather than local files.
     virtual bool UsesNetwork() { return false; }
+    // Bounds, hit tests, drawing and transforms; null where the host has no display.
+    virtual GeometryInterface* Geometry() { return nullptr; }
 };
 
 struct Activation {
@@ -320,6 +323,8 @@ void InstallContextMenu(Runtime& rt, Object* global);
 void InstallSound(Runtime& rt, Object* global);
 void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
+void InstallClipGeometry(Runtime& rt, Object* global);
+void InstallColor(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -1,5 +1,7 @@
 #include "stage.h"
 
+#include "geometry.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -60,6 +62,13 @@ Stage::Stage() : root_(std::make_unique<Clip>()) {
 }
 
 Stage::~Stage() = default;
+
+avm1::GeometryInterface* Stage::Geometry() {
+    if (!geometry_) {
+        geometry_ = std::make_unique<display::Geometry>(*this);
+    }
+    return geometry_.get();
+}
 
 void Stage::Load(const swf::Movie& movie) {
     ++generation_;
@@ -357,6 +366,9 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     if (auto s = movie_->sprites.find(character); s != movie_->sprites.end()) {
         clip->frames = &s->second.frames;
         addressable = true;
+    }
+    if (c != movie_->characters.end()) {
+        clip->definition = &c->second;
     }
     if (addressable) {
         clip->name = "instance" + std::to_string(++instances_);
@@ -714,40 +726,8 @@ swf::Matrix Stage::GlobalMatrix(const Clip& clip) const {
     return m;
 }
 
-std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) const {
-    if (!clip.isClip()) {
-        auto c = movie_->characters.find(clip.character);
-        if (c == movie_->characters.end()) {
-            return std::nullopt;
-        }
-        if (const auto* s = std::get_if<swf::Shape>(&c->second)) {
-            return s->bounds;
-        }
-        if (const auto* t = std::get_if<swf::EditText>(&c->second)) {
-            return t->bounds;
-        }
-        return std::nullopt;
-    }
-    if (nesting > kMaxNesting) {
-        return std::nullopt;
-    }
-    std::optional<swf::Bounds> out;
-    for (const auto& [depth, child] : clip.children) {
-        auto b = LocalBounds(*child, nesting + 1);
-        if (!b) {
-            continue;
-        }
-        swf::Bounds t = Transform(*b, child->matrix);
-        if (!out) {
-            out = t;
-        } else {
-            out->xMin = std::min(out->xMin, t.xMin);
-            out->xMax = std::max(out->xMax, t.xMax);
-            out->yMin = std::min(out->yMin, t.yMin);
-            out->yMax = std::max(out->yMax, t.yMax);
-        }
-    }
-    return out;
+std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int) const {
+    return ContentBounds(clip, true);
 }
 
 std::optional<double> Stage::NumberProperty(const Clip& clip, int property) const {
@@ -775,11 +755,11 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
         return clip.visible ? 1.0 : 0.0;
     case 8:
     case 9: {
-        auto b = LocalBounds(clip);
+        auto b = ContentBounds(clip, true);
         if (!b) {
             return 0.0;
         }
-        swf::Bounds t = Transform(*b, m);
+        swf::Bounds t = TransformBounds(*b, m);
         return (property == 8 ? t.xMax - t.xMin : t.yMax - t.yMin) / 20;
     }
     case 10:
@@ -1057,6 +1037,9 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         clip->colour = source->colour;
         clip->visible = source->visible;
         clip->clipActions = source->clipActions;
+        if (source->drawing) {
+            clip->drawing = std::make_shared<Drawing>(*source->drawing);
+        }
     }
     if (!clip->frames) {
         clip->frames = &kEmptyTimeline;

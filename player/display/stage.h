@@ -21,6 +21,9 @@
 
 namespace fw::display {
 
+struct Drawing;
+class Geometry;
+
 // File depth 0 as scripts number depths: what the timeline places stands below zero.
 inline constexpr int kTimelineDepth = -16384;
 
@@ -59,6 +62,10 @@ struct Clip {
     // _xscale, _yscale and _rotation as scripts last set them: reading gives them back as set
     // (a negative scale included) until the timeline moves the clip again.
     std::optional<std::array<double, 3>> scaleAndRotation;
+    const swf::Character* definition = nullptr; // what a shape or text shows
+    std::shared_ptr<Drawing> drawing;           // what the drawing methods made
+    int mask = 0;                               // the clip masking it by setMask, by id
+    int maskOf = 0;                             // the clip it masks by setMask
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
@@ -122,6 +129,7 @@ public:
     void Roots(std::vector<avm1::Cell*>& out) override;
     void CallFrame(int clip, int frame) override;
     std::pair<double, double> MovieSize() override;
+    avm1::GeometryInterface* Geometry() override;
 
 protected:
     // Called when a script block is stopped by a limit.
@@ -179,6 +187,7 @@ private:
     std::size_t framesEntered_ = 0; // this tick
     bool cut_ = false;              // the limit was met this tick
     swf::Point mouse_;
+    std::unique_ptr<display::Geometry> geometry_;
 };
 
 } // namespace fw::display

@@ -111,6 +111,7 @@ struct Shape {
     std::vector<FillStyle> fills; // all style arrays of the shape, concatenated
     std::vector<LineStyle> lines;
     std::vector<Edge> edges;
+    bool nonZero = false; // fills by the non-zero winding rule rather than even-odd
     // Built from the edges once read.
     std::vector<FillRegion> regions;
     std::vector<Stroke> strokes;

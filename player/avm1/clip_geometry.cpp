@@ -1,0 +1,273 @@
+// MovieClip's geometry: bounds, points between spaces, hit tests, the drawing methods and
+// setMask, all through the display's geometry interface.
+
+#include "runtime.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw::avm1 {
+namespace {
+
+int ClipOf(const Value& v) {
+    Object* o = v.object();
+    return o && o->kind == Kind::Clip ? o->clipId : -1;
+}
+
+// A target path walked from a timeline: "a.b", "a/b", "/a", "_root:a", "../a".
+Object* Walk(Runtime& rt, Object* from, std::string_view path) {
+    Value at(from);
+    std::size_t i = 0;
+    if (!path.empty() && path[0] == '/') {
+        at = Value(rt.root());
+    }
+    while (i < path.size()) {
+        if (path.substr(i, 2) == "..") {
+            at = rt.Get(at, "_parent");
+            i += 2;
+        } else if (path[i] == '.' || path[i] == '/' || path[i] == ':') {
+            ++i;
+            continue;
+        } else {
+            std::size_t end = std::min(path.find_first_of("./:", i), path.size());
+            std::string_view part = path.substr(i, end - i);
+            std::string lower = AsciiLower(part);
+            if (lower == "_root" || lower.rfind("_level", 0) == 0) {
+                at = Value(rt.root());
+            } else if (lower != "this") {
+                at = rt.Get(at, part);
+            }
+            i = end;
+        }
+        if (!at.isObject()) {
+            return nullptr;
+        }
+    }
+    Object* o = at.object();
+    return o && o->kind == Kind::Clip ? o : nullptr;
+}
+
+// A clip named by a script: itself, or a path from the timeline given (any other object
+// names its path by its text where objectsName). -1 for none.
+int TargetOf(Runtime& rt, Object* from, const Value& v, bool objectsName) {
+    if (int id = ClipOf(v); id >= 0) {
+        return id;
+    }
+    if (v.isObject() && !objectsName) {
+        return -1;
+    }
+    std::string path = rt.ToStr(v);
+    Object* found = path.empty() || !from ? nullptr : Walk(rt, from, path);
+    return found ? found->clipId : -1;
+}
+
+GeometryInterface* Geo(Runtime& rt) {
+    return rt.display().Geometry();
+}
+
+template <bool WithStrokes>
+Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    if (clip < 0 || !g) {
+        return Value();
+    }
+    int space = args.empty() ? clip : TargetOf(rt, self.object(), args[0], true);
+    if (space < 0) {
+        return Value();
+    }
+    auto r = g->Bounds(clip, space, WithStrokes);
+    if (!r) {
+        return Value();
+    }
+    Object* o = rt.NewPlain();
+    o->Set("xMin", Value(r->xMin));
+    o->Set("xMax", Value(r->xMax));
+    o->Set("yMin", Value(r->yMin));
+    o->Set("yMax", Value(r->yMax));
+    return Value(o);
+}
+
+template <bool ToStage>
+Value MapPoint(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    Value pt = Arg(args, 0);
+    if (clip < 0 || !g || !pt.isObject()) {
+        return Value();
+    }
+    double x = rt.ToNum(rt.Get(pt, "x"));
+    double y = rt.ToNum(rt.Get(pt, "y"));
+    if (auto p = g->MapPoint(clip, x, y, ToStage)) {
+        rt.Put(pt, "x", Value(p->first));
+        rt.Put(pt, "y", Value(p->second));
+    }
+    return Value();
+}
+
+Value HitTest(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    if (clip < 0 || !g) {
+        return Value();
+    }
+    if (args.size() > 1) {
+        double x = rt.ToNum(args[0]);
+        double y = rt.ToNum(args[1]);
+        bool shape = args.size() > 2 && rt.ToBool(args[2]);
+        return Value(g->HitPoint(clip, x, y, shape));
+    }
+    if (args.size() == 1) {
+        int other = TargetOf(rt, self.object(), args[0], true);
+        return Value(other >= 0 && g->HitClip(clip, other));
+    }
+    return Value(false);
+}
+
+void Draw(Runtime& rt, const Value& self, const DrawCommand& command) {
+    int clip = ClipOf(self);
+    if (GeometryInterface* g = Geo(rt); g && clip >= 0) {
+        g->Draw(clip, command);
+    }
+}
+
+std::uint32_t Rgb(Runtime& rt, const Value& v) {
+    return static_cast<std::uint32_t>(ToInt32(rt.ToNum(v)));
+}
+
+template <DrawCommand::Op Op>
+Value Path(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    c.op = Op;
+    std::size_t need = Op == DrawCommand::Op::CurveTo ? 4 : 2;
+    if (args.size() < need) {
+        return Value();
+    }
+    if (Op == DrawCommand::Op::CurveTo) {
+        c.cx = rt.ToNum(args[0]);
+        c.cy = rt.ToNum(args[1]);
+        c.x = rt.ToNum(args[2]);
+        c.y = rt.ToNum(args[3]);
+    } else {
+        c.x = rt.ToNum(args[0]);
+        c.y = rt.ToNum(args[1]);
+    }
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value LineStyle(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    if (args.empty() || args[0].isUndefined()) {
+        c.op = DrawCommand::Op::NoLine;
+    } else {
+        c.op = DrawCommand::Op::LineStyle;
+        c.width = rt.ToNum(args[0]);
+        c.rgb = args.size() > 1 ? Rgb(rt, args[1]) : 0;
+        c.alpha = args.size() > 2 ? rt.ToNum(args[2]) : 100;
+    }
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value BeginFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    if (args.empty() || args[0].isUndefined()) {
+        c.op = DrawCommand::Op::EndFill;
+    } else {
+        c.op = DrawCommand::Op::SolidFill;
+        c.rgb = Rgb(rt, args[0]);
+        c.alpha = args.size() > 1 ? rt.ToNum(args[1]) : 100;
+    }
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value BeginGradientFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    if (args.size() < 5) {
+        c.op = DrawCommand::Op::EndFill;
+        Draw(rt, self, c);
+        return Value();
+    }
+    std::string kind = rt.ToStr(args[0]);
+    Object* colours = args[1].object();
+    Object* alphas = args[2].object();
+    Object* ratios = args[3].object();
+    if ((kind != "linear" && kind != "radial") || !colours || !alphas || !ratios) {
+        return Value();
+    }
+    double n = rt.Length(colours);
+    if (n != rt.Length(alphas) || n != rt.Length(ratios)) {
+        return Value();
+    }
+    c.op = DrawCommand::Op::GradientFill;
+    c.radial = kind == "radial";
+    for (double i = 0; i < n && i < 16; ++i) {
+        c.stops.push_back({Rgb(rt, rt.Element(colours, i)), rt.ToNum(rt.Element(alphas, i)),
+                           rt.ToNum(rt.Element(ratios, i))});
+    }
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value BeginBitmapFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    c.op = args.empty() ? DrawCommand::Op::EndFill : DrawCommand::Op::BitmapFill;
+    Draw(rt, self, c);
+    return Value();
+}
+
+template <DrawCommand::Op Op>
+Value Plain(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    DrawCommand c;
+    c.op = Op;
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value SetMask(Runtime& rt, Activation& caller, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    if (clip < 0 || !g || args.empty()) {
+        return Value();
+    }
+    if (args[0].isNullish()) {
+        g->SetMask(clip, 0);
+        return Value(true);
+    }
+    // A mask named by its path is looked for from the timeline the script runs on.
+    int mask = TargetOf(rt, caller.target, args[0], false);
+    if (mask < 0) {
+        return Value(false);
+    }
+    g->SetMask(clip, mask);
+    return Value(true);
+}
+
+} // namespace
+
+void InstallClipGeometry(Runtime& rt, Object*) {
+    Object* proto = rt.clipProto_;
+    if (!proto) {
+        return;
+    }
+    using Op = DrawCommand::Op;
+    rt.Method(proto, "getBounds", GetBounds<true>);
+    rt.Method(proto, "getRect", GetBounds<false>);
+    rt.Method(proto, "localToGlobal", MapPoint<true>);
+    rt.Method(proto, "globalToLocal", MapPoint<false>);
+    rt.Method(proto, "hitTest", HitTest);
+    rt.Method(proto, "moveTo", Path<Op::MoveTo>);
+    rt.Method(proto, "lineTo", Path<Op::LineTo>);
+    rt.Method(proto, "curveTo", Path<Op::CurveTo>);
+    rt.Method(proto, "lineStyle", LineStyle);
+    rt.Method(proto, "beginFill", BeginFill);
+    rt.Method(proto, "beginGradientFill", BeginGradientFill);
+    rt.Method(proto, "beginBitmapFill", BeginBitmapFill);
+    rt.Method(proto, "endFill", Plain<Op::EndFill>);
+    rt.Method(proto, "clear", Plain<Op::Clear>);
+    rt.Method(proto, "setMask", SetMask);
+}
+
+} // namespace fw::avm1

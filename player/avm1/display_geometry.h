@@ -1,0 +1,93 @@
+#pragma once
+// What scripts see of the display's geometry: bounds, points between spaces, hit tests, the
+// drawing commands, masks, and a clip's matrix and colour transform. Lengths are pixels.
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace fw::avm1 {
+
+struct Rect {
+    double xMin = 0;
+    double xMax = 0;
+    double yMin = 0;
+    double yMax = 0;
+};
+
+// x' = a x + c y + tx, y' = b x + d y + ty.
+struct Affine {
+    double a = 1;
+    double b = 0;
+    double c = 0;
+    double d = 1;
+    double tx = 0;
+    double ty = 0;
+};
+
+// Channel = channel * mult + add, for r, g, b, a; mult 1 leaves a channel as it is.
+struct Tint {
+    double mult[4] = {1, 1, 1, 1};
+    double add[4] = {0, 0, 0, 0};
+};
+
+struct GradientStop {
+    std::uint32_t rgb = 0;
+    double alpha = 100; // percent
+    double ratio = 0;   // 0..255
+};
+
+// One call of the drawing methods, its arguments read as numbers.
+struct DrawCommand {
+    enum class Op {
+        MoveTo,
+        LineTo,
+        CurveTo,
+        LineStyle,
+        NoLine,
+        SolidFill,
+        GradientFill,
+        BitmapFill,
+        EndFill,
+        Clear
+    };
+    Op op = Op::MoveTo;
+    double x = 0; // the point moved or drawn to
+    double y = 0;
+    double cx = 0; // a curve's control point
+    double cy = 0;
+    double width = 0; // a line's
+    std::uint32_t rgb = 0;
+    double alpha = 100; // percent
+    bool radial = false;
+    std::vector<GradientStop> stops;
+    Affine matrix; // a gradient's or bitmap's
+    int bitmap = 0;
+};
+
+class GeometryInterface {
+public:
+    virtual ~GeometryInterface() = default;
+    // A clip's bounds in the space of another clip; withStrokes adds the lines' widths.
+    // nullopt when either is gone; an empty clip's bounds are the player's invalid rectangle.
+    virtual std::optional<Rect> Bounds(int clip, int space, bool withStrokes) = 0;
+    // A point of a clip's space in the stage's (toStage) or the other way.
+    virtual std::optional<std::pair<double, double>> MapPoint(int clip, double x, double y,
+                                                              bool toStage) = 0;
+    // Whether a point of the root's space hits a clip: its bounds, or with shapeFlag its shapes.
+    virtual bool HitPoint(int clip, double x, double y, bool shapeFlag) = 0;
+    // Whether two clips' bounds on the stage overlap.
+    virtual bool HitClip(int clip, int other) = 0;
+    virtual void Draw(int clip, const DrawCommand& command) = 0;
+    // mask 0 or below: none.
+    virtual void SetMask(int clip, int mask) = 0;
+    virtual std::optional<Affine> GetMatrix(int clip) = 0;
+    virtual void SetMatrix(int clip, const Affine& m) = 0;
+    // The clip's matrix through the stage (concatenated) rather than its own.
+    virtual std::optional<Affine> GetStageMatrix(int clip) = 0;
+    virtual std::optional<Tint> GetTint(int clip, bool concatenated) = 0;
+    virtual void SetTint(int clip, const Tint& t) = 0;
+};
+
+} // namespace fw::avm1

@@ -1,0 +1,530 @@
+#include "geometry.h"
+
+#include "stage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace fw::display {
+namespace {
+
+constexpr double kInvalid = 134217727; // 2^27 - 1 twips: the player's "no rectangle"
+constexpr int kMaxDepth = 256;         // clips within clips that geometry walks
+constexpr double kHairline = 20;       // a zero-width line still covers a pixel
+constexpr int kCurveSteps = 16;        // segments a curve is cut into for hit tests
+
+// Drawing coordinates are whole twips, cut toward zero as the player's integers are.
+double ToTwips(double px) {
+    double v = px * 20;
+    if (std::isnan(v)) {
+        return 0;
+    }
+    v = std::clamp(v, -2147483648.0, 2147483647.0);
+    return std::trunc(v);
+}
+
+void Extend(std::optional<swf::Bounds>& out, const swf::Bounds& b) {
+    if (!out) {
+        out = b;
+        return;
+    }
+    out->xMin = std::min(out->xMin, b.xMin);
+    out->xMax = std::max(out->xMax, b.xMax);
+    out->yMin = std::min(out->yMin, b.yMin);
+    out->yMax = std::max(out->yMax, b.yMax);
+}
+
+swf::Bounds Around(swf::Point p, double half) {
+    return {p.x - half, p.x + half, p.y - half, p.y + half};
+}
+
+// Where a quadratic curve turns along one axis, as a parameter in (0, 1).
+std::optional<double> Turn(double from, double control, double to) {
+    double den = from - 2 * control + to;
+    if (den == 0) {
+        return std::nullopt;
+    }
+    double t = (from - control) / den;
+    return t > 0 && t < 1 ? std::optional<double>(t) : std::nullopt;
+}
+
+swf::Point OnCurve(swf::Point a, swf::Point c, swf::Point b, double t) {
+    double u = 1 - t;
+    return {u * u * a.x + 2 * u * t * c.x + t * t * b.x,
+            u * u * a.y + 2 * u * t * c.y + t * t * b.y};
+}
+
+std::optional<swf::Bounds> EdgeBounds(const swf::Shape& shape, bool withStrokes) {
+    std::optional<swf::Bounds> out;
+    for (const auto& e : shape.edges) {
+        double half = 0;
+        if (withStrokes && e.line > 0 && e.line <= static_cast<int>(shape.lines.size())) {
+            half = shape.lines[e.line - 1].width / 2;
+        }
+        Extend(out, Around(e.from, half));
+        Extend(out, Around(e.to, half));
+        if (e.control) {
+            if (auto t = Turn(e.from.x, e.control->x, e.to.x)) {
+                Extend(out, Around(OnCurve(e.from, *e.control, e.to, *t), half));
+            }
+            if (auto t = Turn(e.from.y, e.control->y, e.to.y)) {
+                Extend(out, Around(OnCurve(e.from, *e.control, e.to, *t), half));
+            }
+        }
+    }
+    return out;
+}
+
+std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
+    std::optional<swf::Bounds> out;
+    if (clip.definition) {
+        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+            if (withStrokes) {
+                out = s->bounds;
+            } else if (auto b = EdgeBounds(*s, false)) {
+                out = b;
+            } else {
+                out = s->bounds;
+            }
+        } else if (const auto* t = std::get_if<swf::EditText>(clip.definition)) {
+            out = t->bounds;
+        }
+    }
+    if (clip.drawing) {
+        if (auto b = EdgeBounds(clip.drawing->shape, withStrokes)) {
+            Extend(out, *b);
+        }
+    }
+    return out;
+}
+
+// The player carries the matrix down to every shape rather than boxing each child's box.
+std::optional<swf::Bounds> TreeBounds(const Clip& clip, bool withStrokes, const swf::Matrix& m,
+                                      int depth) {
+    std::optional<swf::Bounds> out;
+    if (auto own = OwnBounds(clip, withStrokes)) {
+        out = TransformBounds(*own, m);
+    }
+    if (depth > kMaxDepth) {
+        return out;
+    }
+    for (const auto& [d, child] : clip.children) {
+        if (auto b = TreeBounds(*child, withStrokes, child->matrix.Then(m), depth + 1)) {
+            Extend(out, *b);
+        }
+    }
+    return out;
+}
+
+double DistanceToSegment(swf::Point p, swf::Point a, swf::Point b) {
+    double dx = b.x - a.x;
+    double dy = b.y - a.y;
+    double len = dx * dx + dy * dy;
+    double t = len > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len, 0.0, 1.0) : 0;
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// Calls f(from, to) for the straight pieces of an edge.
+template <typename F> void Pieces(const swf::Edge& e, F&& f) {
+    if (!e.control) {
+        f(e.from, e.to);
+        return;
+    }
+    swf::Point prev = e.from;
+    for (int i = 1; i <= kCurveSteps; ++i) {
+        swf::Point next = OnCurve(e.from, *e.control, e.to, static_cast<double>(i) / kCurveSteps);
+        f(prev, next);
+        prev = next;
+    }
+}
+
+bool HitTree(const Clip& clip, swf::Point p, int depth) {
+    if (clip.definition) {
+        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+            if (HitShapeEdges(*s, p)) {
+                return true;
+            }
+        } else if (const auto* t = std::get_if<swf::EditText>(clip.definition)) {
+            const auto& b = t->bounds;
+            if (p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax) {
+                return true;
+            }
+        }
+    }
+    if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p)) {
+        return true;
+    }
+    if (depth > kMaxDepth) {
+        return false;
+    }
+    for (const auto& [d, child] : clip.children) {
+        if (child->clipDepth > 0) {
+            continue; // a mask shapes what it covers, it is not hit itself
+        }
+        auto inverse = child->matrix.Inverse();
+        if (inverse && HitTree(*child, inverse->Apply(p), depth + 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+avm1::Rect ToRect(const swf::Bounds& b) {
+    return {b.xMin / 20, b.xMax / 20, b.yMin / 20, b.yMax / 20};
+}
+
+} // namespace
+
+swf::Bounds InvalidBounds() {
+    return {kInvalid, kInvalid, kInvalid, kInvalid};
+}
+
+bool IsInvalid(const swf::Bounds& b) {
+    return b.xMin == kInvalid && b.xMax == kInvalid && b.yMin == kInvalid && b.yMax == kInvalid;
+}
+
+swf::Bounds TransformBounds(const swf::Bounds& b, const swf::Matrix& m) {
+    if (IsInvalid(b)) {
+        return b;
+    }
+    swf::Point corners[4] = {m.Apply({b.xMin, b.yMin}), m.Apply({b.xMax, b.yMin}),
+                             m.Apply({b.xMin, b.yMax}), m.Apply({b.xMax, b.yMax})};
+    swf::Bounds out{corners[0].x, corners[0].x, corners[0].y, corners[0].y};
+    for (const auto& c : corners) {
+        out.xMin = std::min(out.xMin, c.x);
+        out.xMax = std::max(out.xMax, c.x);
+        out.yMin = std::min(out.yMin, c.y);
+        out.yMax = std::max(out.yMax, c.y);
+    }
+    // The player keeps rectangles in whole twips.
+    out.xMin = std::round(out.xMin);
+    out.xMax = std::round(out.xMax);
+    out.yMin = std::round(out.yMin);
+    out.yMax = std::round(out.yMax);
+    return out;
+}
+
+std::optional<swf::Bounds> ContentBounds(const Clip& clip, bool withStrokes, const swf::Matrix& m) {
+    return TreeBounds(clip, withStrokes, m, 0);
+}
+
+swf::Matrix StageMatrix(const Clip& clip) {
+    swf::Matrix m = clip.matrix;
+    int n = 0;
+    for (const Clip* c = clip.parent; c && ++n < kMaxDepth * 4; c = c->parent) {
+        m = m.Then(c->matrix);
+    }
+    return m;
+}
+
+bool HitShapeEdges(const swf::Shape& shape, swf::Point p) {
+    // Each fill style covers what its edges wind around on the way out to the right: an odd
+    // number of crossings, or by the non-zero rule any turn at all. An edge has its right-hand
+    // style (fill1) on the side it turns the point into when it goes up.
+    std::map<int, int> winding;
+    for (const auto& e : shape.edges) {
+        if (e.fill0 == e.fill1) {
+            continue;
+        }
+        Pieces(e, [&](swf::Point a, swf::Point b) {
+            if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                int dir = b.y > a.y ? 1 : -1;
+                if (e.fill0 > 0) {
+                    winding[e.fill0] -= dir;
+                }
+                if (e.fill1 > 0) {
+                    winding[e.fill1] += dir;
+                }
+            }
+        });
+    }
+    for (const auto& [style, turns] : winding) {
+        if (shape.nonZero ? turns != 0 : (turns & 1) != 0) {
+            return true;
+        }
+    }
+    for (const auto& e : shape.edges) {
+        if (e.line <= 0 || e.line > static_cast<int>(shape.lines.size())) {
+            continue;
+        }
+        double half = std::max(shape.lines[e.line - 1].width, kHairline) / 2;
+        bool hit = false;
+        Pieces(e, [&](swf::Point a, swf::Point b) {
+            hit = hit || DistanceToSegment(p, a, b) <= half;
+        });
+        if (hit) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HitTestPoint(const Clip& clip, double stageX, double stageY, bool shapeFlag) {
+    swf::Point p{stageX * 20, stageY * 20};
+    swf::Matrix m = StageMatrix(clip);
+    if (!shapeFlag) {
+        auto b = ContentBounds(clip, true);
+        if (!b) {
+            return false;
+        }
+        swf::Bounds s = TransformBounds(*b, m);
+        return p.x >= s.xMin && p.x <= s.xMax && p.y >= s.yMin && p.y <= s.yMax;
+    }
+    auto inverse = m.Inverse();
+    return inverse && HitTree(clip, inverse->Apply(p), 0);
+}
+
+// --- drawings ---
+
+void Drawing::CloseOutline() {
+    if (fill > 0 && filling && !(pen == fillStart)) {
+        shape.edges.push_back({pen, fillStart, std::nullopt, 0, fill, 0});
+        if (line > 0) {
+            shape.edges.push_back({pen, fillStart, std::nullopt, 0, 0, line});
+        }
+    }
+    filling = false;
+}
+
+swf::Shape Drawing::Closed() const {
+    Drawing copy = *this;
+    copy.CloseOutline();
+    return copy.shape;
+}
+
+void Drawing::AddEdge(swf::Point to, std::optional<swf::Point> control) {
+    if (fill > 0) {
+        shape.edges.push_back({pen, to, control, 0, fill, 0});
+        filling = true;
+    }
+    if (line > 0) {
+        shape.edges.push_back({pen, to, control, 0, 0, line});
+    }
+    pen = to;
+}
+
+void Drawing::Apply(const avm1::DrawCommand& c) {
+    using Op = avm1::DrawCommand::Op;
+    auto colour = [](std::uint32_t rgb, double alpha) {
+        double a = std::clamp(std::isnan(alpha) ? 0.0 : alpha, 0.0, 100.0);
+        return swf::Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                         static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(a * 255 / 100)};
+    };
+    switch (c.op) {
+    case Op::MoveTo:
+        CloseOutline();
+        pen = {ToTwips(c.x), ToTwips(c.y)};
+        fillStart = pen;
+        break;
+    case Op::LineTo:
+        AddEdge({ToTwips(c.x), ToTwips(c.y)}, std::nullopt);
+        break;
+    case Op::CurveTo:
+        AddEdge({ToTwips(c.x), ToTwips(c.y)}, swf::Point{ToTwips(c.cx), ToTwips(c.cy)});
+        break;
+    case Op::LineStyle: {
+        double width = std::clamp(std::isnan(c.width) ? 0.0 : c.width, 0.0, 255.0);
+        shape.lines.push_back({ToTwips(width), colour(c.rgb, c.alpha)});
+        line = static_cast<int>(shape.lines.size());
+        break;
+    }
+    case Op::NoLine:
+        line = 0;
+        break;
+    case Op::SolidFill:
+    case Op::GradientFill:
+    case Op::BitmapFill: {
+        CloseOutline();
+        swf::FillStyle style;
+        style.solid = c.op == Op::SolidFill;
+        style.colour = c.stops.empty() ? colour(c.rgb, c.alpha)
+                                       : colour(c.stops.front().rgb, c.stops.front().alpha);
+        shape.fills.push_back(style);
+        fill = static_cast<int>(shape.fills.size());
+        fillStart = pen;
+        break;
+    }
+    case Op::EndFill:
+        CloseOutline();
+        fill = 0;
+        break;
+    case Op::Clear:
+        *this = Drawing{};
+        break;
+    }
+}
+
+// --- what scripts see ---
+
+std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes) {
+    const Clip* clip = stage_.Find(id);
+    const Clip* space = spaceId < 0 ? nullptr : stage_.Find(spaceId);
+    if (!clip || (!space && spaceId >= 0)) {
+        return std::nullopt;
+    }
+    swf::Matrix m;
+    if (clip != space) {
+        m = StageMatrix(*clip);
+        if (auto inverse = space ? StageMatrix(*space).Inverse() : swf::Matrix{}) {
+            m = m.Then(*inverse);
+        }
+    }
+    auto b = ContentBounds(*clip, withStrokes);
+    return ToRect(b ? TransformBounds(*b, m) : InvalidBounds());
+}
+
+std::optional<std::pair<double, double>> Geometry::MapPoint(int id, double x, double y,
+                                                            bool toStage) {
+    const Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    swf::Matrix m = StageMatrix(*clip);
+    if (!toStage) {
+        auto inverse = m.Inverse();
+        if (!inverse) {
+            return std::nullopt;
+        }
+        m = *inverse;
+    }
+    swf::Point p = m.Apply({x * 20, y * 20});
+    return std::pair{p.x / 20, p.y / 20};
+}
+
+bool Geometry::HitPoint(int id, double x, double y, bool shapeFlag) {
+    const Clip* clip = stage_.Find(id);
+    if (!clip || !std::isfinite(x) || !std::isfinite(y)) {
+        return false;
+    }
+    // The point is in the root's space, which the root's own matrix carries to the stage.
+    swf::Point p = stage_.root().matrix.Apply({x * 20, y * 20});
+    return HitTestPoint(*clip, p.x / 20, p.y / 20, shapeFlag);
+}
+
+bool Geometry::HitClip(int id, int otherId) {
+    const Clip* clip = stage_.Find(id);
+    const Clip* other = stage_.Find(otherId);
+    if (!clip || !other) {
+        return false;
+    }
+    auto a = ContentBounds(*clip, true);
+    auto b = ContentBounds(*other, true);
+    if (!a || !b) {
+        return false;
+    }
+    swf::Bounds x = TransformBounds(*a, StageMatrix(*clip));
+    swf::Bounds y = TransformBounds(*b, StageMatrix(*other));
+    return x.xMin <= y.xMax && y.xMin <= x.xMax && x.yMin <= y.yMax && y.yMin <= x.yMax;
+}
+
+void Geometry::Draw(int id, const avm1::DrawCommand& command) {
+    Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return;
+    }
+    if (!clip->drawing) {
+        if (command.op == avm1::DrawCommand::Op::Clear) {
+            return;
+        }
+        clip->drawing = std::make_shared<Drawing>();
+    }
+    clip->drawing->Apply(command);
+}
+
+void Geometry::SetMask(int id, int maskId) {
+    Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return;
+    }
+    if (Clip* old = stage_.Find(clip->mask)) {
+        old->maskOf = 0;
+    }
+    clip->mask = 0;
+    Clip* mask = maskId > 0 ? stage_.Find(maskId) : nullptr;
+    if (mask && mask != clip) {
+        if (Clip* before = stage_.Find(mask->maskOf)) {
+            before->mask = 0;
+        }
+        clip->mask = mask->id;
+        mask->maskOf = clip->id;
+    }
+}
+
+std::optional<avm1::Affine> Geometry::GetMatrix(int id) {
+    const Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    const swf::Matrix& m = clip->matrix;
+    return avm1::Affine{m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+}
+
+std::optional<avm1::Affine> Geometry::GetStageMatrix(int id) {
+    const Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    swf::Matrix m = StageMatrix(*clip);
+    return avm1::Affine{m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+}
+
+void Geometry::SetMatrix(int id, const avm1::Affine& m) {
+    Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return;
+    }
+    auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    clip->matrix = {finite(m.a), finite(m.b),   finite(m.c),
+                    finite(m.d), ToTwips(m.tx), ToTwips(m.ty)};
+    clip->scripted = true;
+}
+
+std::optional<avm1::Tint> Geometry::GetTint(int id, bool concatenated) {
+    const Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    // Through the parents the player works in 16-bit integers that wrap.
+    auto wrap = [](double v) {
+        return static_cast<double>(static_cast<std::int16_t>(static_cast<std::int64_t>(v)));
+    };
+    double mult[4];
+    double add[4];
+    for (int i = 0; i < 4; ++i) {
+        mult[i] = clip->colour.mult[i];
+        add[i] = clip->colour.add[i];
+    }
+    int n = 0;
+    for (const Clip* c = clip->parent; concatenated && c && ++n < kMaxDepth * 4; c = c->parent) {
+        for (int i = 0; i < 4; ++i) {
+            add[i] = wrap(std::floor(add[i] * c->colour.mult[i] / 256) + c->colour.add[i]);
+            mult[i] = wrap(std::floor(mult[i] * c->colour.mult[i] / 256));
+        }
+    }
+    avm1::Tint t;
+    for (int i = 0; i < 4; ++i) {
+        t.mult[i] = mult[i] / 256.0;
+        t.add[i] = add[i];
+    }
+    return t;
+}
+
+void Geometry::SetTint(int id, const avm1::Tint& t) {
+    Clip* clip = stage_.Find(id);
+    if (!clip) {
+        return;
+    }
+    auto fixed = [](double v) {
+        v = std::isnan(v) ? 0 : v;
+        return static_cast<std::int16_t>(std::clamp(std::trunc(v), -32768.0, 32767.0));
+    };
+    for (int i = 0; i < 4; ++i) {
+        clip->colour.mult[i] = fixed(t.mult[i] * 256);
+        clip->colour.add[i] = fixed(t.add[i]);
+    }
+    clip->scripted = true; // the timeline no longer moves what a script has recoloured
+}
+
+} // namespace fw::display
