@@ -142,7 +142,7 @@ std::optional<std::pair<double, double>> Stage::BytesOf(int id) {
             return std::pair<double, double>(size, size);
         }
         if (clip == root_.get() && clip->movie) {
-            double size = clip->movie->declaredLength;
+            auto size = static_cast<double>(clip->movie->fileBytes);
             return std::pair<double, double>(size, size);
         }
     }
@@ -173,7 +173,7 @@ const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
         *movie = swf::ParseMovie(std::span<const std::uint8_t>(
             reinterpret_cast<const std::uint8_t*>(data->data()), data->size()));
         if (movie->valid) {
-            bytes = movie->declaredLength;
+            bytes = data->size();
         }
         for (const auto& problem : movie->problems) {
             Report(url + ": " + problem);
@@ -217,9 +217,27 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
         Remove(*child);
     }
     if (clip.object) {
-        // The old movie's variables go with it; the clip's place and name stay.
+        // The clip unloads what it showed: its own handler sees the old variables still.
+        QueueEvents(clip, kEventUnload, nullptr, kNormal, true);
+        Value handler = rt_->Get(Value(clip.object), "onUnload");
+        if (rt_->IsCallable(handler)) {
+            try {
+                rt_->Call(handler, Value(clip.object), {});
+            } catch (const avm1::StopBlock& stop) {
+                Report("action block stopped: " + stop.reason);
+            } catch (const avm1::Thrown&) {
+                Report("uncaught exception in an unload handler");
+            }
+        }
+        // The old movie's variables go with it; the clip's place, name, class and the lock
+        // of its root stay.
         std::vector<std::string> names;
-        clip.object->ForEach([&](const avm1::Property& p) { names.push_back(p.name); });
+        clip.object->ForEach([&](const avm1::Property& p) {
+            if (p.name != "__proto__" && p.name != "constructor" && p.name != "__constructor__" &&
+                p.name != "_lockroot") {
+                names.push_back(p.name);
+            }
+        });
         for (const auto& name : names) {
             clip.object->Remove(name);
         }

@@ -104,13 +104,22 @@ void Stage::Tick() {
     framesEntered_ = 0;
     cut_ = false;
     try {
-        StartLoads();
         Advance();
         FinishLoads();
     } catch (const avm1::MovieReplaced&) {
         return; // an init action's host call loaded another movie
     }
     unsigned generation = generation_;
+    RunQueued();
+    if (generation != generation_) {
+        return;
+    }
+    // What this frame asked to load arrives as it ends; the new content starts with the next.
+    try {
+        StartLoads();
+    } catch (const avm1::MovieReplaced&) {
+        return;
+    }
     RunQueued();
     if (generation != generation_) {
         return;
