@@ -120,6 +120,19 @@ Value SwfVersion(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     return version ? Value(*version) : Value();
 }
 
+Value LockRootGet(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    int clip = ClipOf(self);
+    auto lock = clip >= 0 ? rt.display().LockRoot(clip) : std::nullopt;
+    return lock ? Value(*lock) : Value();
+}
+
+Value LockRootSet(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    if (int clip = ClipOf(self); clip >= 0) {
+        rt.display().SetLockRoot(clip, rt.ToBool(Arg(args, 0)));
+    }
+    return Value();
+}
+
 Value ClipLoadMovie(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     if (int clip = ClipOf(self); clip >= 0 && !args.empty()) {
         rt.display().LoadMovie(clip, rt.ToStr(args[0]), nullptr);
@@ -151,6 +164,7 @@ void InstallLoading(Runtime& rt, Object* global) {
     rt.Method(clip, "loadMovie", ClipLoadMovie);
     rt.Method(clip, "unloadMovie", ClipUnloadMovie);
     rt.Method(clip, "getSWFVersion", SwfVersion);
+    Accessor(rt, clip, "_lockroot", LockRootGet, LockRootSet);
     rt.Method(clip, "getBytesLoaded", Bytes<false>);
     rt.Method(clip, "getBytesTotal", Bytes<true>);
 }

@@ -97,9 +97,11 @@ public:
     // What the movie a clip belongs to says of itself; nullopt for a clip gone.
     virtual std::optional<int> SwfVersion(int) { return std::nullopt; }
     virtual std::optional<std::string> MovieUrl(int) { return std::nullopt; }
-    virtual std::optional<std::pair<double, double>> BytesOf(int) {
-        return std::nullopt;
-    } // loaded, total
+    // The bytes loaded and in all of the file a clip came from.
+    virtual std::optional<std::pair<double, double>> BytesOf(int) { return std::nullopt; }
+    // Whether a clip is the _root of the movies loaded into it.
+    virtual std::optional<bool> LockRoot(int) { return std::nullopt; }
+    virtual void SetLockRoot(int, bool) {}
 };
 
 struct Activation {

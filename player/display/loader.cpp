@@ -102,11 +102,8 @@ Object* Stage::RootOf(int id) {
     int n = 0;
     while (clip && clip->parent && ++n < 4096) {
         // A movie that locks its root keeps its own _root wherever it is loaded.
-        if (!clip->url.empty() && clip->object) {
-            const Value* lock = clip->object->Find("_lockroot");
-            if (lock && rt_->ToBool(*lock)) {
-                return clip->object;
-            }
+        if (clip->lockRoot && !clip->url.empty() && clip->object) {
+            return clip->object;
         }
         clip = clip->parent;
     }
@@ -118,7 +115,7 @@ std::optional<int> Stage::SwfVersion(int id) {
     if (!clip || !clip->movie) {
         return std::nullopt;
     }
-    return clip->movie->valid ? clip->movie->version : -1;
+    return clip->movie->valid && clip->movie->version > 0 ? clip->movie->version : -1;
 }
 
 std::optional<std::string> Stage::MovieUrl(int id) {
@@ -149,6 +146,17 @@ std::optional<std::pair<double, double>> Stage::BytesOf(int id) {
     return std::nullopt;
 }
 
+std::optional<bool> Stage::LockRoot(int id) {
+    Clip* clip = FindAny(id);
+    return clip ? std::optional<bool>(clip->lockRoot) : std::nullopt;
+}
+
+void Stage::SetLockRoot(int id, bool lock) {
+    if (Clip* clip = FindAny(id)) {
+        clip->lockRoot = lock;
+    }
+}
+
 const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
     bytes = 0;
     auto known = movies_.find(url);
@@ -164,7 +172,7 @@ const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
     if (auto size = PictureSize(*data)) {
         // A picture stands as a movie of one empty frame its size.
         movie->valid = true;
-        movie->version = root_->movie ? root_->movie->version : 8;
+        movie->version = 0; // no movie's: scripts read -1
         movie->frameSize.xMax = size->first * 20;
         movie->frameSize.yMax = size->second * 20;
         movie->frames.emplace_back();
@@ -229,12 +237,10 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
                 Report("uncaught exception in an unload handler");
             }
         }
-        // The old movie's variables go with it; the clip's place, name, class and the lock
-        // of its root stay.
+        // The old movie's variables go with it; the clip's place, name and class stay.
         std::vector<std::string> names;
         clip.object->ForEach([&](const avm1::Property& p) {
-            if (p.name != "__proto__" && p.name != "constructor" && p.name != "__constructor__" &&
-                p.name != "_lockroot") {
+            if (p.name != "__proto__" && p.name != "constructor" && p.name != "__constructor__") {
                 names.push_back(p.name);
             }
         });
@@ -313,20 +319,17 @@ void Stage::StartLoads() {
             Notify(load.loader, "onLoadError", clip, {Value("URLNotFound")});
             continue;
         }
-        Notify(load.loader, "onLoadStart", clip, {});
-        double size = movie->valid ? static_cast<double>(bytes) : 0;
-        Notify(load.loader, "onLoadProgress", clip, {Value(size), Value(size)});
-        Notify(load.loader, "onLoadComplete", clip, {Value(0)});
-        if (Find(clip->id) != clip) {
-            continue; // a listener removed it
-        }
+        // The old content goes before the loader hears of the start: what its listeners set
+        // on the clip stays with the new one.
         Replace(*clip, movie->valid ? movie : nullptr, load.url);
-        if (!movie->valid) {
-            clip->url = load.url;
-        }
-        bytes_[clip->id] = movie->valid ? bytes : 0;
-        if (load.loader) {
-            inits_.emplace_back(clip->id, load.loader);
+        int id = clip->id;
+        bytes_[id] = movie->valid ? bytes : 0;
+        double size = static_cast<double>(bytes_[id]);
+        Notify(load.loader, "onLoadStart", FindAny(id), {});
+        Notify(load.loader, "onLoadProgress", FindAny(id), {Value(size), Value(size)});
+        Notify(load.loader, "onLoadComplete", FindAny(id), {Value(0)});
+        if (load.loader && Find(id)) {
+            inits_.emplace_back(id, load.loader);
         }
     }
 }

@@ -56,8 +56,9 @@ struct Clip {
     bool scripted = false; // moved by scripts: the timeline leaves its place alone
     bool loaded = false;   // its first frame is entered
     bool removed = false;
-    int level = -1;  // the root of a level: its number
-    std::string url; // where a loaded movie came from; empty for a part of its parent's
+    int level = -1;        // the root of a level: its number
+    bool lockRoot = false; // a movie loaded into it keeps it as its _root
+    std::string url;       // where a loaded movie came from; empty for a part of its parent's
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
@@ -127,6 +128,8 @@ public:
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
+    std::optional<bool> LockRoot(int clip) override;
+    void SetLockRoot(int clip, bool lock) override;
 
 protected:
     // Called when a script block is stopped by a limit.
