@@ -321,7 +321,7 @@ void Stage::StartLoads() {
         }
         // The old content goes before the loader hears of the start: what its listeners set
         // on the clip stays with the new one.
-        Replace(*clip, movie->valid ? movie : nullptr, load.url);
+        Replace(*clip, movie, load.url); // what is no movie shows as an empty one
         int id = clip->id;
         bytes_[id] = movie->valid ? bytes : 0;
         double size = static_cast<double>(bytes_[id]);
