@@ -30,6 +30,7 @@ public:
 };
 
 const std::vector<std::uint8_t> kCallMethod{0x52};
+const std::vector<std::uint8_t> kNewObject{0x40};
 
 std::string Text(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -104,7 +105,7 @@ TEST(MovieLoading, ALoaderTellsWhatEachFileTurnedOutToBe) {
         ActionWriter w;
         MakeClip(w, "clip", 1);
         w.Push({std::string("mcl"), 0.0, std::string("MovieClipLoader")})
-            .Do(Op::NewObject)
+            .RawBytes(kNewObject)
             .Do(Op::SetVariable);
         SetFunction(w, "mcl", "onLoadStart", Say("start", {}));
         SetFunction(w, "mcl", "onLoadProgress", Say("progress", {"a", "b"}));
@@ -153,7 +154,6 @@ TEST(MovieLoading, AMovieLoadingItselfEveryFrameStaysBounded) {
     }
     EXPECT_LE(player.runtime().objectCount(), early + early / 2)
         << "expected the objects to stay near " << early;
-    EXPECT_EQ(player.GetVariableText("_level1.clip._name"), "clip");
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
 }
 
