@@ -177,13 +177,49 @@ private:
         return rt_.Get(Value(clip), "_parent").object();
     }
 
+    // "_levelN" as a load's target: N, else -1.
+    static int LevelNumber(std::string_view target) {
+        if (target.size() <= 6 || AsciiLower(target.substr(0, 6)) != "_level") {
+            return -1;
+        }
+        int n = 0;
+        for (char c : target.substr(6)) {
+            if (c < '0' || c > '9' || n > 100000) {
+                return -1;
+            }
+            n = n * 10 + (c - '0');
+        }
+        return n;
+    }
+
+    // The root of the movie the running code belongs to.
+    Object* RootHere() {
+        Object* at = a_.base ? a_.base : a_.target;
+        Object* root = at && at->kind == Kind::Clip ? rt_.display_.RootOf(at->clipId) : nullptr;
+        return root ? root : rt_.root_;
+    }
+
+    // "_levelN" as a name: the level's root, undefined where none is loaded; nullopt for
+    // another name.
+    std::optional<Value> LevelNamed(std::string_view name) {
+        int n = LevelNumber(name);
+        if (n < 0 || (version() >= 7 && name.substr(0, 6) != "_level")) {
+            return std::nullopt;
+        }
+        Object* level = n == 0 ? rt_.root_ : rt_.display_.Level(n);
+        return level ? Value(level) : Value();
+    }
+
     // One step of a path: the special names, else a member.
     Value Step(const Value& at, std::string_view part) {
         if (part == "..") {
             return OrUndefined(ParentOf(at.object()));
         }
-        if (Named(part, "_root") || Named(part, "_level0")) {
-            return Value(rt_.root_);
+        if (Named(part, "_root")) {
+            return Value(RootHere());
+        }
+        if (auto level = LevelNamed(part)) {
+            return *level;
         }
         if (Named(part, "_global")) {
             return Value(rt_.global_);
@@ -238,12 +274,12 @@ private:
         bool primitive = false;
         Value found;
         if (path[0] == '/') {
-            found = Walk(Value(rt_.root_), path, 1, primitive);
+            found = Walk(Value(RootHere()), path, 1, primitive);
         } else {
             std::size_t sep = path.find_first_of("./:");
             std::string_view first = path.substr(0, sep);
             std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
-            bool special = first == ".." || Named(first, "_root") || Named(first, "_level0") ||
+            bool special = first == ".." || Named(first, "_root") || LevelNamed(first) ||
                            Named(first, "_global") || Named(first, "_parent") ||
                            Named(first, "this");
             if (special || first.empty()) {
@@ -315,8 +351,11 @@ private:
         if (Named(name, "_global") && version() >= 6) {
             return Value(rt_.global_);
         }
-        if (Named(name, "_root") || Named(name, "_level0")) {
-            return Value(rt_.root_);
+        if (Named(name, "_root")) {
+            return Value(RootHere());
+        }
+        if (auto level = LevelNamed(name)) {
+            return *level;
         }
         if (Named(name, "_parent")) {
             return OrUndefined(ParentOf(a_.target));
@@ -474,10 +513,18 @@ private:
         a_.pool = std::move(pool);
     }
 
-    void DoGetUrl(const std::string& url, const std::string& target) {
+    // clipTarget: the target names a timeline rather than a window.
+    void DoGetUrl(const std::string& url, const std::string& target, bool clipTarget = false) {
         static constexpr std::string_view kPrefix = "fscommand:";
         if (url.size() >= kPrefix.size() && AsciiLower(url.substr(0, kPrefix.size())) == kPrefix) {
             rt_.display_.FsCommand(url.substr(kPrefix.size()), target);
+        } else if (int level = LevelNumber(target); level >= 0) {
+            rt_.display_.LoadLevel(level, url, nullptr);
+        } else if (clipTarget) {
+            Object* clip = ResolveTarget(target).object();
+            if (clip && clip->kind == Kind::Clip) {
+                rt_.display_.LoadMovie(clip->clipId, url, nullptr);
+            }
         } else {
             rt_.Report("address not opened: " + url);
         }
@@ -587,7 +634,7 @@ private:
         std::size_t sep = path.find_last_of("./:");
         std::string_view last = sep == std::string_view::npos ? path : path.substr(sep + 1);
         Object* holder = sep == std::string_view::npos ? PathStart()
-                         : sep == 0                    ? rt_.root_
+                         : sep == 0                    ? RootHere()
                                     : ResolveFrom(PathStart(), path.substr(0, sep)).object();
         if (!last.empty() && holder && holder->kind == Kind::Clip) {
             int child = rt_.display_.FindChild(holder->clipId, last);
@@ -1396,7 +1443,7 @@ private:
             if (!body.empty() && (body[0] & 0x80)) { // loadVariables into a timeline
                 LoadVariables(rt_, url, ResolveTarget(target));
             } else {
-                DoGetUrl(url, target);
+                DoGetUrl(url, target, !body.empty() && (body[0] & 0x40));
             }
             break;
         }
@@ -1778,7 +1825,9 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
             a.ownRegisters[r++] = makeSuper();
         }
         if (f.flags & kPreloadRoot) {
-            a.ownRegisters[r++] = Value(root_);
+            Object* own =
+                a.base && a.base->kind == Kind::Clip ? display_.RootOf(a.base->clipId) : nullptr;
+            a.ownRegisters[r++] = Value(own ? own : root_);
         }
         if (f.flags & kPreloadParent) {
             // A timeline without a parent takes no register.

@@ -80,10 +80,6 @@ Value ToStringFn(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     return o && o->kind == Kind::Clip ? Value(rt.Describe(o)) : Value("[object Object]");
 }
 
-Value Loaded(Runtime&, Activation&, Value, std::vector<Value>&) {
-    return Value(1);
-}
-
 Value GetDepth(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     int clip = Clip(self);
     auto depth = clip >= 0 ? rt.display().Depth(clip) : std::nullopt;
@@ -171,8 +167,6 @@ void InstallMovieClip(Runtime& rt, Object* global) {
     rt.Method(proto, "nextFrame", Step1<1>);
     rt.Method(proto, "prevFrame", Step1<-1>);
     rt.Method(proto, "toString", ToStringFn);
-    rt.Method(proto, "getBytesLoaded", Loaded);
-    rt.Method(proto, "getBytesTotal", Loaded);
     rt.Method(proto, "getDepth", GetDepth);
     rt.Method(proto, "createEmptyMovieClip", MakeClip<DisplayInterface::Make::Empty>);
     rt.Method(proto, "attachMovie", MakeClip<DisplayInterface::Make::Attach>);

@@ -76,6 +76,7 @@ void Runtime::InstallBuiltins() {
     InstallGlobals(*this, global_);
     InstallBroadcaster(*this, global_);
     InstallMovieClip(*this, global_);
+    InstallLoading(*this, global_);
     InstallSystem(*this, global_);
     InstallXml(*this, global_);
     InstallLoadVars(*this, global_);
@@ -620,6 +621,10 @@ std::string Runtime::Describe(Object* o) {
         o = display_.ClipMember(o->clipId, "_parent");
     }
     std::string path = "_level0";
+    if (!o && !names.empty()) {
+        path = names.back(); // a level's root is named by its number
+        names.pop_back();
+    }
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += "." + *it;
     }

@@ -100,6 +100,23 @@ public:
     virtual bool UsesNetwork() { return false; }
     // Bounds, hit tests, drawing and transforms; null where the host has no display.
     virtual GeometryInterface* Geometry() { return nullptr; }
+    // Other movies and pictures loaded from files beside the movie, after this frame: into a
+    // clip, whose content they replace, or into a level. An empty address unloads. A loader
+    // (a MovieClipLoader) hears of the progress.
+    virtual void LoadMovie(int, std::string_view, Object*) {}
+    virtual void LoadLevel(int, std::string_view, Object*) {}
+    // The root of a level; null where none is loaded.
+    virtual Object* Level(int) { return nullptr; }
+    // The root of the movie a clip belongs to (_root); null for the first level's.
+    virtual Object* RootOf(int) { return nullptr; }
+    // What the movie a clip belongs to says of itself; nullopt for a clip gone.
+    virtual std::optional<int> SwfVersion(int) { return std::nullopt; }
+    virtual std::optional<std::string> MovieUrl(int) { return std::nullopt; }
+    // The bytes loaded and in all of the file a clip came from.
+    virtual std::optional<std::pair<double, double>> BytesOf(int) { return std::nullopt; }
+    // Whether a clip is the _root of the movies loaded into it.
+    virtual std::optional<bool> LockRoot(int) { return std::nullopt; }
+    virtual void SetLockRoot(int, bool) {}
 };
 
 struct Activation {
@@ -314,6 +331,7 @@ void InstallGlobals(Runtime& rt, Object* global);
 void InstallBroadcaster(Runtime& rt, Object* global);
 void InstallError(Runtime& rt, Object* global);
 void InstallMovieClip(Runtime& rt, Object* global);
+void InstallLoading(Runtime& rt, Object* global); // after the clips'
 void InstallSystem(Runtime& rt, Object* global);
 void InstallXml(Runtime& rt, Object* global);
 void InstallLoadVars(Runtime& rt, Object* global);

@@ -79,7 +79,14 @@ void Stage::Load(const swf::Movie& movie) {
     root_ = std::make_unique<Clip>();
     root_->id = 0;
     root_->frames = &movie.frames;
+    root_->movie = &movie;
+    root_->level = 0;
     root_->object = rt_ ? rt_->root() : nullptr;
+    levels_.clear();
+    loads_.clear();
+    movies_.clear();
+    inits_.clear();
+    bytes_.clear();
     byId_.clear();
     byId_[0] = root_.get();
     exec_.assign(1, 0);
@@ -109,6 +116,7 @@ void Stage::Tick() {
     cut_ = false;
     try {
         Advance();
+        FinishLoads();
     } catch (const avm1::MovieReplaced&) {
         return; // an init action's host call loaded another movie
     }
@@ -117,10 +125,22 @@ void Stage::Tick() {
     if (generation != generation_) {
         return;
     }
+    // What this frame asked to load arrives as it ends; the new content starts with the next.
+    try {
+        StartLoads();
+    } catch (const avm1::MovieReplaced&) {
+        return;
+    }
+    RunQueued();
+    if (generation != generation_) {
+        return;
+    }
     RemoveDeferred();
     gone_.clear();
     goneClips_.clear();
     std::erase_if(exec_, [&](int id) { return !byId_.count(id); });
+    // Levels unloaded: what no clip of the tree shows any more may go.
+    std::erase_if(levels_, [](const auto& l) { return l.second->removed; });
 }
 
 void Stage::Advance() {
@@ -200,7 +220,9 @@ bool Stage::RunOne(const Queued& q) {
     }
     unsigned generation = generation_;
     try {
-        if (q.block) {
+        if (q.loader) {
+            Notify(q.loader, q.method.c_str(), clip, {});
+        } else if (q.block) {
             rt_->RunBlock(*q.block, self);
         } else if (!q.method.empty()) {
             Value fn = rt_->Get(Value(self), q.method);
@@ -316,7 +338,7 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
             return;
         }
         if (p.character && *p.character != there->character && !there->isClip() &&
-            !movie_->sprites.count(*p.character)) {
+            !parent.movie->sprites.count(*p.character)) {
             there->character = *p.character;
             there->buttonState = swf::kStateUp;
         }
@@ -358,16 +380,18 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     clip->depth = depth;
     clip->parent = &parent;
     clip->placedAt = placedAt;
+    clip->movie = parent.movie;
+    const swf::Movie& movie = *parent.movie;
     // Shapes and static texts go unnamed; what scripts can address is numbered.
-    auto c = movie_->characters.find(character);
+    auto c = movie.characters.find(character);
     bool addressable =
-        c != movie_->characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
-                                          std::holds_alternative<swf::Button>(c->second));
-    if (auto s = movie_->sprites.find(character); s != movie_->sprites.end()) {
+        c != movie.characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
+                                        std::holds_alternative<swf::Button>(c->second));
+    if (auto s = movie.sprites.find(character); s != movie.sprites.end()) {
         clip->frames = &s->second.frames;
         addressable = true;
     }
-    if (c != movie_->characters.end()) {
+    if (c != movie.characters.end()) {
         clip->definition = &c->second;
     }
     if (addressable) {
@@ -381,8 +405,8 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
 void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     if (!clip.isClip()) {
         // A bound edit text gives an unset variable its own text.
-        auto c = movie_->characters.find(clip.character);
-        if (c == movie_->characters.end() || !clip.parent || !clip.parent->object) {
+        auto c = clip.movie->characters.find(clip.character);
+        if (c == clip.movie->characters.end() || !clip.parent || !clip.parent->object) {
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
@@ -404,7 +428,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         }
         return;
     }
-    Object* ctor = RegisteredClass(clip.character);
+    Object* ctor = RegisteredClass(clip.movie, clip.character);
     Object* proto = rt_->clipProto_;
     if (ctor) {
         Value p = rt_->Get(Value(ctor), "prototype");
@@ -444,8 +468,8 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     }
 }
 
-avm1::Object* Stage::RegisteredClass(std::uint16_t character) {
-    std::string symbol = SymbolOf(character);
+avm1::Object* Stage::RegisteredClass(const swf::Movie* movie, std::uint16_t character) {
+    std::string symbol = SymbolOf(movie, character);
     const Value* registry = rt_->global()->Find("__classes");
     if (symbol.empty() || !registry || !registry->isObject()) {
         return nullptr;
@@ -454,8 +478,8 @@ avm1::Object* Stage::RegisteredClass(std::uint16_t character) {
     return ctor && rt_->IsCallable(*ctor) ? ctor->asObject() : nullptr;
 }
 
-std::string Stage::SymbolOf(std::uint16_t character) const {
-    for (const auto& [name, id] : movie_->exports) {
+std::string Stage::SymbolOf(const swf::Movie* movie, std::uint16_t character) const {
+    for (const auto& [name, id] : movie->exports) {
         if (id == character) {
             return name;
         }
@@ -707,10 +731,14 @@ std::string Stage::SlashPath(const Clip& clip) const {
     for (const Clip* c = &clip; c && c->parent && names.size() < kMaxNesting; c = c->parent) {
         names.push_back(&c->name);
     }
-    if (names.empty()) {
-        return "/";
+    const Clip* top = &clip;
+    for (int n = 0; top->parent && n < kMaxNesting; ++n) {
+        top = top->parent;
     }
-    std::string out;
+    std::string out = top->level > 0 ? "_level" + std::to_string(top->level) : std::string();
+    if (names.empty()) {
+        return out.empty() ? "/" : out;
+    }
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         out += "/" + **it;
     }
@@ -882,6 +910,8 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
         return Value(clip->name);
     case 14:
         return Value("");
+    case 15:
+        return Value(MovieUrl(id).value_or(std::string()));
     case 16:
         return Value(1);
     case 17:
@@ -948,8 +978,18 @@ Object* Stage::ClipMember(int id, std::string_view name) {
         if (lower == "_parent") {
             return clip->parent ? clip->parent->object : nullptr;
         }
-        if (lower == "_level0" || lower == "_root") {
+        if (lower == "_level0") {
             return root_->object;
+        }
+        if (lower == "_root") {
+            Object* own = RootOf(clip->id);
+            return own ? own : root_->object;
+        }
+        if (lower.rfind("_level", 0) == 0) {
+            int n = std::atoi(lower.c_str() + 6);
+            if (n > 0 && lower == "_level" + std::to_string(n)) {
+                return Level(n);
+            }
         }
         if (lower == "_global") {
             return rt_->global();
@@ -1000,16 +1040,17 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
     std::uint16_t character = 0;
     const std::vector<swf::Frame>* frames = &kEmptyTimeline;
     if (how == Make::Attach) {
-        auto it = movie_->exports.find(std::string(symbol));
-        if (it == movie_->exports.end()) {
-            for (auto e = movie_->exports.begin(); e != movie_->exports.end(); ++e) {
+        const swf::Movie* lib = parent->movie;
+        auto it = lib->exports.find(std::string(symbol));
+        if (it == lib->exports.end()) {
+            for (auto e = lib->exports.begin(); e != lib->exports.end(); ++e) {
                 if (avm1::AsciiLower(e->first) == avm1::AsciiLower(symbol)) {
                     it = e;
                     break;
                 }
             }
         }
-        if (it == movie_->exports.end() || !movie_->sprites.count(it->second)) {
+        if (it == lib->exports.end() || !lib->sprites.count(it->second)) {
             return nullptr;
         }
         character = it->second;
@@ -1135,6 +1176,7 @@ void Stage::CallFrame(int id, int frame) {
 }
 
 void Stage::Roots(std::vector<avm1::Cell*>& out) {
+    LoadRoots(out);
     for (auto& [id, clip] : byId_) {
         if (clip->object) {
             out.push_back(clip->object);
@@ -1149,6 +1191,9 @@ void Stage::Roots(std::vector<avm1::Cell*>& out) {
         for (const auto& q : list) {
             if (q.constructor) {
                 out.push_back(q.constructor);
+            }
+            if (q.loader) {
+                out.push_back(q.loader);
             }
         }
     }

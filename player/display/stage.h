@@ -51,6 +51,7 @@ struct Clip {
     Clip* parent = nullptr;
     std::map<int, std::unique_ptr<Clip>> children;   // by depth
     const std::vector<swf::Frame>* frames = nullptr; // movie clips only
+    const swf::Movie* movie = nullptr;               // whose library its characters come from
     int current = -1;                                // 0-based; -1 before the first frame
     bool playing = true;
     avm1::Object* object = nullptr; // movie clips only
@@ -66,6 +67,9 @@ struct Clip {
     std::shared_ptr<Drawing> drawing;           // what the drawing methods made
     int mask = 0;                               // the clip masking it by setMask, by id
     int maskOf = 0;                             // the clip it masks by setMask
+    int level = -1;                             // the root of a level: its number
+    bool lockRoot = false;                      // a movie loaded into it keeps it as its _root
+    std::string url; // where a loaded movie came from; empty for a part of its parent's
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }
@@ -130,6 +134,16 @@ public:
     void CallFrame(int clip, int frame) override;
     std::pair<double, double> MovieSize() override;
     avm1::GeometryInterface* Geometry() override;
+    // --- loading other movies (loader.cpp) ---
+    void LoadMovie(int clip, std::string_view url, avm1::Object* loader) override;
+    void LoadLevel(int level, std::string_view url, avm1::Object* loader) override;
+    avm1::Object* Level(int level) override;
+    avm1::Object* RootOf(int clip) override;
+    std::optional<int> SwfVersion(int clip) override;
+    std::optional<std::string> MovieUrl(int clip) override;
+    std::optional<std::pair<double, double>> BytesOf(int clip) override;
+    std::optional<bool> LockRoot(int clip) override;
+    void SetLockRoot(int clip, bool lock) override;
 
 protected:
     // Called when a script block is stopped by a limit.
@@ -143,10 +157,25 @@ private:
         std::string method;                      // an event method such as onEnterFrame
         avm1::Object* constructor = nullptr;     // a registered class to construct
         bool unload = false;                     // runs even though the clip is gone
+        avm1::Object* loader = nullptr;          // hears of the clip's load by the method
     };
     enum Priority { kNormal = 0, kConstruct = 1, kInitialize = 2 };
 
     void Advance();
+    // A load waiting for the next frame, with its content read or not.
+    struct PendingLoad {
+        int clip = -1;  // the clip whose content goes, else
+        int level = -1; // the level that is made or replaced
+        std::string url;
+        avm1::Object* loader = nullptr;
+    };
+    void StartLoads();
+    void FinishLoads();
+    void Replace(Clip& clip, const swf::Movie* movie, const std::string& url);
+    Clip* LevelClip(int level);
+    const swf::Movie* ReadMovie(const std::string& url, std::size_t& bytes);
+    void LoadRoots(std::vector<avm1::Cell*>& out);
+    void Notify(avm1::Object* loader, const char* event, Clip* clip, std::vector<avm1::Value> more);
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
     void StartClip(Clip& clip, bool byScript, avm1::Object* init);
     void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);
@@ -163,8 +192,8 @@ private:
     void RemoveDeferred();
     void Rebuild(Clip& clip, int frame);
     bool RunOne(const Queued& q);
-    avm1::Object* RegisteredClass(std::uint16_t character);
-    std::string SymbolOf(std::uint16_t character) const;
+    avm1::Object* RegisteredClass(const swf::Movie* movie, std::uint16_t character);
+    std::string SymbolOf(const swf::Movie* movie, std::uint16_t character) const;
     bool NamesEqual(std::string_view a, std::string_view b) const;
     std::optional<swf::Bounds> LocalBounds(const Clip& clip, int nesting = 0) const;
     swf::Matrix GlobalMatrix(const Clip& clip) const;
@@ -173,6 +202,15 @@ private:
     avm1::Runtime* rt_ = nullptr;
     const swf::Movie* movie_ = nullptr;
     std::unique_ptr<Clip> root_;
+    std::map<int, std::unique_ptr<Clip>> levels_; // above the first, by number
+    std::vector<PendingLoad> loads_;
+    std::vector<std::pair<int, avm1::Object*>> inits_; // loaded this frame: clip, loader
+    struct Loaded {
+        std::unique_ptr<swf::Movie> movie;
+        std::size_t bytes = 0;
+    };
+    std::map<std::string, Loaded> movies_; // by address, kept while the tree may use them
+    std::map<int, std::size_t> bytes_;     // a loaded clip's size
     std::unordered_map<int, Clip*> byId_;
     std::vector<int> exec_;                    // clips with timelines in the order they were made
     std::vector<std::unique_ptr<Clip>> gone_;  // removed, freed between frames

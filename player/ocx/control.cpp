@@ -6,6 +6,7 @@
 #include "text.h"
 #include "trace.h"
 
+#include "swf/local_path.h"
 #include "swf/movie.h"
 
 #include <algorithm>
@@ -880,6 +881,35 @@ void PlayerControl::LoadMovie(const std::wstring& path) {
     }
     UpdateTimer();
     window_.Invalidate();
+}
+
+std::optional<std::string> PlayerControl::ReadFile(std::string_view url) {
+    constexpr LONGLONG kMaxLoadedBytes = 16 << 20;
+    auto local = swf::LocalPath(url);
+    std::size_t slash = movie_.find_last_of(L"\\/");
+    if (!local || slash == std::wstring::npos) {
+        return std::nullopt;
+    }
+    std::wstring path = movie_.substr(0, slash + 1) + FromUtf8(*local);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::optional<std::string> bytes;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file, &size) && size.QuadPart <= kMaxLoadedBytes) {
+        std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+        DWORD read = 0;
+        if (data.empty() ||
+            ::ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr)) {
+            data.resize(read);
+            bytes = std::move(data);
+        }
+    }
+    ::CloseHandle(file);
+    return bytes;
 }
 
 void PlayerControl::UpdateTimer() {

@@ -152,6 +152,8 @@ private:
     void FsCommand(const std::string& command, const std::string& args) override;
     void TraceOutput(const std::string& text) override;
     void Problem(const std::string& text) override;
+    // Files beside the movie, by a relative address.
+    std::optional<std::string> ReadFile(std::string_view url) override;
 
     HRESULT InPlaceActivate(LONG verb, HWND parent, LPCRECT posRect);
     void ShowWindow(bool show);

@@ -255,6 +255,7 @@ Movie ParseMovie(std::span<const std::uint8_t> file) {
         return movie;
     }
     movie.compressed = file[0] == 'C';
+    movie.fileBytes = file.size();
     movie.version = file[3];
     movie.declaredLength =
         static_cast<std::uint32_t>(file[4]) | (static_cast<std::uint32_t>(file[5]) << 8) |

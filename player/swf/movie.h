@@ -76,6 +76,7 @@ struct Movie {
     bool compressed = false;  // CWS
     std::uint8_t version = 0; // file format version
     std::uint32_t declaredLength = 0;
+    std::size_t fileBytes = 0; // as stored, compressed or not
     TwipsRect frameSize;
     double frameRate = 12.0; // frames per second, never zero
     std::uint16_t declaredFrameCount = 0;

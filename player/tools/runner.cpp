@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "swf/local_path.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
@@ -226,16 +227,11 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 }
 
 std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url) {
-    url = url.substr(0, url.find_first_of("?#"));
-    if (url.empty() || url.find(':') != std::string_view::npos || url[0] == '/' || url[0] == '\\') {
-        return std::nullopt; // a network address, a drive or an absolute path
+    auto local = swf::LocalPath(url);
+    if (!local) {
+        return std::nullopt; // a network address, a drive, an absolute path or a way up
     }
-    std::filesystem::path relative(std::string(url), std::filesystem::path::generic_format);
-    for (const auto& part : relative) {
-        if (part == "..") {
-            return std::nullopt;
-        }
-    }
+    std::filesystem::path relative(*local, std::filesystem::path::generic_format);
     std::filesystem::path path = std::filesystem::path(folder) / relative;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) ||

@@ -773,8 +773,9 @@ TEST_F(HostedPlayerTest, PlaysConformanceMoviesWithTheirTrace) {
     if (::GetFileAttributesW(corpus.c_str()) == INVALID_FILE_ATTRIBUTES) {
         GTEST_SKIP() << "no corpus at " << FW_CORPUS_DIR;
     }
+    // loadmovie reads another movie from beside its own.
     for (const wchar_t* name : {L"as_broadcaster", L"define_function2", L"logical_ops_swf4",
-                                L"parse_float", L"try_catch_finally", L"unescape"}) {
+                                L"parse_float", L"try_catch_finally", L"unescape", L"loadmovie"}) {
         std::wstring folder = corpus + L"\\" + name + L"\\";
         std::string expected;
         for (const auto& line : ReadLines(folder + L"output.txt")) {
