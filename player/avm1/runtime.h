@@ -196,6 +196,7 @@ public:
     Object* xmlNodeProto_ = nullptr;
     Object* xmlProto_ = nullptr;
     bool constructing = false; // read by native constructors on entry
+    bool constructFailed = false; // set by a native constructor whose new answers undefined
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
     struct Timer {
@@ -299,6 +300,8 @@ void InstallContextMenu(Runtime& rt, Object* global);
 void InstallSound(Runtime& rt, Object* global);
 void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
+void InstallBitmapData(Runtime& rt, Object* global);
+void InstallFilters(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
