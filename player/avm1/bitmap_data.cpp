@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace fw::avm1 {
@@ -114,6 +116,44 @@ bool ClipCopy(const Bitmap& src, const Bitmap& dst, int& sx, int& sy, int& dx, i
         return n > 0;
     };
     return axis(sx, dx, w, src.width, dst.width) && axis(sy, dy, h, src.height, dst.height);
+}
+
+// What a method that moves pixels between pictures reads first: the source, its rectangle and
+// the destination point, clipped to both pictures. The source is copied: it may be the
+// destination.
+struct Area {
+    Bitmap* src = nullptr;
+    Rect asked;
+    int sx = 0, sy = 0, dx = 0, dy = 0, w = 0, h = 0;
+    std::vector<std::uint32_t> copy;
+
+    // Calls f(x, y, source pixel, destination pixel) over the area, x and y from its corner.
+    template <typename F> void ForEach(Bitmap& dst, F&& f) const {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                f(x, y, copy[static_cast<std::size_t>(sy + y) * src->width + sx + x],
+                  dst.At(dx + x, dy + y));
+            }
+        }
+    }
+};
+
+// Null when the arguments name no area or nothing of it lies in both pictures.
+std::optional<Area> ReadArea(Runtime& rt, const Bitmap& dst, const std::vector<Value>& args) {
+    Area a;
+    a.src = BitmapOf(Arg(args, 0));
+    if (!a.src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
+        return std::nullopt;
+    }
+    a.asked = ReadRect(rt, args[1]);
+    a.dx = Int(rt, rt.Get(args[2], "x"));
+    a.dy = Int(rt, rt.Get(args[2], "y"));
+    a.sx = a.asked.x, a.sy = a.asked.y, a.w = a.asked.w, a.h = a.asked.h;
+    if (!ClipCopy(*a.src, dst, a.sx, a.sy, a.dx, a.dy, a.w, a.h)) {
+        return std::nullopt;
+    }
+    a.copy = a.src->px;
+    return a;
 }
 
 Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -241,8 +281,7 @@ std::uint32_t Fade(std::uint32_t p, std::uint32_t alpha) {
 }
 
 // Copies a source pixel (premultiplied) into the destination as copyPixels and draw do.
-void Put(Bitmap& dst, int x, int y, std::uint32_t s, bool merge) {
-    std::uint32_t& d = dst.At(x, y);
+void Put(const Bitmap& dst, std::uint32_t& d, std::uint32_t s, bool merge) {
     std::uint32_t v = merge ? Over(s, d) : s;
     d = dst.transparent ? v : v | 0xFF000000u;
 }
@@ -252,36 +291,23 @@ Value CopyPixels(Runtime& rt, Activation&, Value self, std::vector<Value>& args)
     if (!dst) {
         return Value(-1);
     }
-    Bitmap* src = BitmapOf(Arg(args, 0));
-    if (!src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
+    auto area = ReadArea(rt, *dst, args);
+    if (!area) {
         return Value();
     }
-    Rect r = ReadRect(rt, args[1]);
-    int dx = Int(rt, rt.Get(args[2], "x")), dy = Int(rt, rt.Get(args[2], "y"));
     Bitmap* alpha = BitmapOf(Arg(args, 3));
     int ax = 0, ay = 0;
     if (alpha && Arg(args, 4).isObject()) {
-        ax = Int(rt, rt.Get(args[4], "x"));
-        ay = Int(rt, rt.Get(args[4], "y"));
+        ax = Int(rt, rt.Get(args[4], "x")) + area->sx - area->asked.x;
+        ay = Int(rt, rt.Get(args[4], "y")) + area->sy - area->asked.y;
     }
     bool merge = rt.ToBool(Arg(args, 5));
-    int sx = r.x, sy = r.y, w = r.w, h = r.h;
-    int ox = sx, oy = sy;
-    if (!ClipCopy(*src, *dst, sx, sy, dx, dy, w, h)) {
-        return Value();
-    }
-    std::vector<std::uint32_t> copy(src->px); // the source may be the destination
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t s = copy[static_cast<std::size_t>(sy + y) * src->width + sx + x];
-            if (alpha) {
-                int px = ax + sx + x - ox, py = ay + sy + y - oy;
-                std::uint32_t a = alpha->Inside(px, py) ? alpha->At(px, py) >> 24 : 0;
-                s = Fade(s, a);
-            }
-            Put(*dst, dx + x, dy + y, s, merge);
+    area->ForEach(*dst, [&](int x, int y, std::uint32_t s, std::uint32_t& d) {
+        if (alpha) {
+            s = Fade(s, alpha->Inside(ax + x, ay + y) ? alpha->At(ax + x, ay + y) >> 24 : 0);
         }
-    }
+        Put(*dst, d, s, merge);
+    });
     return Value();
 }
 
@@ -305,29 +331,16 @@ Value CopyChannel(Runtime& rt, Activation&, Value self, std::vector<Value>& args
     if (!dst) {
         return Value(-1);
     }
-    Bitmap* src = BitmapOf(Arg(args, 0));
-    if (!src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
-        return Value();
-    }
-    Rect r = ReadRect(rt, args[1]);
-    int dx = Int(rt, rt.Get(args[2], "x")), dy = Int(rt, rt.Get(args[2], "y"));
+    auto area = ReadArea(rt, *dst, args);
     int from = ChannelShift(ToUint32(rt.ToNum(Arg(args, 3))));
     int to = ChannelShift(ToUint32(rt.ToNum(Arg(args, 4))));
-    int sx = r.x, sy = r.y, w = r.w, h = r.h;
-    if (from < 0 || to < 0 || !ClipCopy(*src, *dst, sx, sy, dx, dy, w, h)) {
+    if (!area || from < 0 || to < 0) {
         return Value();
     }
-    std::vector<std::uint32_t> copy(src->px);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t s =
-                Unpremultiply(copy[static_cast<std::size_t>(sy + y) * src->width + sx + x]);
-            std::uint32_t d = Unpremultiply(dst->At(dx + x, dy + y));
-            std::uint32_t v = (s >> from) & 255;
-            d = (d & ~(255u << to)) | v << to;
-            dst->At(dx + x, dy + y) = dst->Stored(d);
-        }
-    }
+    area->ForEach(*dst, [&](int, int, std::uint32_t s, std::uint32_t& d) {
+        std::uint32_t v = (Unpremultiply(s) >> from) & 255;
+        d = dst->Stored((Unpremultiply(d) & ~(255u << to)) | v << to);
+    });
     return Value();
 }
 
@@ -373,7 +386,7 @@ Value Compare(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
         if ((p & 0xFFFFFF) != (q & 0xFFFFFF)) {
             std::uint32_t out = 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
-                out |= (((p >> shift) & 255) - ((q >> shift) & 255) & 255) << shift;
+                out |= ((((p >> shift) & 255) - ((q >> shift) & 255)) & 255) << shift;
             }
             diff[i] = out;
         } else if ((p >> 24) != (q >> 24)) {
@@ -540,39 +553,26 @@ Value Threshold(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (!dst) {
         return Value(-1);
     }
-    Bitmap* src = BitmapOf(Arg(args, 0));
-    if (!src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
-        return Value(0);
-    }
-    Rect r = ReadRect(rt, args[1]);
-    int dx = Int(rt, rt.Get(args[2], "x")), dy = Int(rt, rt.Get(args[2], "y"));
+    auto area = ReadArea(rt, *dst, args);
     std::string op = rt.ToStr(Arg(args, 3));
     static const char* kOps[] = {"<", "<=", ">", ">=", "==", "!="};
-    if (std::none_of(std::begin(kOps), std::end(kOps), [&](const char* k) { return op == k; })) {
+    if (!area ||
+        std::none_of(std::begin(kOps), std::end(kOps), [&](const char* k) { return op == k; })) {
         return Value(0);
     }
     std::uint32_t threshold = ToUint32(rt.ToNum(Arg(args, 4)));
     std::uint32_t color = Arg(args, 5).isUndefined() ? 0 : ToUint32(rt.ToNum(args[5]));
     std::uint32_t mask = Arg(args, 6).isUndefined() ? 0xFFFFFFFFu : ToUint32(rt.ToNum(args[6]));
     bool copySource = rt.ToBool(Arg(args, 7));
-    int sx = r.x, sy = r.y, w = r.w, h = r.h;
-    if (!ClipCopy(*src, *dst, sx, sy, dx, dy, w, h)) {
-        return Value(0);
-    }
-    std::vector<std::uint32_t> copy(src->px);
     int count = 0;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t s = copy[static_cast<std::size_t>(sy + y) * src->width + sx + x];
-            std::uint32_t& d = dst->At(dx + x, dy + y);
-            if (Compares(op, Unpremultiply(s) & mask, threshold & mask)) {
-                d = dst->Stored(color);
-                ++count;
-            } else if (copySource) {
-                d = dst->transparent ? s : s | 0xFF000000u;
-            }
+    area->ForEach(*dst, [&](int, int, std::uint32_t s, std::uint32_t& d) {
+        if (Compares(op, Unpremultiply(s) & mask, threshold & mask)) {
+            d = dst->Stored(color);
+            ++count;
+        } else if (copySource) {
+            d = dst->transparent ? s : s | 0xFF000000u;
         }
-    }
+    });
     return Value(count);
 }
 
@@ -680,35 +680,24 @@ Value Merge(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     if (!dst) {
         return Value(-1);
     }
-    Bitmap* src = BitmapOf(Arg(args, 0));
-    if (!src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
+    auto area = ReadArea(rt, *dst, args);
+    if (!area) {
         return Value();
     }
-    Rect r = ReadRect(rt, args[1]);
-    int dx = Int(rt, rt.Get(args[2], "x")), dy = Int(rt, rt.Get(args[2], "y"));
     // Blue, green, red, alpha: the byte order of a pixel.
     const std::size_t which[4] = {5, 4, 3, 6};
     std::uint32_t m[4];
     for (int i = 0; i < 4; ++i) {
         m[i] = ToUint32(rt.ToNum(Arg(args, which[i]))) & 255;
     }
-    int sx = r.x, sy = r.y, w = r.w, h = r.h;
-    if (!ClipCopy(*src, *dst, sx, sy, dx, dy, w, h)) {
-        return Value();
-    }
-    std::vector<std::uint32_t> copy(src->px);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t s =
-                Unpremultiply(copy[static_cast<std::size_t>(sy + y) * src->width + sx + x]);
-            std::uint32_t d = Unpremultiply(dst->At(dx + x, dy + y)), out = 0;
-            for (int i = 0; i < 4; ++i) {
-                std::uint32_t sc = (s >> (8 * i)) & 255, dc = (d >> (8 * i)) & 255;
-                out |= ((sc * m[i] + dc * (256 - m[i])) / 256 & 255) << (8 * i);
-            }
-            dst->At(dx + x, dy + y) = dst->Stored(out);
+    area->ForEach(*dst, [&](int, int, std::uint32_t s, std::uint32_t& d) {
+        std::uint32_t su = Unpremultiply(s), du = Unpremultiply(d), out = 0;
+        for (int i = 0; i < 4; ++i) {
+            std::uint32_t sc = (su >> (8 * i)) & 255, dc = (du >> (8 * i)) & 255;
+            out |= ((sc * m[i] + dc * (256 - m[i])) / 256 & 255) << (8 * i);
         }
-    }
+        d = dst->Stored(out);
+    });
     return Value();
 }
 
@@ -717,12 +706,10 @@ Value PaletteMap(Runtime& rt, Activation&, Value self, std::vector<Value>& args)
     if (!dst) {
         return Value(-1);
     }
-    Bitmap* src = BitmapOf(Arg(args, 0));
-    if (!src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
+    auto area = ReadArea(rt, *dst, args);
+    if (!area) {
         return Value();
     }
-    Rect r = ReadRect(rt, args[1]);
-    int dx = Int(rt, rt.Get(args[2], "x")), dy = Int(rt, rt.Get(args[2], "y"));
     // Per channel (red, green, blue, alpha): 256 entries, or the channel as it is.
     std::vector<std::uint32_t> maps[4];
     const int shifts[4] = {16, 8, 0, 24};
@@ -733,22 +720,13 @@ Value PaletteMap(Runtime& rt, Activation&, Value self, std::vector<Value>& args)
             maps[i][v] = a ? ToUint32(rt.ToNum(rt.Element(a, v))) : v << shifts[i];
         }
     }
-    int sx = r.x, sy = r.y, w = r.w, h = r.h;
-    if (!ClipCopy(*src, *dst, sx, sy, dx, dy, w, h)) {
-        return Value();
-    }
-    std::vector<std::uint32_t> copy(src->px);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t s =
-                Unpremultiply(copy[static_cast<std::size_t>(sy + y) * src->width + sx + x]);
-            std::uint32_t out = 0;
-            for (int i = 0; i < 4; ++i) {
-                out += maps[i][(s >> shifts[i]) & 255];
-            }
-            dst->At(dx + x, dy + y) = dst->Stored(out);
+    area->ForEach(*dst, [&](int, int, std::uint32_t s, std::uint32_t& d) {
+        std::uint32_t su = Unpremultiply(s), out = 0;
+        for (int i = 0; i < 4; ++i) {
+            out += maps[i][(su >> shifts[i]) & 255];
         }
-    }
+        d = dst->Stored(out);
+    });
     return Value();
 }
 
@@ -784,7 +762,8 @@ Value Draw(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
         for (int x = clip.x; x < clip.x + clip.w; ++x) {
             int sx = x - static_cast<int>(tx), sy = y - static_cast<int>(ty);
             if (src->Inside(sx, sy)) {
-                Put(*dst, x, y, copy[static_cast<std::size_t>(sy) * src->width + sx], true);
+                Put(*dst, dst->At(x, y), copy[static_cast<std::size_t>(sy) * src->width + sx],
+                    true);
             }
         }
     }
