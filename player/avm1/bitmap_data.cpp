@@ -142,12 +142,13 @@ struct Area {
 std::optional<Area> ReadArea(Runtime& rt, const Bitmap& dst, const std::vector<Value>& args) {
     Area a;
     a.src = BitmapOf(Arg(args, 0));
-    if (!a.src || !Arg(args, 1).isObject() || !Arg(args, 2).isObject()) {
+    if (!a.src || !Arg(args, 1).isObject()) {
         return std::nullopt;
     }
+    // A point that is none reads as (0, 0).
     a.asked = ReadRect(rt, args[1]);
-    a.dx = Int(rt, rt.Get(args[2], "x"));
-    a.dy = Int(rt, rt.Get(args[2], "y"));
+    a.dx = Int(rt, rt.Get(Arg(args, 2), "x"));
+    a.dy = Int(rt, rt.Get(Arg(args, 2), "y"));
     a.sx = a.asked.x, a.sy = a.asked.y, a.w = a.asked.w, a.h = a.asked.h;
     if (!ClipCopy(*a.src, dst, a.sx, a.sy, a.dx, a.dy, a.w, a.h)) {
         return std::nullopt;
@@ -483,11 +484,10 @@ Value HitTest(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 struct Lehmer {
     std::uint32_t state;
     explicit Lehmer(double seed) {
-        std::int64_t s = static_cast<std::int64_t>(ToInt32(seed)) % 2147483647;
-        if (s < 0) {
-            s += 2147483647;
-        }
-        state = static_cast<std::uint32_t>(s == 0 ? 1 : s);
+        // Seeds below 1 count up from 1: 0 is 1, -1 is 2.
+        std::int64_t s = ToInt32(seed);
+        s = s > 0 ? s : 1 - s;
+        state = static_cast<std::uint32_t>(s % 2147483647 == 0 ? 1 : s % 2147483647);
     }
     std::uint32_t Next() {
         state = static_cast<std::uint32_t>(static_cast<std::uint64_t>(state) * 16807 % 2147483647);

@@ -139,9 +139,10 @@ const std::vector<Class>& Classes() {
     return classes;
 }
 
-// The angle's degrees as the reference player turns them into radians and back.
-constexpr double kToRadians = 0.0174532925;
 constexpr double kPi = 3.14159265358979323846;
+constexpr double kToRadians = kPi / 180;
+// The reference player's default angle is this many radians, a little under 45 degrees.
+constexpr double kDefaultAngle = 0.785398163;
 
 struct Filter : HostData {
     int cls = 0;
@@ -171,7 +172,7 @@ std::unique_ptr<Filter> Fresh(int cls) {
     for (const Field& field : Classes()[cls].fields) {
         double v = field.initial;
         if (field.type == Type::Angle) {
-            v *= kToRadians;
+            v = kDefaultAngle;
         } else if (field.type == Type::Alpha) {
             v *= 255;
         }
