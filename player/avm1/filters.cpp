@@ -411,6 +411,123 @@ Value Clone(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     return Value(o);
 }
 
+// Which class a filter record of the file makes, by its id.
+constexpr int kClassOfRecord[8] = {5, 1, 6, 0, 8, 3, 2, 7};
+
+// A filter object of the settings a file's record gives.
+Value FromRecord(Runtime& rt, const swf::Filter& r) {
+    if (r.id >= 8) {
+        return Value();
+    }
+    int cls = kClassOfRecord[r.id];
+    auto f = Fresh(cls);
+    auto num = [&](std::size_t i) { return i < r.numbers.size() ? r.numbers[i] : 0.0; };
+    auto rgb = [&](std::size_t i) { return i < r.colours.size() ? r.colours[i] >> 8 : 0.0; };
+    auto alpha = [&](std::size_t i) { return i < r.colours.size() ? r.colours[i] & 255 : 0.0; };
+    bool inner = r.flags & 0x80, knockout = r.flags & 0x40;
+    const char* type = r.flags & 0x10 ? "full" : inner ? "inner" : "outer";
+    auto& n = f->num;
+    switch (r.id) {
+    case 0: // distance angle color alpha quality inner knockout blurX blurY strength hideObject
+        n = {num(3),           num(2), rgb(0), alpha(0), double(r.flags & 0x1F),   double(inner),
+             double(knockout), num(0), num(1), num(4),   double(!(r.flags & 0x20))};
+        break;
+    case 1:
+        n = {num(0), num(1), double(r.flags >> 3)};
+        break;
+    case 2: // color alpha quality inner knockout blurX blurY strength
+        n = {rgb(0), alpha(0), double(r.flags & 0x1F), double(inner), double(knockout), num(0),
+             num(1), num(2)};
+        break;
+    case 3: // the bevel's fields in its order; the file gives the highlight first
+        n = {num(3), num(2),           rgb(0), alpha(0), rgb(1), alpha(1), double(r.flags & 0x0F),
+             num(4), double(knockout), num(0), num(1),   0};
+        f->text = type;
+        break;
+    case 4:
+    case 7:
+        n = {num(3), num(2),           0, 0, 0, num(0), num(1), double(r.flags & 0x0F),
+             num(4), double(knockout), 0};
+        f->text = type;
+        f->count = static_cast<int>(std::min<std::size_t>(r.colours.size(), 16));
+        for (int i = 0; i < f->count; ++i) {
+            f->colors[i] = rgb(i);
+            f->alphas[i] = alpha(i);
+            f->ratios[i] = i < static_cast<int>(r.ratios.size()) ? r.ratios[i] : 0;
+        }
+        break;
+    case 5: // matrixX matrixY matrix divisor bias preserveAlpha clamp color alpha
+        n = {num(0), num(1),  0, num(2), num(3), double(r.flags & 1), double((r.flags & 2) != 0),
+             rgb(0), alpha(0)};
+        f->matrix.assign(r.numbers.begin() + std::min<std::size_t>(4, r.numbers.size()),
+                         r.numbers.end());
+        break;
+    case 6:
+        f->matrix = r.numbers;
+        break;
+    }
+    Value ctor =
+        rt.Get(rt.Get(rt.Get(Value(rt.global()), "flash"), "filters"), Classes()[cls].name);
+    Object* o = rt.NewObject(rt.Get(ctor, "prototype").object());
+    o->host = std::move(f);
+    return Value(o);
+}
+
+// The filters a script gave a clip; what the file placed it with until then.
+struct ClipFilters : HostData {
+    std::vector<Object*> list;
+    void Trace(std::vector<Object*>& out) const override {
+        out.insert(out.end(), list.begin(), list.end());
+    }
+};
+
+Object* CloneOf(Runtime& rt, Object* filter) {
+    std::vector<Value> none;
+    Activation a;
+    return Clone(rt, a, Value(filter), none).object();
+}
+
+Value GetClipFilters(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    Object* clip = self.object();
+    if (!clip || clip->kind != Kind::Clip) {
+        return Value();
+    }
+    std::vector<Value> items;
+    if (auto* set = dynamic_cast<ClipFilters*>(clip->host.get())) {
+        for (Object* f : set->list) {
+            items.emplace_back(CloneOf(rt, f));
+        }
+    } else {
+        for (const swf::Filter& r : rt.display().PlacedFilters(clip->clipId)) {
+            if (Value v = FromRecord(rt, r); v.isObject()) {
+                items.push_back(v);
+            }
+        }
+    }
+    return Value(rt.NewArray(items));
+}
+
+Value SetClipFilters(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* clip = self.object();
+    Object* list = Arg(args, 0).object();
+    if (!clip || clip->kind != Kind::Clip ||
+        (clip->host && !dynamic_cast<ClipFilters*>(clip->host.get()))) {
+        return Value();
+    }
+    auto set = std::make_unique<ClipFilters>();
+    if (list) {
+        double n = rt.Length(list);
+        for (double i = 0; i < n && i < 1000; ++i) {
+            Value item = rt.Element(list, i);
+            if (FilterOf(item)) {
+                set->list.push_back(CloneOf(rt, item.object()));
+            }
+        }
+    }
+    clip->host = std::move(set);
+    return Value();
+}
+
 Value BitmapFilterCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
 }
@@ -452,6 +569,11 @@ void InstallFilters(Runtime& rt, Object* global) {
     rt.Method(base, "clone", BitmapFilterCtor);
     AddClasses(rt, package, base,
                std::make_integer_sequence<int, 9>()); // as many as Classes() lists
+    if (rt.clipProto_) {
+        Property& p = rt.clipProto_->Set("filters", Value(), kDontEnum | kDontDelete | kOnlyFrom8);
+        p.getter = rt.NewFunction(GetClipFilters);
+        p.setter = rt.NewFunction(SetClipFilters);
+    }
 }
 
 } // namespace fw::avm1

@@ -4,6 +4,7 @@
 // DisplayInterface, which the player implements.
 
 #include "object.h"
+#include "swf/filter.h"
 #include "value.h"
 
 #include <chrono>
@@ -85,6 +86,8 @@ public:
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
     // Whether the movie asked for the network rather than local files.
     virtual bool UsesNetwork() { return false; }
+    // The filters the file placed a display object with.
+    virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
 };
 
 struct Activation {
