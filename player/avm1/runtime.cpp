@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <unordered_set>
 
 namespace fw::avm1 {
@@ -88,6 +89,8 @@ void Runtime::InstallBuiltins() {
     InstallGeom(*this, global_);
     InstallClipGeometry(*this, global_);
     InstallColor(*this, global_);
+    InstallBitmapData(*this, global_);
+    InstallFilters(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -602,7 +605,11 @@ Value Runtime::Construct(const Value& ctor, std::vector<Value> args, bool script
     }
     pendingConstruct_ = c;
     SafeCall safe(*this, scriptCall);
+    constructFailed = false;
     Value r = CallFunction(c, Value(o), args, 1, nullptr);
+    if (std::exchange(constructFailed, false)) {
+        return Value();
+    }
     // Native classes may answer an object of their own making.
     if (c->function->native && r.isObject()) {
         return r;

@@ -5,6 +5,7 @@
 
 #include "display_geometry.h"
 #include "object.h"
+#include "swf/filter.h"
 #include "value.h"
 
 #include <chrono>
@@ -117,6 +118,8 @@ public:
     // Whether a clip is the _root of the movies loaded into it.
     virtual std::optional<bool> LockRoot(int) { return std::nullopt; }
     virtual void SetLockRoot(int, bool) {}
+    // The filters the file placed a display object with.
+    virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
 };
 
 struct Activation {
@@ -235,8 +238,9 @@ public:
     Object* clipProto_ = nullptr;
     Object* xmlNodeProto_ = nullptr;
     Object* xmlProto_ = nullptr;
-    bool constructing = false; // read by native constructors on entry
-    unsigned clipsRemoved = 0; // counted by the display, so scripts notice their clips leave
+    bool constructing = false;    // read by native constructors on entry
+    unsigned clipsRemoved = 0;    // counted by the display, so scripts notice their clips leave
+    bool constructFailed = false; // set by a native constructor whose new answers undefined
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
     struct Timer {
@@ -343,6 +347,8 @@ void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
 void InstallClipGeometry(Runtime& rt, Object* global);
 void InstallColor(Runtime& rt, Object* global);
+void InstallBitmapData(Runtime& rt, Object* global);
+void InstallFilters(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -321,6 +321,9 @@ void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
     if (p.visible) {
         clip.visible = *p.visible;
     }
+    if (p.filters) {
+        clip.filters = *p.filters;
+    }
 }
 
 void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
@@ -1025,6 +1028,11 @@ std::vector<std::string> Stage::ChildNames(int id) {
         }
     }
     return names;
+}
+
+std::vector<swf::Filter> Stage::PlacedFilters(int id) {
+    Clip* clip = FindAny(id);
+    return clip ? clip->filters : std::vector<swf::Filter>{};
 }
 
 Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_view name, int depth,

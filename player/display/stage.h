@@ -45,6 +45,7 @@ struct Clip {
     swf::Matrix matrix;
     swf::ColorTransform colour;
     bool visible = true;
+    std::vector<swf::Filter> filters; // as placed
     std::uint16_t ratio = 0;
     std::uint16_t clipDepth = 0;
     std::uint8_t buttonState = swf::kStateUp;
@@ -122,6 +123,7 @@ public:
     bool SetDisplayProperty(int clip, int property, const avm1::Value& v) override;
     avm1::Object* ClipMember(int clip, std::string_view name) override;
     std::vector<std::string> ChildNames(int clip) override;
+    std::vector<swf::Filter> PlacedFilters(int clip) override;
     int FindChild(int clip, std::string_view name) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;

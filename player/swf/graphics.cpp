@@ -590,6 +590,85 @@ void ReadClipActions(ByteReader& r, int version, std::vector<ClipAction>& out) {
 
 } // namespace
 
+namespace {
+
+// A filter list; an unknown filter ends it, as nothing after it can be found.
+std::vector<Filter> ReadFilters(ByteReader& r) {
+    std::vector<Filter> out;
+    int count = r.U8();
+    auto fixed = [&] { return static_cast<std::int32_t>(r.U32()) / 65536.0; };
+    auto fixed8 = [&] { return static_cast<std::int16_t>(r.U16()) / 256.0; };
+    auto colour = [&] {
+        std::uint32_t c = 0;
+        for (int k = 0; k < 4; ++k) {
+            c = c << 8 | r.U8();
+        }
+        return c;
+    };
+    for (int i = 0; i < count && r.ok(); ++i) {
+        Filter f;
+        f.id = r.U8();
+        switch (f.id) {
+        case 0: // drop shadow: colour, blurs, angle, distance, strength
+        case 2: // glow: colour, blurs, strength
+        case 3: // bevel: highlight and shadow colours, blurs, angle, distance, strength
+            f.colours.push_back(colour());
+            if (f.id == 3) {
+                f.colours.push_back(colour());
+            }
+            f.numbers = {fixed(), fixed()};
+            if (f.id != 2) {
+                f.numbers.push_back(fixed());
+                f.numbers.push_back(fixed());
+            }
+            f.numbers.push_back(fixed8());
+            break;
+        case 1:
+            f.numbers = {fixed(), fixed()};
+            break;
+        case 4:
+        case 7: { // gradient glow and bevel: stops, blurs, angle, distance, strength
+            int n = r.U8();
+            for (int k = 0; k < n && r.ok(); ++k) {
+                f.colours.push_back(colour());
+            }
+            for (int k = 0; k < n && r.ok(); ++k) {
+                f.ratios.push_back(r.U8());
+            }
+            f.numbers = {fixed(), fixed(), fixed(), fixed()};
+            f.numbers.push_back(fixed8());
+            break;
+        }
+        case 5: { // convolution: size, divisor, bias, matrix, colour
+            int x = r.U8(), y = r.U8();
+            f.numbers = {static_cast<double>(x), static_cast<double>(y), r.F32(), r.F32()};
+            for (int k = 0; k < x * y && r.ok(); ++k) {
+                f.numbers.push_back(r.F32());
+            }
+            f.colours.push_back(colour());
+            break;
+        }
+        case 6:
+            for (int k = 0; k < 20 && r.ok(); ++k) {
+                f.numbers.push_back(r.F32());
+            }
+            break;
+        default:
+            r.Bytes(r.left());
+            return out;
+        }
+        if (f.id != 6) {
+            f.flags = r.U8();
+        }
+        if (r.ok()) {
+            out.push_back(std::move(f));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
                                        std::string& problem, int version) {
     ByteReader r(body);
@@ -633,22 +712,22 @@ std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> bo
         if (flags & 0x40) {
             p.clipDepth = r.U16();
         }
-        // Filters, blend modes and caching are not drawn; visibility comes after a filter
-        // list and is read only without one, and the clip actions only then.
-        bool actionsReadable = true;
+        // Filters are kept for the scripts, not drawn; blend modes and caching are skipped.
         if (tag == 70) {
-            actionsReadable = !(flags3 & 0x01);
-            if (actionsReadable && (flags3 & 0x02)) {
+            if (flags3 & 0x01) {
+                p.filters = ReadFilters(r);
+            }
+            if (flags3 & 0x02) {
                 r.U8();
             }
-            if (actionsReadable && (flags3 & 0x04)) {
+            if (flags3 & 0x04) {
                 r.U8();
             }
-            if (actionsReadable && (flags3 & 0x20)) {
+            if (flags3 & 0x20) {
                 p.visible = r.U8() != 0;
             }
         }
-        if ((flags & 0x80) && actionsReadable && r.ok()) {
+        if ((flags & 0x80) && r.ok()) {
             // The list ends the tag; one cut short keeps the records before the cut.
             ByteReader rest(r.Bytes(r.left()));
             ReadClipActions(rest, version, p.clipActions);

@@ -3,6 +3,8 @@
 // placements of each frame, and the geometry the control paints and hit-tests with.
 // Coordinates are twips (1/20 pixel) throughout.
 
+#include "filter.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -222,6 +224,7 @@ struct Placement {
     std::optional<std::uint16_t> ratio;
     std::optional<std::uint16_t> clipDepth; // masks the depths above it up to this one
     std::optional<std::string> className;
+    std::optional<std::vector<Filter>> filters;
     std::vector<ClipAction> clipActions;
     std::size_t actionsBefore = 0; // action blocks of the frame that come before it in the file
     friend bool operator==(const Placement&, const Placement&) = default;
