@@ -87,7 +87,8 @@ Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args
     }
     Property* existing = o->FindOwn(name);
     std::uint16_t flags = existing ? existing->flags : 0;
-    Property& p = o->Set(name, Value(), flags);
+    // The value held so far stays beside the pair: the array methods read it.
+    Property& p = o->Set(name, existing ? existing->value : Value(), flags);
     p.getter = getter;
     p.setter = setter;
     if (!setter) {

@@ -315,16 +315,34 @@ Value Runtime::Get(const Value& object, std::string_view name, bool resolve) {
     return proto ? GetOf(proto, name, object, resolve) : Value();
 }
 
+std::optional<std::int32_t> Runtime::ArrayIndex(std::string_view name) {
+    // Digits with an optional minus, wrapped to 32 bits as they are read: huge names land on
+    // small indices as they do in the reference player.
+    std::size_t i = !name.empty() && name[0] == '-' ? 1 : 0;
+    if (i == name.size()) {
+        return std::nullopt;
+    }
+    std::uint32_t n = 0;
+    for (; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    }
+    if (name[0] == '-') {
+        n = 0u - n;
+    }
+    return static_cast<std::int32_t>(n);
+}
+
 void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
     if (name == "length") {
         SetLength(o, ToNum(v));
         return;
     }
     o->Set(name, std::move(v));
-    double index = StringToNumber(name);
-    if (!std::isnan(index) && index >= 0 && index == std::trunc(index) && index >= o->arrayLength &&
-        NumberToString(index) == name) {
-        o->arrayLength = index + 1;
+    if (auto index = ArrayIndex(name); index && *index >= o->arrayLength) {
+        SetLength(o, static_cast<double>(static_cast<std::int64_t>(*index) + 1));
     }
 }
 
@@ -445,19 +463,21 @@ void Runtime::SetLength(Object* o, double n) {
         Put(Value(o), "length", Value(n));
         return;
     }
-    if (std::isnan(n) || n < 0) {
+    if (std::isnan(n)) {
         return;
     }
-    n = std::trunc(n);
-    if (n < o->arrayLength) {
+    // The length is a 32-bit integer; shrinking drops the elements it no longer covers.
+    double length = static_cast<double>(ToInt32(n));
+    if (length < o->arrayLength) {
+        double from = std::max(length, 0.0);
         for (const auto& key : o->Keys()) {
-            double i = StringToNumber(key);
-            if (!std::isnan(i) && i >= n && i == std::trunc(i)) {
+            auto i = ArrayIndex(key);
+            if (i && *i >= from && *i < o->arrayLength) {
                 o->Remove(key);
             }
         }
     }
-    o->arrayLength = n;
+    o->arrayLength = length;
 }
 
 Value Runtime::ToPrimitive(const Value& v, bool preferString) {

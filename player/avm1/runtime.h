@@ -175,6 +175,8 @@ public:
     Value Element(Object* o, double i) { return Get(Value(o), IndexName(i)); }
     static std::string IndexName(double i) { return NumberToString(i); }
     void ArraySet(Object* o, std::string_view name, Value v);
+    // The element index a property name stands for, if any.
+    static std::optional<std::int32_t> ArrayIndex(std::string_view name);
 
     // The keys for-in visits: own and inherited, enumerable, newest first.
     std::vector<std::string> EnumerateKeys(Object* o);
