@@ -1001,8 +1001,24 @@ private:
         case 0x41: { // DefineLocal2
             std::string name = PopString();
             Object* locals = a_.inFunction ? a_.locals : a_.target;
-            if (!rt_.Has(locals, name)) { // inherited ones count too
-                rt_.Put(Value(locals), name, Value());
+            std::string_view own = name;
+            if (HasPathChars(name) && !a_.inFunction) {
+                // On a timeline a path names the variable of the timeline it leads to.
+                std::size_t colon = name.rfind(':');
+                if (colon == std::string::npos) {
+                    colon = name.rfind('.');
+                }
+                Object* target = colon == std::string::npos
+                                     ? nullptr
+                                     : ResolveTarget(own.substr(0, colon)).object();
+                if (!target) {
+                    break;
+                }
+                locals = target;
+                own = own.substr(colon + 1);
+            }
+            if (!rt_.Has(locals, own)) { // inherited ones count too
+                rt_.Put(Value(locals), own, Value());
             }
             break;
         }
@@ -1383,11 +1399,12 @@ private:
             Value fn = GetVariable(name);
             Value self;
             if (!HasPathChars(name)) {
-                // Found on a with object or timeline: that is this; else undefined.
+                // Found on a with object, a timeline or a function's locals: that is this; else
+                // undefined.
                 for (Scope* s = a_.scope; s; s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (rt_.Has(o, name)) {
-                        if (s->kind == Scope::Kind::With || s->kind == Scope::Kind::Target) {
+                        if (s->kind != Scope::Kind::Global) {
                             self = Value(o);
                         }
                         break;

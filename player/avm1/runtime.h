@@ -123,6 +123,12 @@ public:
     double now() const { return now_; }
     void SetNow(double ms) { now_ = ms; }
     void NewTick() { textBytes_ = 0; }
+    // The blocks of one frame share a stack: what one leaves the next may pop. A new frame
+    // starts with none of it.
+    void NewFrame() {
+        NewTick();
+        stack_.clear();
+    }
     // Frees what nothing reaches any more. The host calls it between blocks; within a block the
     // interpreter calls it itself, at the start of an action, once the heap has grown and while
     // only the call actions' own calls are under way (their callees hold every value the caller

@@ -76,7 +76,7 @@ int Player::currentFrame() const {
 }
 
 void Player::Tick() {
-    runtime_->NewTick();
+    runtime_->NewFrame();
     if (virtualTime_) {
         runtime_->SetNow(*virtualTime_);
     } else {
