@@ -695,18 +695,41 @@ private:
         return f;
     }
 
+    // Where super's lookups begin: one step past where the running function was found. A
+    // display object there ends the search: super never reaches into a clip.
+    static Object* SuperStart(Object* sup) {
+        Object* start = sup->superThis;
+        for (int i = 0; i <= sup->superDepth && start; ++i) {
+            start = Unsuper(start->proto());
+        }
+        return start && start->kind == Kind::Clip ? nullptr : start;
+    }
+    // A super object standing in a chain stands for where its own lookups begin.
+    static Object* Unsuper(Object* o) {
+        for (int guard = 0; o && o->kind == Kind::Super && guard < 64; ++guard) {
+            o = SuperStart(o);
+        }
+        return o && o->kind == Kind::Super ? nullptr : o;
+    }
+
     // Calls a method on an object, finding where in its chain it sits (for super).
     Value CallMethodOn(const Value& object, const std::string& name, std::vector<Value>& args) {
         Object* o = object.object();
         if (name.empty()) {
             // The object itself is called; super() calls the parent class's constructor.
             if (o && o->kind == Kind::Super) {
+                // A constructor runs one step down its object's chain already (its prototype's
+                // level); a method found on the object itself looks one step further.
                 Object* self = o->superThis;
-                Object* proto = self;
-                for (int i = 0; i < o->superDepth && proto; ++i) {
-                    proto = proto->proto();
+                Object* proto = Unsuper(self);
+                for (int i = 0; i < std::max(o->superDepth, 1) && proto; ++i) {
+                    proto = Unsuper(proto->proto());
                 }
-                Value ctor = proto ? rt_.GetOf(proto, "__constructor__", Value(self)) : Value();
+                if (proto && proto->kind == Kind::Clip) {
+                    proto = nullptr;
+                }
+                Value ctor =
+                    proto ? rt_.GetOf(proto, "__constructor__", Value(self), false) : Value();
                 Runtime::SafeCall safe(rt_, true);
                 return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
                                         nullptr);
@@ -715,10 +738,7 @@ private:
         }
         if (o && o->kind == Kind::Super) {
             Object* self = o->superThis;
-            Object* start = self;
-            for (int i = 0; i <= o->superDepth && start; ++i) {
-                start = start->proto();
-            }
+            Object* start = SuperStart(o);
             if (!start) {
                 return Value();
             }
@@ -1067,10 +1087,7 @@ private:
             std::string name = rt_.ToStr(nameValue);
             if (object.isObject() && object.asObject()->kind == Kind::Super) {
                 Object* sup = object.asObject();
-                Object* start = sup->superThis;
-                for (int i = 0; i <= sup->superDepth && start; ++i) {
-                    start = start->proto();
-                }
+                Object* start = SuperStart(sup);
                 Push(start ? rt_.GetOf(start, name, Value(sup->superThis)) : Value());
                 break;
             }

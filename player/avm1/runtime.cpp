@@ -365,6 +365,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
     }
     Property* accessor = own;
     Object* holder = o;
+    int holderDepth = 0; // where the setter sits, for its super
     if (!own) {
         int depth = 1;
         for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
@@ -373,6 +374,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                 if (q->getter || q->setter) {
                     accessor = q;
                     holder = p;
+                    holderDepth = depth;
                 }
                 break;
             }
@@ -418,7 +420,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
         if (accessor->setter && getterDepth_ < kAccessorDepth) {
             ++getterDepth_;
             try {
-                Call(Value(accessor->setter), object, {v});
+                Call(Value(accessor->setter), object, {v}, holderDepth);
             } catch (...) {
                 --getterDepth_;
                 throw;
