@@ -1610,6 +1610,10 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     a.registers = &a.ownRegisters;
     BeginBlockBudget();
     callDepth_ = 0;
+    if (activations_.empty()) {
+        accessorDepth_.clear(); // none nested now: only the counts of zero go
+        watchDepth_.clear();
+    }
     ActivationGuard guard(activations_, &a);
     Interpreter interp(*this, a);
     try {

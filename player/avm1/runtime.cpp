@@ -262,20 +262,12 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self, bool r
         }
         if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
-                if (++getterDepth_ > kAccessorDepth) {
-                    --getterDepth_;
+                int& nested = accessorDepth_[prop->serial];
+                if (nested >= kAccessorDepth) {
                     return prop->value; // too deep: the value last written stands in
                 }
-                Object* g = prop->getter;
-                Value r;
-                try {
-                    r = Call(Value(g), self, {}, depth);
-                } catch (...) {
-                    --getterDepth_;
-                    throw;
-                }
-                --getterDepth_;
-                return r;
+                Nesting guard(nested);
+                return Call(Value(prop->getter), self, {}, depth);
             }
             if (prop->setter && !prop->getter) {
                 return Value();
@@ -395,37 +387,31 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                     }
                 }
             }
-            if (getterDepth_ < kAccessorDepth) {
-                ++getterDepth_;
+            // A watcher shares its count with the property's own getter and setter.
+            int& nested =
+                own ? accessorDepth_[own->serial]
+                    : watchDepth_[{o, o->caseSensitive() ? std::string(name) : AsciiLower(name)}];
+            if (nested < kAccessorDepth) {
+                Nesting guard(nested);
                 try {
                     v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
                 } catch (Thrown&) {
                     // A watcher that throws leaves the property undefined.
-                    --getterDepth_;
                     if (Property* p = o->FindOwn(name); p && !p->getter && !p->setter) {
                         p->value = Value();
                     }
                     throw;
-                } catch (...) {
-                    --getterDepth_;
-                    throw;
                 }
-                --getterDepth_;
             }
             own = o->FindOwn(name);
             accessor = own && (own->getter || own->setter) ? own : accessor;
         }
     }
     if (accessor && (accessor->getter || accessor->setter)) {
-        if (accessor->setter && getterDepth_ < kAccessorDepth) {
-            ++getterDepth_;
-            try {
-                Call(Value(accessor->setter), object, {v}, holderDepth);
-            } catch (...) {
-                --getterDepth_;
-                throw;
-            }
-            --getterDepth_;
+        int& nested = accessorDepth_[accessor->serial];
+        if (accessor->setter && nested < kAccessorDepth) {
+            Nesting guard(nested);
+            Call(Value(accessor->setter), object, {v}, holderDepth);
         }
         // The written value is kept beside the pair: a getter too deep to run reads it.
         if (Property* again = holder->FindOwn(name); again && (again->getter || again->setter)) {

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace fw::avm1 {
@@ -261,7 +263,17 @@ private:
     bool CollectionDue() const { return heap_.count() >= collectAt_ && callDepth_ == safeCalls_; }
     void CollectWithinBlock();
     double now_ = 0;
-    int getterDepth_ = 0;
+    // How deep each property's getter/setter pair and each watcher are nested in themselves:
+    // the reference player limits every one on its own.
+    std::unordered_map<std::uint32_t, int> accessorDepth_;
+    std::map<std::pair<const Object*, std::string>, int> watchDepth_;
+    struct Nesting {
+        int& n;
+        explicit Nesting(int& count) : n(++count) {}
+        ~Nesting() { --n; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    };
     std::size_t actions_ = 0; // run since the block began
     std::chrono::steady_clock::time_point blockStart_;
     void BeginBlockBudget() {
