@@ -1632,7 +1632,7 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
         return Value();
     }
     FunctionData& f = *fn->function;
-    if (callDepth_ >= limits_.recursion) {
+    if (callDepth_ + 1 >= limits_.recursion) {
         Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
     }
     ++callDepth_;

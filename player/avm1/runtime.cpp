@@ -33,8 +33,20 @@ int DisplayPropertyIndex(std::string_view name) {
     return -1;
 }
 
-Runtime::Runtime(DisplayInterface& display, Limits limits) : display_(display), limits_(limits) {
+Runtime::Runtime(DisplayInterface& display, Limits limits)
+    : display_(display), limits_(limits), hostLimits_(limits) {
     Reset(6);
+}
+
+void Runtime::SetScriptLimits(int recursion, int seconds) {
+    limits_.recursion = hostLimits_.recursion;
+    limits_.secondsPerBlock = hostLimits_.secondsPerBlock;
+    if (recursion > 0) {
+        limits_.recursion = std::min(limits_.recursion, static_cast<std::size_t>(recursion));
+    }
+    if (seconds > 0) {
+        limits_.secondsPerBlock = std::min(limits_.secondsPerBlock, static_cast<double>(seconds));
+    }
 }
 
 Runtime::~Runtime() = default;

@@ -42,7 +42,7 @@ struct Limits {
     std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
     std::size_t objects = 200000;
     std::size_t propertiesPerObject = 100000;
-    std::size_t recursion = 256; // nested calls of script functions
+    std::size_t recursion = 256; // levels of nested calls, the block itself counting as one
 };
 
 // What the scripts see of the display and the world outside the movie.
@@ -115,6 +115,9 @@ public:
     void Reset(int version);
     int version() const { return version_; }
     const Limits& limits() const { return limits_; }
+    // A movie's own recursion depth and script time (0: the host's); they hold until the next
+    // one. Within the host's limits: a movie may lower them, never raise them.
+    void SetScriptLimits(int recursion, int seconds);
     Object* root() const { return root_; }
     Object* global() const { return global_; }
 
@@ -237,6 +240,7 @@ private:
 
     DisplayInterface& display_;
     Limits limits_;
+    Limits hostLimits_;
     int version_ = 6;
     Heap heap_;
     Object* global_ = nullptr;

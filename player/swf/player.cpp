@@ -49,6 +49,7 @@ void Player::Load(Movie movie) {
         movie_.frames.emplace_back();
     }
     runtime_->Reset(movie_.version);
+    runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
     hover_ = -1;
