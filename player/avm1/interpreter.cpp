@@ -134,6 +134,11 @@ private:
         double x = rt_.ToNum(a);
         return {x, rt_.ToNum(b)};
     }
+    // Subtract and Divide of the first actions convert their right operand first.
+    std::pair<double, double> PopNumbersRightFirst() {
+        double y = PopNumber();
+        return {PopNumber(), y};
+    }
     std::string PopString() { return rt_.ToStr(Pop()); }
     void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
     void PushTruth(bool b) { Push(Value(b)); }
@@ -811,7 +816,7 @@ private:
             break;
         }
         case 0x0B: {
-            auto [a, b] = PopNumbers();
+            auto [a, b] = PopNumbersRightFirst();
             Push(Value(a - b));
             break;
         }
@@ -821,7 +826,7 @@ private:
             break;
         }
         case 0x0D: {
-            auto [a, b] = PopNumbers();
+            auto [a, b] = PopNumbersRightFirst();
             if (b == 0 && v < 5) {
                 Push(Value("#ERROR#"));
             } else {
@@ -968,6 +973,16 @@ private:
             std::string target = PopString();
             int clip = PropertyTarget(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
+            // The value takes the property's type whether or not the clip is there, read-only
+            // properties too: numbers for the numeric ones, text for the name.
+            if (value.isObject()) {
+                if (property == 13) {
+                    value = Value(rt_.ToStr(value));
+                } else if ((property >= 0 && property <= 10) || property == 12 ||
+                           (property >= 16 && property <= 18) || property == 20 || property == 21) {
+                    value = Value(rt_.ToNum(value));
+                }
+            }
             if (clip >= 0) {
                 disp.SetDisplayProperty(clip, property, value);
             } else {
@@ -1004,11 +1019,13 @@ private:
             break;
         }
         case 0x27: { // StartDrag
-            Pop();
-            Pop();
-            if (rt_.ToBool(Pop())) {
+            // Operands are converted as they come off the stack; the bounds follow only when
+            // the flag reads as the number 1.
+            PopString();
+            PopNumber();
+            if (PopNumber() == 1) {
                 for (int i = 0; i < 4; ++i) {
-                    Pop();
+                    PopNumber();
                 }
             }
             break;
@@ -1318,6 +1335,9 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
+            if (frame.isObject()) {
+                frame = Value(rt_.ToStr(frame)); // an object names its frame by its text
+            }
             int clip = TargetClip();
             int target = FrameNumber(frame, clip);
             // A goto to no frame neither moves nor stops the timeline.
@@ -1335,6 +1355,9 @@ private:
                 frame = r.U16();
             } else {
                 Value f = Pop();
+                if (f.isObject()) {
+                    f = Value(rt_.ToStr(f));
+                }
                 // A number counts from 1, wrapping as 32-bit integers do; labels are loaded.
                 if (!f.isString()) {
                     frame = static_cast<std::int32_t>(
@@ -1395,7 +1418,7 @@ private:
             break;
         }
         case 0x9E: { // Call: runs a frame's actions, here as a goto-less no-op
-            Pop();
+            PopString();
             break;
         }
         case 0x9B:
