@@ -97,6 +97,7 @@ void Runtime::InstallBuiltins() {
     InstallSound(*this, global_);
     InstallStage(*this, global_);
     InstallGeom(*this, global_);
+    InstallFilters(*this, global_);
 }
 
 void Runtime::Collect() {
