@@ -98,6 +98,7 @@ void Runtime::InstallBuiltins() {
     InstallStage(*this, global_);
     InstallGeom(*this, global_);
     InstallFilters(*this, global_);
+    InstallAbsentServices(*this, global_);
 }
 
 void Runtime::Collect() {

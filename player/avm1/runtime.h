@@ -324,6 +324,7 @@ void InstallSound(Runtime& rt, Object* global);
 void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
+void InstallAbsentServices(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
