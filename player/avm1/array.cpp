@@ -12,11 +12,18 @@ enum SortOption { kCaseInsensitive = 1, kDescending = 2, kUnique = 4, kIndexed =
 
 constexpr double kMaxItems = 1 << 20;
 
+// An element as the array methods see it: the object's own slot, neither inherited nor asked
+// of a getter (addProperty leaves the slot's last value beside the pair).
+Value Slot(Runtime& rt, Object* o, double i) {
+    const Property* p = rt.FindVisible(o, Runtime::IndexName(i));
+    return p ? p->value : Value();
+}
+
 std::vector<Value> Items(Runtime& rt, Object* o) {
     std::vector<Value> out;
     double n = std::min(rt.Length(o), kMaxItems);
     for (double i = 0; i < n; ++i) {
-        out.push_back(rt.Element(o, i));
+        out.push_back(Slot(rt, o, i));
     }
     return out;
 }
@@ -75,7 +82,7 @@ Value Pop(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     if (n <= 0) {
         return Value();
     }
-    Value last = rt.Element(a, n - 1);
+    Value last = Slot(rt, a, n - 1);
     a->Remove(Runtime::IndexName(n - 1));
     rt.SetLength(a, n - 1);
     return last;
@@ -189,7 +196,7 @@ Value Join(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
         if (i > 0) {
             out += sep;
         }
-        out += rt.ToStr(rt.Element(a, i));
+        out += rt.ToStr(Slot(rt, a, i));
         if (out.size() > rt.limits().stringBytes) {
             rt.Stop("text longer than " + std::to_string(rt.limits().stringBytes) + " bytes");
         }
@@ -207,9 +214,28 @@ Value Reverse(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     if (!a) {
         return Value();
     }
-    std::vector<Value> items = Items(rt, a);
-    std::reverse(items.begin(), items.end());
-    SetItems(rt, a, items);
+    // Each pair is swapped by deleting and setting again: the swapped elements move to the end
+    // of for-in's order and lose their attributes, unless they cannot be deleted.
+    auto put = [&](double i, const Value& v) {
+        std::string name = Runtime::IndexName(i);
+        Property* p = a->FindOwn(name);
+        if (p && !(p->flags & kDontDelete)) {
+            a->Remove(name);
+            p = nullptr;
+        }
+        if (!p) {
+            a->Set(name, v);
+        } else if (!(p->flags & kReadOnly)) {
+            p->value = v;
+        }
+    };
+    double n = std::min(rt.Length(a), kMaxItems);
+    for (double i = 0, j = n - 1; i < j; ++i, --j) {
+        Value low = Slot(rt, a, i);
+        Value high = Slot(rt, a, j);
+        put(i, high);
+        put(j, low);
+    }
     return self;
 }
 

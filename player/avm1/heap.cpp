@@ -31,8 +31,10 @@ Property& Object::Set(std::string_view name, Value v, std::uint16_t flags) {
     auto [it, inserted] = index_.try_emplace(Key(name), props_.size());
     Property* p;
     if (inserted) {
+        static std::uint32_t serials = 0;
         p = &props_.emplace_back();
         p->name = std::string(name);
+        p->serial = ++serials;
         p->flags = flags;
     } else {
         p = &props_[it->second];

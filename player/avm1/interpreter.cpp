@@ -137,6 +137,11 @@ private:
         double x = rt_.ToNum(a);
         return {x, rt_.ToNum(b)};
     }
+    // Subtract and Divide of the first actions convert their right operand first.
+    std::pair<double, double> PopNumbersRightFirst() {
+        double y = PopNumber();
+        return {PopNumber(), y};
+    }
     std::string PopString() { return rt_.ToStr(Pop()); }
     void PushText(std::string s) { Push(rt_.Text(std::move(s))); }
     void PushTruth(bool b) { Push(Value(b)); }
@@ -800,18 +805,41 @@ private:
         return f;
     }
 
+    // Where super's lookups begin: one step past where the running function was found. A
+    // display object there ends the search: super never reaches into a clip.
+    static Object* SuperStart(Object* sup) {
+        Object* start = sup->superThis;
+        for (int i = 0; i <= sup->superDepth && start; ++i) {
+            start = Unsuper(start->proto());
+        }
+        return start && start->kind == Kind::Clip ? nullptr : start;
+    }
+    // A super object standing in a chain stands for where its own lookups begin.
+    static Object* Unsuper(Object* o) {
+        for (int guard = 0; o && o->kind == Kind::Super && guard < 64; ++guard) {
+            o = SuperStart(o);
+        }
+        return o && o->kind == Kind::Super ? nullptr : o;
+    }
+
     // Calls a method on an object, finding where in its chain it sits (for super).
     Value CallMethodOn(const Value& object, const std::string& name, std::vector<Value>& args) {
         Object* o = object.object();
         if (name.empty()) {
             // The object itself is called; super() calls the parent class's constructor.
             if (o && o->kind == Kind::Super) {
+                // A constructor runs one step down its object's chain already (its prototype's
+                // level); a method found on the object itself looks one step further.
                 Object* self = o->superThis;
-                Object* proto = self;
-                for (int i = 0; i < o->superDepth && proto; ++i) {
-                    proto = proto->proto();
+                Object* proto = Unsuper(self);
+                for (int i = 0; i < std::max(o->superDepth, 1) && proto; ++i) {
+                    proto = Unsuper(proto->proto());
                 }
-                Value ctor = proto ? rt_.GetOf(proto, "__constructor__", Value(self)) : Value();
+                if (proto && proto->kind == Kind::Clip) {
+                    proto = nullptr;
+                }
+                Value ctor =
+                    proto ? rt_.GetOf(proto, "__constructor__", Value(self), false) : Value();
                 Runtime::SafeCall safe(rt_, true);
                 return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
                                         nullptr);
@@ -820,10 +848,7 @@ private:
         }
         if (o && o->kind == Kind::Super) {
             Object* self = o->superThis;
-            Object* start = self;
-            for (int i = 0; i <= o->superDepth && start; ++i) {
-                start = start->proto();
-            }
+            Object* start = SuperStart(o);
             if (!start) {
                 return Value();
             }
@@ -896,7 +921,7 @@ private:
             break;
         }
         case 0x0B: {
-            auto [a, b] = PopNumbers();
+            auto [a, b] = PopNumbersRightFirst();
             Push(Value(a - b));
             break;
         }
@@ -906,7 +931,7 @@ private:
             break;
         }
         case 0x0D: {
-            auto [a, b] = PopNumbers();
+            auto [a, b] = PopNumbersRightFirst();
             if (b == 0 && v < 5) {
                 Push(Value("#ERROR#"));
             } else {
@@ -1053,6 +1078,16 @@ private:
             std::string target = PopString();
             int clip = PropertyTarget(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
+            // The value takes the property's type whether or not the clip is there, read-only
+            // properties too: numbers for the numeric ones, text for the name.
+            if (value.isObject()) {
+                if (property == 13) {
+                    value = Value(rt_.ToStr(value));
+                } else if ((property >= 0 && property <= 10) || property == 12 ||
+                           (property >= 16 && property <= 18) || property == 20 || property == 21) {
+                    value = Value(rt_.ToNum(value));
+                }
+            }
             if (clip >= 0) {
                 disp.SetDisplayProperty(clip, property, value);
             } else {
@@ -1089,11 +1124,13 @@ private:
             break;
         }
         case 0x27: { // StartDrag
-            Pop();
-            Pop();
-            if (rt_.ToBool(Pop())) {
+            // Operands are converted as they come off the stack; the bounds follow only when
+            // the flag reads as the number 1.
+            PopString();
+            PopNumber();
+            if (PopNumber() == 1) {
                 for (int i = 0; i < 4; ++i) {
-                    Pop();
+                    PopNumber();
                 }
             }
             break;
@@ -1106,8 +1143,24 @@ private:
         case 0x41: { // DefineLocal2
             std::string name = PopString();
             Object* locals = a_.inFunction ? a_.locals : a_.target;
-            if (!rt_.Has(locals, name)) { // inherited ones count too
-                rt_.Put(Value(locals), name, Value());
+            std::string_view own = name;
+            if (HasPathChars(name) && !a_.inFunction) {
+                // On a timeline a path names the variable of the timeline it leads to.
+                std::size_t colon = name.rfind(':');
+                if (colon == std::string::npos) {
+                    colon = name.rfind('.');
+                }
+                Object* target = colon == std::string::npos
+                                     ? nullptr
+                                     : ResolveTarget(own.substr(0, colon)).object();
+                if (!target) {
+                    break;
+                }
+                locals = target;
+                own = own.substr(colon + 1);
+            }
+            if (!rt_.Has(locals, own)) { // inherited ones count too
+                rt_.Put(Value(locals), own, Value());
             }
             break;
         }
@@ -1156,10 +1209,7 @@ private:
             std::string name = rt_.ToStr(nameValue);
             if (object.isObject() && object.asObject()->kind == Kind::Super) {
                 Object* sup = object.asObject();
-                Object* start = sup->superThis;
-                for (int i = 0; i <= sup->superDepth && start; ++i) {
-                    start = start->proto();
-                }
+                Object* start = SuperStart(sup);
                 Push(start ? rt_.GetOf(start, name, Value(sup->superThis)) : Value());
                 break;
             }
@@ -1390,6 +1440,9 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
+            if (frame.isObject()) {
+                frame = Value(rt_.ToStr(frame)); // an object names its frame by its text
+            }
             // Unlike the other timeline actions, this one falls back to the root.
             int clip = a_.targetLost ? 0 : TargetClip();
             int target = FrameNumber(frame, clip);
@@ -1410,7 +1463,10 @@ private:
                 Value f = Pop();
                 // A whole number, or a text that reads as one, counts from 1, wrapping as 32-bit
                 // integers do; anything else (a label, a fraction) counts as loaded.
-                double n = f.isNumber() ? f.asNumber() : StringToNumber(rt_.ToStr(f));
+                if (f.isObject()) {
+                    f = Value(rt_.ToStr(f));
+                }
+                double n = f.isString() ? StringToNumber(f.asString()) : rt_.ToNum(f);
                 frame = -1;
                 if (std::isfinite(n) && n == std::trunc(n)) {
                     frame = static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(n)) - 1u);
@@ -1471,6 +1527,9 @@ private:
         }
         case 0x9E: { // Call: runs a frame's scripts without going there
             Value frame = Pop();
+            if (frame.isObject()) {
+                frame = Value(rt_.ToStr(frame));
+            }
             int clip = a_.targetLost ? 0 : TargetClip();
             int target = FrameNumber(frame, clip);
             if (target >= 0) {
@@ -1499,11 +1558,12 @@ private:
             Value fn = GetVariable(name);
             Value self;
             if (!HasPathChars(name)) {
-                // Found on a with object or timeline: that is this; else undefined.
+                // Found on a with object, a timeline or a function's locals: that is this; else
+                // undefined.
                 for (Scope* s = a_.scope; s; s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (rt_.Has(o, name)) {
-                        if (s->kind == Scope::Kind::With || s->kind == Scope::Kind::Target) {
+                        if (s->kind != Scope::Kind::Global) {
                             self = Value(o);
                         }
                         break;
@@ -1709,6 +1769,8 @@ void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
     if (!nested) {
         BeginBlockBudget();
         callDepth_ = 0;
+        accessorDepth_.clear(); // none nested now: only the counts of zero go
+        watchDepth_.clear();
     } else if (callDepth_ >= limits_.recursion) {
         Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
     }
@@ -1736,7 +1798,7 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
         return Value();
     }
     FunctionData& f = *fn->function;
-    if (callDepth_ >= limits_.recursion) {
+    if (callDepth_ + 1 >= limits_.recursion) {
         Stop("more than " + std::to_string(limits_.recursion) + " levels of recursion");
     }
     ++callDepth_;

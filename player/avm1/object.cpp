@@ -87,7 +87,8 @@ Value AddProperty(Runtime& rt, Activation&, Value self, std::vector<Value>& args
     }
     Property* existing = o->FindOwn(name);
     std::uint16_t flags = existing ? existing->flags : 0;
-    Property& p = o->Set(name, Value(), flags);
+    // The value held so far stays beside the pair: the array methods read it.
+    Property& p = o->Set(name, existing ? existing->value : Value(), flags);
     p.getter = getter;
     p.setter = setter;
     if (!setter) {
@@ -155,13 +156,13 @@ Value AsSetPropFlags(Runtime& rt, Activation&, Value, std::vector<Value>& args) 
     std::vector<std::string> list;
     if (names.isNull()) {
         list = o->Keys();
-    } else if (Object* a = names.object()) {
+    } else if (Object* a = names.object(); a && a->kind == Kind::Array) {
         double n = rt.Length(a);
         for (double i = 0; i < n && i < 100000; ++i) {
             list.push_back(rt.ToStr(rt.Element(a, i)));
         }
     } else {
-        std::string text = rt.ToStr(names);
+        std::string text = rt.ToStr(names); // any other object gives its text
         std::size_t start = 0;
         while (start <= text.size()) {
             std::size_t comma = text.find(',', start);

@@ -47,6 +47,7 @@ struct Property {
     Object* setter = nullptr;
     std::uint16_t flags = 0;
     bool alive = true;
+    std::uint32_t serial = 0; // tells a property from one of the same name added after it
 };
 
 // Anything the collector manages.

@@ -34,8 +34,20 @@ int DisplayPropertyIndex(std::string_view name) {
     return -1;
 }
 
-Runtime::Runtime(DisplayInterface& display, Limits limits) : display_(display), limits_(limits) {
+Runtime::Runtime(DisplayInterface& display, Limits limits)
+    : display_(display), limits_(limits), hostLimits_(limits) {
     Reset(6);
+}
+
+void Runtime::SetScriptLimits(int recursion, int seconds) {
+    limits_.recursion = hostLimits_.recursion;
+    limits_.secondsPerBlock = hostLimits_.secondsPerBlock;
+    if (recursion > 0) {
+        limits_.recursion = std::min(limits_.recursion, static_cast<std::size_t>(recursion));
+    }
+    if (seconds > 0) {
+        limits_.secondsPerBlock = std::min(limits_.secondsPerBlock, static_cast<double>(seconds));
+    }
 }
 
 Runtime::~Runtime() = default;
@@ -91,6 +103,7 @@ void Runtime::InstallBuiltins() {
     InstallColor(*this, global_);
     InstallBitmapData(*this, global_);
     InstallFilters(*this, global_);
+    InstallAbsentServices(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -268,20 +281,12 @@ Value Runtime::GetOf(Object* o, std::string_view name, const Value& self, bool r
         }
         if (const Property* prop = FindVisible(p, name)) {
             if (prop->getter) {
-                if (++getterDepth_ > kAccessorDepth) {
-                    --getterDepth_;
+                int& nested = accessorDepth_[prop->serial];
+                if (nested >= kAccessorDepth) {
                     return prop->value; // too deep: the value last written stands in
                 }
-                Object* g = prop->getter;
-                Value r;
-                try {
-                    r = Call(Value(g), self, {}, depth);
-                } catch (...) {
-                    --getterDepth_;
-                    throw;
-                }
-                --getterDepth_;
-                return r;
+                Nesting guard(nested);
+                return Call(Value(prop->getter), self, {}, depth);
             }
             if (prop->setter && !prop->getter) {
                 return Value();
@@ -321,16 +326,34 @@ Value Runtime::Get(const Value& object, std::string_view name, bool resolve) {
     return proto ? GetOf(proto, name, object, resolve) : Value();
 }
 
+std::optional<std::int32_t> Runtime::ArrayIndex(std::string_view name) {
+    // Digits with an optional minus, wrapped to 32 bits as they are read: huge names land on
+    // small indices as they do in the reference player.
+    std::size_t i = !name.empty() && name[0] == '-' ? 1 : 0;
+    if (i == name.size()) {
+        return std::nullopt;
+    }
+    std::uint32_t n = 0;
+    for (; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    }
+    if (name[0] == '-') {
+        n = 0u - n;
+    }
+    return static_cast<std::int32_t>(n);
+}
+
 void Runtime::ArraySet(Object* o, std::string_view name, Value v) {
     if (name == "length") {
         SetLength(o, ToNum(v));
         return;
     }
     o->Set(name, std::move(v));
-    double index = StringToNumber(name);
-    if (!std::isnan(index) && index >= 0 && index == std::trunc(index) && index >= o->arrayLength &&
-        NumberToString(index) == name) {
-        o->arrayLength = index + 1;
+    if (auto index = ArrayIndex(name); index && *index >= o->arrayLength) {
+        SetLength(o, static_cast<double>(static_cast<std::int64_t>(*index) + 1));
     }
 }
 
@@ -353,6 +376,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
     }
     Property* accessor = own;
     Object* holder = o;
+    int holderDepth = 0; // where the setter sits, for its super
     if (!own) {
         int depth = 1;
         for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
@@ -361,6 +385,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                 if (q->getter || q->setter) {
                     accessor = q;
                     holder = p;
+                    holderDepth = depth;
                 }
                 break;
             }
@@ -381,37 +406,31 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
                     }
                 }
             }
-            if (getterDepth_ < kAccessorDepth) {
-                ++getterDepth_;
+            // A watcher shares its count with the property's own getter and setter.
+            int& nested =
+                own ? accessorDepth_[own->serial]
+                    : watchDepth_[{o, o->caseSensitive() ? std::string(name) : AsciiLower(name)}];
+            if (nested < kAccessorDepth) {
+                Nesting guard(nested);
                 try {
                     v = Call(Value(w.callback), object, {Value(std::string(name)), old, v, w.data});
                 } catch (Thrown&) {
                     // A watcher that throws leaves the property undefined.
-                    --getterDepth_;
                     if (Property* p = o->FindOwn(name); p && !p->getter && !p->setter) {
                         p->value = Value();
                     }
                     throw;
-                } catch (...) {
-                    --getterDepth_;
-                    throw;
                 }
-                --getterDepth_;
             }
             own = o->FindOwn(name);
             accessor = own && (own->getter || own->setter) ? own : accessor;
         }
     }
     if (accessor && (accessor->getter || accessor->setter)) {
-        if (accessor->setter && getterDepth_ < kAccessorDepth) {
-            ++getterDepth_;
-            try {
-                Call(Value(accessor->setter), object, {v});
-            } catch (...) {
-                --getterDepth_;
-                throw;
-            }
-            --getterDepth_;
+        int& nested = accessorDepth_[accessor->serial];
+        if (accessor->setter && nested < kAccessorDepth) {
+            Nesting guard(nested);
+            Call(Value(accessor->setter), object, {v}, holderDepth);
         }
         // The written value is kept beside the pair: a getter too deep to run reads it.
         if (Property* again = holder->FindOwn(name); again && (again->getter || again->setter)) {
@@ -451,19 +470,21 @@ void Runtime::SetLength(Object* o, double n) {
         Put(Value(o), "length", Value(n));
         return;
     }
-    if (std::isnan(n) || n < 0) {
+    if (std::isnan(n)) {
         return;
     }
-    n = std::trunc(n);
-    if (n < o->arrayLength) {
+    // The length is a 32-bit integer; shrinking drops the elements it no longer covers.
+    double length = static_cast<double>(ToInt32(n));
+    if (length < o->arrayLength) {
+        double from = std::max(length, 0.0);
         for (const auto& key : o->Keys()) {
-            double i = StringToNumber(key);
-            if (!std::isnan(i) && i >= n && i == std::trunc(i)) {
+            auto i = ArrayIndex(key);
+            if (i && *i >= from && *i < o->arrayLength) {
                 o->Remove(key);
             }
         }
     }
-    o->arrayLength = n;
+    o->arrayLength = length;
 }
 
 Value Runtime::ToPrimitive(const Value& v, bool preferString) {

@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace fw::avm1 {
@@ -42,7 +44,7 @@ struct Limits {
     std::size_t textBytesPerTick = 32u << 20; // all texts the scripts push within one tick
     std::size_t objects = 200000;
     std::size_t propertiesPerObject = 100000;
-    std::size_t recursion = 256; // nested calls of script functions
+    std::size_t recursion = 256; // levels of nested calls, the block itself counting as one
 };
 
 // What the scripts see of the display and the world outside the movie.
@@ -152,6 +154,9 @@ public:
     void Reset(int version);
     int version() const { return version_; }
     const Limits& limits() const { return limits_; }
+    // A movie's own recursion depth and script time (0: the host's); they hold until the next
+    // one. Within the host's limits: a movie may lower them, never raise them.
+    void SetScriptLimits(int recursion, int seconds);
     Object* root() const { return root_; }
     Object* global() const { return global_; }
 
@@ -165,6 +170,12 @@ public:
     // A clip's object whose clip has left the stage.
     bool OffStage(const Object* o) {
         return o && o->kind == Kind::Clip && !display_.Depth(o->clipId);
+    }
+    // The blocks of one frame share a stack: what one leaves the next may pop. A new frame
+    // starts with none of it.
+    void NewFrame() {
+        NewTick();
+        stack_.clear();
     }
     // Frees what nothing reaches any more. The host calls it between blocks; within a block the
     // interpreter calls it itself, at the start of an action, once the heap has grown and while
@@ -218,6 +229,8 @@ public:
     Value Element(Object* o, double i) { return Get(Value(o), IndexName(i)); }
     static std::string IndexName(double i) { return NumberToString(i); }
     void ArraySet(Object* o, std::string_view name, Value v);
+    // The element index a property name stands for, if any.
+    static std::optional<std::int32_t> ArrayIndex(std::string_view name);
 
     // The keys for-in visits: own and inherited, enumerable, newest first.
     std::vector<std::string> EnumerateKeys(Object* o);
@@ -272,6 +285,7 @@ private:
 
     DisplayInterface& display_;
     Limits limits_;
+    Limits hostLimits_;
     int version_ = 6;
     Heap heap_;
     Object* global_ = nullptr;
@@ -298,7 +312,17 @@ private:
     bool CollectionDue() const { return heap_.count() >= collectAt_ && callDepth_ == safeCalls_; }
     void CollectWithinBlock();
     double now_ = 0;
-    int getterDepth_ = 0;
+    // How deep each property's getter/setter pair and each watcher are nested in themselves:
+    // the reference player limits every one on its own.
+    std::unordered_map<std::uint32_t, int> accessorDepth_;
+    std::map<std::pair<const Object*, std::string>, int> watchDepth_;
+    struct Nesting {
+        int& n;
+        explicit Nesting(int& count) : n(++count) {}
+        ~Nesting() { --n; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    };
     std::size_t actions_ = 0; // run since the block began
     std::chrono::steady_clock::time_point blockStart_;
     void BeginBlockBudget() {
@@ -349,6 +373,7 @@ void InstallClipGeometry(Runtime& rt, Object* global);
 void InstallColor(Runtime& rt, Object* global);
 void InstallBitmapData(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
+void InstallAbsentServices(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

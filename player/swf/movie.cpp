@@ -139,6 +139,12 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::FileAttributes:
             movie.useNetwork = !body.empty() && (body[0] & 1);
             break;
+        case TagCode::ScriptLimits:
+            if (body.size() >= 4) {
+                movie.maxRecursion = static_cast<std::uint16_t>(body[0] | body[1] << 8);
+                movie.scriptTimeoutSeconds = static_cast<std::uint16_t>(body[2] | body[3] << 8);
+            }
+            break;
         case TagCode::SetBackgroundColor:
             if (body.size() < 3) {
                 movie.problems.push_back("background colour cut short");

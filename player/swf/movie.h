@@ -44,6 +44,7 @@ enum class TagCode : std::uint16_t {
     DefineEditText = 37,
     FrameLabel = 43,
     FileAttributes = 69,
+    ScriptLimits = 65,
     DefineFont2 = 48,
     DoInitAction = 59,
     PlaceObject3 = 70,
@@ -82,7 +83,10 @@ struct Movie {
     std::uint16_t declaredFrameCount = 0;
     bool hasBackground = false;
     Rgb background;
-    bool useNetwork = false;   // its file attributes ask for the network rather than local files
+    bool useNetwork = false; // its file attributes ask for the network rather than local files
+    // The movie's own script limits; 0 where it sets none.
+    std::uint16_t maxRecursion = 0;
+    std::uint16_t scriptTimeoutSeconds = 0;
     std::vector<Frame> frames; // at least one frame once valid
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, Font> fonts;

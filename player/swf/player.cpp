@@ -50,6 +50,7 @@ void Player::Load(Movie movie) {
         movie_.frames.emplace_back();
     }
     runtime_->Reset(movie_.version);
+    runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
     hover_ = -1;
@@ -77,7 +78,7 @@ int Player::currentFrame() const {
 }
 
 void Player::Tick() {
-    runtime_->NewTick();
+    runtime_->NewFrame();
     if (virtualTime_) {
         runtime_->SetNow(*virtualTime_);
     } else {
