@@ -15,6 +15,10 @@
 #include <string_view>
 #include <vector>
 
+namespace fw::swf {
+struct Movie;
+}
+
 namespace fw::avm1 {
 
 // Ends the running action block; the reason goes to the host's problem report.
@@ -73,6 +77,10 @@ public:
     virtual Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                              int depth, Object* init) = 0;
     virtual void RemoveClip(int clip) = 0;
+    // A text field made by a script in a clip, its box in pixels; null when none was made.
+    virtual Object* MakeTextField(int, std::string_view, int, double, double, double, double) {
+        return nullptr;
+    }
     // Depths as scripts number them; nullopt for a clip no longer on the stage.
     virtual std::optional<int> Depth(int clip) = 0;
     virtual void SwapDepths(int clip, int depth) = 0;
@@ -195,6 +203,8 @@ public:
     Object* clipProto_ = nullptr;
     Object* xmlNodeProto_ = nullptr;
     Object* xmlProto_ = nullptr;
+    Object* textFieldProto_ = nullptr;
+    const swf::Movie* movie = nullptr; // the fonts text measures with; set by the display
     bool constructing = false; // read by native constructors on entry
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
@@ -299,6 +309,8 @@ void InstallContextMenu(Runtime& rt, Object* global);
 void InstallSound(Runtime& rt, Object* global);
 void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
+void InstallTextField(Runtime& rt, Object* global);
+void InstallTextFormat(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

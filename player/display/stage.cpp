@@ -1,5 +1,7 @@
 #include "stage.h"
 
+#include "avm1/text_field.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -70,6 +72,9 @@ void Stage::Load(const swf::Movie& movie) {
     root_->id = 0;
     root_->frames = &movie.frames;
     root_->object = rt_ ? rt_->root() : nullptr;
+    if (rt_) {
+        rt_->movie = &movie;
+    }
     byId_.clear();
     byId_[0] = root_.get();
     exec_.assign(1, 0);
@@ -365,21 +370,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
-            if (!field->variable.empty() && field->hasText) {
-                try {
-                    Value holder(clip.parent->object);
-                    std::string_view name = field->variable;
-                    if (auto sep = name.find_last_of(":."); sep != std::string_view::npos) {
-                        holder = rt_->ResolveHead(name.substr(0, sep));
-                        name = name.substr(sep + 1);
-                    }
-                    if (holder.isObject() && rt_->Get(holder, name).isUndefined()) {
-                        rt_->Put(holder, name, Value(field->initialText));
-                    }
-                } catch (...) {
-                    Report("variable " + field->variable + " of a text not set");
-                }
-            }
+            StartTextField(clip, std::make_unique<TextField>(*field, *movie_, rt_->version()));
         }
         return;
     }
@@ -420,6 +411,15 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     clip.loaded = true;
     if (clip.frames != &kEmptyTimeline) {
         EnterFrame(clip, 0, true);
+    }
+}
+
+void Stage::StartTextField(Clip& clip, std::unique_ptr<TextField> field) {
+    clip.object = avm1::NewTextFieldObject(*rt_, std::move(field), clip.id);
+    try {
+        avm1::SyncVariable(*rt_, clip.object, true);
+    } catch (...) {
+        Report("variable of a text field not bound");
     }
 }
 
@@ -663,6 +663,9 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
         if (const auto* s = std::get_if<swf::Shape>(&c->second)) {
             return s->bounds;
         }
+        if (const TextField* f = avm1::FieldOf(clip.object)) {
+            return f->bounds;
+        }
         if (const auto* t = std::get_if<swf::EditText>(&c->second)) {
             return t->bounds;
         }
@@ -753,6 +756,15 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         break;
     case 8:
     case 9: {
+        if (TextField* f = avm1::FieldOf(clip.object)) {
+            // A field's box grows or shrinks rather than its text being scaled.
+            double v = std::isfinite(value) ? std::max(0.0, value) * 20 : 0;
+            swf::Bounds& b = f->bounds;
+            (property == 8 ? b.xMax : b.yMax) = (property == 8 ? b.xMin : b.yMin) + v;
+            f->Changed();
+            clip.scripted = true;
+            return true;
+        }
         auto b = LocalBounds(clip);
         double size = b ? (property == 8 ? b->xMax - b->xMin : b->yMax - b->yMin) : 0;
         if (size <= 0) {
@@ -995,6 +1007,28 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         // What the constructor threw goes to the script that made the clip.
         throw;
     }
+    return clip->object;
+}
+
+Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x, double y,
+                             double width, double height) {
+    Clip* parent = Find(id);
+    if (!parent || !parent->isClip() || depth < kTimelineDepth || depth > kMaxScriptDepth) {
+        return nullptr;
+    }
+    Clip* clip = Instantiate(*parent, 0, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
+    clip->name = std::string(name);
+    clip->matrix.tx = x * 20;
+    clip->matrix.ty = y * 20;
+    auto field = std::make_unique<TextField>();
+    field->movie = movie_;
+    field->bounds.xMax = std::abs(width) * 20;
+    field->bounds.yMax = std::abs(height) * 20;
+    field->editable = false;
+    StartTextField(*clip, std::move(field));
     return clip->object;
 }
 
