@@ -302,7 +302,7 @@ template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Val
         if (v.isBool()) {
             a = v.asBool() ? A::Left : A::None;
         } else {
-            std::string s = rt.ToStr(v);
+            std::string s = AsciiLower(rt.ToStr(v));
             a = s == "left"     ? A::Left
                 : s == "center" ? A::Center
                 : s == "right"  ? A::Right
@@ -532,6 +532,9 @@ void SyncVariable(Runtime& rt, Object* o, bool placing) {
     std::string name;
     if (!f || !VariableSlot(rt, o, f->variable, holder, name)) {
         return;
+    }
+    if (!placing && holder.asObject()->kind != Kind::Clip) {
+        return; // only timelines tell their fields when a variable changes
     }
     Value v = rt.Get(holder, name);
     if (v.isUndefined()) {

@@ -229,7 +229,7 @@ template <int M> Value SetMember(Runtime& rt, Activation&, Value self, std::vect
     case kTabStops:
         if (none) {
             f.tabStops.reset();
-        } else if (Object* list = v.object(); list && list->kind == Kind::Array) {
+        } else if (Object* list = v.object()) {
             std::vector<double> stops;
             double n = rt.Length(list);
             for (double i = 0; i < n && i < 10000; ++i) {

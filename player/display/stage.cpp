@@ -655,6 +655,9 @@ swf::Matrix Stage::GlobalMatrix(const Clip& clip) const {
 }
 
 std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) const {
+    if (const TextField* f = avm1::FieldOf(clip.object)) {
+        return f->bounds;
+    }
     if (!clip.isClip()) {
         auto c = movie_->characters.find(clip.character);
         if (c == movie_->characters.end()) {
@@ -662,9 +665,6 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
         }
         if (const auto* s = std::get_if<swf::Shape>(&c->second)) {
             return s->bounds;
-        }
-        if (const TextField* f = avm1::FieldOf(clip.object)) {
-            return f->bounds;
         }
         if (const auto* t = std::get_if<swf::EditText>(&c->second)) {
             return t->bounds;
@@ -729,6 +729,12 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     }
 }
 
+// Positions are whole twips: the rest of a pixel is cut off.
+static double Twips(double pixels) {
+    double t = pixels * 20;
+    return std::isfinite(t) ? std::trunc(t) : t;
+}
+
 bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
     if (std::isnan(value)) {
         return true; // as players do, an unreadable number changes nothing
@@ -736,10 +742,10 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
     swf::Matrix m = clip.matrix;
     switch (property) {
     case 0:
-        m.tx = value * 20;
+        m.tx = Twips(value);
         break;
     case 1:
-        m.ty = value * 20;
+        m.ty = Twips(value);
         break;
     case 2:
         Rescale(m.a, m.b, value);
@@ -758,7 +764,7 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
     case 9: {
         if (TextField* f = avm1::FieldOf(clip.object)) {
             // A field's box grows or shrinks rather than its text being scaled.
-            double v = std::isfinite(value) ? std::max(0.0, value) * 20 : 0;
+            double v = std::isfinite(value) ? Twips(std::max(0.0, value)) : 0;
             swf::Bounds& b = f->bounds;
             (property == 8 ? b.xMax : b.yMax) = (property == 8 ? b.xMin : b.yMin) + v;
             f->Changed();

@@ -221,7 +221,10 @@ bool SameFont(const CharFormat& a, const CharFormat& b) {
 void TextField::SetHtmlText(std::string_view s) {
     std::u16string text;
     std::vector<CharFormat> formats;
-    std::vector<CharFormat> stack{newFormat};
+    // Paragraph settings come from the markup alone.
+    CharFormat base = newFormat;
+    base.align = Align::Left;
+    std::vector<CharFormat> stack{base};
     std::vector<std::string> open; // tag names, matching stack[1..]
     bool pendingBreak = false;
     bool inParagraph = false;
@@ -293,7 +296,8 @@ void TextField::SetHtmlText(std::string_view s) {
             } else if (n == "p" || n == "li") {
                 if (tag.closing) {
                     pop(n);
-                    pendingBreak = true;
+                    pendingBreak = false;
+                    breakLine();
                     inParagraph = false;
                 } else {
                     if (!text.empty() && text.back() != u'\r') {
@@ -411,7 +415,9 @@ void TextField::SetHtmlText(std::string_view s) {
                 breakLine();
                 pendingBreak = false;
             }
-            breakLine();
+            // A line break in the markup itself breaks the line even in a one-line field.
+            text.push_back(u'\r');
+            formats.push_back(stack.back());
             ++i;
             continue;
         }
@@ -546,10 +552,10 @@ std::string TextField::HtmlText() const {
         if (!tf.empty()) {
             out += "</TEXTFORMAT>";
         }
-        if (b >= n) {
-            break;
-        }
         a = b + 1;
+        if (b >= n || a >= n) {
+            break; // a final break opens no paragraph of its own
+        }
     }
     return out;
 }
