@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace fw::avm1 {
 namespace {
@@ -204,6 +205,15 @@ template <int P> Value Get(Runtime& rt, Activation&, Value self, std::vector<Val
     return Value();
 }
 
+// A scroll position: wrapped to 32 bits; for lines the lowest number passes for the highest.
+int ScrollValue(double n, int low, int high, bool wrapLowest = false) {
+    std::int32_t v = ToInt32(n);
+    if (wrapLowest && v == std::numeric_limits<std::int32_t>::min()) {
+        return high;
+    }
+    return std::clamp(v, low, std::max(low, high));
+}
+
 template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     FieldData* d = DataOf(self);
     if (!d || !d->field) {
@@ -262,20 +272,12 @@ template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Val
         f.maxChars = std::isfinite(n) ? std::max(0, static_cast<int>(n)) : 0;
         break;
     }
-    case kHScroll: {
-        double n = rt.ToNum(v);
-        if (!std::isnan(n)) {
-            f.hscroll = std::clamp(static_cast<int>(std::clamp(n, -1e9, 1e9)), 0, f.MaxHScroll());
-        }
+    case kHScroll:
+        f.hscroll = ScrollValue(rt.ToNum(v), 0, f.MaxHScroll());
         break;
-    }
-    case kScroll: {
-        double n = rt.ToNum(v);
-        if (!std::isnan(n)) {
-            f.scroll = std::clamp(static_cast<int>(std::clamp(n, -1e9, 1e9)), 1, f.MaxScroll());
-        }
+    case kScroll:
+        f.scroll = ScrollValue(rt.ToNum(v), 1, f.MaxScroll(), true);
         break;
-    }
     case kVariable: {
         f.variable = v.isNullish() ? std::string() : rt.ToStr(v);
         SyncVariable(rt, self.object(), true);
@@ -523,6 +525,20 @@ Object* NewTextFieldObject(Runtime& rt, std::unique_ptr<display::TextField> fiel
     auto data = std::make_unique<FieldData>();
     data->field = std::move(field);
     o->host = std::move(data);
+    // Every field broadcasts its changes, to itself first.
+    // Only the built-in initialize: making a field runs no script.
+    Value broadcaster = rt.Get(Value(rt.global()), "AsBroadcaster", false);
+    Object* init = broadcaster.isObject()
+                       ? broadcaster.asObject()->Find("initialize")
+                             ? broadcaster.asObject()->Find("initialize")->object()
+                             : nullptr
+                       : nullptr;
+    if (init && init->function && init->function->native) {
+        rt.CallMethod(broadcaster, "initialize", {Value(o)});
+        if (Object* list = rt.Get(Value(o), "_listeners").object()) {
+            rt.ArraySet(list, "0", Value(o));
+        }
+    }
     return o;
 }
 

@@ -221,10 +221,7 @@ bool SameFont(const CharFormat& a, const CharFormat& b) {
 void TextField::SetHtmlText(std::string_view s) {
     std::u16string text;
     std::vector<CharFormat> formats;
-    // Paragraph settings come from the markup alone.
-    CharFormat base = newFormat;
-    base.align = Align::Left;
-    std::vector<CharFormat> stack{base};
+    std::vector<CharFormat> stack{newFormat};
     std::vector<std::string> open; // tag names, matching stack[1..]
     bool pendingBreak = false;
     bool inParagraph = false;
