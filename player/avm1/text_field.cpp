@@ -330,10 +330,10 @@ template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Val
         d->filters = v.isObject() ? v : Value();
         break;
     case kSharpness:
-        f.sharpness = std::clamp(rt.ToNum(v), -400.0, 400.0);
+        f.sharpness = rt.ToNum(v);
         break;
     case kThickness:
-        f.thickness = std::clamp(rt.ToNum(v), -200.0, 200.0);
+        f.thickness = rt.ToNum(v);
         break;
     case kAntiAliasType: {
         std::string s = rt.ToStr(v);

@@ -695,11 +695,15 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
 
 std::optional<double> Stage::NumberProperty(const Clip& clip, int property) const {
     const swf::Matrix& m = clip.matrix;
+    // A field stands where its box's corner is.
+    const TextField* field = avm1::FieldOf(clip.object);
     switch (property) {
     case 0:
-        return m.tx / 20;
+        return field ? (m.tx + m.a * field->bounds.xMin + m.c * field->bounds.yMin) / 20
+                     : m.tx / 20;
     case 1:
-        return m.ty / 20;
+        return field ? (m.ty + m.b * field->bounds.xMin + m.d * field->bounds.yMin) / 20
+                     : m.ty / 20;
     case 2:
         return std::sqrt(m.a * m.a + m.b * m.b) * 100;
     case 3:
@@ -743,9 +747,15 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
     switch (property) {
     case 0:
         m.tx = Twips(value);
+        if (const TextField* f = avm1::FieldOf(clip.object)) {
+            m.tx -= m.a * f->bounds.xMin + m.c * f->bounds.yMin;
+        }
         break;
     case 1:
         m.ty = Twips(value);
+        if (const TextField* f = avm1::FieldOf(clip.object)) {
+            m.ty -= m.b * f->bounds.xMin + m.d * f->bounds.yMin;
+        }
         break;
     case 2:
         Rescale(m.a, m.b, value);
@@ -981,6 +991,9 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         }
         character = it->second;
     } else if (how == Make::Duplicate) {
+        if (avm1::FieldOf(source->object)) {
+            return DuplicateTextField(*source, name, depth);
+        }
         if (!source->isClip()) {
             return nullptr;
         }
@@ -1035,6 +1048,35 @@ Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x,
     field->bounds.yMax = std::abs(height) * 20;
     field->editable = false;
     StartTextField(*clip, std::move(field));
+    return clip->object;
+}
+
+// A copy of a field is the field its definition makes, where the original stands; one a
+// script made has no definition and starts as an empty field without a box.
+Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth) {
+    Clip* parent = source.parent;
+    if (!parent) {
+        return nullptr;
+    }
+    Clip* clip = Instantiate(*parent, source.character, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
+    clip->name = std::string(name);
+    clip->matrix = source.matrix;
+    clip->colour = source.colour;
+    clip->visible = source.visible;
+    auto c = movie_->characters.find(source.character);
+    const auto* def = c != movie_->characters.end() ? std::get_if<swf::EditText>(&c->second)
+                                                    : nullptr;
+    std::unique_ptr<TextField> copy;
+    if (def) {
+        copy = std::make_unique<TextField>(*def, *movie_, rt_->version());
+    } else {
+        copy = std::make_unique<TextField>();
+        copy->movie = movie_;
+    }
+    StartTextField(*clip, std::move(copy));
     return clip->object;
 }
 

@@ -139,6 +139,7 @@ private:
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
     void StartClip(Clip& clip, bool byScript, avm1::Object* init);
     void StartTextField(Clip& clip, std::unique_ptr<TextField> field);
+    avm1::Object* DuplicateTextField(Clip& source, std::string_view name, int depth);
     void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);
     void Place(Clip& parent, const swf::Placement& p, int frame);
     void EnterFrame(Clip& clip, int frame, bool withPlacements);

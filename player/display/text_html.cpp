@@ -454,9 +454,6 @@ void TextField::SetHtmlText(std::string_view s) {
 }
 
 std::string TextField::HtmlText() const {
-    if (!html) {
-        return Text();
-    }
     std::string out;
     std::size_t n = text_.size();
     std::size_t a = 0;
