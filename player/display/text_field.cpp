@@ -334,12 +334,15 @@ const swf::Font* FindFont(const swf::Movie* movie, const CharFormat& f) {
     return any;
 }
 
-double FontAdvance(const swf::Movie* movie, bool embed, const CharFormat& f, char16_t c) {
-    if (const swf::Font* font = FindFont(movie, f); font && (embed || true)) {
-        for (std::size_t i = 0; i < font->codes.size() && i < font->advances.size(); ++i) {
-            if (font->codes[i] == c) {
-                return font->advances[i] * f.size / font->emSquare;
-            }
+// A movie's own font measures its text whether or not the field draws with it, as the
+// reference player does for a font of the same name.
+double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
+    if (font) {
+        // Fonts list their characters in ascending order.
+        auto it = std::lower_bound(font->codes.begin(), font->codes.end(), c);
+        auto i = static_cast<std::size_t>(it - font->codes.begin());
+        if (it != font->codes.end() && *it == c && i < font->advances.size()) {
+            return font->advances[i] * f.size / font->emSquare;
         }
         return 0;
     }
@@ -359,14 +362,19 @@ void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, d
 } // namespace
 
 double TextField::Advance(const CharFormat& f, char16_t c) const {
-    return FontAdvance(movie, embedFonts, f, c) + f.letterSpacing;
+    // Runs of one format ask for one font: the search through the movie's fonts is done once.
+    if (!lastFormat_ || !(*lastFormat_ == f)) {
+        lastFormat_ = &f;
+        lastFont_ = FindFont(movie, f);
+    }
+    return FontAdvance(lastFont_, f, c) + f.letterSpacing;
 }
 
-void TextField::Measure(const swf::Movie* movie, bool embed, const CharFormat& f,
-                        std::u16string_view s, double& width, double& ascent, double& descent) {
+void TextField::Measure(const swf::Movie* movie, bool, const CharFormat& f, std::u16string_view s,
+                        double& width, double& ascent, double& descent) {
     width = 0;
     for (char16_t c : s) {
-        width += FontAdvance(movie, embed, f, c) + f.letterSpacing;
+        width += FontAdvance(FindFont(movie, f), f, c) + f.letterSpacing;
     }
     FontHeights(movie, f, ascent, descent);
 }
@@ -379,6 +387,7 @@ const std::vector<TextField::Line>& TextField::Lines() const {
 }
 
 void TextField::Relayout() const {
+    lastFormat_ = nullptr;
     lines_.clear();
     linesValid_ = true;
     double room = (bounds.xMax - bounds.xMin) / 20.0 - 4;

@@ -61,14 +61,6 @@ struct Format {
     void Intersect(const CharFormat& f);
 };
 
-// Measures characters: embedded fonts by their own advances, device fonts by a fixed table.
-class FontSource {
-public:
-    virtual ~FontSource() = default;
-    // The embedded font of that name and style, or null.
-    virtual const swf::Font* Find(std::string_view name, bool bold, bool italic) const = 0;
-};
-
 class TextField {
 public:
     TextField() = default;
@@ -139,7 +131,8 @@ public:
     int MaxScroll() const;
     int BottomScroll() const;
     int MaxHScroll() const;
-    // Width and height of a text in one format on one line, as getTextExtent measures.
+    // Width and height of a text in one format on one line. A movie's font of the format's
+    // name measures it; other names measure by the device font table.
     static void Measure(const swf::Movie* movie, bool embed, const CharFormat& f,
                         std::u16string_view s, double& width, double& ascent, double& descent);
     // Resizes the bounds to the text as autoSize asks.
@@ -151,6 +144,9 @@ private:
     std::vector<CharFormat> formats_; // one per character
     mutable std::vector<Line> lines_;
     mutable bool linesValid_ = false;
+    mutable const CharFormat* lastFormat_ = nullptr; // what Advance measured last, and with
+    mutable const swf::Font* lastFont_ = nullptr;    // which font
+
     void Relayout() const;
     double Advance(const CharFormat& f, char16_t c) const;
 };
