@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace fw::avm1 {
 namespace {
@@ -99,16 +100,31 @@ bool VariableSlot(Runtime& rt, Object* fieldObject, const std::string& variable,
     return holder.isObject() && !name.empty();
 }
 
-void SetFieldText(Runtime& rt, Object* o, TextField& f, const std::string& text, bool asHtml) {
-    if (asHtml && f.html) {
-        f.SetHtmlText(text);
-    } else {
-        f.SetText(text);
-    }
+// A field bound to a timeline's variable shows that variable: scripts write it and read it
+// through the field, and the field's own text changes only as it is bound anew.
+std::optional<std::string> TimelineValue(Runtime& rt, Object* o, const TextField& f) {
     Value holder;
     std::string name;
-    if (VariableSlot(rt, o, f.variable, holder, name)) {
-        rt.Put(holder, name, Value(f.Text()));
+    if (!VariableSlot(rt, o, f.variable, holder, name) || holder.asObject()->kind != Kind::Clip) {
+        return std::nullopt;
+    }
+    Value v = rt.Get(holder, name);
+    return v.isUndefined() ? std::nullopt : std::optional<std::string>(rt.ToStr(v));
+}
+
+void SetFieldText(Runtime& rt, Object* o, TextField& f, const std::string& text, bool asHtml) {
+    Value holder;
+    std::string name;
+    bool bound = VariableSlot(rt, o, f.variable, holder, name);
+    TextField shown = f;
+    TextField& target = bound && holder.asObject()->kind == Kind::Clip ? shown : f;
+    if (asHtml && target.html) {
+        target.SetHtmlText(text);
+    } else {
+        target.SetText(text);
+    }
+    if (bound) {
+        rt.Put(holder, name, Value(target.Text()));
     }
 }
 
@@ -119,7 +135,17 @@ template <int P> Value Get(Runtime& rt, Activation&, Value self, std::vector<Val
     }
     TextField& f = *d->field;
     if (P == kText || P == kHtmlText || P == kLength) {
-        SyncVariable(rt, self.object(), false);
+        if (auto value = TimelineValue(rt, self.object(), f)) {
+            TextField shown = f;
+            if (shown.html) {
+                shown.SetHtmlText(*value);
+            } else {
+                shown.SetText(*value);
+            }
+            return P == kText       ? Value(shown.Text())
+                   : P == kHtmlText ? Value(shown.HtmlText())
+                                    : Value(static_cast<double>(shown.Length()));
+        }
     }
     switch (P) {
     case kStyleSheet:
@@ -280,7 +306,7 @@ template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Val
         break;
     case kVariable: {
         f.variable = v.isNullish() ? std::string() : rt.ToStr(v);
-        SyncVariable(rt, self.object(), true);
+        SyncVariable(rt, self.object());
         break;
     }
     case kHtmlText:
@@ -542,20 +568,17 @@ Object* NewTextFieldObject(Runtime& rt, std::unique_ptr<display::TextField> fiel
     return o;
 }
 
-void SyncVariable(Runtime& rt, Object* o, bool placing) {
+void SyncVariable(Runtime& rt, Object* o) {
     TextField* f = FieldOf(o);
     Value holder;
     std::string name;
     if (!f || !VariableSlot(rt, o, f->variable, holder, name)) {
         return;
     }
-    if (!placing && holder.asObject()->kind != Kind::Clip) {
-        return; // only timelines tell their fields when a variable changes
-    }
     Value v = rt.Get(holder, name);
     if (v.isUndefined()) {
         // An unset variable takes the field's text, unless the field is empty.
-        if (placing && f->Length() > 0) {
+        if (f->Length() > 0) {
             rt.Put(holder, name, Value(f->Text()));
         }
         return;

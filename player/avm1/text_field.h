@@ -20,8 +20,8 @@ Object* NewTextFieldObject(Runtime& rt, std::unique_ptr<display::TextField> fiel
 // The field an object stands for; null for any other object.
 display::TextField* FieldOf(Object* o);
 // A field bound to a variable takes the variable's value when it has one, else gives it its
-// text; the display calls it as it places a bound field.
-void SyncVariable(Runtime& rt, Object* fieldObject, bool placing);
+// text; the display calls it as it places a bound field, scripts as they bind one anew.
+void SyncVariable(Runtime& rt, Object* fieldObject);
 
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);

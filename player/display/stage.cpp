@@ -417,7 +417,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
 void Stage::StartTextField(Clip& clip, std::unique_ptr<TextField> field) {
     clip.object = avm1::NewTextFieldObject(*rt_, std::move(field), clip.id);
     try {
-        avm1::SyncVariable(*rt_, clip.object, true);
+        avm1::SyncVariable(*rt_, clip.object);
     } catch (...) {
         Report("variable of a text field not bound");
     }
