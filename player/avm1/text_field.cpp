@@ -577,9 +577,10 @@ void SyncVariable(Runtime& rt, Object* o) {
     }
     Value v = rt.Get(holder, name);
     if (v.isUndefined()) {
-        // An unset variable takes the field's text, unless the field is empty.
+        // An unset variable takes the field's text, unless the field is empty; a markup field
+        // gives the markup it was given.
         if (f->Length() > 0) {
-            rt.Put(holder, name, Value(f->Text()));
+            rt.Put(holder, name, Value(f->html && !f->markup().empty() ? f->markup() : f->Text()));
         }
         return;
     }

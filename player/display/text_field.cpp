@@ -128,17 +128,14 @@ TextField::TextField(const swf::EditText& def, const swf::Movie& m, int version)
     if (def.hasFont || !def.fontClass.empty()) {
         f.size = def.height / 20;
     }
-    if (def.hasColour) {
-        f.color =
-            (std::uint32_t{def.colour.r} << 16) | (std::uint32_t{def.colour.g} << 8) | def.colour.b;
-    }
-    if (def.hasLayout) {
-        f.align = static_cast<Align>(static_cast<int>(def.align) & 3);
-        f.leftMargin = def.leftMargin / 20;
-        f.rightMargin = def.rightMargin / 20;
-        f.indent = def.indent / 20;
-        f.leading = def.leading / 20;
-    }
+    // Without a colour or a layout of their own, the definition's are the defaults.
+    f.color =
+        (std::uint32_t{def.colour.r} << 16) | (std::uint32_t{def.colour.g} << 8) | def.colour.b;
+    f.align = static_cast<Align>(static_cast<int>(def.align) & 3);
+    f.leftMargin = def.leftMargin / 20;
+    f.rightMargin = def.rightMargin / 20;
+    f.indent = def.indent / 20;
+    f.leading = def.leading / 20;
     (void)version;
     if (def.hasText) {
         if (html) {
@@ -167,6 +164,7 @@ void TextField::SetText(std::string_view utf8) {
     CharFormat f = formats_.empty() ? newFormat : formats_.front();
     text_.clear();
     formats_.clear();
+    markup_.clear();
     Replace(0, 0, t, newFormat);
     (void)f;
 }

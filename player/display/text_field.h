@@ -101,6 +101,8 @@ public:
     std::string HtmlText() const;
     void SetHtmlText(std::string_view html);
     std::size_t Length() const { return text_.size(); }
+    // The markup last given as it was given; empty once plain text replaced it.
+    const std::string& markup() const { return markup_; }
     const std::u16string& chars() const { return text_; }
     // Replaces [from, to) by the text in the format given.
     void Replace(std::size_t from, std::size_t to, std::u16string_view with,
@@ -141,6 +143,7 @@ public:
 
 private:
     std::u16string text_;
+    std::string markup_;
     std::vector<CharFormat> formats_; // one per character
     mutable std::vector<Line> lines_;
     mutable bool linesValid_ = false;

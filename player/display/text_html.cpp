@@ -447,6 +447,7 @@ void TextField::SetHtmlText(std::string_view s) {
     }
     text_ = std::move(text);
     formats_ = std::move(formats);
+    markup_ = std::string(s);
     Changed();
     if (autoSize != AutoSize::None) {
         FitToText();

@@ -503,9 +503,6 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
     t.html = f2 & 0x02;
     t.wasStatic = f2 & 0x04;
     t.embedFonts = f2 & 0x01;
-    t.hasColour = f1 & 0x04;
-    t.hasMaxLength = f1 & 0x02;
-    t.hasLayout = f2 & 0x20;
     if (f1 & 0x01) {
         t.hasFont = true;
         t.fontId = r.U16();
@@ -541,8 +538,7 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
     return t;
 }
 
-std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem,
-                             bool font3) {
+std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem, bool font3) {
     ByteReader r(body);
     Font f;
     f.id = r.U16();

@@ -151,9 +151,6 @@ struct EditText {
     std::string fontClass; // a font named by its class rather than its id
     bool embedFonts = false;
     bool wasStatic = false;
-    bool hasColour = false;
-    bool hasMaxLength = false;
-    bool hasLayout = false;
     double height = 240; // twips
     Rgba colour;
     std::uint16_t maxLength = 0;

@@ -77,7 +77,7 @@ TEST(DisplayTextField, MarkupItWroteReadsBackToTheSameFormats) {
         EXPECT_TRUE(a == b) << "character " << i;
     }
     EXPECT_EQ(20, f.FormatOf(1, 2).size.value_or(0));
-    EXPECT_TRUE(f.FormatOf(3, 4).bullet.value_or(false));
+    EXPECT_TRUE(f.FormatOf(4, 5).bullet.value_or(false));
 }
 
 } // namespace
