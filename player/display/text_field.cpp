@@ -191,7 +191,7 @@ void TextField::Type(std::u16string_view typed) {
         }
         if (restrict) {
             std::u16string set = Utf16(*restrict);
-            bool allowed = set.empty() ? true : false;
+            bool allowed = set.empty() || set[0] == u'^'; // a leading ^ allows all but what follows
             bool negate = false;
             for (std::size_t i = 0; i < set.size(); ++i) {
                 char16_t s = set[i];
