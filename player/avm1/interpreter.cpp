@@ -648,7 +648,7 @@ private:
             }
         }
         Object* clip = TargetObject(path);
-        return clip && clip->kind == Kind::Clip ? clip->clipId : -1;
+        return clip && (clip->kind == Kind::Clip || clip->kind == Kind::Text) ? clip->clipId : -1;
     }
 
     Object* MakeFunction(std::span<const std::uint8_t> body, std::size_t next, bool v2,
@@ -1110,7 +1110,8 @@ private:
             double depth = PopNumber();
             std::string name = PopString();
             Object* source = TargetObject(PopString());
-            if (source && source->kind == Kind::Clip && !std::isnan(depth)) {
+            if (source && (source->kind == Kind::Clip || source->kind == Kind::Text) &&
+                !std::isnan(depth)) {
                 disp.MakeClip(source->clipId, DisplayInterface::Make::Duplicate, "", name,
                               ToInt32(depth) - 16384, nullptr);
             }
@@ -1118,7 +1119,7 @@ private:
         }
         case 0x25: { // RemoveSprite
             Object* clip = TargetObject(PopString());
-            if (clip && clip->kind == Kind::Clip) {
+            if (clip && (clip->kind == Kind::Clip || clip->kind == Kind::Text)) {
                 disp.RemoveClip(clip->clipId);
             }
             break;

@@ -103,6 +103,7 @@ enum class Kind : std::uint8_t {
     Clip,
     Super,
     Xml,
+    Text, // a text field: a display object, not a clip
 };
 
 // What a built-in class keeps of an object beside its properties (an XML node's place in its

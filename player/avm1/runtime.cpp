@@ -104,6 +104,8 @@ void Runtime::InstallBuiltins() {
     InstallBitmapData(*this, global_);
     InstallFilters(*this, global_);
     InstallAbsentServices(*this, global_);
+    InstallTextField(*this, global_);
+    InstallTextFormat(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -141,7 +143,7 @@ void Runtime::Collect() {
     }
     for (Object* p :
          {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_, errorProto_,
-          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_}) {
+          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_, textFieldProto_}) {
         roots.push_back(p);
     }
     display_.Roots(roots);
@@ -243,7 +245,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
     if (!o) {
         return false;
     }
-    if (o->kind == Kind::Clip) {
+    if (o->kind == Kind::Clip || o->kind == Kind::Text) {
         if (DisplayPropertyIndex(name) >= 0 || display_.ClipMember(o->clipId, name)) {
             return true;
         }
@@ -257,7 +259,7 @@ bool Runtime::Has(Object* o, std::string_view name) {
 Value Runtime::GetOf(Object* o, std::string_view name, const Value& self, bool resolve) {
     // A clip's own variables come first, then its children and the display's names, then its
     // properties, then what it inherits.
-    if (o->kind == Kind::Clip && !o->FindOwn(name)) {
+    if ((o->kind == Kind::Clip || o->kind == Kind::Text) && !o->FindOwn(name)) {
         if (Object* member = display_.ClipMember(o->clipId, name)) {
             return Value(member);
         }
@@ -362,7 +364,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
     if (!o || name.empty()) {
         return; // a property without a name is never set
     }
-    if (o->kind == Kind::Clip) {
+    if (o->kind == Kind::Clip || o->kind == Kind::Text) {
         int index = DisplayPropertyIndex(name);
         if (index >= 0 && display_.SetDisplayProperty(o->clipId, index, v)) {
             return;

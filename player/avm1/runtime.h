@@ -19,6 +19,10 @@
 #include <utility>
 #include <vector>
 
+namespace fw::swf {
+struct Movie;
+}
+
 namespace fw::avm1 {
 
 // Ends the running action block; the reason goes to the host's problem report.
@@ -77,6 +81,10 @@ public:
     virtual Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                              int depth, Object* init) = 0;
     virtual void RemoveClip(int clip) = 0;
+    // A text field made by a script in a clip, its box in pixels; null when none was made.
+    virtual Object* MakeTextField(int, std::string_view, int, double, double, double, double) {
+        return nullptr;
+    }
     // Depths as scripts number them; nullopt for a clip no longer on the stage.
     virtual std::optional<int> Depth(int clip) = 0;
     virtual void SwapDepths(int clip, int depth) = 0;
@@ -254,6 +262,8 @@ public:
     bool constructing = false;    // read by native constructors on entry
     unsigned clipsRemoved = 0;    // counted by the display, so scripts notice their clips leave
     bool constructFailed = false; // set by a native constructor whose new answers undefined
+    Object* textFieldProto_ = nullptr;
+    const swf::Movie* movie = nullptr; // the fonts text measures with; set by the display
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
     struct Timer {
@@ -374,6 +384,8 @@ void InstallColor(Runtime& rt, Object* global);
 void InstallBitmapData(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
+void InstallTextField(Runtime& rt, Object* global);
+void InstallTextFormat(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

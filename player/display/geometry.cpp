@@ -2,6 +2,8 @@
 
 #include "stage.h"
 
+#include "avm1/text_field.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -79,7 +81,10 @@ std::optional<swf::Bounds> EdgeBounds(const swf::Shape& shape, bool withStrokes)
 
 std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
     std::optional<swf::Bounds> out;
-    if (clip.definition) {
+    // A field's box is what it is now, which scripts may have changed or made.
+    if (const TextField* f = avm1::FieldOf(clip.object)) {
+        out = f->bounds;
+    } else if (clip.definition) {
         if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
             if (withStrokes) {
                 out = s->bounds;
@@ -141,7 +146,12 @@ template <typename F> void Pieces(const swf::Edge& e, F&& f) {
 }
 
 bool HitTree(const Clip& clip, swf::Point p, int depth) {
-    if (clip.definition) {
+    if (const TextField* f = avm1::FieldOf(clip.object)) {
+        const auto& b = f->bounds;
+        if (p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax) {
+            return true;
+        }
+    } else if (clip.definition) {
         if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
             if (HitShapeEdges(*s, p)) {
                 return true;

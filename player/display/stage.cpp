@@ -1,6 +1,7 @@
 #include "stage.h"
 
 #include "geometry.h"
+#include "avm1/text_field.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,6 +88,9 @@ void Stage::Load(const swf::Movie& movie) {
     movies_.clear();
     inits_.clear();
     bytes_.clear();
+    if (rt_) {
+        rt_->movie = &movie;
+    }
     byId_.clear();
     byId_[0] = root_.get();
     exec_.assign(1, 0);
@@ -413,21 +417,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
-            if (!field->variable.empty() && field->hasText) {
-                try {
-                    Value holder(clip.parent->object);
-                    std::string_view name = field->variable;
-                    if (auto sep = name.find_last_of(":."); sep != std::string_view::npos) {
-                        holder = rt_->ResolveHead(name.substr(0, sep));
-                        name = name.substr(sep + 1);
-                    }
-                    if (holder.isObject() && rt_->Get(holder, name).isUndefined()) {
-                        rt_->Put(holder, name, Value(field->initialText));
-                    }
-                } catch (...) {
-                    Report("variable " + field->variable + " of a text not set");
-                }
-            }
+            StartTextField(clip, std::make_unique<TextField>(*field, *movie_, rt_->version()));
         }
         return;
     }
@@ -468,6 +458,15 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     clip.loaded = true;
     if (clip.frames != &kEmptyTimeline) {
         EnterFrame(clip, 0, true);
+    }
+}
+
+void Stage::StartTextField(Clip& clip, std::unique_ptr<TextField> field) {
+    clip.object = avm1::NewTextFieldObject(*rt_, std::move(field), clip.id);
+    try {
+        avm1::SyncVariable(*rt_, clip.object);
+    } catch (...) {
+        Report("variable of a text field not bound");
     }
 }
 
@@ -758,6 +757,9 @@ swf::Matrix Stage::GlobalMatrix(const Clip& clip) const {
 }
 
 std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int) const {
+    if (const TextField* f = avm1::FieldOf(clip.object)) {
+        return f->bounds;
+    }
     return ContentBounds(clip, true);
 }
 
@@ -766,11 +768,15 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     if (clip.scaleAndRotation && (property == 2 || property == 3 || property == 10)) {
         return (*clip.scaleAndRotation)[property == 10 ? 2 : property - 2];
     }
+    // A field stands where its box's corner is.
+    const TextField* field = avm1::FieldOf(clip.object);
     switch (property) {
     case 0:
-        return m.tx / 20;
+        return field ? (m.tx + m.a * field->bounds.xMin + m.c * field->bounds.yMin) / 20
+                     : m.tx / 20;
     case 1:
-        return m.ty / 20;
+        return field ? (m.ty + m.b * field->bounds.xMin + m.d * field->bounds.yMin) / 20
+                     : m.ty / 20;
     case 2:
         return std::sqrt(m.a * m.a + m.b * m.b) * 100;
     case 3:
@@ -798,6 +804,12 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     default:
         return std::nullopt;
     }
+}
+
+// Positions are whole twips: the rest of a pixel is cut off.
+static double Twips(double pixels) {
+    double t = pixels * 20;
+    return std::isfinite(t) ? std::trunc(t) : t;
 }
 
 bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
@@ -830,10 +842,16 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
     }
     switch (property) {
     case 0:
-        m.tx = value * 20;
+        m.tx = Twips(value);
+        if (const TextField* f = avm1::FieldOf(clip.object)) {
+            m.tx -= m.a * f->bounds.xMin + m.c * f->bounds.yMin;
+        }
         break;
     case 1:
-        m.ty = value * 20;
+        m.ty = Twips(value);
+        if (const TextField* f = avm1::FieldOf(clip.object)) {
+            m.ty -= m.b * f->bounds.xMin + m.d * f->bounds.yMin;
+        }
         break;
     case 6:
         clip.colour.mult[3] =
@@ -844,6 +862,15 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         break;
     case 8:
     case 9: {
+        if (TextField* f = avm1::FieldOf(clip.object)) {
+            // A field's box grows or shrinks rather than its text being scaled.
+            double v = std::isfinite(value) ? Twips(std::max(0.0, value)) : 0;
+            swf::Bounds& b = f->bounds;
+            (property == 8 ? b.xMax : b.yMax) = (property == 8 ? b.xMin : b.yMin) + v;
+            f->Changed();
+            clip.scripted = true;
+            return true;
+        }
         auto b = LocalBounds(clip);
         double size = b ? (property == 8 ? b->xMax - b->xMin : b->yMax - b->yMin) : 0;
         if (size <= 0) {
@@ -1063,6 +1090,9 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         }
         character = it->second;
     } else if (how == Make::Duplicate) {
+        if (avm1::FieldOf(source->object)) {
+            return DuplicateTextField(*source, name, depth);
+        }
         if (!source->isClip()) {
             return nullptr;
         }
@@ -1099,6 +1129,57 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         // What the constructor threw goes to the script that made the clip.
         throw;
     }
+    return clip->object;
+}
+
+Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x, double y,
+                             double width, double height) {
+    Clip* parent = Find(id);
+    if (!parent || !parent->isClip() || depth < kTimelineDepth || depth > kMaxScriptDepth) {
+        return nullptr;
+    }
+    Clip* clip = Instantiate(*parent, 0, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
+    clip->name = std::string(name);
+    clip->matrix.tx = x * 20;
+    clip->matrix.ty = y * 20;
+    auto field = std::make_unique<TextField>();
+    field->movie = movie_;
+    field->bounds.xMax = std::abs(width) * 20;
+    field->bounds.yMax = std::abs(height) * 20;
+    field->editable = false;
+    StartTextField(*clip, std::move(field));
+    return clip->object;
+}
+
+// A copy of a field is the field its definition makes, where the original stands; one a
+// script made has no definition and starts as an empty field without a box.
+Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth) {
+    Clip* parent = source.parent;
+    if (!parent) {
+        return nullptr;
+    }
+    Clip* clip = Instantiate(*parent, source.character, depth, -1);
+    if (!clip) {
+        return nullptr;
+    }
+    clip->name = std::string(name);
+    clip->matrix = source.matrix;
+    clip->colour = source.colour;
+    clip->visible = source.visible;
+    auto c = movie_->characters.find(source.character);
+    const auto* def =
+        c != movie_->characters.end() ? std::get_if<swf::EditText>(&c->second) : nullptr;
+    std::unique_ptr<TextField> copy;
+    if (def) {
+        copy = std::make_unique<TextField>(*def, *movie_, rt_->version());
+    } else {
+        copy = std::make_unique<TextField>();
+        copy->movie = movie_;
+    }
+    StartTextField(*clip, std::move(copy));
     return clip->object;
 }
 

@@ -5,6 +5,7 @@
 // avm1::DisplayInterface, which the stage implements apart from the host's three calls.
 
 #include "avm1/runtime.h"
+#include "display/text_field.h"
 #include "swf/movie.h"
 
 #include <array>
@@ -128,6 +129,8 @@ public:
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;
     void RemoveClip(int clip) override;
+    avm1::Object* MakeTextField(int clip, std::string_view name, int depth, double x, double y,
+                                double width, double height) override;
     std::optional<int> Depth(int clip) override;
     void SwapDepths(int clip, int depth) override;
     int NextHighestDepth(int clip) override;
@@ -180,6 +183,8 @@ private:
     void Notify(avm1::Object* loader, const char* event, Clip* clip, std::vector<avm1::Value> more);
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
     void StartClip(Clip& clip, bool byScript, avm1::Object* init);
+    void StartTextField(Clip& clip, std::unique_ptr<TextField> field);
+    avm1::Object* DuplicateTextField(Clip& source, std::string_view name, int depth);
     void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);
     void Place(Clip& parent, const swf::Placement& p, int frame);
     void EnterFrame(Clip& clip, int frame, bool withPlacements);

@@ -501,12 +501,14 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
     t.noSelect = f2 & 0x10;
     t.border = f2 & 0x08;
     t.html = f2 & 0x02;
+    t.wasStatic = f2 & 0x04;
+    t.embedFonts = f2 & 0x01;
     if (f1 & 0x01) {
         t.hasFont = true;
         t.fontId = r.U16();
     }
     if (f2 & 0x80) {
-        r.CString(); // a font class name: drawn in the default device font
+        t.fontClass = r.CString();
     }
     if ((f1 & 0x01) || (f2 & 0x80)) {
         t.height = r.U16();
@@ -536,7 +538,7 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
     return t;
 }
 
-std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem) {
+std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem, bool font3) {
     ByteReader r(body);
     Font f;
     f.id = r.U16();
@@ -553,6 +555,47 @@ std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& pr
     f.name.assign(name.begin(), name.end());
     while (!f.name.empty() && f.name.back() == '\0') {
         f.name.pop_back();
+    }
+    f.emSquare = font3 ? 20480 : 1024;
+    // The glyph table: offsets, then the shapes, then a code per glyph and the layout. A font
+    // whose tables do not add up keeps its name and style and measures as a device font.
+    std::size_t glyphs = r.U16();
+    bool wideOffsets = flags & 0x08;
+    bool wideCodes = flags & 0x04;
+    if (!r.ok() || glyphs == 0) {
+        return f;
+    }
+    std::size_t tableStart = r.pos();
+    std::size_t codeOffset = 0;
+    {
+        ByteReader probe(body.subspan(tableStart));
+        probe.Bytes(glyphs * (wideOffsets ? 4 : 2));
+        codeOffset = wideOffsets ? probe.U32() : probe.U16();
+        if (!probe.ok() || tableStart + codeOffset > body.size()) {
+            return f;
+        }
+    }
+    ByteReader codes(body.subspan(tableStart + codeOffset));
+    std::vector<std::uint16_t> table(glyphs);
+    for (auto& c : table) {
+        c = wideCodes ? codes.U16() : codes.U8();
+    }
+    if (!codes.ok()) {
+        return f;
+    }
+    f.codes = std::move(table);
+    if (flags & 0x80) {
+        f.ascent = codes.U16();
+        f.descent = codes.U16();
+        f.leading = static_cast<std::int16_t>(codes.U16());
+        std::vector<double> advances(glyphs);
+        for (auto& a : advances) {
+            a = static_cast<std::int16_t>(codes.U16());
+        }
+        if (codes.ok()) {
+            f.advances = std::move(advances);
+            f.hasLayout = true;
+        }
     }
     return f;
 }

@@ -124,6 +124,15 @@ struct Font {
     std::string name; // UTF-8
     bool bold = false;
     bool italic = false;
+    // Layout, when the font carries it: per glyph its character and advance, and the font's
+    // ascent, descent and leading, all in units of an em of emSquare.
+    bool hasLayout = false;
+    double emSquare = 1024;
+    std::vector<std::uint16_t> codes;
+    std::vector<double> advances;
+    double ascent = 0;
+    double descent = 0;
+    double leading = 0;
     friend bool operator==(const Font&, const Font&) = default;
 };
 
@@ -142,6 +151,9 @@ struct EditText {
     bool autoSize = false;
     std::uint16_t fontId = 0;
     bool hasFont = false;
+    std::string fontClass; // a font named by its class rather than its id
+    bool embedFonts = false;
+    bool wasStatic = false;
     double height = 240; // twips
     Rgba colour;
     std::uint16_t maxLength = 0;
@@ -239,7 +251,9 @@ ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
 std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem);
 std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::string& problem);
-std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem);
+// DefineFont2, or DefineFont3 (whose em is twenty times finer) when font3.
+std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem,
+                             bool font3 = false);
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
                                        std::string& problem, int version = 6);
 

@@ -190,7 +190,7 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineFont2:
         case TagCode::DefineFont3: {
             std::string problem;
-            if (auto font = ReadFont(body, problem)) {
+            if (auto font = ReadFont(body, problem, code == 75)) {
                 movie.fonts[font->id] = std::move(*font);
             } else {
                 movie.problems.push_back(problem);

@@ -1,0 +1,535 @@
+#include "display/text_field.h"
+
+#include "avm1/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace fw::display {
+
+std::u16string Utf16(std::string_view utf8) {
+    return avm1::ToUtf16(utf8);
+}
+
+std::string Utf8(std::u16string_view s) {
+    return avm1::FromUtf16(s);
+}
+
+// --- formats ---
+
+Format Format::Of(const CharFormat& f) {
+    Format o;
+    o.font = f.font;
+    o.size = f.size;
+    o.color = f.color;
+    o.bold = f.bold;
+    o.italic = f.italic;
+    o.underline = f.underline;
+    o.url = f.url;
+    o.target = f.target;
+    o.align = f.align;
+    o.leftMargin = f.leftMargin;
+    o.rightMargin = f.rightMargin;
+    o.indent = f.indent;
+    o.leading = f.leading;
+    o.blockIndent = f.blockIndent;
+    o.letterSpacing = f.letterSpacing;
+    o.bullet = f.bullet;
+    o.kerning = f.kerning;
+    o.tabStops = f.tabStops;
+    return o;
+}
+
+namespace {
+
+template <typename T> void Put(const std::optional<T>& from, T& to) {
+    if (from) {
+        to = *from;
+    }
+}
+
+template <typename T> void Keep(std::optional<T>& mine, const T& theirs) {
+    if (mine && !(*mine == theirs)) {
+        mine.reset();
+    }
+}
+
+} // namespace
+
+void Format::ApplyTo(CharFormat& f) const {
+    Put(font, f.font);
+    Put(size, f.size);
+    Put(color, f.color);
+    Put(bold, f.bold);
+    Put(italic, f.italic);
+    Put(underline, f.underline);
+    Put(url, f.url);
+    Put(target, f.target);
+    Put(align, f.align);
+    Put(leftMargin, f.leftMargin);
+    Put(rightMargin, f.rightMargin);
+    Put(indent, f.indent);
+    Put(leading, f.leading);
+    Put(blockIndent, f.blockIndent);
+    Put(letterSpacing, f.letterSpacing);
+    Put(bullet, f.bullet);
+    Put(kerning, f.kerning);
+    Put(tabStops, f.tabStops);
+}
+
+void Format::Intersect(const CharFormat& f) {
+    Keep(font, f.font);
+    Keep(size, f.size);
+    Keep(color, f.color);
+    Keep(bold, f.bold);
+    Keep(italic, f.italic);
+    Keep(underline, f.underline);
+    Keep(url, f.url);
+    Keep(target, f.target);
+    Keep(align, f.align);
+    Keep(leftMargin, f.leftMargin);
+    Keep(rightMargin, f.rightMargin);
+    Keep(indent, f.indent);
+    Keep(leading, f.leading);
+    Keep(blockIndent, f.blockIndent);
+    Keep(letterSpacing, f.letterSpacing);
+    Keep(bullet, f.bullet);
+    Keep(kerning, f.kerning);
+    Keep(tabStops, f.tabStops);
+}
+
+// --- the field ---
+
+TextField::TextField(const swf::EditText& def, const swf::Movie& m, int version) : movie(&m) {
+    bounds = def.bounds;
+    wordWrap = def.wordWrap;
+    multiline = def.multiline;
+    password = def.password;
+    selectable = !def.noSelect;
+    editable = !def.readOnly;
+    border = def.border;
+    background = def.border;
+    html = def.html;
+    embedFonts = def.embedFonts;
+    autoSize = def.autoSize ? AutoSize::Left : AutoSize::None;
+    maxChars = def.maxLength;
+    variable = def.variable;
+    CharFormat& f = newFormat;
+    if (def.hasFont) {
+        if (auto it = m.fonts.find(def.fontId); it != m.fonts.end()) {
+            f.font = it->second.name;
+            f.bold = it->second.bold;
+            f.italic = it->second.italic;
+        }
+    } else if (!def.fontClass.empty()) {
+        f.font = def.fontClass;
+    }
+    if (def.hasFont || !def.fontClass.empty()) {
+        f.size = def.height / 20;
+    }
+    // Without a colour or a layout of their own, the definition's are the defaults.
+    f.color =
+        (std::uint32_t{def.colour.r} << 16) | (std::uint32_t{def.colour.g} << 8) | def.colour.b;
+    f.align = static_cast<Align>(static_cast<int>(def.align) & 3);
+    f.leftMargin = def.leftMargin / 20;
+    f.rightMargin = def.rightMargin / 20;
+    f.indent = def.indent / 20;
+    f.leading = def.leading / 20;
+    (void)version;
+    if (def.hasText) {
+        if (html) {
+            SetHtmlText(def.initialText);
+        } else {
+            SetText(def.initialText);
+        }
+    }
+}
+
+std::string TextField::Text() const {
+    return Utf8(text_);
+}
+
+void TextField::SetText(std::string_view utf8) {
+    std::u16string s = Utf16(utf8);
+    // Line breaks are kept as carriage returns, "\r\n" as one.
+    std::u16string t;
+    t.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') {
+            continue;
+        }
+        t.push_back(s[i] == u'\n' ? u'\r' : s[i]);
+    }
+    CharFormat f = formats_.empty() ? newFormat : formats_.front();
+    text_.clear();
+    formats_.clear();
+    markup_.clear();
+    Replace(0, 0, t, newFormat);
+    (void)f;
+}
+
+void TextField::Replace(std::size_t from, std::size_t to, std::u16string_view with,
+                        const CharFormat& format) {
+    from = std::min(from, text_.size());
+    to = std::clamp(to, from, text_.size());
+    text_.replace(from, to - from, with);
+    formats_.erase(formats_.begin() + static_cast<std::ptrdiff_t>(from),
+                   formats_.begin() + static_cast<std::ptrdiff_t>(to));
+    formats_.insert(formats_.begin() + static_cast<std::ptrdiff_t>(from), with.size(), format);
+    Changed();
+    if (autoSize != AutoSize::None) {
+        FitToText();
+    }
+}
+
+void TextField::Type(std::u16string_view typed) {
+    std::u16string accepted;
+    for (char16_t c : typed) {
+        if (!multiline && (c == u'\r' || c == u'\n')) {
+            continue;
+        }
+        if (restrict) {
+            std::u16string set = Utf16(*restrict);
+            bool allowed = set.empty() || set[0] == u'^'; // a leading ^ allows all but what follows
+            bool negate = false;
+            for (std::size_t i = 0; i < set.size(); ++i) {
+                char16_t s = set[i];
+                if (s == u'^') {
+                    negate = !negate;
+                    continue;
+                }
+                if (s == u'\\' && i + 1 < set.size()) {
+                    s = set[++i];
+                }
+                char16_t hi = s;
+                if (i + 2 < set.size() && set[i + 1] == u'-') {
+                    hi = set[i + 2];
+                    i += 2;
+                }
+                if (c >= s && c <= hi) {
+                    allowed = !negate;
+                }
+            }
+            if (!allowed) {
+                continue;
+            }
+        }
+        accepted.push_back(c == u'\n' ? u'\r' : c);
+    }
+    std::size_t from = std::min(selectionStart, selectionEnd);
+    std::size_t to = std::max(selectionStart, selectionEnd);
+    if (from == to) {
+        from = to = std::min(caret, text_.size());
+    }
+    if (maxChars > 0) {
+        std::size_t room = static_cast<std::size_t>(maxChars) -
+                           std::min<std::size_t>(maxChars, text_.size() - (to - from));
+        accepted.resize(std::min(accepted.size(), room));
+    }
+    CharFormat f = from < formats_.size() ? formats_[from]
+                   : from > 0             ? formats_[from - 1]
+                                          : newFormat;
+    Replace(from, to, accepted, f);
+    caret = selectionStart = selectionEnd = from + accepted.size();
+}
+
+Format TextField::FormatOf(std::size_t from, std::size_t to) const {
+    to = std::min(to, formats_.size());
+    if (from >= to) {
+        // An empty range reads the character before it, or what new text takes.
+        if (from > 0 && from <= formats_.size()) {
+            return Format::Of(formats_[from - 1]);
+        }
+        return Format::Of(from < formats_.size() ? formats_[from] : newFormat);
+    }
+    Format f = Format::Of(formats_[from]);
+    for (std::size_t i = from + 1; i < to; ++i) {
+        f.Intersect(formats_[i]);
+    }
+    return f;
+}
+
+void TextField::ApplyFormat(std::size_t from, std::size_t to, const Format& f) {
+    to = std::min(to, formats_.size());
+    for (std::size_t i = from; i < to; ++i) {
+        f.ApplyTo(formats_[i]);
+    }
+    // Paragraph settings belong to whole paragraphs.
+    if (from < to && (f.align || f.leftMargin || f.rightMargin || f.indent || f.blockIndent ||
+                      f.leading || f.bullet || f.tabStops)) {
+        std::size_t start = from;
+        while (start > 0 && text_[start - 1] != u'\r') {
+            --start;
+        }
+        std::size_t end = to;
+        while (end < text_.size() && text_[end - 1] != u'\r') {
+            ++end;
+        }
+        Format para;
+        para.align = f.align;
+        para.leftMargin = f.leftMargin;
+        para.rightMargin = f.rightMargin;
+        para.indent = f.indent;
+        para.blockIndent = f.blockIndent;
+        para.leading = f.leading;
+        para.bullet = f.bullet;
+        para.tabStops = f.tabStops;
+        for (std::size_t i = start; i < end && i < formats_.size(); ++i) {
+            para.ApplyTo(formats_[i]);
+        }
+    }
+    Changed();
+    if (autoSize != AutoSize::None) {
+        FitToText();
+    }
+}
+
+void TextField::SetTextColor(std::uint32_t color) {
+    for (auto& f : formats_) {
+        f.color = color;
+    }
+    newFormat.color = color;
+}
+
+// --- measuring ---
+
+namespace {
+
+// Device fonts measured by one table until real font files are read: the advance of a
+// character as a share of the font size, and the ascent and descent likewise.
+constexpr double kDeviceAscent = 0.905;
+constexpr double kDeviceDescent = 0.212;
+double DeviceAdvance(char16_t c) {
+    if (c == u' ') {
+        return 0.25;
+    }
+    if (c == u'i' || c == u'l' || c == u'j' || c == u'.' || c == u',' || c == u'\'') {
+        return 0.28;
+    }
+    if (c == u'm' || c == u'w' || c == u'M' || c == u'W') {
+        return 0.78;
+    }
+    if (c >= u'A' && c <= u'Z') {
+        return 0.67;
+    }
+    return 0.5;
+}
+
+const swf::Font* FindFont(const swf::Movie* movie, const CharFormat& f) {
+    if (!movie) {
+        return nullptr;
+    }
+    const swf::Font* any = nullptr;
+    for (const auto& [id, font] : movie->fonts) {
+        if (font.name == f.font && font.hasLayout) {
+            if (font.bold == f.bold && font.italic == f.italic) {
+                return &font;
+            }
+            any = any ? any : &font;
+        }
+    }
+    return any;
+}
+
+// A movie's own font measures its text whether or not the field draws with it, as the
+// reference player does for a font of the same name.
+double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
+    if (font) {
+        // Fonts list their characters in ascending order.
+        auto it = std::lower_bound(font->codes.begin(), font->codes.end(), c);
+        auto i = static_cast<std::size_t>(it - font->codes.begin());
+        if (it != font->codes.end() && *it == c && i < font->advances.size()) {
+            return font->advances[i] * f.size / font->emSquare;
+        }
+        return 0;
+    }
+    return DeviceAdvance(c) * f.size;
+}
+
+void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {
+    if (const swf::Font* font = FindFont(movie, f)) {
+        ascent = font->ascent * f.size / font->emSquare;
+        descent = font->descent * f.size / font->emSquare;
+        return;
+    }
+    ascent = kDeviceAscent * f.size;
+    descent = kDeviceDescent * f.size;
+}
+
+} // namespace
+
+double TextField::Advance(const CharFormat& f, char16_t c) const {
+    // Runs of one format ask for one font: the search through the movie's fonts is done once.
+    if (!lastFormat_ || !(*lastFormat_ == f)) {
+        lastFormat_ = &f;
+        lastFont_ = FindFont(movie, f);
+    }
+    return FontAdvance(lastFont_, f, c) + f.letterSpacing;
+}
+
+void TextField::Measure(const swf::Movie* movie, bool, const CharFormat& f, std::u16string_view s,
+                        double& width, double& ascent, double& descent) {
+    width = 0;
+    for (char16_t c : s) {
+        width += FontAdvance(FindFont(movie, f), f, c) + f.letterSpacing;
+    }
+    FontHeights(movie, f, ascent, descent);
+}
+
+const std::vector<TextField::Line>& TextField::Lines() const {
+    if (!linesValid_) {
+        Relayout();
+    }
+    return lines_;
+}
+
+void TextField::Relayout() const {
+    lastFormat_ = nullptr;
+    lines_.clear();
+    linesValid_ = true;
+    double room = (bounds.xMax - bounds.xMin) / 20.0 - 4;
+    std::size_t i = 0;
+    std::size_t n = text_.size();
+    do {
+        Line line;
+        line.start = i;
+        const CharFormat& pf = i < n ? formats_[i] : newFormat;
+        double lineRoom = room - pf.leftMargin - pf.rightMargin - pf.blockIndent;
+        bool first = i == 0 || text_[i - 1] == u'\r';
+        if (first) {
+            lineRoom -= pf.indent;
+        }
+        double width = 0;
+        std::size_t lastBreak = std::u16string::npos;
+        double widthAtBreak = 0;
+        std::size_t j = i;
+        for (; j < n && text_[j] != u'\r'; ++j) {
+            double a = Advance(formats_[j], text_[j]);
+            if (wordWrap && j > i && width + a > lineRoom && text_[j] != u' ') {
+                if (lastBreak != std::u16string::npos) {
+                    j = lastBreak + 1;
+                    width = widthAtBreak;
+                } else {
+                    // A word wider than the line is cut where it no longer fits.
+                }
+                break;
+            }
+            if (text_[j] == u' ') {
+                lastBreak = j;
+                widthAtBreak = width;
+            }
+            width += a;
+        }
+        line.end = j;
+        line.width = width;
+        for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
+            const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
+            double a = 0, d = 0;
+            FontHeights(movie, f, a, d);
+            line.ascent = std::max(line.ascent, a);
+            line.descent = std::max(line.descent, d);
+            line.leading = std::max(line.leading, f.leading);
+        }
+        lines_.push_back(line);
+        i = j < n && text_[j] == u'\r' ? j + 1 : j;
+        if (j == n) {
+            break;
+        }
+        if (i == n && text_[n - 1] == u'\r') {
+            // A final break opens an empty last line.
+            Line last;
+            last.start = last.end = n;
+            const CharFormat& f = formats_[n - 1];
+            FontHeights(movie, f, last.ascent, last.descent);
+            last.leading = f.leading;
+            lines_.push_back(last);
+            break;
+        }
+    } while (i <= n && lines_.size() < 100000);
+}
+
+double TextField::TextWidth() const {
+    double w = 0;
+    for (const auto& l : Lines()) {
+        w = std::max(w, l.width);
+    }
+    return std::round(w);
+}
+
+double TextField::TextHeight() const {
+    double h = 0;
+    const auto& lines = Lines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        h += lines[i].ascent + lines[i].descent;
+        if (i + 1 < lines.size()) {
+            h += lines[i].leading;
+        }
+    }
+    return std::round(h);
+}
+
+int TextField::MaxScroll() const {
+    const auto& lines = Lines();
+    double room = (bounds.yMax - bounds.yMin) / 20.0 - 4;
+    double h = 0;
+    int fit = 0;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        h += it->ascent + it->descent + (it == lines.rbegin() ? 0 : it->leading);
+        if (h > room && fit > 0) {
+            break;
+        }
+        ++fit;
+    }
+    return std::max(1, static_cast<int>(lines.size()) - fit + 1);
+}
+
+int TextField::BottomScroll() const {
+    const auto& lines = Lines();
+    double room = (bounds.yMax - bounds.yMin) / 20.0 - 4;
+    double h = 0;
+    int last = scroll;
+    for (std::size_t i = static_cast<std::size_t>(std::max(scroll - 1, 0)); i < lines.size(); ++i) {
+        h += lines[i].ascent + lines[i].descent;
+        if (h > room && last > scroll) {
+            break;
+        }
+        last = static_cast<int>(i) + 1;
+        h += lines[i].leading;
+    }
+    return last;
+}
+
+int TextField::MaxHScroll() const {
+    double room = (bounds.xMax - bounds.xMin) / 20.0 - 4;
+    return std::max(0, static_cast<int>(TextWidth() - room));
+}
+
+void TextField::FitToText() {
+    if (autoSize == AutoSize::None) {
+        return;
+    }
+    double w = (TextWidth() + 4) * 20;
+    double h = (TextHeight() + 4) * 20;
+    double oldW = bounds.xMax - bounds.xMin;
+    if (!wordWrap) {
+        switch (autoSize) {
+        case AutoSize::Left:
+            bounds.xMax = bounds.xMin + w;
+            break;
+        case AutoSize::Right:
+            bounds.xMin = bounds.xMax - w;
+            break;
+        case AutoSize::Center:
+            bounds.xMin += (oldW - w) / 2;
+            bounds.xMax = bounds.xMin + w;
+            break;
+        case AutoSize::None:
+            break;
+        }
+    }
+    bounds.yMax = bounds.yMin + h;
+    Changed();
+}
+
+} // namespace fw::display
