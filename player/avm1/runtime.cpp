@@ -47,6 +47,8 @@ void Runtime::Reset(int version) {
     loads_.clear();
     xmlNodeClass_ = nullptr;
     soundClass_ = nullptr;
+    keyObject_ = nullptr;
+    mouseObject_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -85,6 +87,7 @@ void Runtime::InstallBuiltins() {
     InstallSound(*this, global_);
     InstallStage(*this, global_);
     InstallGeom(*this, global_);
+    InstallInput(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -120,9 +123,9 @@ void Runtime::Collect() {
             values.push_back(&v);
         }
     }
-    for (Object* p :
-         {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_, errorProto_,
-          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_}) {
+    for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
+                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_,
+                      keyObject_, mouseObject_}) {
         roots.push_back(p);
     }
     display_.Roots(roots);

@@ -218,6 +218,8 @@ public:
     void RequestLoad(std::string url, Value target, LoadDone done);
     Object* xmlNodeClass_ = nullptr; // the constructor whose prototype new nodes take
     Object* soundClass_ = nullptr;   // keeps the sounds' mix
+    Object* keyObject_ = nullptr;    // Key and Mouse as installed, whatever scripts rename
+    Object* mouseObject_ = nullptr;
 
 private:
     friend class Interpreter;
@@ -299,6 +301,7 @@ void InstallContextMenu(Runtime& rt, Object* global);
 void InstallSound(Runtime& rt, Object* global);
 void InstallStage(Runtime& rt, Object* global);
 void InstallGeom(Runtime& rt, Object* global);
+void InstallInput(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -118,6 +118,10 @@ public:
     void Roots(std::vector<avm1::Cell*>& out) override;
 
 protected:
+    // The mouse and keys reach clips and queue their events as frames do.
+    friend class Input;
+    friend bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint);
+
     // Called when a script block is stopped by a limit.
     void Report(const std::string& text) { Problem(text); }
 

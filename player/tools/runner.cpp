@@ -94,6 +94,33 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
     return bytes;
 }
 
+// Hands one event to the player; the stage's pixels are the movie frame's.
+void Inject(swf::Player& player, const InputEvent& e) {
+    using Kind = InputEvent::Kind;
+    const swf::TwipsRect& frame = player.movie().frameSize;
+    swf::Point p{e.x * 20 + frame.xMin, e.y * 20 + frame.yMin};
+    switch (e.kind) {
+    case Kind::MouseMove:
+        player.MouseMove(p);
+        break;
+    case Kind::MouseDown:
+    case Kind::MouseUp:
+        player.MouseMove(p);
+        if (e.button == 0) {
+            e.kind == Kind::MouseDown ? player.MouseDown() : player.MouseUp();
+        }
+        break;
+    case Kind::KeyDown:
+        player.KeyDown(e.keyCode, e.keyChar);
+        break;
+    case Kind::KeyUp:
+        player.KeyUp(e.keyCode, e.keyChar);
+        break;
+    default: // typing, the clipboard and the window's focus reach no script yet
+        break;
+    }
+}
+
 } // namespace
 
 const char* Usage() {
@@ -102,7 +129,9 @@ const char* Usage() {
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
-           "stopped. Exit status 0 played, 1 not a playable movie, 2 bad arguments.\n";
+           "stopped. FILE is a JSON list of mouse and key events; after each frame the movie\n"
+           "gets those up to the next \"Wait\". Exit status 0 played, 1 not a playable movie or\n"
+           "input file, 2 bad arguments.\n";
 }
 
 std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error) {
@@ -212,7 +241,7 @@ std::optional<std::string> ReadBesideMovie(const std::string& folder, std::strin
 
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder,
-              std::optional<double> scriptSeconds) {
+              std::optional<double> scriptSeconds, std::span<const InputEvent> input) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -232,10 +261,18 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         swf::Player player(host, limits);
         player.Load(std::move(movie));
+        std::size_t next = 0;
         for (std::uint32_t frame = 0; frame < count && !host.quit(); ++frame) {
             // Whole milliseconds, as the clock scripts read has no finer steps.
             player.SetTime(std::floor(frame * frameMs));
             player.Tick();
+            for (; next < input.size() && !host.quit(); ++next) {
+                if (input[next].kind == InputEvent::Kind::Wait) {
+                    ++next;
+                    break;
+                }
+                Inject(player, input[next]);
+            }
         }
         out.flush();
         return kPlayed;
@@ -250,11 +287,23 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
     for (auto [name, value] :
-         {std::pair{"--input", &options.input}, std::pair{"--png", &options.png},
-          std::pair{"--wav", &options.wav}}) {
+         {std::pair{"--png", &options.png}, std::pair{"--wav", &options.wav}}) {
         if (!value->empty()) {
             err << "fwplay: " << name << " is not supported yet, ignored\n";
         }
+    }
+    std::vector<InputEvent> events;
+    if (!options.input.empty()) {
+        std::ifstream in(options.input, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        auto parsed = in.bad() || !in.is_open() ? std::nullopt : ParseInputScript(text, error);
+        if (!parsed) {
+            err << "fwplay: " << options.input << ": " << (error.empty() ? "cannot be read" : error)
+                << '\n';
+            return kNotPlayed;
+        }
+        events = std::move(*parsed);
     }
     auto bytes = ReadMovieFile(options.movie, err);
     if (!bytes) {
@@ -262,7 +311,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
     return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds);
+                     options.scriptSeconds, events);
 }
 
 } // namespace fw::play
