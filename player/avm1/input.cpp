@@ -52,6 +52,10 @@ Value Show(Runtime& rt, Activation& a, Value self, std::vector<Value>& args) {
     return ShowPointer(rt, a, self, args, true);
 }
 
+Value ButtonCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
+    return Value();
+}
+
 Object* Broadcaster(Runtime& rt, Object* global, const char* name) {
     Object* o = rt.NewPlain();
     global->Set(name, Value(o), kDontEnum);
@@ -129,6 +133,18 @@ void InstallInput(Runtime& rt, Object* global) {
     rt.mouseObject_ = mouse;
     rt.Method(mouse, "hide", Hide);
     rt.Method(mouse, "show", Show);
+
+    // Buttons share what clips answer about their place; the rest they keep as plain values.
+    Object* proto = rt.NewPlain();
+    rt.MakeClass("Button", ButtonCtor, proto, global);
+    rt.buttonProto_ = proto;
+    if (rt.clipProto_) {
+        for (const char* name : {"getDepth"}) {
+            proto->Set(name, rt.Get(Value(rt.clipProto_), name), kDontEnum);
+        }
+    }
+    proto->Set("enabled", Value(true), kDontEnum);
+    proto->Set("useHandCursor", Value(true), kDontEnum);
 }
 
 } // namespace fw::avm1

@@ -49,6 +49,7 @@ void Runtime::Reset(int version) {
     soundClass_ = nullptr;
     keyObject_ = nullptr;
     mouseObject_ = nullptr;
+    buttonProto_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -125,7 +126,7 @@ void Runtime::Collect() {
     }
     for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
                       errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_,
-                      keyObject_, mouseObject_}) {
+                      keyObject_, mouseObject_, buttonProto_}) {
         roots.push_back(p);
     }
     display_.Roots(roots);

@@ -220,6 +220,7 @@ public:
     Object* soundClass_ = nullptr;   // keeps the sounds' mix
     Object* keyObject_ = nullptr;    // Key and Mouse as installed, whatever scripts rename
     Object* mouseObject_ = nullptr;
+    Object* buttonProto_ = nullptr; // the prototype of buttons placed on a timeline
 
 private:
     friend class Interpreter;

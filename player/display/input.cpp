@@ -2,6 +2,7 @@
 
 #include "avm1/input.h"
 
+#include <map>
 #include <variant>
 
 namespace fw::display {
@@ -96,6 +97,42 @@ bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
     return false;
 }
 
+void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state) {
+    const swf::Character* c = CharacterOf(stage.movie_, button.character);
+    const auto* b = c ? std::get_if<swf::Button>(c) : nullptr;
+    button.buttonState = state;
+    if (!b) {
+        return;
+    }
+    std::map<int, const swf::ButtonRecord*> wanted;
+    for (const auto& rec : b->records) {
+        if (rec.states & state) {
+            wanted[rec.depth] = &rec;
+        }
+    }
+    std::vector<Clip*> leaving;
+    for (auto& [depth, child] : button.children) {
+        auto it = wanted.find(depth);
+        if (it == wanted.end() || it->second->character != child->character) {
+            leaving.push_back(child.get());
+        } else {
+            wanted.erase(it);
+        }
+    }
+    for (Clip* child : leaving) {
+        stage.Remove(*child);
+    }
+    for (const auto& [depth, rec] : wanted) {
+        Clip* child = stage.Instantiate(button, rec->character, depth, -1);
+        if (!child) {
+            continue;
+        }
+        child->matrix = rec->matrix;
+        child->colour = rec->colour;
+        stage.StartClip(*child, false, nullptr);
+    }
+}
+
 std::uint8_t ButtonKeyCode(int keyCode, char32_t character) {
     struct Pair {
         int key;
@@ -119,14 +156,16 @@ void Input::Reset() {
 }
 
 bool Input::Interactive(const Clip& clip) {
+    bool handles = false;
     if (!clip.isClip()) {
         const swf::Character* c = CharacterOf(stage_.movie_, clip.character);
-        return c && std::holds_alternative<swf::Button>(*c);
-    }
-    if (!clip.object) {
+        handles = c && std::holds_alternative<swf::Button>(*c);
+        if (!handles || !clip.object) {
+            return handles;
+        }
+    } else if (!clip.object) {
         return false;
     }
-    bool handles = false;
     for (const auto& action : clip.clipActions) {
         handles = handles || (action.events & kButtonEvents) != 0;
     }
@@ -188,7 +227,10 @@ void Input::Fire(Clip& target, Edge edge) {
         stage_.QueueEvents(target, e.event, e.method, Stage::kNormal);
         return;
     }
-    target.buttonState = e.state;
+    if (target.buttonState != e.state) {
+        ShowButtonState(stage_, target, e.state);
+    }
+    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
     const swf::Character* c = CharacterOf(stage_.movie_, target.character);
     const auto* button = c ? std::get_if<swf::Button>(c) : nullptr;
     if (!button || !target.parent) {

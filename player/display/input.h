@@ -33,6 +33,10 @@ enum InputEvent : std::uint32_t {
 // hit area of a button, its children. Every hit test of the mouse goes through here.
 bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint);
 
+// Makes a button's children those of its records that show in the state, keeping the ones
+// both states show.
+void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state);
+
 // The code a button's or a clip's key press condition names for a key (1 left ... 19 escape,
 // 32 to 126 the character); 0 when the key has none.
 std::uint8_t ButtonKeyCode(int keyCode, char32_t character);

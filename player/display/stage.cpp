@@ -1,5 +1,7 @@
 #include "stage.h"
 
+#include "input.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -362,6 +364,12 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         // A bound edit text gives an unset variable its own text.
         auto c = movie_->characters.find(clip.character);
         if (c == movie_->characters.end() || !clip.parent || !clip.parent->object) {
+            return;
+        }
+        if (std::holds_alternative<swf::Button>(c->second) && rt_->buttonProto_) {
+            clip.object = rt_->NewObject(rt_->buttonProto_, avm1::Kind::Clip);
+            clip.object->clipId = clip.id;
+            ShowButtonState(*this, clip, clip.buttonState);
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
