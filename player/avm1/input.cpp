@@ -56,6 +56,12 @@ Value ButtonCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
 }
 
+// A button reads as its target path, as a clip does.
+Value ButtonText(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    Object* o = self.object();
+    return o && o->kind == Kind::Clip ? Value(rt.Describe(o)) : Value("[object Object]");
+}
+
 Object* Broadcaster(Runtime& rt, Object* global, const char* name) {
     Object* o = rt.NewPlain();
     global->Set(name, Value(o), kDontEnum);
@@ -75,7 +81,7 @@ MouseState* Pointer(Runtime& rt) {
     return o && o->host ? dynamic_cast<MouseState*>(o->host.get()) : nullptr;
 }
 
-void KeyChanged(Runtime& rt, int code, int ascii, bool down) {
+void KeyChanged(Runtime& rt, int code, int ascii, bool down, bool typed) {
     KeyboardState* k = Keyboard(rt);
     if (!k || code < 0 || code > 255) {
         return;
@@ -85,8 +91,10 @@ void KeyChanged(Runtime& rt, int code, int ascii, bool down) {
         k->toggled[i] = !k->toggled[i];
     }
     k->down[i] = down;
-    k->lastCode = code;
-    k->lastAscii = ascii;
+    if (typed) {
+        k->lastCode = code;
+        k->lastAscii = ascii;
+    }
 }
 
 void NotifyListeners(Runtime& rt, Object* broadcaster, const char* method,
@@ -143,6 +151,7 @@ void InstallInput(Runtime& rt, Object* global) {
             proto->Set(name, rt.Get(Value(rt.clipProto_), name), kDontEnum);
         }
     }
+    rt.Method(proto, "toString", ButtonText);
     proto->Set("enabled", Value(true), kDontEnum);
     proto->Set("useHandCursor", Value(true), kDontEnum);
 }

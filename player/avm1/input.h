@@ -26,8 +26,9 @@ struct MouseState : HostData {
 KeyboardState* Keyboard(Runtime& rt);
 MouseState* Pointer(Runtime& rt);
 
-// Records a key going down or up; a lock key toggles as it goes down.
-void KeyChanged(Runtime& rt, int code, int ascii, bool down);
+// Records a key going down or up; every key toggles as it goes down. The mouse's buttons count
+// as keys 1, 2 and 4 but are not the last key pressed.
+void KeyChanged(Runtime& rt, int code, int ascii, bool down, bool typed = true);
 
 // Calls the method on every listener of a broadcaster, in the order they were added.
 void NotifyListeners(Runtime& rt, Object* broadcaster, const char* method,

@@ -332,6 +332,7 @@ bool Input::MouseMove(swf::Point p) {
 bool Input::MouseDown() {
     rt_.NewTick();
     down_ = true;
+    avm1::KeyChanged(rt_, 1, 0, true, false);
     Notify(rt_.mouseObject_, "onMouseDown");
     Broadcast(kEventMouseDown, "onMouseDown");
     hover_ = 0;
@@ -347,6 +348,7 @@ bool Input::MouseDown() {
 bool Input::MouseUp() {
     rt_.NewTick();
     down_ = false;
+    avm1::KeyChanged(rt_, 1, 0, false, false);
     Notify(rt_.mouseObject_, "onMouseUp");
     Broadcast(kEventMouseUp, "onMouseUp");
     bool released = false;

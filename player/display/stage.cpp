@@ -345,8 +345,7 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     // Shapes and static texts go unnamed; what scripts can address is numbered.
     auto c = movie_->characters.find(character);
     bool addressable =
-        c != movie_->characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
-                                          std::holds_alternative<swf::Button>(c->second));
+        c != movie_->characters.end() && std::holds_alternative<swf::EditText>(c->second);
     if (auto s = movie_->sprites.find(character); s != movie_->sprites.end()) {
         clip->frames = &s->second.frames;
         addressable = true;
@@ -366,9 +365,15 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         if (c == movie_->characters.end() || !clip.parent || !clip.parent->object) {
             return;
         }
-        if (std::holds_alternative<swf::Button>(c->second) && rt_->buttonProto_) {
-            clip.object = rt_->NewObject(rt_->buttonProto_, avm1::Kind::Clip);
-            clip.object->clipId = clip.id;
+        if (std::holds_alternative<swf::Button>(c->second)) {
+            // Named once placed, and script objects from version 6 on.
+            if (clip.name.empty()) {
+                clip.name = "instance" + std::to_string(++instances_);
+            }
+            if (rt_->buttonProto_ && rt_->version() >= 6) {
+                clip.object = rt_->NewObject(rt_->buttonProto_, avm1::Kind::Clip);
+                clip.object->clipId = clip.id;
+            }
             ShowButtonState(*this, clip, clip.buttonState);
             return;
         }
@@ -674,7 +679,9 @@ std::optional<swf::Bounds> Stage::LocalBounds(const Clip& clip, int nesting) con
         if (const auto* t = std::get_if<swf::EditText>(&c->second)) {
             return t->bounds;
         }
-        return std::nullopt;
+        if (!std::holds_alternative<swf::Button>(c->second)) {
+            return std::nullopt;
+        }
     }
     if (nesting > kMaxNesting) {
         return std::nullopt;
@@ -903,7 +910,12 @@ Object* Stage::ClipMember(int id, std::string_view name) {
     if (name[0] == '_') {
         std::string lower = rt_->version() >= 7 ? std::string(name) : avm1::AsciiLower(name);
         if (lower == "_parent") {
-            return clip->parent ? clip->parent->object : nullptr;
+            // A button without a script object of its own stands aside.
+            Clip* parent = clip->parent;
+            while (parent && !parent->object && parent->parent) {
+                parent = parent->parent;
+            }
+            return parent ? parent->object : nullptr;
         }
         if (lower == "_level0" || lower == "_root") {
             return root_->object;
