@@ -193,6 +193,12 @@ Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
         if (!child.visible || child.removed || child.clipDepth != 0) {
             continue;
         }
+        // A button's own children may be buttons that take the pointer first.
+        if (!child.isClip() && !child.children.empty()) {
+            if (Clip* inner = Target(child, p, nesting + 1)) {
+                return inner;
+            }
+        }
         if (Interactive(child)) {
             // A hit area stands in for what the clip shows.
             const Clip* area = &child;
@@ -388,18 +394,17 @@ bool Input::KeyDown(int keyCode, char32_t character) {
     Broadcast(kEventKeyDown, nullptr);
     std::uint8_t code = ButtonKeyCode(keyCode, character);
     if (code) {
-        // Clips listening for the key and every button that names it, in the tree's order.
+        // Clips listening for the key, in the tree's order (a clip before its children, lower
+        // depths first), and the first button that names it: that one takes the key.
         std::vector<Clip*> pending{&stage_.root()};
-        std::vector<Clip*> order;
-        while (!pending.empty() && order.size() < 1000000) {
+        std::size_t visited = 0;
+        bool taken = false;
+        while (!pending.empty() && ++visited < 1000000) {
             Clip* c = pending.back();
             pending.pop_back();
-            order.push_back(c);
-            for (auto& [depth, child] : c->children) {
-                pending.push_back(child.get());
+            for (auto it = c->children.rbegin(); it != c->children.rend(); ++it) {
+                pending.push_back(it->second.get());
             }
-        }
-        for (Clip* c : order) {
             if (c->removed) {
                 continue;
             }
@@ -414,14 +419,16 @@ bool Input::KeyDown(int keyCode, char32_t character) {
             const swf::Character* ch =
                 c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
             const auto* button = ch ? std::get_if<swf::Button>(ch) : nullptr;
-            if (button && c->parent) {
-                for (const auto& a : button->actions) {
-                    if (a.key == code) {
-                        Stage::Queued q;
-                        q.clip = c->parent->id;
-                        q.own = a.actions;
-                        stage_.queue_[Stage::kNormal].push_back(std::move(q));
-                    }
+            if (!button || !c->parent || taken) {
+                continue;
+            }
+            for (const auto& a : button->actions) {
+                if (a.key == code) {
+                    Stage::Queued q;
+                    q.clip = c->parent->id;
+                    q.own = a.actions;
+                    stage_.queue_[Stage::kNormal].push_back(std::move(q));
+                    taken = true;
                 }
             }
         }
