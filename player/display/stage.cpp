@@ -856,9 +856,13 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
         return Value("HIGH");
     case 20:
     case 21: {
-        auto inverse = GlobalMatrix(*clip).Inverse();
+        // The clip's place counts in whole pixels, the answer in whole twips.
+        swf::Matrix m = GlobalMatrix(*clip);
+        m.tx = std::round(m.tx / 20) * 20;
+        m.ty = std::round(m.ty / 20) * 20;
+        auto inverse = m.Inverse();
         swf::Point local = inverse ? inverse->Apply(mouse_) : mouse_;
-        return Value(std::round(property == 20 ? local.x / 20 : local.y / 20));
+        return Value(std::round(property == 20 ? local.x : local.y) / 20);
     }
     default:
         if (auto n = NumberProperty(*clip, property)) {
