@@ -111,6 +111,11 @@ void NotifyListeners(Runtime& rt, Object* broadcaster, const char* method,
         items.push_back(rt.Element(list, i));
     }
     for (const auto& l : items) {
+        // A clip that has left the stage hears nothing more.
+        Object* o = l.object();
+        if (o && o->kind == Kind::Clip && o->clipId > 0 && !rt.display().Depth(o->clipId)) {
+            continue;
+        }
         rt.CallMethod(l, method, args);
     }
 }

@@ -149,6 +149,7 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character) {
 }
 
 void Input::Reset() {
+    seen_ = false;
     hover_ = 0;
     pressed_ = 0;
     down_ = false;
@@ -293,7 +294,7 @@ void Input::UpdateHover() {
     Clip* t = Target(stage_.root(), mouse_, 0);
     int id = t ? t->id : 0;
     if (pressed_) {
-        Clip* pressed = stage_.Find(pressed_);
+        Clip* pressed = Live(pressed_);
         if (!pressed) {
             pressed_ = 0;
             hover_ = down_ ? 0 : id;
@@ -311,7 +312,12 @@ void Input::UpdateHover() {
     if (down_ || id == hover_) {
         return; // a press that began elsewhere holds the pointer
     }
-    if (Clip* old = stage_.Find(hover_)) {
+    Clip* old = Live(hover_);
+    if (old && old->visible && !old->removed && HitTest(stage_, *old, mouse_) &&
+        !Interactive(*old)) {
+        return; // disabled under the pointer: it neither rolls out nor, enabled again, over
+    }
+    if (old) {
         Fire(*old, Edge::RollOut);
     }
     hover_ = id;
@@ -324,6 +330,7 @@ bool Input::MouseMove(swf::Point p) {
     rt_.NewTick();
     bool moved = !(p == mouse_);
     mouse_ = p;
+    seen_ = true;
     stage_.SetMouse(p);
     int hover = hover_;
     if (moved) {
@@ -358,7 +365,7 @@ bool Input::MouseUp() {
     Notify(rt_.mouseObject_, "onMouseUp");
     Broadcast(kEventMouseUp, "onMouseUp");
     bool released = false;
-    if (Clip* pressed = stage_.Find(pressed_)) {
+    if (Clip* pressed = Live(pressed_); pressed && Interactive(*pressed)) {
         Clip* t = Target(stage_.root(), mouse_, 0);
         released = true;
         if (t == pressed) {
@@ -379,7 +386,7 @@ bool Input::MouseLeave() {
         return false;
     }
     rt_.NewTick();
-    if (Clip* old = stage_.Find(hover_)) {
+    if (Clip* old = Live(hover_)) {
         Fire(*old, Edge::RollOut);
     }
     hover_ = 0;
@@ -434,6 +441,16 @@ bool Input::KeyDown(int keyCode, char32_t character) {
         }
     }
     return Finish();
+}
+
+bool Input::FrameEnded() {
+    if (!seen_) {
+        return false;
+    }
+    rt_.NewTick();
+    int hover = hover_;
+    UpdateHover();
+    return Finish() || hover != hover_;
 }
 
 bool Input::KeyUp(int keyCode, char32_t character) {

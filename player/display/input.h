@@ -55,6 +55,8 @@ public:
     bool MouseLeave();
     bool KeyDown(int keyCode, char32_t character);
     bool KeyUp(int keyCode, char32_t character);
+    // After a frame: what moved, showed, hid or left under a still pointer rolls in or out.
+    bool FrameEnded();
 
     // Whether the pointer is over something that acts as a button (the hand shows there).
     bool OverButton() const { return hover_ != 0; }
@@ -68,6 +70,8 @@ private:
     void Broadcast(std::uint32_t event, const char* method);
     void Notify(avm1::Object* broadcaster, const char* method);
     bool Finish();
+    // A target still on the stage; the root never is one.
+    Clip* Live(int id) { return id ? stage_.Find(id) : nullptr; }
     void UpdateHover();
 
     Stage& stage_;
@@ -76,6 +80,7 @@ private:
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held
     bool down_ = false;
+    bool seen_ = false;     // the pointer has been over the stage
     bool replaced_ = false; // a script loaded another movie meanwhile
 };
 

@@ -99,6 +99,9 @@ void Player::Tick() {
         stage_->RunQueued();
     }
     if (generation == generation_) {
+        input_->FrameEnded();
+    }
+    if (generation == generation_) {
         runtime_->Collect();
     }
 }
