@@ -3,6 +3,7 @@
 #include "avm1/input.h"
 
 #include <map>
+#include <utility>
 #include <variant>
 
 namespace fw::display {
@@ -230,6 +231,7 @@ Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
 
 void Input::Fire(Clip& target, Edge edge) {
     const EdgeInfo& e = kEdges[static_cast<int>(edge)];
+    acted_ = true;
     if (target.isClip()) {
         stage_.QueueEvents(target, e.event, e.method, Stage::kNormal);
         return;
@@ -279,10 +281,8 @@ void Input::Notify(avm1::Object* broadcaster, const char* method) {
 }
 
 bool Input::Finish() {
-    bool ran = false;
-    for (const auto& q : stage_.queue_) {
-        ran = ran || !q.empty();
-    }
+    // Every clip hears the mouse, so what counts is what a target did.
+    bool ran = std::exchange(acted_, false);
     if (!replaced_) {
         stage_.RunQueued();
     }
@@ -435,7 +435,7 @@ bool Input::KeyDown(int keyCode, char32_t character) {
                     q.clip = c->parent->id;
                     q.own = a.actions;
                     stage_.queue_[Stage::kNormal].push_back(std::move(q));
-                    taken = true;
+                    taken = acted_ = true;
                 }
             }
         }

@@ -81,6 +81,7 @@ private:
     int pressed_ = 0; // where the press began, while the button is held
     bool down_ = false;
     bool seen_ = false;     // the pointer has been over the stage
+    bool acted_ = false;    // a target acted since the last Finish
     bool replaced_ = false; // a script loaded another movie meanwhile
 };
 
