@@ -1059,7 +1059,10 @@ private:
             Value x = Pop();
             std::string name = TypeName(x);
             if (Object* o = x.object()) {
-                name = o->kind == Kind::Clip ? "movieclip" : o->function ? "function" : "object";
+                bool button = o->kind == Kind::Clip && o->proto() && o->proto() == rt_.buttonProto_;
+                name = o->kind == Kind::Clip && !button ? "movieclip"
+                       : o->function                    ? "function"
+                                                        : "object";
             }
             Push(Value(name));
             break;

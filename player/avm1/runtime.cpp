@@ -60,6 +60,9 @@ void Runtime::Reset(int version) {
     loads_.clear();
     xmlNodeClass_ = nullptr;
     soundClass_ = nullptr;
+    keyObject_ = nullptr;
+    mouseObject_ = nullptr;
+    buttonProto_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -106,6 +109,7 @@ void Runtime::InstallBuiltins() {
     InstallAbsentServices(*this, global_);
     InstallTextField(*this, global_);
     InstallTextFormat(*this, global_);
+    InstallInput(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -141,9 +145,9 @@ void Runtime::Collect() {
             values.push_back(&v);
         }
     }
-    for (Object* p :
-         {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_, errorProto_,
-          clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_, textFieldProto_}) {
+    for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
+                      errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_,
+                      textFieldProto_, keyObject_, mouseObject_, buttonProto_}) {
         roots.push_back(p);
     }
     display_.Roots(roots);

@@ -286,6 +286,9 @@ public:
     void RequestLoad(std::string url, Value target, LoadDone done);
     Object* xmlNodeClass_ = nullptr; // the constructor whose prototype new nodes take
     Object* soundClass_ = nullptr;   // keeps the sounds' mix
+    Object* keyObject_ = nullptr;    // Key and Mouse as installed, whatever scripts rename
+    Object* mouseObject_ = nullptr;
+    Object* buttonProto_ = nullptr; // the prototype of buttons placed on a timeline
 
 private:
     friend class Interpreter;
@@ -386,6 +389,7 @@ void InstallFilters(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);
+void InstallInput(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -2,6 +2,7 @@
 
 #include "geometry.h"
 #include "avm1/text_field.h"
+#include "input.h"
 
 #include <algorithm>
 #include <cmath>
@@ -392,8 +393,7 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     // Shapes and static texts go unnamed; what scripts can address is numbered.
     auto c = movie.characters.find(character);
     bool addressable =
-        c != movie.characters.end() && (std::holds_alternative<swf::EditText>(c->second) ||
-                                        std::holds_alternative<swf::Button>(c->second));
+        c != movie.characters.end() && std::holds_alternative<swf::EditText>(c->second);
     if (auto s = movie.sprites.find(character); s != movie.sprites.end()) {
         clip->frames = &s->second.frames;
         addressable = true;
@@ -414,6 +414,18 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         // A bound edit text gives an unset variable its own text.
         auto c = clip.movie->characters.find(clip.character);
         if (c == clip.movie->characters.end() || !clip.parent || !clip.parent->object) {
+            return;
+        }
+        if (std::holds_alternative<swf::Button>(c->second)) {
+            // Named once placed, and script objects from version 6 on.
+            if (clip.name.empty()) {
+                clip.name = "instance" + std::to_string(++instances_);
+            }
+            if (rt_->buttonProto_ && rt_->version() >= 6) {
+                clip.object = rt_->NewObject(rt_->buttonProto_, avm1::Kind::Clip);
+                clip.object->clipId = clip.id;
+            }
+            ShowButtonState(*this, clip, clip.buttonState);
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
@@ -952,9 +964,13 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
         return Value("HIGH");
     case 20:
     case 21: {
-        auto inverse = GlobalMatrix(*clip).Inverse();
+        // The clip's place counts in whole pixels, the answer in whole twips.
+        swf::Matrix m = GlobalMatrix(*clip);
+        m.tx = std::round(m.tx / 20) * 20;
+        m.ty = std::round(m.ty / 20) * 20;
+        auto inverse = m.Inverse();
         swf::Point local = inverse ? inverse->Apply(mouse_) : mouse_;
-        return Value(std::round(property == 20 ? local.x / 20 : local.y / 20));
+        return Value(std::round(property == 20 ? local.x : local.y) / 20);
     }
     default:
         if (auto n = NumberProperty(*clip, property)) {
@@ -1006,7 +1022,12 @@ Object* Stage::ClipMember(int id, std::string_view name) {
     if (name[0] == '_') {
         std::string lower = rt_->version() >= 7 ? std::string(name) : avm1::AsciiLower(name);
         if (lower == "_parent") {
-            return clip->parent ? clip->parent->object : nullptr;
+            // A button without a script object of its own stands aside.
+            Clip* parent = clip->parent;
+            while (parent && !parent->object && parent->parent) {
+                parent = parent->parent;
+            }
+            return parent ? parent->object : nullptr;
         }
         if (lower == "_level0") {
             return root_->object;

@@ -151,6 +151,11 @@ public:
     void SetLockRoot(int clip, bool lock) override;
 
 protected:
+    // The mouse and keys reach clips and queue their events as frames do.
+    friend class Input;
+    friend bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint);
+    friend void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state);
+
     // Called when a script block is stopped by a limit.
     void Report(const std::string& text) { Problem(text); }
 

@@ -27,14 +27,8 @@ double Fixed16(std::int32_t v) {
     return v / 65536.0;
 }
 
-bool ReadFillStyles(ByteReader& r, int tag, std::vector<FillStyle>& out, std::string& problem) {
-    std::size_t count = r.U8();
-    if (count == 0xff && tag != 2) {
-        count = r.U16();
-    }
-    bool alpha = tag >= 32;
-    for (std::size_t i = 0; i < count && r.ok(); ++i) {
-        FillStyle f;
+bool ReadFill(ByteReader& r, bool alpha, FillStyle& f, std::string& problem) {
+    {
         std::uint8_t type = r.U8();
         if (type == 0x00) {
             f.colour = ReadColour(r, alpha);
@@ -69,6 +63,20 @@ bool ReadFillStyles(ByteReader& r, int tag, std::vector<FillStyle>& out, std::st
             problem = "unknown fill style type " + std::to_string(type);
             return false;
         }
+    }
+    return true;
+}
+
+bool ReadFillStyles(ByteReader& r, int tag, std::vector<FillStyle>& out, std::string& problem) {
+    std::size_t count = r.U8();
+    if (count == 0xff && tag != 2) {
+        count = r.U16();
+    }
+    for (std::size_t i = 0; i < count && r.ok(); ++i) {
+        FillStyle f;
+        if (!ReadFill(r, tag >= 32, f, problem)) {
+            return false;
+        }
         if (out.size() >= kMaxStyles) {
             problem = "too many fill styles";
             return false;
@@ -90,7 +98,25 @@ bool ReadLineStyles(ByteReader& r, int tag, std::vector<LineStyle>& out, std::st
     for (std::size_t i = 0; i < count && r.ok(); ++i) {
         LineStyle l;
         l.width = r.U16();
-        l.colour = ReadColour(r, tag >= 32);
+        if (tag == 83) {
+            // Caps, joins and a fill of its own; a filled line shows in its fill's colour.
+            std::uint8_t first = r.U8();
+            r.U8();
+            if (((first >> 4) & 3) == 2) {
+                r.U16(); // miter limit
+            }
+            if (first & 0x08) {
+                FillStyle f;
+                if (!ReadFill(r, true, f, problem)) {
+                    return false;
+                }
+                l.colour = f.colour;
+            } else {
+                l.colour = ReadColour(r, true);
+            }
+        } else {
+            l.colour = ReadColour(r, tag >= 32);
+        }
         if (out.size() >= kMaxStyles) {
             problem = "too many line styles";
             return false;
@@ -282,6 +308,14 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
         s.bounds.xMax = bits.Signed(n);
         s.bounds.yMin = bits.Signed(n);
         s.bounds.yMax = bits.Signed(n);
+    }
+    if (tag == 83) { // the edges' own bounds and the scaling flags
+        BitReader bits(r);
+        int n = static_cast<int>(bits.Unsigned(5));
+        for (int i = 0; i < 4; ++i) {
+            bits.Signed(n);
+        }
+        r.U8();
     }
     if (!ReadFillStyles(r, tag, s.fills, problem) || !ReadLineStyles(r, tag, s.lines, problem)) {
         return std::nullopt;

@@ -177,6 +177,7 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineShape:
         case TagCode::DefineShape2:
         case TagCode::DefineShape3:
+        case TagCode::DefineShape4:
         case TagCode::DefineButton2:
         case TagCode::DefineEditText:
             Define(movie, code, body);

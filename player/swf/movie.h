@@ -51,6 +51,7 @@ enum class TagCode : std::uint16_t {
     DefineSprite = 39,
     ExportAssets = 56,
     DefineFont3 = 75,
+    DefineShape4 = 83,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.

@@ -35,7 +35,8 @@ private:
 
 Player::Player(PlayerHost& host, PlayerLimits limits)
     : host_(host), limits_(limits), stage_(std::make_unique<Display>(*this)),
-      runtime_(std::make_unique<avm1::Runtime>(*stage_, limits)) {
+      runtime_(std::make_unique<avm1::Runtime>(*stage_, limits)),
+      input_(std::make_unique<display::Input>(*stage_, *runtime_)) {
     movie_.frames.emplace_back();
     stage_->Bind(*runtime_);
     stage_->SetFrameLimit(limits_.blocksPerTick);
@@ -53,8 +54,7 @@ void Player::Load(Movie movie) {
     runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
-    hover_ = -1;
-    pressed_ = -1;
+    input_->Reset();
     ++generation_;
     for (const auto& problem : movie_.problems) {
         Report(problem);
@@ -99,6 +99,9 @@ void Player::Tick() {
     }
     if (generation == generation_) {
         stage_->RunQueued();
+    }
+    if (generation == generation_) {
+        input_->FrameEnded();
     }
     if (generation == generation_) {
         runtime_->Collect();
@@ -220,160 +223,24 @@ std::optional<double> Player::ItemProperty(std::string_view target, int property
     return stage_->NumberProperty(*item, property);
 }
 
-int Player::HitButton(Point p) const {
-    const auto& children = stage_->root().children;
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        const display::Clip& item = *it->second;
-        if (!item.visible) {
-            continue;
-        }
-        auto c = movie_.characters.find(item.character);
-        if (c == movie_.characters.end()) {
-            continue;
-        }
-        const auto* button = std::get_if<Button>(&c->second);
-        if (!button) {
-            continue;
-        }
-        auto inverse = item.matrix.Inverse();
-        if (!inverse) {
-            continue;
-        }
-        Point local = inverse->Apply(p);
-        for (const auto& rec : button->records) {
-            if (!(rec.states & kStateHit)) {
-                continue;
-            }
-            auto shape = movie_.characters.find(rec.character);
-            if (shape == movie_.characters.end()) {
-                continue;
-            }
-            const auto* s = std::get_if<Shape>(&shape->second);
-            auto recInverse = rec.matrix.Inverse();
-            if (s && recInverse && HitShape(*s, recInverse->Apply(local))) {
-                return it->first - display::kTimelineDepth;
-            }
-        }
-    }
-    return -1;
-}
-
-void Player::SetButtonState(int depth, std::uint8_t state) {
-    if (display::Clip* item = Item(depth)) {
-        item->buttonState = state;
-    }
-}
-
-bool Player::RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key) {
-    display::Clip* item = Item(depth);
-    if (!item) {
-        return false;
-    }
-    auto c = movie_.characters.find(item->character);
-    if (c == movie_.characters.end() || !std::holds_alternative<Button>(c->second)) {
-        return false;
-    }
-    // Copies: the actions may replace the movie, and with it the button.
-    std::vector<ActionBlock> blocks;
-    for (const auto& a : std::get<Button>(c->second).actions) {
-        if ((condition && (a.conditions & condition)) || (key && a.key == key)) {
-            blocks.push_back(a.actions);
-        }
-    }
-    unsigned generation = generation_;
-    for (const auto& block : blocks) {
-        RunBlock(block);
-        if (generation != generation_) {
-            break;
-        }
-    }
-    return !blocks.empty();
-}
-
-bool Player::MouseMove(Point p) {
-    mouse_ = p;
-    int hit = HitButton(p);
-    if (pressed_ >= 0) {
-        // While held, the pressed button shows down over itself and up outside.
-        std::uint8_t state = hit == pressed_ ? kStateDown : kStateUp;
-        display::Clip* item = Item(pressed_);
-        bool changed = item && item->buttonState != state;
-        if (changed) {
-            SetButtonState(pressed_, state);
-            RunButtonActions(pressed_, hit == pressed_ ? kCondDragOver : kCondDragOut);
-        }
-        hover_ = hit == pressed_ ? hit : -1;
-        return changed;
-    }
-    if (hit == hover_) {
-        return false;
-    }
-    int old = hover_;
-    hover_ = hit;
-    if (old >= 0) {
-        SetButtonState(old, kStateUp);
-        RunButtonActions(old, kCondRollOut);
-    }
-    if (hit >= 0 && hover_ == hit) {
-        SetButtonState(hit, kStateOver);
-        RunButtonActions(hit, kCondRollOver);
-    }
-    return true;
-}
-
-bool Player::MouseDown() {
-    int hit = HitButton(mouse_);
-    hover_ = hit;
-    if (hit < 0) {
-        return false;
-    }
-    pressed_ = hit;
-    SetButtonState(hit, kStateDown);
-    RunButtonActions(hit, kCondPress);
-    return true;
-}
-
-bool Player::MouseUp() {
-    if (pressed_ < 0) {
-        return false;
-    }
-    int depth = std::exchange(pressed_, -1);
-    if (HitButton(mouse_) == depth) {
-        hover_ = depth;
-        SetButtonState(depth, kStateOver);
-        RunButtonActions(depth, kCondRelease);
-    } else {
-        SetButtonState(depth, kStateUp);
-        RunButtonActions(depth, kCondReleaseOut);
-    }
-    return true;
-}
-
-bool Player::MouseLeave() {
-    if (hover_ < 0 || pressed_ >= 0) {
-        return false;
-    }
-    int old = std::exchange(hover_, -1);
-    SetButtonState(old, kStateUp);
-    RunButtonActions(old, kCondRollOut);
-    return true;
-}
-
 bool Player::KeyPress(std::uint8_t code) {
-    if (code == 0) {
+    // The key codes of the keys a button code names; a character stands on its own key.
+    constexpr int kKeys[20] = {0, 37, 39, 36, 35, 45, 46, 0,  8, 0,
+                               0, 0,  0,  13, 38, 40, 33, 34, 9, 27};
+    int key = 0;
+    char32_t character = 0;
+    if (code < 20) {
+        key = kKeys[code];
+        character = key == 8 || key == 13 || key == 27 || key == 9 ? key : 0;
+    } else if (code >= 32 && code <= 126) {
+        character = code;
+        key = code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code;
+    }
+    if (key == 0) {
         return false;
     }
-    bool any = false;
-    // Every button on the stage that listens for the key acts, topmost first.
-    std::vector<int> depths;
-    const auto& children = stage_->root().children;
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        depths.push_back(it->first - display::kTimelineDepth);
-    }
-    for (int depth : depths) {
-        any = RunButtonActions(depth, 0, code) || any;
-    }
-    return any;
+    bool changed = input_->KeyDown(key, character);
+    return input_->KeyUp(key, character) || changed;
 }
 
 void Player::RunBlock(const ActionBlock& block) {

@@ -4,6 +4,7 @@
 // host reads and writes.
 
 #include "avm1/runtime.h"
+#include "display/input.h"
 #include "display/stage.h"
 #include "movie.h"
 #include "value.h"
@@ -123,15 +124,20 @@ public:
     bool SetItemProperty(std::string_view target, int property, double value);
     std::optional<double> ItemProperty(std::string_view target, int property) const;
 
-    // The mouse, in the movie's twips. Each returns true when the picture changed.
-    bool MouseMove(Point p);
-    bool MouseDown();
-    bool MouseUp();
-    bool MouseLeave();
-    // A key press by its button key code (1 left ... 19 escape, 32 to 126 the character).
+    // The mouse, in the movie's twips. Each returns true when the picture may have changed.
+    bool MouseMove(Point p) { return input_->MouseMove(p); }
+    bool MouseDown() { return input_->MouseDown(); }
+    bool MouseUp() { return input_->MouseUp(); }
+    bool MouseLeave() { return input_->MouseLeave(); }
+    // A key going down and up, by the code scripts read from Key.getCode and the character it
+    // types (0 for none).
+    bool KeyDown(int keyCode, char32_t character) { return input_->KeyDown(keyCode, character); }
+    bool KeyUp(int keyCode, char32_t character) { return input_->KeyUp(keyCode, character); }
+    // A key pressed and released, by its button key code (1 left ... 19 escape, 32 to 126 the
+    // character).
     bool KeyPress(std::uint8_t code);
     // Whether the mouse is over a button (the control shows the hand there).
-    bool OverButton() const { return hover_ >= 0; }
+    bool OverButton() const { return input_->OverButton(); }
 
     // The script machine, for tools and tests that look inside.
     avm1::Runtime& runtime() { return *runtime_; }
@@ -144,10 +150,7 @@ private:
     void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
     static void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
                              std::vector<DrawnItem>& out);
-    int HitButton(Point p) const;
     display::Clip* Item(int depth) const;
-    void SetButtonState(int depth, std::uint8_t state);
-    bool RunButtonActions(int depth, std::uint16_t condition, std::uint8_t key = 0);
     display::Clip* FindItem(std::string_view target);
     void Report(const std::string& text) { host_.Problem(text); }
 
@@ -156,13 +159,11 @@ private:
     Movie movie_;
     std::unique_ptr<Display> stage_;
     std::unique_ptr<avm1::Runtime> runtime_;
+    std::unique_ptr<display::Input> input_;
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
     unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
     mutable std::map<std::uint16_t, DisplayItem> list_; // the root's items, as hosts see them
-    Point mouse_;
-    int hover_ = -1;   // depth of the button under the mouse
-    int pressed_ = -1; // depth of the button the press began on, while the button is held
 };
 
 } // namespace fw::swf

@@ -124,6 +124,33 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
     return bytes;
 }
 
+// Hands one event to the player; the stage's pixels are the movie frame's.
+void Inject(swf::Player& player, const InputEvent& e) {
+    using Kind = InputEvent::Kind;
+    const swf::TwipsRect& frame = player.movie().frameSize;
+    swf::Point p{e.x * 20 + frame.xMin, e.y * 20 + frame.yMin};
+    switch (e.kind) {
+    case Kind::MouseMove:
+        player.MouseMove(p);
+        break;
+    case Kind::MouseDown:
+    case Kind::MouseUp:
+        player.MouseMove(p);
+        if (e.button == 0) {
+            e.kind == Kind::MouseDown ? player.MouseDown() : player.MouseUp();
+        }
+        break;
+    case Kind::KeyDown:
+        player.KeyDown(e.keyCode, e.keyChar);
+        break;
+    case Kind::KeyUp:
+        player.KeyUp(e.keyCode, e.keyChar);
+        break;
+    default: // typing, the clipboard and the window's focus reach no script yet
+        break;
+    }
+}
+
 } // namespace
 
 const char* Usage() {
@@ -133,8 +160,9 @@ const char* Usage() {
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
            "stopped. --window gives the host window's size in pixels and how many of them make\n"
-           "one of the screen (default: the movie's own size). Exit status 0 played, 1 not a\n"
-           "playable movie, 2 bad arguments.\n";
+           "one of the screen (default: the movie's own size). --input FILE is a JSON list of\n"
+           "mouse and key events; after each frame the movie gets those up to the next \"Wait\".\n"
+           "Exit status 0 played, 1 not a playable movie or input file, 2 bad arguments.\n";
 }
 
 std::optional<Options> ParseArguments(std::span<const std::string_view> args, std::string& error) {
@@ -249,7 +277,8 @@ std::optional<std::string> ReadBesideMovie(const std::string& folder, std::strin
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder,
               std::optional<double> scriptSeconds,
-              std::optional<avm1::DisplayInterface::Window> window) {
+              std::optional<avm1::DisplayInterface::Window> window,
+              std::span<const InputEvent> input) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -269,10 +298,18 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         swf::Player player(host, limits);
         player.Load(std::move(movie));
+        std::size_t next = 0;
         for (std::uint32_t frame = 0; frame < count && !host.quit(); ++frame) {
             // Whole milliseconds, as the clock scripts read has no finer steps.
             player.SetTime(std::floor(frame * frameMs));
             player.Tick();
+            for (; next < input.size() && !host.quit(); ++next) {
+                if (input[next].kind == InputEvent::Kind::Wait) {
+                    ++next;
+                    break;
+                }
+                Inject(player, input[next]);
+            }
         }
         out.flush();
         return kPlayed;
@@ -287,11 +324,23 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
     for (auto [name, value] :
-         {std::pair{"--input", &options.input}, std::pair{"--png", &options.png},
-          std::pair{"--wav", &options.wav}}) {
+         {std::pair{"--png", &options.png}, std::pair{"--wav", &options.wav}}) {
         if (!value->empty()) {
             err << "fwplay: " << name << " is not supported yet, ignored\n";
         }
+    }
+    std::vector<InputEvent> events;
+    if (!options.input.empty()) {
+        std::ifstream in(options.input, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        auto parsed = in.bad() || !in.is_open() ? std::nullopt : ParseInputScript(text, error);
+        if (!parsed) {
+            err << "fwplay: " << options.input << ": " << (error.empty() ? "cannot be read" : error)
+                << '\n';
+            return kNotPlayed;
+        }
+        events = std::move(*parsed);
     }
     auto bytes = ReadMovieFile(options.movie, err);
     if (!bytes) {
@@ -299,7 +348,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
     return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds, options.window);
+                     options.scriptSeconds, options.window, events);
 }
 
 } // namespace fw::play

@@ -4,6 +4,7 @@
 // to another.
 
 #include "avm1/runtime.h"
+#include "input_script.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -16,7 +17,7 @@ namespace fw::play {
 
 struct Options {
     std::optional<std::uint32_t> frames; // none: the movie's own frame count
-    std::string input;                   // events to inject (not yet played)
+    std::string input;                   // events to inject between frames
     std::string png;                     // picture of the stage to write (not yet drawn)
     std::string wav;                     // sound to write (not yet mixed)
     std::string movie;
@@ -41,10 +42,13 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // movie's own frame count when none), each frame one frame's duration later on the clock the
 // scripts read. Stops early when the movie asks to quit. Returns an exit status.
 // Files the movie loads are read from folder by their relative address (none when empty).
+// After each frame the input events up to the next Wait are handed to the movie, as the
+// reference test harness does; the events after the last frame's Wait follow the last frame.
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
-              std::optional<avm1::DisplayInterface::Window> window = std::nullopt);
+              std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
+              std::span<const InputEvent> input = {});
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
 // "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or

@@ -1,0 +1,464 @@
+#include "input.h"
+
+#include "avm1/input.h"
+
+#include <map>
+#include <utility>
+#include <variant>
+
+namespace fw::display {
+namespace {
+
+using avm1::Value;
+
+constexpr int kMaxNesting = 256;
+
+const swf::Character* CharacterOf(const swf::Movie* movie, std::uint16_t id) {
+    if (!movie) {
+        return nullptr;
+    }
+    auto it = movie->characters.find(id);
+    return it == movie->characters.end() ? nullptr : &it->second;
+}
+
+bool Inside(const swf::Bounds& b, swf::Point p) {
+    return p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax;
+}
+
+bool HitCharacter(const swf::Movie* movie, std::uint16_t id, swf::Point local, int nesting) {
+    const swf::Character* c = CharacterOf(movie, id);
+    if (!c || nesting > kMaxNesting) {
+        return false;
+    }
+    if (const auto* shape = std::get_if<swf::Shape>(c)) {
+        return Inside(shape->bounds, local) && swf::HitShape(*shape, local);
+    }
+    if (const auto* text = std::get_if<swf::EditText>(c)) {
+        return Inside(text->bounds, local);
+    }
+    if (const auto* button = std::get_if<swf::Button>(c)) {
+        for (const auto& rec : button->records) {
+            if (!(rec.states & swf::kStateHit)) {
+                continue;
+            }
+            auto inverse = rec.matrix.Inverse();
+            if (inverse && HitCharacter(movie, rec.character, inverse->Apply(local), nesting + 1)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+struct EdgeInfo {
+    std::uint32_t event;
+    const char* method;
+    std::uint16_t condition;
+    std::uint8_t state; // what a button shows afterwards
+};
+
+// Per edge of the pointer's state machine: the clip event, the method and the button
+// condition it fires.
+constexpr EdgeInfo kEdges[] = {
+    {kEventPress, "onPress", swf::kCondPress, swf::kStateDown},
+    {kEventRelease, "onRelease", swf::kCondRelease, swf::kStateOver},
+    {kEventReleaseOutside, "onReleaseOutside", swf::kCondReleaseOut, swf::kStateUp},
+    {kEventRollOver, "onRollOver", swf::kCondRollOver, swf::kStateOver},
+    {kEventRollOut, "onRollOut", swf::kCondRollOut, swf::kStateUp},
+    {kEventDragOver, "onDragOver", swf::kCondDragOver, swf::kStateDown},
+    {kEventDragOut, "onDragOut", swf::kCondDragOut, swf::kStateUp},
+};
+
+constexpr std::uint32_t kButtonEvents = kEventPress | kEventRelease | kEventReleaseOutside |
+                                        kEventRollOver | kEventRollOut | kEventDragOver |
+                                        kEventDragOut;
+
+} // namespace
+
+bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
+    auto inverse = stage.GlobalMatrix(clip).Inverse();
+    if (!inverse) {
+        return false;
+    }
+    if (!clip.isClip()) {
+        return HitCharacter(stage.movie_, clip.character, inverse->Apply(stagePoint), 0);
+    }
+    int nesting = 0;
+    for (const Clip* c = &clip; c; c = c->parent) {
+        if (++nesting > kMaxNesting) {
+            return false;
+        }
+    }
+    for (const auto& [depth, child] : clip.children) {
+        if (child->visible && !child->removed && child->clipDepth == 0 &&
+            HitTest(stage, *child, stagePoint)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state) {
+    const swf::Character* c = CharacterOf(stage.movie_, button.character);
+    const auto* b = c ? std::get_if<swf::Button>(c) : nullptr;
+    button.buttonState = state;
+    if (!b) {
+        return;
+    }
+    std::map<int, const swf::ButtonRecord*> wanted;
+    for (const auto& rec : b->records) {
+        if (rec.states & state) {
+            wanted[rec.depth] = &rec;
+        }
+    }
+    std::vector<Clip*> leaving;
+    for (auto& [depth, child] : button.children) {
+        auto it = wanted.find(depth);
+        if (it == wanted.end() || it->second->character != child->character) {
+            leaving.push_back(child.get());
+        } else {
+            wanted.erase(it);
+        }
+    }
+    for (Clip* child : leaving) {
+        stage.Remove(*child);
+    }
+    for (const auto& [depth, rec] : wanted) {
+        Clip* child = stage.Instantiate(button, rec->character, depth, -1);
+        if (!child) {
+            continue;
+        }
+        child->matrix = rec->matrix;
+        child->colour = rec->colour;
+        stage.StartClip(*child, false, nullptr);
+    }
+}
+
+std::uint8_t ButtonKeyCode(int keyCode, char32_t character) {
+    struct Pair {
+        int key;
+        std::uint8_t button;
+    };
+    constexpr Pair kKeys[] = {{37, 1},  {39, 2},  {36, 3},  {35, 4},  {45, 5},  {46, 6}, {8, 8},
+                              {13, 13}, {38, 14}, {40, 15}, {33, 16}, {34, 17}, {9, 18}, {27, 19}};
+    for (const auto& k : kKeys) {
+        if (k.key == keyCode) {
+            return k.button;
+        }
+    }
+    return character >= 32 && character <= 126 ? static_cast<std::uint8_t>(character) : 0;
+}
+
+void Input::Reset() {
+    seen_ = false;
+    hover_ = 0;
+    pressed_ = 0;
+    down_ = false;
+    mouse_ = {};
+}
+
+bool Input::Interactive(const Clip& clip) {
+    bool handles = false;
+    if (!clip.isClip()) {
+        const swf::Character* c = CharacterOf(stage_.movie_, clip.character);
+        handles = c && std::holds_alternative<swf::Button>(*c);
+        if (!handles || !clip.object) {
+            return handles;
+        }
+    } else if (!clip.object) {
+        return false;
+    }
+    for (const auto& action : clip.clipActions) {
+        handles = handles || (action.events & kButtonEvents) != 0;
+    }
+    try {
+        Value self(clip.object);
+        for (const auto& e : kEdges) {
+            handles = handles || !rt_.Get(self, e.method, false).isUndefined();
+        }
+        Value enabled = rt_.Get(self, "enabled", false);
+        if (handles && !enabled.isUndefined() && !rt_.ToBool(enabled)) {
+            return false;
+        }
+    } catch (...) {
+        return false; // a getter that fails leaves the clip out
+    }
+    return handles;
+}
+
+Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
+    if (nesting > kMaxNesting) {
+        return nullptr;
+    }
+    for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+        Clip& child = *it->second;
+        if (!child.visible || child.removed || child.clipDepth != 0) {
+            continue;
+        }
+        // A button's own children may be buttons that take the pointer first.
+        if (!child.isClip() && !child.children.empty()) {
+            if (Clip* inner = Target(child, p, nesting + 1)) {
+                return inner;
+            }
+        }
+        if (Interactive(child)) {
+            // A hit area stands in for what the clip shows.
+            const Clip* area = &child;
+            if (child.object) {
+                try {
+                    avm1::Object* o = rt_.Get(Value(child.object), "hitArea", false).object();
+                    if (o && o->clipId > 0) {
+                        if (const Clip* a = stage_.Find(o->clipId)) {
+                            area = a;
+                        }
+                    }
+                } catch (...) {
+                }
+            }
+            if (HitTest(stage_, *area, p)) {
+                return &child;
+            }
+            continue;
+        }
+        if (child.isClip()) {
+            if (Clip* found = Target(child, p, nesting + 1)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void Input::Fire(Clip& target, Edge edge) {
+    const EdgeInfo& e = kEdges[static_cast<int>(edge)];
+    acted_ = true;
+    if (target.isClip()) {
+        stage_.QueueEvents(target, e.event, e.method, Stage::kNormal);
+        return;
+    }
+    if (target.buttonState != e.state) {
+        ShowButtonState(stage_, target, e.state);
+    }
+    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
+    const swf::Character* c = CharacterOf(stage_.movie_, target.character);
+    const auto* button = c ? std::get_if<swf::Button>(c) : nullptr;
+    if (!button || !target.parent) {
+        return;
+    }
+    // A button's actions run on the timeline it stands in.
+    for (const auto& a : button->actions) {
+        if (a.conditions & e.condition) {
+            Stage::Queued q;
+            q.clip = target.parent->id;
+            q.own = a.actions;
+            stage_.queue_[Stage::kNormal].push_back(std::move(q));
+        }
+    }
+}
+
+void Input::Broadcast(std::uint32_t event, const char* method) {
+    std::vector<int> order(stage_.exec_.rbegin(), stage_.exec_.rend());
+    for (int id : order) {
+        if (Clip* clip = stage_.Find(id); clip && !clip->removed) {
+            stage_.QueueEvents(*clip, event, method, Stage::kNormal);
+        }
+    }
+}
+
+void Input::Notify(avm1::Object* broadcaster, const char* method) {
+    if (replaced_) {
+        return;
+    }
+    try {
+        avm1::NotifyListeners(rt_, broadcaster, method);
+    } catch (const avm1::StopBlock& stop) {
+        stage_.Report("action block stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+        stage_.Report("uncaught exception in a listener");
+    } catch (const avm1::MovieReplaced&) {
+        replaced_ = true;
+    }
+}
+
+bool Input::Finish() {
+    // Every clip hears the mouse, so what counts is what a target did.
+    bool ran = std::exchange(acted_, false);
+    if (!replaced_) {
+        stage_.RunQueued();
+    }
+    replaced_ = false;
+    return ran;
+}
+
+void Input::UpdateHover() {
+    Clip* t = Target(stage_.root(), mouse_, 0);
+    int id = t ? t->id : 0;
+    if (pressed_) {
+        Clip* pressed = Live(pressed_);
+        if (!pressed) {
+            pressed_ = 0;
+            hover_ = down_ ? 0 : id;
+            return;
+        }
+        bool over = id == pressed_;
+        if (over && hover_ != pressed_) {
+            Fire(*pressed, Edge::DragOver);
+        } else if (!over && hover_ == pressed_) {
+            Fire(*pressed, Edge::DragOut);
+        }
+        hover_ = over ? pressed_ : 0;
+        return;
+    }
+    if (down_ || id == hover_) {
+        return; // a press that began elsewhere holds the pointer
+    }
+    Clip* old = Live(hover_);
+    if (old && old->visible && !old->removed && HitTest(stage_, *old, mouse_) &&
+        !Interactive(*old)) {
+        return; // disabled under the pointer: it neither rolls out nor, enabled again, over
+    }
+    if (old) {
+        Fire(*old, Edge::RollOut);
+    }
+    hover_ = id;
+    if (t) {
+        Fire(*t, Edge::RollOver);
+    }
+}
+
+bool Input::MouseMove(swf::Point p) {
+    rt_.NewTick();
+    bool moved = !(p == mouse_);
+    mouse_ = p;
+    seen_ = true;
+    stage_.SetMouse(p);
+    int hover = hover_;
+    if (moved) {
+        Notify(rt_.mouseObject_, "onMouseMove");
+        Broadcast(kEventMouseMove, "onMouseMove");
+    }
+    UpdateHover();
+    bool ran = Finish();
+    return ran || hover != hover_;
+}
+
+bool Input::MouseDown() {
+    rt_.NewTick();
+    down_ = true;
+    avm1::KeyChanged(rt_, 1, 0, true, false);
+    Notify(rt_.mouseObject_, "onMouseDown");
+    Broadcast(kEventMouseDown, "onMouseDown");
+    hover_ = 0;
+    Clip* t = Target(stage_.root(), mouse_, 0);
+    bool pressed = t != nullptr;
+    if (t) {
+        hover_ = pressed_ = t->id;
+        Fire(*t, Edge::Press);
+    }
+    return Finish() || pressed;
+}
+
+bool Input::MouseUp() {
+    rt_.NewTick();
+    down_ = false;
+    avm1::KeyChanged(rt_, 1, 0, false, false);
+    Notify(rt_.mouseObject_, "onMouseUp");
+    Broadcast(kEventMouseUp, "onMouseUp");
+    bool released = false;
+    if (Clip* pressed = Live(pressed_); pressed && Interactive(*pressed)) {
+        Clip* t = Target(stage_.root(), mouse_, 0);
+        released = true;
+        if (t == pressed) {
+            Fire(*pressed, Edge::Release);
+            hover_ = pressed_;
+        } else {
+            Fire(*pressed, Edge::ReleaseOutside);
+            hover_ = 0;
+        }
+    }
+    pressed_ = 0;
+    UpdateHover();
+    return Finish() || released;
+}
+
+bool Input::MouseLeave() {
+    if (down_ || !hover_) {
+        return false;
+    }
+    rt_.NewTick();
+    if (Clip* old = Live(hover_)) {
+        Fire(*old, Edge::RollOut);
+    }
+    hover_ = 0;
+    Finish();
+    return true;
+}
+
+bool Input::KeyDown(int keyCode, char32_t character) {
+    rt_.NewTick();
+    avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), true);
+    Notify(rt_.keyObject_, "onKeyDown");
+    Broadcast(kEventKeyDown, nullptr);
+    std::uint8_t code = ButtonKeyCode(keyCode, character);
+    if (code) {
+        // Clips listening for the key, in the tree's order (a clip before its children, lower
+        // depths first), and the first button that names it: that one takes the key.
+        std::vector<Clip*> pending{&stage_.root()};
+        std::size_t visited = 0;
+        bool taken = false;
+        while (!pending.empty() && ++visited < 1000000) {
+            Clip* c = pending.back();
+            pending.pop_back();
+            for (auto it = c->children.rbegin(); it != c->children.rend(); ++it) {
+                pending.push_back(it->second.get());
+            }
+            if (c->removed) {
+                continue;
+            }
+            for (const auto& action : c->clipActions) {
+                if ((action.events & kEventKeyPress) && action.key == code) {
+                    Stage::Queued q;
+                    q.clip = c->id;
+                    q.own = action.actions;
+                    stage_.queue_[Stage::kNormal].push_back(std::move(q));
+                }
+            }
+            const swf::Character* ch =
+                c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
+            const auto* button = ch ? std::get_if<swf::Button>(ch) : nullptr;
+            if (!button || !c->parent || taken) {
+                continue;
+            }
+            for (const auto& a : button->actions) {
+                if (a.key == code) {
+                    Stage::Queued q;
+                    q.clip = c->parent->id;
+                    q.own = a.actions;
+                    stage_.queue_[Stage::kNormal].push_back(std::move(q));
+                    taken = acted_ = true;
+                }
+            }
+        }
+    }
+    return Finish();
+}
+
+bool Input::FrameEnded() {
+    if (!seen_) {
+        return false;
+    }
+    rt_.NewTick();
+    int hover = hover_;
+    UpdateHover();
+    return Finish() || hover != hover_;
+}
+
+bool Input::KeyUp(int keyCode, char32_t character) {
+    rt_.NewTick();
+    avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), false);
+    Notify(rt_.keyObject_, "onKeyUp");
+    Broadcast(kEventKeyUp, nullptr);
+    return Finish();
+}
+
+} // namespace fw::display

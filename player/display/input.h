@@ -1,0 +1,88 @@
+#pragma once
+// The mouse and the keyboard coming into the display tree: one entry for every host (fwplay's
+// recorded scripts, the control's window), in stage coordinates. It finds what the pointer is
+// over, drives buttons and clips that act as buttons through their states, and sends the
+// mouse and key events to clips and to Key's and Mouse's listeners, in the reference player's
+// order: listeners at once, then the clips' events as queued scripts.
+
+#include "stage.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace fw::display {
+
+// Clip event bits of the mouse and keys, as placements carry them.
+enum InputEvent : std::uint32_t {
+    kEventMouseMove = 1u << 3,
+    kEventMouseDown = 1u << 4,
+    kEventMouseUp = 1u << 5,
+    kEventKeyDown = 1u << 6,
+    kEventKeyUp = 1u << 7,
+    kEventPress = 1u << 10,
+    kEventRelease = 1u << 11,
+    kEventReleaseOutside = 1u << 12,
+    kEventRollOver = 1u << 13,
+    kEventRollOut = 1u << 14,
+    kEventDragOver = 1u << 15,
+    kEventDragOut = 1u << 16,
+    kEventKeyPress = 1u << 17,
+};
+
+// Whether a point of the stage (twips) falls on what a display object shows: its shapes, the
+// hit area of a button, its children. Every hit test of the mouse goes through here.
+bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint);
+
+// Makes a button's children those of its records that show in the state, keeping the ones
+// both states show.
+void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state);
+
+// The code a button's or a clip's key press condition names for a key (1 left ... 19 escape,
+// 32 to 126 the character); 0 when the key has none.
+std::uint8_t ButtonKeyCode(int keyCode, char32_t character);
+
+class Input {
+public:
+    Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt) {}
+
+    // Forgets the pointer's and the keys' targets (a new movie).
+    void Reset();
+
+    // Each returns whether anything may look different afterwards.
+    bool MouseMove(swf::Point stagePoint); // twips of the stage
+    bool MouseDown();                      // the left button; the others only move
+    bool MouseUp();
+    bool MouseLeave();
+    bool KeyDown(int keyCode, char32_t character);
+    bool KeyUp(int keyCode, char32_t character);
+    // After a frame: what moved, showed, hid or left under a still pointer rolls in or out.
+    bool FrameEnded();
+
+    // Whether the pointer is over something that acts as a button (the hand shows there).
+    bool OverButton() const { return hover_ != 0; }
+
+private:
+    enum class Edge { Press, Release, ReleaseOutside, RollOver, RollOut, DragOver, DragOut };
+
+    Clip* Target(Clip& parent, swf::Point p, int nesting);
+    bool Interactive(const Clip& clip);
+    void Fire(Clip& target, Edge edge);
+    void Broadcast(std::uint32_t event, const char* method);
+    void Notify(avm1::Object* broadcaster, const char* method);
+    bool Finish();
+    // A target still on the stage; the root never is one.
+    Clip* Live(int id) { return id ? stage_.Find(id) : nullptr; }
+    void UpdateHover();
+
+    Stage& stage_;
+    avm1::Runtime& rt_;
+    swf::Point mouse_;
+    int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
+    int pressed_ = 0; // where the press began, while the button is held
+    bool down_ = false;
+    bool seen_ = false;     // the pointer has been over the stage
+    bool acted_ = false;    // a target acted since the last Finish
+    bool replaced_ = false; // a script loaded another movie meanwhile
+};
+
+} // namespace fw::display
