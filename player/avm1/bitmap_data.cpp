@@ -770,30 +770,11 @@ Value Draw(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
-// The smallest Rectangle the pictures need where the geometry classes have none.
-Value RectCtor(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
-    const char* names[] = {"x", "y", "width", "height"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        rt.Put(self, names[i], args.empty() ? Value(0) : Arg(args, i));
-    }
-    return Value();
-}
-
-Value RectToString(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
-    return rt.Text("(x=" + rt.ToStr(rt.Get(self, "x")) + ", y=" + rt.ToStr(rt.Get(self, "y")) +
-                   ", w=" + rt.ToStr(rt.Get(self, "width")) +
-                   ", h=" + rt.ToStr(rt.Get(self, "height")) + ")");
-}
-
 } // namespace
 
 void InstallBitmapData(Runtime& rt, Object* global) {
-    Object* geom = Package(rt, global, "flash.geom");
-    if (!geom->FindOwn("Rectangle")) {
-        Object* rect = rt.NewPlain();
-        rt.MakeClass("Rectangle", RectCtor, rect, geom);
-        rt.Method(rect, "toString", RectToString);
-    }
+    // flash.geom.Rectangle, which rectangle answers with, is the colour classes' (installed
+    // first).
     Object* display = Package(rt, global, "flash.display");
     Object* proto = rt.NewPlain();
     rt.MakeClass("BitmapData", Construct, proto, display);
