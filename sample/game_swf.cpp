@@ -33,9 +33,9 @@ private:
     std::uint16_t next_ = 10;
 };
 
-struct Game {
-    MovieWriter movie{MovieOptions{6, 800, 600, 12, true}};
-    Ids ids;
+// A timeline being filled: the root's or a clip's, each with its own depths.
+struct Timeline {
+    MovieWriter& writer;
     std::uint16_t depth = 1;
 
     void Place(std::uint16_t character, double x, double y, const std::string& name = {}) {
@@ -46,13 +46,20 @@ struct Game {
         if (!name.empty()) {
             p.name = name;
         }
-        movie.Place(p);
+        writer.Place(p);
     }
+};
 
-    // A text field of the given size in pixels at (x, y); bound to a variable when given.
-    std::uint16_t Text(const std::string& text, double x, double y, double w, double h, double size,
-                       Rgba colour, TextAlign align = TextAlign::Left,
-                       const std::string& variable = {}, bool bold = false, bool place = true) {
+struct Game {
+    MovieWriter movie{MovieOptions{6, 800, 600, 12, true}};
+    Timeline root{movie};
+    Ids ids;
+
+    // A text field of the given size in pixels at (x, y) of `into`; bound to a variable when
+    // given. Returns its id.
+    std::uint16_t Text(Timeline* into, const std::string& text, double x, double y, double w,
+                       double h, double size, Rgba colour, TextAlign align = TextAlign::Left,
+                       const std::string& variable = {}, bool bold = false) {
         EditText t;
         t.id = ids.Next();
         t.bounds = Bounds{0, w * kPx, 0, h * kPx};
@@ -67,8 +74,8 @@ struct Game {
         t.hasText = !text.empty();
         t.initialText = text;
         movie.DefineEditText(t);
-        if (place) {
-            Place(t.id, x, y);
+        if (into) {
+            into->Place(t.id, x, y);
         }
         return t.id;
     }
@@ -83,9 +90,21 @@ struct Game {
         return s.id;
     }
 
+    // A clip of one frame that `fill` places its parts into; returns its id.
+    template <class Fill> std::uint16_t Clip(Fill fill) {
+        MovieWriter frames;
+        Timeline timeline{frames};
+        fill(timeline);
+        frames.ShowFrame();
+        std::uint16_t id = ids.Next();
+        movie.DefineSprite(id, frames);
+        return id;
+    }
+
     // A button with its caption; up, over and down drawn in three shades of its colour.
-    void ButtonAt(const std::string& caption, double x, double y, double w, double h, Rgba colour,
-                  const ActionWriter& onRelease, const std::string& name = {}) {
+    void ButtonAt(Timeline& into, const std::string& caption, double x, double y, double w,
+                  double h, Rgba colour, const ActionWriter& onRelease,
+                  const std::string& name = {}) {
         auto shade = [](Rgba c, int delta) {
             auto ch = [&](int v) {
                 return static_cast<std::uint8_t>(std::clamp(v + delta, 0, 255));
@@ -96,8 +115,8 @@ struct Game {
         std::uint16_t over = Rect(w, h, shade(colour, 45), kWhite);
         std::uint16_t down = Rect(w, h, shade(colour, -45), kValue);
         double size = h >= 40 ? 18 : 16;
-        std::uint16_t label = Text(caption, 0, 0, w, h, size, kWhite, TextAlign::Center, {}, true,
-                                   /*place*/ false);
+        std::uint16_t label =
+            Text(nullptr, caption, 0, 0, w, h, size, kWhite, TextAlign::Center, {}, true);
         Button b;
         b.id = ids.Next();
         Matrix labelAt{1, 0, 0, 1, 0, (h - size * 1.25) / 2 * kPx - 2 * kPx};
@@ -109,7 +128,7 @@ struct Game {
         };
         b.actions = {ButtonAction{kCondRelease, 0, onRelease.Finish()}};
         movie.DefineButton2(b);
-        Place(b.id, x, y, name);
+        into.Place(b.id, x, y, name);
     }
 };
 
@@ -117,11 +136,15 @@ ActionWriter Command(const std::string& command, const std::string& args) {
     return ActionWriter().FsCommand(command, args);
 }
 
+// The buttons live in clips, so the variables the shell sets on the root are named from there.
+const std::string kVolume = "/:currentvolume";
+const std::string kLevel = "/:level";
+
 // setvolume with the movie's volume one step lower or higher, kept within 0 to 20.
 ActionWriter VolumeStep(int step) {
     ActionWriter a;
     auto inRange = a.NewLabel();
-    a.Push({std::string("FSCommand:setvolume"), std::string("currentvolume")})
+    a.Push({std::string("FSCommand:setvolume"), kVolume})
         .Do(Op::GetVariable)
         .Do(Op::ToInteger)
         .Push({static_cast<std::int32_t>(step)})
@@ -147,13 +170,13 @@ ActionWriter VolumeStep(int step) {
 // The level goes up by one and is saved; an unset or unreadable level counts as 0.
 ActionWriter NextLevel() {
     return ActionWriter()
-        .Push({std::string("level"), std::string("level")})
+        .Push({kLevel, kLevel})
         .Do(Op::GetVariable)
         .Do(Op::ToInteger)
         .Push({static_cast<std::int32_t>(1)})
         .Do(Op::Add2)
         .Do(Op::SetVariable)
-        .Push({std::string("FSCommand:savelevel"), std::string("level")})
+        .Push({std::string("FSCommand:savelevel"), kLevel})
         .Do(Op::GetVariable)
         .GetUrl2(0);
 }
@@ -161,7 +184,7 @@ ActionWriter NextLevel() {
 ActionWriter ForgetLevel() {
     return ActionWriter()
         .FsCommand("savelevel", "nan")
-        .Push({std::string("level"), std::string("0")})
+        .Push({kLevel, std::string("0")})
         .Do(Op::SetVariable);
 }
 
@@ -172,8 +195,8 @@ std::vector<std::uint8_t> WriteGame() {
     g.movie.DefineFont(Font{kFontBold, "Tahoma", true, false});
 
     // Title and what the shell passed.
-    g.Text("Фенвоббл: демонстрационная игра", 0, 18, 800, 44, 30, kWhite, TextAlign::Center, {},
-           true);
+    g.Text(&g.root, "Фенвоббл: демонстрационная игра", 0, 18, 800, 44, 30, kWhite,
+           TextAlign::Center, {}, true);
     struct Row {
         const char* label;
         const char* variable;
@@ -186,28 +209,33 @@ std::vector<std::uint8_t> WriteGame() {
     };
     double y = 90;
     for (const auto& row : rows) {
-        g.Text(row.label, 40, y, 440, 30, 18, kLabel);
-        g.Text(row.none, 490, y, 270, 30, 18, kValue, TextAlign::Left, row.variable, true);
+        g.Text(&g.root, row.label, 40, y, 440, 30, 18, kLabel);
+        g.Text(&g.root, row.none, 490, y, 270, 30, 18, kValue, TextAlign::Left, row.variable, true);
         y += 36;
     }
 
-    // Volume: the bar's width and the number follow currentvolume.
+    // Volume: a panel clip whose bar clip's width and number follow currentvolume.
     y = 215;
-    g.Text("Громкость:", 40, y + 6, 150, 30, 18, kLabel);
-    g.ButtonAt("\xe2\x88\x92", 200, y, 44, 40, Rgba{0x3a, 0x5a, 0x9a, 255}, VolumeStep(-1),
-               "volumeDown");
-    g.Place(g.Rect(400, 24, Rgba{0x0e, 0x16, 0x26, 255}, Rgba{0x6a, 0x7a, 0x9a, 255}), 256, y + 8);
-    g.Place(g.Rect(400, 24, Rgba{0x3c, 0xc8, 0x5a, 255}), 256, y + 8, "bar");
-    g.ButtonAt("+", 668, y, 44, 40, Rgba{0x3a, 0x5a, 0x9a, 255}, VolumeStep(+1), "volumeUp");
-    g.Text("?", 720, y + 6, 60, 30, 20, kValue, TextAlign::Center, "currentvolume", true);
+    g.Text(&g.root, "Громкость:", 40, y + 6, 150, 30, 18, kLabel);
+    const Rgba blue{0x3a, 0x5a, 0x9a, 255};
+    std::uint16_t track = g.Rect(400, 24, Rgba{0x0e, 0x16, 0x26, 255}, Rgba{0x6a, 0x7a, 0x9a, 255});
+    std::uint16_t fill = g.Rect(400, 24, Rgba{0x3c, 0xc8, 0x5a, 255});
+    std::uint16_t bar = g.Clip([&](Timeline& t) { t.Place(fill, 0, 0); });
+    std::uint16_t volume = g.Clip([&](Timeline& t) {
+        g.ButtonAt(t, "\xe2\x88\x92", 0, 0, 44, 40, blue, VolumeStep(-1), "volumeDown");
+        t.Place(track, 56, 8);
+        t.Place(bar, 56, 8, "bar");
+        g.ButtonAt(t, "+", 468, 0, 44, 40, blue, VolumeStep(+1), "volumeUp");
+        g.Text(&t, "?", 520, 6, 60, 30, 20, kValue, TextAlign::Center, kVolume, true);
+    });
+    g.root.Place(volume, 200, y, "volume");
 
-    // A button for every command.
+    // A panel clip with a button for every command.
     struct Cmd {
         const char* caption;
         ActionWriter actions;
         const char* name;
     };
-    const Rgba blue{0x3a, 0x5a, 0x9a, 255};
     const Cmd commands[] = {
         {"Во весь экран", Command("maximize", ""), "maximize"},
         {"Обычный размер", Command("normalize", ""), "normalize"},
@@ -220,28 +248,30 @@ std::vector<std::uint8_t> WriteGame() {
         {"Уровень +1", NextLevel(), "levelUp"},
         {"Забыть уровень", ForgetLevel(), "forgetLevel"},
     };
-    for (std::size_t i = 0; i < std::size(commands); ++i) {
-        double x = 40 + static_cast<double>(i % 3) * 245;
-        double top = 290 + static_cast<double>(i / 3) * 64;
-        g.ButtonAt(commands[i].caption, x, top, 230, 50, blue, commands[i].actions,
-                   commands[i].name);
-    }
-    g.ButtonAt("Выход", 530, 482, 230, 50, Rgba{0xa0, 0x30, 0x30, 255}, Command("quit", ""),
-               "quit");
-    g.Text("Каждая кнопка посылает оболочке свою команду.", 0, 560, 800, 26, 15, kLabel,
+    std::uint16_t panel = g.Clip([&](Timeline& t) {
+        for (std::size_t i = 0; i < std::size(commands); ++i) {
+            double x = static_cast<double>(i % 3) * 245;
+            double top = static_cast<double>(i / 3) * 64;
+            g.ButtonAt(t, commands[i].caption, x, top, 230, 50, blue, commands[i].actions,
+                       commands[i].name);
+        }
+        g.ButtonAt(t, "Выход", 490, 192, 230, 50, Rgba{0xa0, 0x30, 0x30, 255}, Command("quit", ""),
+                   "quit");
+    });
+    g.root.Place(panel, 40, 290, "commands");
+    g.Text(&g.root, "Каждая кнопка посылает оболочке свою команду.", 0, 560, 800, 26, 15, kLabel,
            TextAlign::Center);
 
     // Frame 1 shows it all; frame 2 sizes the bar; frame 3 goes back to frame 2.
     g.movie.ShowFrame();
     g.movie.Label("update");
-    g.movie.Actions(
-        ActionWriter()
-            .Push({std::string("bar"), static_cast<std::int32_t>(2), std::string("currentvolume")})
-            .Do(Op::GetVariable)
-            .Do(Op::ToInteger)
-            .Push({static_cast<std::int32_t>(5)})
-            .Do(Op::Multiply)
-            .Do(Op::SetProperty));
+    g.movie.Actions(ActionWriter()
+                        .Push({std::string("volume/bar"), static_cast<std::int32_t>(2), kVolume})
+                        .Do(Op::GetVariable)
+                        .Do(Op::ToInteger)
+                        .Push({static_cast<std::int32_t>(5)})
+                        .Do(Op::Multiply)
+                        .Do(Op::SetProperty));
     g.movie.ShowFrame();
     g.movie.Actions(ActionWriter().GotoFrame(1).Do(Op::Play));
     g.movie.ShowFrame();
