@@ -592,6 +592,15 @@ void SyncVariable(Runtime& rt, Object* o) {
     }
 }
 
+void StoreVariable(Runtime& rt, Object* o) {
+    TextField* f = FieldOf(o);
+    Value holder;
+    std::string name;
+    if (f && VariableSlot(rt, o, f->variable, holder, name)) {
+        rt.Put(holder, name, Value(f->html ? f->HtmlText() : f->Text()));
+    }
+}
+
 void InstallTextField(Runtime& rt, Object* global) {
     Object* proto = rt.NewPlain();
     rt.textFieldProto_ = proto;
