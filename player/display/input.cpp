@@ -495,6 +495,7 @@ void Input::Edited(const Typing::Result& r) {
 }
 
 bool Input::FrameEnded() {
+    typing_.FrameEnded(stage_.root());
     if (!seen_) {
         return false;
     }

@@ -2,11 +2,14 @@
 
 #include "avm1/keyboard_focus.h"
 #include "avm1/text_field.h"
+#include "display/stage.h"
 
 #include <algorithm>
 
 namespace fw::display {
 namespace {
+
+constexpr std::size_t kMaxVisits = 1000000;
 
 // Brings the caret's line into view; true when the lines shown moved.
 bool ScrollToCaret(TextField& f) {
@@ -85,6 +88,27 @@ void Typing::Press(avm1::Object* field, double x, double y) {
     }
     avm1::SetFocusedObject(rt_, field);
     f->caret = f->selectionStart = f->selectionEnd = CaretAt(*f, x, y);
+}
+
+void Typing::FrameEnded(Clip& root) {
+    std::vector<Clip*> pending{&root};
+    for (std::size_t visited = 0; !pending.empty() && visited < kMaxVisits; ++visited) {
+        Clip* c = pending.back();
+        pending.pop_back();
+        for (auto& [depth, child] : c->children) {
+            pending.push_back(child.get());
+        }
+        if (c->removed || !avm1::FieldOf(c->object)) {
+            continue;
+        }
+        try {
+            avm1::ShowVariable(rt_, c->object);
+        } catch (const avm1::StopBlock&) {
+        } catch (const avm1::Thrown&) {
+        } catch (const avm1::MovieReplaced&) {
+            return; // the tree is gone
+        }
+    }
 }
 
 } // namespace fw::display

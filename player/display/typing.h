@@ -10,6 +10,8 @@
 
 namespace fw::display {
 
+struct Clip;
+
 class Typing {
 public:
     explicit Typing(avm1::Runtime& rt) : rt_(rt) {}
@@ -25,6 +27,9 @@ public:
     // A press on a field, at a point in its own pixels from its box's corner: the field takes the
     // focus and the caret goes to the nearest character boundary.
     void Press(avm1::Object* field, double x, double y);
+
+    // After a frame: the bound fields in a tree show their variables.
+    void FrameEnded(Clip& root);
 
     // The clipboard the host's copy and paste share with the movie.
     void SetClipboard(std::u16string text) { clipboard_ = std::move(text); }
