@@ -367,7 +367,8 @@ bool Input::MouseDown() {
             typing_.Press(t->object, (local.x - f->bounds.xMin) / 20,
                           (local.y - f->bounds.yMin) / 20);
         }
-        return Finish() || true;
+        Finish();
+        return true;
     }
     bool pressed = t != nullptr;
     if (t) {

@@ -263,6 +263,49 @@ std::optional<EditCommand> EditCommandNamed(std::string_view name) {
     return std::nullopt;
 }
 
+std::optional<EditCommand> EditCommandForKey(int keyCode, bool shift, bool control) {
+    using C = EditCommand;
+    // The moves come in the order left, right by character, word, line and document; each
+    // selecting twin stands as far behind SelectLeft as the move behind MoveLeft.
+    auto move = [&](C byChar, C byWord) {
+        C c = control ? byWord : byChar;
+        return shift ? static_cast<C>(static_cast<int>(c) + static_cast<int>(C::SelectLeft)) : c;
+    };
+    switch (keyCode) {
+    case 37:
+        return move(C::MoveLeft, C::MoveLeftWord);
+    case 39:
+        return move(C::MoveRight, C::MoveRightWord);
+    case 36:
+        return move(C::MoveLeftLine, C::MoveLeftDocument);
+    case 35:
+        return move(C::MoveRightLine, C::MoveRightDocument);
+    case 8:
+        return control ? C::BackspaceWord : C::Backspace;
+    case 46:
+        return control ? C::DeleteWord : C::Delete;
+    case 13:
+        return C::Enter;
+    default:
+        break;
+    }
+    if (!control) {
+        return std::nullopt;
+    }
+    switch (keyCode) {
+    case 'A':
+        return C::SelectAll;
+    case 'C':
+        return C::Copy;
+    case 'X':
+        return C::Cut;
+    case 'V':
+        return C::Paste;
+    default:
+        return std::nullopt;
+    }
+}
+
 bool Edit(TextField& f, EditCommand command, std::u16string& clipboard) {
     using C = EditCommand;
     const std::u16string& s = f.chars();

@@ -69,6 +69,11 @@ void AppendUtf16(std::u16string& s, char32_t c);
 // A command by its name ("MoveLeft", "Paste", ...); nullopt for an unknown one.
 std::optional<EditCommand> EditCommandNamed(std::string_view name);
 
+// The command a key stands for in a field, by the key code scripts read from Key.getCode and
+// the modifiers held (the arrows, Home, End, Backspace, Delete, Enter and the clipboard's
+// letters with Control); nullopt for a key that only types.
+std::optional<EditCommand> EditCommandForKey(int keyCode, bool shift, bool control);
+
 // Carries out a command on a field: moves and selections on any selectable field, changes on
 // an input field only. Copy and Cut fill the clipboard, except from a password field; Paste
 // types what it holds. Returns whether the text changed.
