@@ -110,6 +110,7 @@ void Runtime::InstallBuiltins() {
     InstallTextField(*this, global_);
     InstallTextFormat(*this, global_);
     InstallInput(*this, global_);
+    InstallSelection(*this, global_);
 }
 
 void Runtime::Collect() {

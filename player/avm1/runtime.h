@@ -390,6 +390,7 @@ void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);
 void InstallInput(Runtime& rt, Object* global);
+void InstallSelection(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -262,10 +262,12 @@ template <int P> Value Set(Runtime& rt, Activation&, Value self, std::vector<Val
         flag(f.condenseWhite);
         break;
     case kRestrict:
-        if (v.isNullish()) {
-            f.restrict.reset();
-        } else {
-            f.restrict = rt.ToStr(v);
+        // An empty set would refuse everything; it stands for none instead.
+        f.restrict.reset();
+        if (!v.isNullish()) {
+            if (std::string set = rt.ToStr(v); !set.empty()) {
+                f.restrict = std::move(set);
+            }
         }
         break;
     case kSelectable:
@@ -589,6 +591,28 @@ void SyncVariable(Runtime& rt, Object* o) {
         f->SetHtmlText(text);
     } else {
         f->SetText(text);
+    }
+}
+
+void StoreVariable(Runtime& rt, Object* o) {
+    TextField* f = FieldOf(o);
+    Value holder;
+    std::string name;
+    if (f && VariableSlot(rt, o, f->variable, holder, name)) {
+        rt.Put(holder, name, Value(f->html ? f->HtmlText() : f->Text()));
+    }
+}
+
+void ShowVariable(Runtime& rt, Object* o) {
+    TextField* f = FieldOf(o);
+    auto value = f && !f->variable.empty() ? TimelineValue(rt, o, *f) : std::nullopt;
+    if (!value || (f->html ? f->markup() == *value : f->Text() == *value)) {
+        return;
+    }
+    if (f->html) {
+        f->SetHtmlText(*value);
+    } else {
+        f->SetText(*value);
     }
 }
 

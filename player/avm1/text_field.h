@@ -22,6 +22,11 @@ display::TextField* FieldOf(Object* o);
 // A field bound to a variable takes the variable's value when it has one, else gives it its
 // text; the display calls it as it places a bound field, scripts as they bind one anew.
 void SyncVariable(Runtime& rt, Object* fieldObject);
+// A bound field's text, as typing changed it, goes to its variable.
+void StoreVariable(Runtime& rt, Object* fieldObject);
+// As a frame ends a bound field takes the value of its timeline's variable as its own text;
+// an unset variable leaves the text as it is.
+void ShowVariable(Runtime& rt, Object* fieldObject);
 
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);

@@ -1,6 +1,7 @@
 #include "input.h"
 
 #include "avm1/input.h"
+#include "avm1/text_field.h"
 
 #include <map>
 #include <utility>
@@ -186,7 +187,7 @@ bool Input::Interactive(const Clip& clip) {
     return handles;
 }
 
-Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
+Clip* Input::Target(Clip& parent, swf::Point p, int nesting, bool fields) {
     if (nesting > kMaxNesting) {
         return nullptr;
     }
@@ -195,9 +196,15 @@ Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
         if (!child.visible || child.removed || child.clipDepth != 0) {
             continue;
         }
+        if (const TextField* f = fields ? avm1::FieldOf(child.object) : nullptr) {
+            if (f->selectable && HitTest(stage_, child, p)) {
+                return &child;
+            }
+            continue;
+        }
         // A button's own children may be buttons that take the pointer first.
         if (!child.isClip() && !child.children.empty()) {
-            if (Clip* inner = Target(child, p, nesting + 1)) {
+            if (Clip* inner = Target(child, p, nesting + 1, fields)) {
                 return inner;
             }
         }
@@ -221,7 +228,7 @@ Clip* Input::Target(Clip& parent, swf::Point p, int nesting) {
             continue;
         }
         if (child.isClip()) {
-            if (Clip* found = Target(child, p, nesting + 1)) {
+            if (Clip* found = Target(child, p, nesting + 1, fields)) {
                 return found;
             }
         }
@@ -265,12 +272,13 @@ void Input::Broadcast(std::uint32_t event, const char* method) {
     }
 }
 
-void Input::Notify(avm1::Object* broadcaster, const char* method) {
+void Input::Notify(avm1::Object* broadcaster, const char* method,
+                   const std::vector<avm1::Value>& args) {
     if (replaced_) {
         return;
     }
     try {
-        avm1::NotifyListeners(rt_, broadcaster, method);
+        avm1::NotifyListeners(rt_, broadcaster, method, args);
     } catch (const avm1::StopBlock& stop) {
         stage_.Report("action block stopped: " + stop.reason);
     } catch (const avm1::Thrown&) {
@@ -349,7 +357,19 @@ bool Input::MouseDown() {
     Notify(rt_.mouseObject_, "onMouseDown");
     Broadcast(kEventMouseDown, "onMouseDown");
     hover_ = 0;
-    Clip* t = Target(stage_.root(), mouse_, 0);
+    Clip* t = Target(stage_.root(), mouse_, 0, true);
+    if (t && avm1::FieldOf(t->object)) {
+        // A selectable field takes the press for itself: the caret goes where it fell.
+        auto inverse = stage_.GlobalMatrix(*t).Inverse();
+        const TextField* f = avm1::FieldOf(t->object);
+        if (inverse) {
+            swf::Point local = inverse->Apply(mouse_);
+            typing_.Press(t->object, (local.x - f->bounds.xMin) / 20,
+                          (local.y - f->bounds.yMin) / 20);
+        }
+        Finish();
+        return true;
+    }
     bool pressed = t != nullptr;
     if (t) {
         hover_ = pressed_ = t->id;
@@ -399,13 +419,19 @@ bool Input::KeyDown(int keyCode, char32_t character) {
     avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), true);
     Notify(rt_.keyObject_, "onKeyDown");
     Broadcast(kEventKeyDown, nullptr);
-    std::uint8_t code = ButtonKeyCode(keyCode, character);
+    // Printable characters press buttons as they are typed.
+    std::uint8_t code = ButtonKeyCode(keyCode, 0);
+    PressKey(code < 32 ? code : 0);
+    return Finish();
+}
+
+bool Input::PressKey(std::uint8_t code) {
+    bool taken = false;
     if (code) {
         // Clips listening for the key, in the tree's order (a clip before its children, lower
         // depths first), and the first button that names it: that one takes the key.
         std::vector<Clip*> pending{&stage_.root()};
         std::size_t visited = 0;
-        bool taken = false;
         while (!pending.empty() && ++visited < 1000000) {
             Clip* c = pending.back();
             pending.pop_back();
@@ -440,10 +466,37 @@ bool Input::KeyDown(int keyCode, char32_t character) {
             }
         }
     }
+    return taken;
+}
+
+bool Input::TextInput(char32_t character) {
+    rt_.NewTick();
+    std::uint8_t code = ButtonKeyCode(0, character);
+    if (!(code >= 32 && PressKey(code))) {
+        Edited(typing_.Type(character));
+    }
     return Finish();
 }
 
+bool Input::TextControl(EditCommand command) {
+    rt_.NewTick();
+    Edited(typing_.Command(command));
+    return Finish();
+}
+
+void Input::Edited(const Typing::Result& r) {
+    if (r.changed) {
+        acted_ = true;
+        Notify(r.changed, "onChanged", {avm1::Value(r.changed)});
+    }
+    if (r.scrolled) {
+        acted_ = true;
+        Notify(r.scrolled, "onScroller", {avm1::Value(r.scrolled)});
+    }
+}
+
 bool Input::FrameEnded() {
+    typing_.FrameEnded(stage_.root());
     if (!seen_) {
         return false;
     }

@@ -6,6 +6,7 @@
 // order: listeners at once, then the clips' events as queued scripts.
 
 #include "stage.h"
+#include "typing.h"
 
 #include <cstdint>
 #include <optional>
@@ -43,7 +44,7 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character);
 
 class Input {
 public:
-    Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt) {}
+    Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt), typing_(rt) {}
 
     // Forgets the pointer's and the keys' targets (a new movie).
     void Reset();
@@ -55,6 +56,11 @@ public:
     bool MouseLeave();
     bool KeyDown(int keyCode, char32_t character);
     bool KeyUp(int keyCode, char32_t character);
+    // A character typed (after its key went down) and an editing key or shortcut: a button
+    // that names a printable character takes it, else the focused input field.
+    bool TextInput(char32_t character);
+    bool TextControl(EditCommand command);
+    void SetClipboard(std::u16string text) { typing_.SetClipboard(std::move(text)); }
     // After a frame: what moved, showed, hid or left under a still pointer rolls in or out.
     bool FrameEnded();
 
@@ -64,11 +70,15 @@ public:
 private:
     enum class Edge { Press, Release, ReleaseOutside, RollOver, RollOut, DragOver, DragOut };
 
-    Clip* Target(Clip& parent, swf::Point p, int nesting);
+    // fields: a selectable text field takes the pointer too, above what lies under it.
+    Clip* Target(Clip& parent, swf::Point p, int nesting, bool fields = false);
     bool Interactive(const Clip& clip);
     void Fire(Clip& target, Edge edge);
     void Broadcast(std::uint32_t event, const char* method);
-    void Notify(avm1::Object* broadcaster, const char* method);
+    void Notify(avm1::Object* broadcaster, const char* method,
+                const std::vector<avm1::Value>& args = {});
+    bool PressKey(std::uint8_t code);
+    void Edited(const Typing::Result& r);
     bool Finish();
     // A target still on the stage; the root never is one.
     Clip* Live(int id) { return id ? stage_.Find(id) : nullptr; }
@@ -76,6 +86,7 @@ private:
 
     Stage& stage_;
     avm1::Runtime& rt_;
+    Typing typing_;
     swf::Point mouse_;
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held

@@ -183,57 +183,6 @@ void TextField::Replace(std::size_t from, std::size_t to, std::u16string_view wi
     }
 }
 
-void TextField::Type(std::u16string_view typed) {
-    std::u16string accepted;
-    for (char16_t c : typed) {
-        if (!multiline && (c == u'\r' || c == u'\n')) {
-            continue;
-        }
-        if (restrict) {
-            std::u16string set = Utf16(*restrict);
-            bool allowed = set.empty() || set[0] == u'^'; // a leading ^ allows all but what follows
-            bool negate = false;
-            for (std::size_t i = 0; i < set.size(); ++i) {
-                char16_t s = set[i];
-                if (s == u'^') {
-                    negate = !negate;
-                    continue;
-                }
-                if (s == u'\\' && i + 1 < set.size()) {
-                    s = set[++i];
-                }
-                char16_t hi = s;
-                if (i + 2 < set.size() && set[i + 1] == u'-') {
-                    hi = set[i + 2];
-                    i += 2;
-                }
-                if (c >= s && c <= hi) {
-                    allowed = !negate;
-                }
-            }
-            if (!allowed) {
-                continue;
-            }
-        }
-        accepted.push_back(c == u'\n' ? u'\r' : c);
-    }
-    std::size_t from = std::min(selectionStart, selectionEnd);
-    std::size_t to = std::max(selectionStart, selectionEnd);
-    if (from == to) {
-        from = to = std::min(caret, text_.size());
-    }
-    if (maxChars > 0) {
-        std::size_t room = static_cast<std::size_t>(maxChars) -
-                           std::min<std::size_t>(maxChars, text_.size() - (to - from));
-        accepted.resize(std::min(accepted.size(), room));
-    }
-    CharFormat f = from < formats_.size() ? formats_[from]
-                   : from > 0             ? formats_[from - 1]
-                                          : newFormat;
-    Replace(from, to, accepted, f);
-    caret = selectionStart = selectionEnd = from + accepted.size();
-}
-
 Format TextField::FormatOf(std::size_t from, std::size_t to) const {
     to = std::min(to, formats_.size());
     if (from >= to) {

@@ -240,6 +240,9 @@ bool Player::KeyPress(std::uint8_t code) {
         return false;
     }
     bool changed = input_->KeyDown(key, character);
+    if (code >= 32) {
+        changed = input_->TextInput(character) || changed;
+    }
     return input_->KeyUp(key, character) || changed;
 }
 

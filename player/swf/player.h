@@ -133,6 +133,11 @@ public:
     // types (0 for none).
     bool KeyDown(int keyCode, char32_t character) { return input_->KeyDown(keyCode, character); }
     bool KeyUp(int keyCode, char32_t character) { return input_->KeyUp(keyCode, character); }
+    // A character typed, an editing key or shortcut, and the text the clipboard holds: what
+    // the focused input field takes (see display/typing.h).
+    bool TextInput(char32_t character) { return input_->TextInput(character); }
+    bool TextControl(display::EditCommand command) { return input_->TextControl(command); }
+    void SetClipboard(std::u16string text) { input_->SetClipboard(std::move(text)); }
     // A key pressed and released, by its button key code (1 left ... 19 escape, 32 to 126 the
     // character).
     bool KeyPress(std::uint8_t code);

@@ -146,7 +146,18 @@ void Inject(swf::Player& player, const InputEvent& e) {
     case Kind::KeyUp:
         player.KeyUp(e.keyCode, e.keyChar);
         break;
-    default: // typing, the clipboard and the window's focus reach no script yet
+    case Kind::Text:
+        player.TextInput(e.codepoint);
+        break;
+    case Kind::TextControl:
+        if (auto command = display::EditCommandNamed(e.text)) {
+            player.TextControl(*command);
+        }
+        break;
+    case Kind::Clipboard:
+        player.SetClipboard(display::Utf16(e.text));
+        break;
+    default: // the window's focus reaches no script yet
         break;
     }
 }
