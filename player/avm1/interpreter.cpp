@@ -1408,7 +1408,7 @@ private:
         case 0x45: { // TargetPath
             Value x = Pop();
             Object* o = x.object();
-            if (o && o->kind == Kind::Clip) {
+            if (o && (o->kind == Kind::Clip || o->kind == Kind::Text)) {
                 PushText(rt_.Describe(o));
             } else {
                 Push(Value());
@@ -1419,7 +1419,9 @@ private:
             if (body.size() < 2) {
                 rt_.Stop("goto cut short");
             }
+            // Like every goto of a frame action, it stops the timeline: gotoAndPlay adds a Play.
             disp.GotoFrame(TargetClip(), body[0] | (body[1] << 8));
+            disp.SetPlaying(TargetClip(), false);
             break;
         }
         case 0x8C: { // GoToLabel
@@ -1433,6 +1435,7 @@ private:
                 rt_.Report("no frame labelled " + label);
             } else {
                 disp.GotoFrame(TargetClip(), frame);
+                disp.SetPlaying(TargetClip(), false);
             }
             break;
         }

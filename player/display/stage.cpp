@@ -156,7 +156,9 @@ void Stage::Advance() {
             continue;
         }
         if (!clip->loaded) {
+            // A movie loaded into a placed clip: its load handlers hear of the new content.
             clip->loaded = true;
+            QueueEvents(*clip, kEventLoad, nullptr, kNormal);
             EnterFrame(*clip, 0, true);
             continue;
         }
@@ -280,7 +282,7 @@ void Stage::QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size
     }
 }
 
-void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
+void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts) {
     const swf::Frame& f = (*clip.frames)[static_cast<std::size_t>(frame)];
     clip.current = frame;
     // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
@@ -297,12 +299,12 @@ void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
     std::size_t queued = 0;
     if (withPlacements) {
         for (const auto& p : f.placements) {
-            QueueFrameActions(clip, frame, queued, p.actionsBefore);
+            QueueFrameActions(clip, frame, queued, withScripts ? p.actionsBefore : 0);
             queued = std::max(queued, p.actionsBefore);
             Place(clip, p, frame);
         }
     }
-    QueueFrameActions(clip, frame, queued, f.actions.size());
+    QueueFrameActions(clip, frame, queued, withScripts ? f.actions.size() : queued);
 }
 
 void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
@@ -581,6 +583,8 @@ void Stage::Goto(Clip& clip, int frame) {
     if (!clip.isClip()) {
         return;
     }
+    // Past the last frame the clip shows the last one but runs none of its scripts.
+    bool withScripts = frame < clip.totalFrames();
     frame = std::clamp(frame, 0, clip.totalFrames() - 1);
     if (frame == clip.current || cut_) {
         return;
@@ -595,13 +599,13 @@ void Stage::Goto(Clip& clip, int frame) {
         return;
     }
     if (frame == clip.current + 1) {
-        EnterFrame(clip, frame, true);
+        EnterFrame(clip, frame, true, withScripts);
         return;
     }
-    Rebuild(clip, frame);
+    Rebuild(clip, frame, withScripts);
 }
 
-void Stage::Rebuild(Clip& clip, int frame) {
+void Stage::Rebuild(Clip& clip, int frame, bool withScripts) {
     // What the timeline holds at the frame: per depth, the tag that placed it and every later
     // change, as if played from the first frame.
     struct Want {
@@ -695,7 +699,7 @@ void Stage::Rebuild(Clip& clip, int frame) {
         child->clipActions = w.place.clipActions;
         StartClip(*child, false, nullptr);
     }
-    EnterFrame(clip, frame, false);
+    EnterFrame(clip, frame, false, withScripts);
 }
 
 bool Stage::NamesEqual(std::string_view a, std::string_view b) const {
@@ -1206,7 +1210,8 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
 
 void Stage::RemoveClip(int id) {
     Clip* clip = Find(id);
-    if (clip && clip->parent && clip->depth >= 0 && clip->depth <= kMaxScriptDepth) {
+    if (clip && clip->parent && clip->depth >= 0 && clip->depth <= kMaxScriptDepth &&
+        !DeferRemoval(*clip)) {
         Remove(*clip);
     }
 }
