@@ -1217,13 +1217,13 @@ private:
                 Push(start ? rt_.GetOf(start, name, Value(sup->superThis)) : Value());
                 break;
             }
-            Push(rt_.Get(object, name));
+            Push(rt_.Get(rt_.Live(object), name));
             break;
         }
         case 0x4F: { // SetMember
             Value value = Pop();
             std::string name = PopString();
-            Value object = Pop();
+            Value object = rt_.Live(Pop());
             rt_.Put(object, name, std::move(value));
             break;
         }
@@ -1585,7 +1585,7 @@ private:
         }
         case 0x52: { // CallMethod
             Value nameValue = Pop();
-            Value object = Pop();
+            Value object = rt_.Live(Pop());
             std::vector<Value> args = PopArgs();
             std::string name = nameValue.isUndefined() ? std::string() : rt_.ToStr(nameValue);
             Push(CallMethodOn(object, name, args));

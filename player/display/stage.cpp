@@ -445,6 +445,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     }
     clip.object = rt_->NewObject(proto, avm1::Kind::Clip);
     clip.object->clipId = clip.id;
+    rt_->RememberPath(clip.object);
     exec_.push_back(clip.id);
     if (byScript) {
         // Made by a script: its initialisation and constructor run now, before the script goes on.
@@ -534,11 +535,21 @@ void Stage::Remove(Clip& clip) {
 }
 
 bool Stage::DeferRemoval(Clip& clip) {
-    bool handlers = std::any_of(clip.clipActions.begin(), clip.clipActions.end(),
-                                [](const swf::ClipAction& a) { return a.events & kEventUnload; });
-    if (!handlers && clip.object && rt_) {
-        handlers = rt_->IsCallable(rt_->Get(avm1::Value(clip.object), "onUnload", false));
-    }
+    // An unload handler anywhere in the clip's tree keeps the whole tree until it has run.
+    std::function<bool(const Clip&, int)> listens = [&](const Clip& c, int nesting) {
+        if (std::any_of(c.clipActions.begin(), c.clipActions.end(),
+                        [](const swf::ClipAction& a) { return a.events & kEventUnload; })) {
+            return true;
+        }
+        if (c.object && c.isClip() && rt_ &&
+            rt_->IsCallable(rt_->Get(avm1::Value(c.object), "onUnload", false))) {
+            return true;
+        }
+        return nesting < kMaxNesting &&
+               std::any_of(c.children.begin(), c.children.end(),
+                           [&](const auto& child) { return listens(*child.second, nesting + 1); });
+    };
+    bool handlers = listens(clip, 0);
     Clip* parent = clip.parent;
     int depth = -32769 - clip.depth;
     if (!handlers || clip.removed || !parent || parent->children.count(depth)) {
@@ -1040,11 +1051,17 @@ Object* Stage::ClipMember(int id, std::string_view name) {
             Object* own = RootOf(clip->id);
             return own ? own : root_->object;
         }
-        if (lower.rfind("_level", 0) == 0) {
-            int n = std::atoi(lower.c_str() + 6);
-            if (n > 0 && lower == "_level" + std::to_string(n)) {
-                return Level(n);
+        if (lower.rfind("_level", 0) == 0 || lower.rfind("_flash", 0) == 0) {
+            // The number is read as far as there are digits; what follows is ignored.
+            std::size_t i = 6;
+            bool negative = i < lower.size() && lower[i] == '-';
+            i += negative ? 1 : 0;
+            std::uint32_t n = 0;
+            for (; i < lower.size() && lower[i] >= '0' && lower[i] <= '9'; ++i) {
+                n = n * 10 + static_cast<std::uint32_t>(lower[i] - '0');
             }
+            auto level = static_cast<std::int32_t>(negative ? 0u - n : n);
+            return level == 0 ? root_->object : level > 0 ? Level(level) : nullptr;
         }
         if (lower == "_global") {
             return rt_->global();
