@@ -194,13 +194,15 @@ int TransformClip(const Value& self) {
     return data && data->clip ? data->clip->clipId : -1;
 }
 
-Value TransformCtor(Runtime&, Activation&, Value self, std::vector<Value>& args) {
+Value TransformCtor(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     Object* o = self.object();
     Object* clip = Arg(args, 0).object();
     if (o && clip && clip->kind == Kind::Clip) {
         auto data = std::make_unique<TransformData>();
         data->clip = clip;
         o->host = std::move(data);
+    } else if (rt.constructing) {
+        rt.constructFailed = true; // a transform of no clip is no object at all
     }
     return Value();
 }

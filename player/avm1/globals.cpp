@@ -299,6 +299,8 @@ void InstallGlobals(Runtime& rt, Object* global) {
     rt.Method(global, "trace", TraceFn);
     global->Set("NaN", Value(std::nan("")), kDontEnum);
     global->Set("Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
+    // The player's own start-up script leaves its shorthand behind, set to null.
+    global->Set("o", Value(Null{}), kDontEnum);
 }
 
 } // namespace fw::avm1

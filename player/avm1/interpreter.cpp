@@ -1217,13 +1217,13 @@ private:
                 Push(start ? rt_.GetOf(start, name, Value(sup->superThis)) : Value());
                 break;
             }
-            Push(rt_.Get(object, name));
+            Push(rt_.Get(rt_.Live(object), name));
             break;
         }
         case 0x4F: { // SetMember
             Value value = Pop();
             std::string name = PopString();
-            Value object = Pop();
+            Value object = rt_.Live(Pop());
             rt_.Put(object, name, std::move(value));
             break;
         }
@@ -1408,7 +1408,7 @@ private:
         case 0x45: { // TargetPath
             Value x = Pop();
             Object* o = x.object();
-            if (o && o->kind == Kind::Clip) {
+            if (o && (o->kind == Kind::Clip || o->kind == Kind::Text)) {
                 PushText(rt_.Describe(o));
             } else {
                 Push(Value());
@@ -1419,7 +1419,9 @@ private:
             if (body.size() < 2) {
                 rt_.Stop("goto cut short");
             }
+            // Like every goto of a frame action, it stops the timeline: gotoAndPlay adds a Play.
             disp.GotoFrame(TargetClip(), body[0] | (body[1] << 8));
+            disp.SetPlaying(TargetClip(), false);
             break;
         }
         case 0x8C: { // GoToLabel
@@ -1433,6 +1435,7 @@ private:
                 rt_.Report("no frame labelled " + label);
             } else {
                 disp.GotoFrame(TargetClip(), frame);
+                disp.SetPlaying(TargetClip(), false);
             }
             break;
         }
@@ -1582,7 +1585,7 @@ private:
         }
         case 0x52: { // CallMethod
             Value nameValue = Pop();
-            Value object = Pop();
+            Value object = rt_.Live(Pop());
             std::vector<Value> args = PopArgs();
             std::string name = nameValue.isUndefined() ? std::string() : rt_.ToStr(nameValue);
             Push(CallMethodOn(object, name, args));

@@ -155,6 +155,8 @@ public:
     std::vector<Object*> interfaces;        // implementsOp
     std::unique_ptr<std::unordered_map<std::string, Watcher>> watchers;
     int clipId = -1; // display objects: which one, for the display interface
+    // Clips: the target path they were first known by.
+    std::unique_ptr<std::string> origin;
     std::unique_ptr<HostData> host;
 
 private:

@@ -646,6 +646,12 @@ Value Runtime::Construct(const Value& ctor, std::vector<Value> args, bool script
 }
 
 std::string Runtime::Describe(Object* o) {
+    if (o && o->kind == Kind::Clip && OffStage(o)) {
+        o = Live(o);
+        if (!o) {
+            return std::string();
+        }
+    }
     std::vector<std::string> names;
     for (int i = 0; o && o != root_ && i < kMaxChain; ++i) {
         auto name = display_.GetDisplayProperty(o->clipId, 13);

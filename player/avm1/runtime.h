@@ -230,6 +230,18 @@ public:
     bool InstanceOf(const Value& v, Object* ctor);
     Value Text(std::string s);       // a text result, counted against the limits
     std::string Describe(Object* o); // the target path of a clip
+    // A clip's object keeps the path it was first known by: once its clip has left the stage,
+    // the clip now at that path stands in for it, and null where there is none.
+    void RememberPath(Object* o);
+    Object* Live(Object* o);
+    Value Live(const Value& v) {
+        Object* o = v.object();
+        if (!o || o->kind != Kind::Clip) {
+            return v;
+        }
+        Object* live = Live(o);
+        return live ? Value(live) : Value();
+    }
 
     // Array helpers on array-like objects.
     double Length(Object* o);

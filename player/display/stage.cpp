@@ -156,7 +156,9 @@ void Stage::Advance() {
             continue;
         }
         if (!clip->loaded) {
+            // A movie loaded into a placed clip: its load handlers hear of the new content.
             clip->loaded = true;
+            QueueEvents(*clip, kEventLoad, nullptr, kNormal);
             EnterFrame(*clip, 0, true);
             continue;
         }
@@ -280,7 +282,7 @@ void Stage::QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size
     }
 }
 
-void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
+void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts) {
     const swf::Frame& f = (*clip.frames)[static_cast<std::size_t>(frame)];
     clip.current = frame;
     // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
@@ -297,12 +299,12 @@ void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements) {
     std::size_t queued = 0;
     if (withPlacements) {
         for (const auto& p : f.placements) {
-            QueueFrameActions(clip, frame, queued, p.actionsBefore);
+            QueueFrameActions(clip, frame, queued, withScripts ? p.actionsBefore : 0);
             queued = std::max(queued, p.actionsBefore);
             Place(clip, p, frame);
         }
     }
-    QueueFrameActions(clip, frame, queued, f.actions.size());
+    QueueFrameActions(clip, frame, queued, withScripts ? f.actions.size() : queued);
 }
 
 void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
@@ -443,6 +445,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     }
     clip.object = rt_->NewObject(proto, avm1::Kind::Clip);
     clip.object->clipId = clip.id;
+    rt_->RememberPath(clip.object);
     exec_.push_back(clip.id);
     if (byScript) {
         // Made by a script: its initialisation and constructor run now, before the script goes on.
@@ -532,11 +535,21 @@ void Stage::Remove(Clip& clip) {
 }
 
 bool Stage::DeferRemoval(Clip& clip) {
-    bool handlers = std::any_of(clip.clipActions.begin(), clip.clipActions.end(),
-                                [](const swf::ClipAction& a) { return a.events & kEventUnload; });
-    if (!handlers && clip.object && rt_) {
-        handlers = rt_->IsCallable(rt_->Get(avm1::Value(clip.object), "onUnload", false));
-    }
+    // An unload handler anywhere in the clip's tree keeps the whole tree until it has run.
+    std::function<bool(const Clip&, int)> listens = [&](const Clip& c, int nesting) {
+        if (std::any_of(c.clipActions.begin(), c.clipActions.end(),
+                        [](const swf::ClipAction& a) { return a.events & kEventUnload; })) {
+            return true;
+        }
+        if (c.object && c.isClip() && rt_ &&
+            rt_->IsCallable(rt_->Get(avm1::Value(c.object), "onUnload", false))) {
+            return true;
+        }
+        return nesting < kMaxNesting &&
+               std::any_of(c.children.begin(), c.children.end(),
+                           [&](const auto& child) { return listens(*child.second, nesting + 1); });
+    };
+    bool handlers = listens(clip, 0);
     Clip* parent = clip.parent;
     int depth = -32769 - clip.depth;
     if (!handlers || clip.removed || !parent || parent->children.count(depth)) {
@@ -581,6 +594,8 @@ void Stage::Goto(Clip& clip, int frame) {
     if (!clip.isClip()) {
         return;
     }
+    // Past the last frame the clip shows the last one but runs none of its scripts.
+    bool withScripts = frame < clip.totalFrames();
     frame = std::clamp(frame, 0, clip.totalFrames() - 1);
     if (frame == clip.current || cut_) {
         return;
@@ -595,13 +610,13 @@ void Stage::Goto(Clip& clip, int frame) {
         return;
     }
     if (frame == clip.current + 1) {
-        EnterFrame(clip, frame, true);
+        EnterFrame(clip, frame, true, withScripts);
         return;
     }
-    Rebuild(clip, frame);
+    Rebuild(clip, frame, withScripts);
 }
 
-void Stage::Rebuild(Clip& clip, int frame) {
+void Stage::Rebuild(Clip& clip, int frame, bool withScripts) {
     // What the timeline holds at the frame: per depth, the tag that placed it and every later
     // change, as if played from the first frame.
     struct Want {
@@ -695,7 +710,7 @@ void Stage::Rebuild(Clip& clip, int frame) {
         child->clipActions = w.place.clipActions;
         StartClip(*child, false, nullptr);
     }
-    EnterFrame(clip, frame, false);
+    EnterFrame(clip, frame, false, withScripts);
 }
 
 bool Stage::NamesEqual(std::string_view a, std::string_view b) const {
@@ -1036,11 +1051,17 @@ Object* Stage::ClipMember(int id, std::string_view name) {
             Object* own = RootOf(clip->id);
             return own ? own : root_->object;
         }
-        if (lower.rfind("_level", 0) == 0) {
-            int n = std::atoi(lower.c_str() + 6);
-            if (n > 0 && lower == "_level" + std::to_string(n)) {
-                return Level(n);
+        if (lower.rfind("_level", 0) == 0 || lower.rfind("_flash", 0) == 0) {
+            // The number is read as far as there are digits; what follows is ignored.
+            std::size_t i = 6;
+            bool negative = i < lower.size() && lower[i] == '-';
+            i += negative ? 1 : 0;
+            std::uint32_t n = 0;
+            for (; i < lower.size() && lower[i] >= '0' && lower[i] <= '9'; ++i) {
+                n = n * 10 + static_cast<std::uint32_t>(lower[i] - '0');
             }
+            auto level = static_cast<std::int32_t>(negative ? 0u - n : n);
+            return level == 0 ? root_->object : level > 0 ? Level(level) : nullptr;
         }
         if (lower == "_global") {
             return rt_->global();
@@ -1206,7 +1227,8 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
 
 void Stage::RemoveClip(int id) {
     Clip* clip = Find(id);
-    if (clip && clip->parent && clip->depth >= 0 && clip->depth <= kMaxScriptDepth) {
+    if (clip && clip->parent && clip->depth >= 0 && clip->depth <= kMaxScriptDepth &&
+        !DeferRemoval(*clip)) {
         Remove(*clip);
     }
 }

@@ -192,7 +192,7 @@ private:
     avm1::Object* DuplicateTextField(Clip& source, std::string_view name, int depth);
     void ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly);
     void Place(Clip& parent, const swf::Placement& p, int frame);
-    void EnterFrame(Clip& clip, int frame, bool withPlacements);
+    void EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts = true);
     void QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size_t to);
     void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
                      bool unload = false);
@@ -202,7 +202,7 @@ private:
     // depths, stays addressable while the handlers run and leaves at the end of the tick.
     bool DeferRemoval(Clip& clip);
     void RemoveDeferred();
-    void Rebuild(Clip& clip, int frame);
+    void Rebuild(Clip& clip, int frame, bool withScripts = true);
     bool RunOne(const Queued& q);
     avm1::Object* RegisteredClass(const swf::Movie* movie, std::uint16_t character);
     std::string SymbolOf(const swf::Movie* movie, std::uint16_t character) const;
