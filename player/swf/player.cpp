@@ -183,7 +183,12 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
             CollectDrawn(*child, placed, coloured, out);
             continue;
         }
-        DrawnItem item{child->character, placed, coloured, child->buttonState, child->definition};
+        DrawnItem item;
+        item.character = child->character;
+        item.matrix = placed;
+        item.colour = coloured;
+        item.buttonState = child->buttonState;
+        item.definition = child->definition;
         if (const display::TextField* field = avm1::FieldOf(child->object)) {
             item.field = field;
             item.text = field->Text();
