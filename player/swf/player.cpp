@@ -189,7 +189,15 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         item.colour = coloured;
         item.buttonState = child->buttonState;
         item.definition = child->definition;
-        if (const display::TextField* field = avm1::FieldOf(child->object)) {
+        if (display::TextField* field = avm1::FieldOf(child->object)) {
+            // A bound field shows its variable as it stands now.
+            if (!field->variable.empty()) {
+                try {
+                    avm1::SyncVariable(*runtime_, child->object);
+                } catch (...) {
+                    Report("variable of a text field not read");
+                }
+            }
             item.field = field;
             item.text = field->Text();
         }

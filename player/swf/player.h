@@ -151,8 +151,8 @@ private:
     friend class Display;
 
     avm1::Object* Root() const { return runtime_->root(); }
-    static void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
-                             std::vector<DrawnItem>& out);
+    void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
+                      std::vector<DrawnItem>& out);
     display::Clip* Item(int depth) const;
     display::Clip* FindItem(std::string_view target);
     void Report(const std::string& text) { host_.Problem(text); }
