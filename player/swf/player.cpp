@@ -190,8 +190,10 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         item.buttonState = child->buttonState;
         item.definition = child->definition;
         if (display::TextField* field = avm1::FieldOf(child->object)) {
-            // A bound field shows its variable as it stands now.
-            if (!field->variable.empty()) {
+            // A bound field shows its variable as it stands now, also while no frame runs (a
+            // stopped movie whose host sets the variable). Input fields are left to typing, so
+            // the caret and the formats stay.
+            if (!field->variable.empty() && !field->editable) {
                 try {
                     avm1::SyncVariable(*runtime_, child->object);
                 } catch (...) {
