@@ -191,11 +191,14 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         item.definition = child->definition;
         if (display::TextField* field = avm1::FieldOf(child->object)) {
             // A bound field shows its variable as it stands now, also while no frame runs (a
-            // stopped movie whose host sets the variable). Input fields are left to typing, so
-            // the caret and the formats stay.
-            if (!field->variable.empty() && !field->editable) {
+            // stopped movie whose host sets the variable); one that shows it already is left
+            // alone, so typing's caret and the formats stay.
+            if (!field->variable.empty()) {
                 try {
-                    avm1::SyncVariable(*runtime_, child->object);
+                    auto value = avm1::VariableText(*runtime_, child->object);
+                    if (value && *value != (field->html ? field->markup() : field->Text())) {
+                        avm1::SyncVariable(*runtime_, child->object);
+                    }
                 } catch (...) {
                     Report("variable of a text field not read");
                 }
