@@ -233,6 +233,36 @@ protected:
     std::unique_ptr<Shell> shell_;
 };
 
+// Typing on a Russian keyboard. Wine reads the X keyboard as it starts; a letter missing from
+// the layout would be typed on a key bound for the moment, which a loaded machine may read only
+// after it is unbound again.
+class PlayerTyping : public PlayerInput {
+protected:
+    void SetUp() override {
+        if (HostAvailable()) {
+            const std::string query = Host("setxkbmap -query").output;
+            const std::size_t at = query.find("layout:");
+            if (at != std::string::npos) {
+                std::istringstream line(query.substr(at + 7));
+                line >> layout_;
+            }
+            ASSERT_FALSE(layout_.empty()) << "expected the keyboard layout in: " << query;
+            ASSERT_EQ(Host("setxkbmap -layout ru").status, 0);
+        }
+        PlayerInput::SetUp();
+    }
+
+    void TearDown() override {
+        PlayerInput::TearDown();
+        if (!layout_.empty()) {
+            EXPECT_EQ(Host("setxkbmap -layout " + layout_).status, 0)
+                << "expected the keyboard layout " << layout_ << " back";
+        }
+    }
+
+    std::string layout_;
+};
+
 } // namespace
 
 TEST_F(PlayerInput, AButtonTwoClipsDeepShowsItsStatesAndSendsItsCommand) {
@@ -273,7 +303,7 @@ TEST_F(PlayerInput, ADraggedClipFollowsTheMouseUntilReleased) {
     EXPECT_EQ(MoviePixel(700, 550), kBackground) << "expected the clip not to follow any more";
 }
 
-TEST_F(PlayerInput, AnInputFieldTakesCyrillicTypedOnTheKeyboard) {
+TEST_F(PlayerTyping, AnInputFieldTakesCyrillicTypedOnTheKeyboard) {
     const std::wstring word = L"\x0436\x0451\x043b\x0442\x044b\x0439"; // a Cyrillic word
     ASSERT_EQ(
         Host("xdotool mousemove " + Screen(kField.left + 20, kField.top + 20) + " click 1").status,
@@ -289,7 +319,6 @@ TEST_F(PlayerInput, AnInputFieldTakesCyrillicTypedOnTheKeyboard) {
     EXPECT_TRUE(taken) << "expected the field's text reported; the movie heard the keys (code,"
                           "character):"
                        << keys;
-    // The first letter's key reached the movie with its character. xdotool types letters the
-    // keymap lacks on a spare key it binds for the moment, so the key's code says little.
+    // The first letter's key reached the movie with its character.
     EXPECT_NE(keys.find("," + std::to_string(int(word[0]))), std::string::npos) << keys;
 }
