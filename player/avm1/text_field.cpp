@@ -687,4 +687,18 @@ void InstallTextField(Runtime& rt, Object* global) {
     }
 }
 
+std::optional<std::string> VariableText(Runtime& rt, Object* fieldObject) {
+    TextField* f = FieldOf(fieldObject);
+    Value holder;
+    std::string name;
+    if (!f || !VariableSlot(rt, fieldObject, f->variable, holder, name)) {
+        return std::nullopt;
+    }
+    Value v = rt.Get(holder, name);
+    if (v.isUndefined()) {
+        return std::nullopt;
+    }
+    return rt.ToStr(v);
+}
+
 } // namespace fw::avm1

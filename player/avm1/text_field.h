@@ -7,6 +7,8 @@
 #include "display/text_field.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace fw::avm1 {
 
@@ -34,5 +36,9 @@ void InstallTextFormat(Runtime& rt, Object* global);
 // A TextFormat object's members as a format (unset ones open) and back.
 display::Format FormatFromObject(Runtime& rt, Object* o);
 Object* NewTextFormatObject(Runtime& rt, const display::Format& f);
+
+// The value of a bound field's variable as text, without touching the field; nullopt when the
+// field is not bound or the variable is unset.
+std::optional<std::string> VariableText(Runtime& rt, Object* fieldObject);
 
 } // namespace fw::avm1

@@ -102,6 +102,8 @@ public:
 
     Clip& root() { return *root_; }
     const Clip& root() const { return *root_; }
+    // The roots of the levels above the first, by number.
+    const std::map<int, std::unique_ptr<Clip>>& levels() const { return levels_; }
     Clip* Find(int id);
     Clip* FindAny(int id); // removed ones too, until the frame ends
     // A clip by a host's path ("a", "_root.a.b", "/a/b"), from the root.

@@ -966,9 +966,10 @@ bool PlayerControl::MoveMouse(UINT msg, int x, int y) {
     return changed;
 }
 
-bool PlayerControl::OnKeyInput(std::uint8_t code) {
+bool PlayerControl::OnKeyInput(bool down, int keyCode, char32_t character) {
     SelfRef self(static_cast<IOleObject*>(this));
-    const bool changed = player_.KeyPress(code);
+    const bool changed =
+        down ? player_.KeyDown(keyCode, character) : player_.KeyUp(keyCode, character);
     UpdateTimer();
     return changed;
 }

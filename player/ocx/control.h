@@ -145,7 +145,7 @@ private:
     void OnPaint(HDC dc, const RECT& client) override;
     void OnFireRequest(const std::wstring& command, const std::wstring& args) override;
     bool OnMouseInput(UINT msg, int x, int y) override;
-    bool OnKeyInput(std::uint8_t code) override;
+    bool OnKeyInput(bool down, int keyCode, char32_t character) override;
     bool WantsHand() const override;
 
     // swf::PlayerHost

@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include "display/text_field.h"
 #include "swf/player.h"
 
 #include <algorithm>
@@ -95,20 +96,14 @@ void DrawShape(HDC dc, const swf::Shape& shape, const swf::Matrix& m,
 }
 
 // Device font names the format reserves, and the system fonts they stand for.
-std::wstring FaceName(const swf::Movie& movie, const swf::EditText& field, bool& bold,
-                      bool& italic) {
+std::wstring FaceName(const std::string& font) {
     std::wstring face = L"Tahoma";
-    auto f = movie.fonts.find(field.fontId);
-    if (field.hasFont && f != movie.fonts.end()) {
-        bold = f->second.bold;
-        italic = f->second.italic;
-        if (f->second.name == "_serif") {
-            face = L"Times New Roman";
-        } else if (f->second.name == "_typewriter") {
-            face = L"Courier New";
-        } else if (!f->second.name.empty() && f->second.name != "_sans") {
-            face = FromUtf8(f->second.name);
-        }
+    if (font == "_serif") {
+        face = L"Times New Roman";
+    } else if (font == "_typewriter") {
+        face = L"Courier New";
+    } else if (!font.empty() && font != "_sans") {
+        face = FromUtf8(font);
     }
     if (face.size() >= LF_FACESIZE) {
         face.resize(LF_FACESIZE - 1);
@@ -116,81 +111,71 @@ std::wstring FaceName(const swf::Movie& movie, const swf::EditText& field, bool&
     return face;
 }
 
-void DrawEditText(HDC dc, swf::Player& player, const swf::EditText& field, const swf::Matrix& m,
-                  const swf::ColorTransform& cx) {
+COLORREF FromRgb(std::uint32_t rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// A text field in the format of its first character, as device text.
+void DrawField(HDC dc, const display::TextField& field, const std::string& shown,
+               const swf::Matrix& m, const swf::ColorTransform& cx) {
     POINT a = ToPixel(m, swf::Point{field.bounds.xMin, field.bounds.yMin});
     POINT b = ToPixel(m, swf::Point{field.bounds.xMax, field.bounds.yMax});
     RECT box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
     double scale = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
-    if (field.border) {
-        Selected brush(dc, ::GetStockObject(WHITE_BRUSH), false);
-        Selected pen(dc, ::GetStockObject(BLACK_PEN), false);
+    if (field.border || field.background) {
+        Selected brush(dc,
+                       field.background ? ::CreateSolidBrush(FromRgb(field.backgroundColor))
+                                        : ::GetStockObject(NULL_BRUSH),
+                       field.background);
+        Selected pen(dc,
+                     field.border ? ::CreatePen(PS_SOLID, 1, FromRgb(field.borderColor))
+                                  : ::GetStockObject(NULL_PEN),
+                     field.border);
         ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
     }
-    std::wstring text = FromUtf8(player.FieldText(field));
+    std::wstring text = FromUtf8(shown);
     if (field.password) {
         text.assign(text.size(), L'*');
     }
-    if (text.empty()) {
+    // Scripts break lines with a lone carriage return; DrawText wants a pair.
+    std::wstring lines;
+    for (wchar_t ch : text) {
+        lines += ch == L'\r' ? std::wstring(L"\r\n") : std::wstring(1, ch);
+    }
+    display::CharFormat format = field.newFormat;
+    if (field.Length() > 0) {
+        field.FormatOf(0, 1).ApplyTo(format);
+    }
+    std::uint32_t rgb = format.color;
+    swf::Rgba c = cx.Apply(swf::Rgba{static_cast<std::uint8_t>(rgb >> 16),
+                                     static_cast<std::uint8_t>(rgb >> 8),
+                                     static_cast<std::uint8_t>(rgb), 255});
+    if (lines.empty() || !Visible(c)) {
         return;
     }
-    swf::Rgba c = cx.Apply(field.colour);
-    if (!Visible(c)) {
-        return;
-    }
-    bool bold = false;
-    bool italic = false;
     LOGFONTW lf{};
-    std::wstring face = FaceName(player.movie(), field, bold, italic);
-    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
-    lf.lfHeight = -std::max(1L, std::lround(field.height * scale));
-    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = italic ? TRUE : FALSE;
+    FaceName(format.font).copy(lf.lfFaceName, LF_FACESIZE - 1);
+    lf.lfHeight = -std::max(1L, std::lround(format.size * 20 * scale));
+    lf.lfWeight = format.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = format.italic ? TRUE : FALSE;
+    lf.lfUnderline = format.underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
     Selected font(dc, ::CreateFontIndirectW(&lf), true);
     // The field keeps a two-pixel gutter inside its bounds, as players draw it.
     int gutter = std::max(1, static_cast<int>(std::lround(40 * scale)));
-    RECT inner{box.left + gutter + static_cast<LONG>(std::lround(field.leftMargin * scale)),
+    RECT inner{box.left + gutter + static_cast<LONG>(std::lround(format.leftMargin * 20 * scale)),
                box.top + gutter,
-               box.right - gutter - static_cast<LONG>(std::lround(field.rightMargin * scale)),
+               box.right - gutter - static_cast<LONG>(std::lround(format.rightMargin * 20 * scale)),
                box.bottom - gutter};
-    UINT format = DT_NOPREFIX | DT_NOCLIP;
-    format |= field.align == swf::TextAlign::Right    ? DT_RIGHT
-              : field.align == swf::TextAlign::Center ? DT_CENTER
+    UINT flags = DT_NOPREFIX | DT_NOCLIP;
+    flags |= format.align == display::Align::Right    ? DT_RIGHT
+             : format.align == display::Align::Center ? DT_CENTER
                                                       : DT_LEFT;
-    format |= (field.multiline || field.wordWrap) ? DT_WORDBREAK : DT_SINGLELINE;
+    flags |= field.multiline || field.wordWrap ? DT_WORDBREAK : DT_SINGLELINE;
     ::SetTextColor(dc, RGB(c.r, c.g, c.b));
     ::SetBkMode(dc, TRANSPARENT);
-    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &inner, format);
-}
-
-void DrawCharacter(HDC dc, swf::Player& player, std::uint16_t id, std::uint8_t buttonState,
-                   const swf::Matrix& m, const swf::ColorTransform& cx, int nesting) {
-    const auto& characters = player.movie().characters;
-    auto it = characters.find(id);
-    if (it == characters.end() || nesting > 4) {
-        return;
-    }
-    if (const auto* shape = std::get_if<swf::Shape>(&it->second)) {
-        DrawShape(dc, *shape, m, cx);
-    } else if (const auto* field = std::get_if<swf::EditText>(&it->second)) {
-        DrawEditText(dc, player, *field, m, cx);
-    } else if (const auto* button = std::get_if<swf::Button>(&it->second)) {
-        // The records of the state shown, lowest depth first.
-        std::vector<const swf::ButtonRecord*> records;
-        for (const auto& rec : button->records) {
-            if (rec.states & buttonState) {
-                records.push_back(&rec);
-            }
-        }
-        std::stable_sort(records.begin(), records.end(),
-                         [](auto* x, auto* y) { return x->depth < y->depth; });
-        for (const auto* rec : records) {
-            DrawCharacter(dc, player, rec->character, swf::kStateUp, rec->matrix.Then(m),
-                          rec->colour.Then(cx), nesting + 1);
-        }
-    }
+    ::DrawTextW(dc, lines.data(), static_cast<int>(lines.size()), &inner, flags);
 }
 
 // The root variables as "name=value" lines in the top-left corner, so a person can see what
@@ -234,7 +219,7 @@ void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player) {
     PaintBackground(dc, bounds, background);
     // A copy: drawing reads bound variables, which never changes the tree, but stays safe.
     const swf::Picture picture = player.CurrentPicture();
-    if (picture.items.empty()) {
+    if (picture.drawn.empty()) {
         PaintVariables(dc, bounds, player, background);
         return;
     }
@@ -242,8 +227,13 @@ void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player) {
     int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
     for (const swf::DrawnItem& item : picture.drawn) {
-        DrawCharacter(dc, player, item.character, item.buttonState, item.matrix.Then(stage),
-                      item.colour, 0);
+        const swf::Matrix m = item.matrix.Then(stage);
+        if (item.field) {
+            DrawField(dc, *item.field, item.text, m, item.colour);
+        } else if (const auto* shape =
+                       item.definition ? std::get_if<swf::Shape>(item.definition) : nullptr) {
+            DrawShape(dc, *shape, m, item.colour);
+        }
     }
     ::RestoreDC(dc, saved);
 }

@@ -148,8 +148,11 @@ LRESULT PlayerWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         break;
     case WM_KEYDOWN:
-    case WM_CHAR:
+    case WM_KEYUP:
         OnKey(msg, wp);
+        break;
+    case WM_CHAR:
+        OnChar(wp);
         break;
     case WM_WINDOWPOSCHANGED:
         OnWindowPosChanged(reinterpret_cast<const WINDOWPOS*>(lp));
@@ -235,8 +238,12 @@ void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
         changed = owner_ && owner_->OnMouseInput(msg, 0, 0);
         break;
     case WM_LBUTTONDOWN:
-        // Held while the button is down, so the release is seen also outside the window.
+        // Held while the button is down, so the release is seen also outside the window; and a
+        // click gives the movie the keyboard, as any control takes it when clicked.
         ::SetCapture(hwnd_);
+        if (::GetFocus() != hwnd_) {
+            ::SetFocus(hwnd_);
+        }
         changed = owner_ && owner_->OnMouseInput(msg, x, y);
         break;
     case WM_LBUTTONUP:
@@ -273,60 +280,65 @@ bool PlayerWindow::OnSetCursor(WPARAM wp, LPARAM lp) {
 }
 
 void PlayerWindow::OnKey(UINT msg, WPARAM wp) {
-    // Key codes of the movie's buttons: the arrows and editing keys by number, the rest as
-    // the printable character they type.
-    std::uint8_t code = 0;
+    // Windows' virtual key codes are the codes movies read; a key sent by a program for one
+    // character alone has none.
+    int keyCode = wp == VK_PACKET ? 0 : static_cast<int>(wp & 0xFF);
     if (msg == WM_KEYDOWN) {
-        switch (wp) {
-        case VK_LEFT:
-            code = 1;
-            break;
-        case VK_RIGHT:
-            code = 2;
-            break;
-        case VK_HOME:
-            code = 3;
-            break;
-        case VK_END:
-            code = 4;
-            break;
-        case VK_INSERT:
-            code = 5;
-            break;
-        case VK_DELETE:
-            code = 6;
-            break;
-        case VK_BACK:
-            code = 8;
-            break;
-        case VK_RETURN:
-            code = 13;
-            break;
-        case VK_UP:
-            code = 14;
-            break;
-        case VK_DOWN:
-            code = 15;
-            break;
-        case VK_PRIOR:
-            code = 16;
-            break;
-        case VK_NEXT:
-            code = 17;
-            break;
-        case VK_TAB:
-            code = 18;
-            break;
-        case VK_ESCAPE:
-            code = 19;
-            break;
-        default:
-            break;
-        }
-    } else if (wp >= 32 && wp <= 126) {
-        code = static_cast<std::uint8_t>(wp);
+        char32_t character = TakeCharacter();
+        typed_[keyCode] = character;
+        Key(true, keyCode, character);
+        return;
     }
-    if (code && owner_ && owner_->OnKeyInput(code)) {
+    auto held = typed_.find(keyCode);
+    char32_t character = held == typed_.end() ? 0 : held->second;
+    if (held != typed_.end()) {
+        typed_.erase(held);
+    }
+    Key(false, keyCode, character);
+}
+
+char32_t PlayerWindow::TakeCharacter() {
+    // The character a key types follows its key-down in the queue (the message loop translated
+    // it before dispatching), so the movie hears both as one event, as keyboards deliver them.
+    MSG next;
+    if (!::PeekMessageW(&next, hwnd_, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        return 0;
+    }
+    char32_t character = static_cast<char32_t>(next.wParam & 0xFFFF);
+    if (IS_HIGH_SURROGATE(character) && ::PeekMessageW(&next, hwnd_, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        wchar_t low = static_cast<wchar_t>(next.wParam & 0xFFFF);
+        if (IS_LOW_SURROGATE(low)) {
+            return 0x10000 + ((character - 0xD800) << 10) + (low - 0xDC00);
+        }
+        return low; // a broken pair loses its first half
+    }
+    return character;
+}
+
+void PlayerWindow::OnChar(WPARAM wp) {
+    // A character without a key of its own (sent by a program or an input method): pressed and
+    // released at once, under the key that types it on this keyboard, when there is one.
+    auto unit = static_cast<wchar_t>(wp & 0xFFFF);
+    char32_t character = unit;
+    if (IS_HIGH_SURROGATE(unit)) {
+        highSurrogate_ = unit;
+        return;
+    }
+    if (IS_LOW_SURROGATE(unit)) {
+        if (!highSurrogate_) {
+            return;
+        }
+        character = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+    }
+    highSurrogate_ = 0;
+    SHORT scan = character < 0x10000 ? ::VkKeyScanW(unit) : -1;
+    int keyCode = scan == -1 ? 0 : (scan & 0xFF);
+    Key(true, keyCode, character);
+    Key(false, keyCode, character);
+}
+
+void PlayerWindow::Key(bool down, int keyCode, char32_t character) {
+    if (owner_ && owner_->OnKeyInput(down, keyCode, character)) {
         Invalidate();
     }
 }

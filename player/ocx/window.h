@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -19,8 +20,10 @@ public:
     // Left button and movement (WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSELEAVE) in
     // client pixels; answers whether the picture changed.
     virtual bool OnMouseInput(UINT msg, int x, int y) = 0;
-    // A key for the movie's buttons (their key codes); answers whether the picture changed.
-    virtual bool OnKeyInput(std::uint8_t code) = 0;
+    // A key going down or up: its virtual key code (what the movie's Key.getCode reads; 0 when
+    // the character came without a key) and the character it types (0 for none); answers
+    // whether the picture changed.
+    virtual bool OnKeyInput(bool down, int keyCode, char32_t character) = 0;
     // Whether the pointer stands over something to click (the hand shows there).
     virtual bool WantsHand() const = 0;
 
@@ -59,6 +62,9 @@ private:
     void OnMouse(UINT msg, LPARAM lp);
     bool OnSetCursor(WPARAM wp, LPARAM lp);
     void OnKey(UINT msg, WPARAM wp);
+    void OnChar(WPARAM wp);
+    char32_t TakeCharacter();
+    void Key(bool down, int keyCode, char32_t character);
     void OnWindowPosChanged(const WINDOWPOS* pos);
     void ReleaseBuffer();
 
@@ -71,8 +77,10 @@ private:
     PlayerWindowOwner* owner_ = nullptr;
     UINT interval_ = 0;
     bool destroying_ = false;
-    bool tracking_ = false; // asked to hear when the mouse leaves // the hiding that destruction
-                            // brings is not the container's
+    bool tracking_ = false;     // asked to hear when the mouse leaves
+    wchar_t highSurrogate_ = 0; // the first half of a character that came alone
+    // What each key held down typed, so its release reports the same character.
+    std::map<int, char32_t> typed_;
     std::deque<std::pair<std::wstring, std::wstring>> fires_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "flashvars.h"
 
+#include "avm1/text_field.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -151,16 +153,18 @@ std::string Player::FieldText(const EditText& field) {
 Picture Player::CurrentPicture() {
     Picture picture;
     picture.items = displayList();
-    if (picture.items.empty()) {
+    CollectDrawn(stage_->root(), Matrix{}, ColorTransform{}, picture.drawn);
+    // Levels stand above the first, each placed by its own root's matrix.
+    for (const auto& [number, level] : stage_->levels()) {
+        if (level->visible) {
+            CollectDrawn(*level, level->matrix, level->colour, picture.drawn);
+        }
+    }
+    if (picture.drawn.empty()) {
         for (auto& [name, value] : RootVariables()) {
             picture.texts.push_back(std::move(name));
             picture.texts.push_back(std::move(value));
         }
-        return picture;
-    }
-    CollectDrawn(stage_->root(), Matrix{}, ColorTransform{}, picture.drawn);
-    for (const DrawnItem& item : picture.drawn) {
-        CollectTexts(item.character, 0, picture.texts);
     }
     return picture;
 }
@@ -174,26 +178,35 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         }
         Matrix placed = child->matrix.Then(m);
         ColorTransform coloured = child->colour.Then(cx);
-        if (child->isClip()) {
+        // A button shows through the children of its current state.
+        if (child->isClip() || !child->children.empty()) {
             CollectDrawn(*child, placed, coloured, out);
-        } else {
-            out.push_back(DrawnItem{child->character, placed, coloured, child->buttonState});
+            continue;
         }
-    }
-}
-
-void Player::CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts) {
-    auto it = movie_.characters.find(character);
-    // Buttons nest no deeper than the painter follows them.
-    if (it == movie_.characters.end() || nesting > 4) {
-        return;
-    }
-    if (const auto* field = std::get_if<EditText>(&it->second)) {
-        texts.push_back(FieldText(*field));
-    } else if (const auto* button = std::get_if<Button>(&it->second)) {
-        for (const auto& record : button->records) {
-            CollectTexts(record.character, nesting + 1, texts);
+        DrawnItem item;
+        item.character = child->character;
+        item.matrix = placed;
+        item.colour = coloured;
+        item.buttonState = child->buttonState;
+        item.definition = child->definition;
+        if (display::TextField* field = avm1::FieldOf(child->object)) {
+            // A bound field shows its variable as it stands now, also while no frame runs (a
+            // stopped movie whose host sets the variable); one that shows it already is left
+            // alone, so typing's caret and the formats stay.
+            if (!field->variable.empty()) {
+                try {
+                    auto value = avm1::VariableText(*runtime_, child->object);
+                    if (value && *value != (field->html ? field->markup() : field->Text())) {
+                        avm1::SyncVariable(*runtime_, child->object);
+                    }
+                } catch (...) {
+                    Report("variable of a text field not read");
+                }
+            }
+            item.field = field;
+            item.text = field->Text();
         }
+        out.push_back(std::move(item));
     }
 }
 

@@ -54,11 +54,15 @@ struct DrawnItem {
     Matrix matrix;
     ColorTransform colour;
     std::uint8_t buttonState = kStateUp;
+    const Character* definition = nullptr;     // from the library of the movie it came from
+    const display::TextField* field = nullptr; // a text field's settings, alive with the tree
+    std::string text;                          // what a text field shows
     friend bool operator==(const DrawnItem&, const DrawnItem&) = default;
 };
 
 // Everything a picture of the stage is drawn from that changes while a movie runs: the display
-// list and the texts its fields show, or on an empty stage the root variables (listed there).
+// list, the whole tree of every level and the texts its fields show, or on an empty stage the
+// root variables (listed there).
 // Two equal pictures paint alike, so a host repaints only when the picture differs.
 struct Picture {
     std::map<std::uint16_t, DisplayItem> items;
@@ -152,9 +156,8 @@ private:
     friend class Display;
 
     avm1::Object* Root() const { return runtime_->root(); }
-    void CollectTexts(std::uint16_t character, int nesting, std::vector<std::string>& texts);
-    static void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
-                             std::vector<DrawnItem>& out);
+    void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
+                      std::vector<DrawnItem>& out);
     display::Clip* Item(int depth) const;
     display::Clip* FindItem(std::string_view target);
     void Report(const std::string& text) { host_.Problem(text); }

@@ -648,10 +648,10 @@ MovieWriter& MovieWriter::Place(const Placement& p) {
     }
     std::vector<std::uint8_t> body;
     bool three = p.visible.has_value();
-    body.push_back(static_cast<std::uint8_t>((p.clipDepth ? 0x40 : 0) | (p.name ? 0x20 : 0) |
-                                             (p.ratio ? 0x10 : 0) | (p.colour ? 0x08 : 0) |
-                                             (p.matrix ? 0x04 : 0) | (p.character ? 0x02 : 0) |
-                                             (p.move ? 0x01 : 0)));
+    body.push_back(static_cast<std::uint8_t>(
+        (p.clipActions.empty() ? 0 : 0x80) | (p.clipDepth ? 0x40 : 0) | (p.name ? 0x20 : 0) |
+        (p.ratio ? 0x10 : 0) | (p.colour ? 0x08 : 0) | (p.matrix ? 0x04 : 0) |
+        (p.character ? 0x02 : 0) | (p.move ? 0x01 : 0)));
     if (three) {
         body.push_back(0x20);
     }
@@ -676,6 +676,29 @@ MovieWriter& MovieWriter::Place(const Placement& p) {
     }
     if (three) {
         body.push_back(*p.visible ? 1 : 0);
+    }
+    if (!p.clipActions.empty()) {
+        // Event bits as the reader keeps them; 16 of them before version 6.
+        bool wide = options_.version >= 6;
+        auto events = [&](std::uint32_t bits) {
+            wide ? PutU32(body, bits) : PutU16(body, bits & 0xffff);
+        };
+        std::uint32_t all = 0;
+        for (const auto& a : p.clipActions) {
+            all |= a.events;
+        }
+        PutU16(body, 0);
+        events(all);
+        for (const auto& a : p.clipActions) {
+            bool key = wide && (a.events & (1u << 17));
+            events(a.events);
+            PutU32(body, static_cast<std::uint32_t>(a.actions.size() + (key ? 1 : 0)));
+            if (key) {
+                body.push_back(a.key);
+            }
+            body.insert(body.end(), a.actions.begin(), a.actions.end());
+        }
+        events(0);
     }
     return Tag(static_cast<std::uint16_t>(three ? TagCode::PlaceObject3 : TagCode::PlaceObject2),
                body);

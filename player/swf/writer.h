@@ -122,8 +122,9 @@ public:
     // A movie clip whose timeline is what `timeline` holds: its frames, placements and actions
     // (definitions belong to the movie, not to a sprite).
     MovieWriter& DefineSprite(std::uint16_t id, const MovieWriter& timeline);
-    MovieWriter& Place(const Placement& placement); // PlaceObject2, or 3 for visibility
-    MovieWriter& Remove(std::uint16_t depth);       // RemoveObject2
+    // PlaceObject2, or 3 for visibility; clip actions (onClipEvent and on(...)) included.
+    MovieWriter& Place(const Placement& placement);
+    MovieWriter& Remove(std::uint16_t depth); // RemoveObject2
 
     // The file: header, tags, End. The frame count is the number of ShowFrame tags.
     std::vector<std::uint8_t> Finish() const;

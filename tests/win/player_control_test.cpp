@@ -1048,6 +1048,74 @@ TEST_F(HostedPlayerTest, PassesKeysToTheButtonsListeningForThem) {
     }
 }
 
+// An empty clip that reports each key going down and up as "code,ascii" (Key.getCode and
+// Key.getAscii), by its clip events.
+std::vector<std::uint8_t> KeyReportMovie() {
+    using namespace fw::swf;
+    MovieWriter w(MovieOptions{6, 400, 300, 12, false});
+    w.DefineSprite(1, MovieWriter().ShowFrame());
+    auto report = [](const char* command) {
+        const std::uint8_t kCallMethod[] = {0x52};
+        ActionWriter a;
+        a.Push({std::string("FSCommand:") + command, std::int32_t{0}, std::string("Key")})
+            .Do(Op::GetVariable)
+            .Push({std::string("getCode")})
+            .RawBytes(kCallMethod)
+            .Push({std::string(","), std::int32_t{0}, std::string("Key")})
+            .Do(Op::GetVariable)
+            .Push({std::string("getAscii")})
+            .RawBytes(kCallMethod)
+            .Do(Op::Add2)
+            .Do(Op::Add2)
+            .GetUrl2(0);
+        return a.Finish();
+    };
+    Placement p;
+    p.depth = 1;
+    p.character = 1;
+    p.clipActions = {ClipAction{1u << 6, 0, report("down")}, ClipAction{1u << 7, 0, report("up")}};
+    w.Place(p);
+    w.Actions(ActionWriter().FsCommand("ready", "").Do(Op::Stop));
+    w.ShowFrame();
+    return w.Finish();
+}
+
+TEST_F(HostedPlayerTest, PassesKeysWithTheCharactersTheyTypeAsAKeyboardSendsThem) {
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"report.swf", KeyReportMovie())), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !sink_.events.empty(); })) << "expected the movie to start";
+    struct Case {
+        const char* what;
+        WPARAM key;        // 0: the character comes alone, as an input method sends it
+        wchar_t character; // what the message loop translated the key into; 0 for none
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {"a letter", 'A', L'a', L"65,97"},
+        {"a Cyrillic letter", VK_OEM_1, 0x0436, L"186,1078"},
+        {"a key that types nothing", VK_SHIFT, 0, L"16,0"},
+        {"a character alone", 0, L'q', L"81,113"},
+    };
+    for (const auto& c : cases) {
+        sink_.events.clear();
+        // In the order a keyboard delivers them: the character follows its key in the queue.
+        if (c.key) {
+            ::PostMessageW(window_, WM_KEYDOWN, c.key, 1);
+        }
+        if (c.character) {
+            ::PostMessageW(window_, WM_CHAR, c.character, 1);
+        }
+        if (c.key) {
+            ::PostMessageW(window_, WM_KEYUP, c.key, 0xC0000001);
+        }
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&msg); // translated already
+        }
+        const Events expected{{L"down", c.expected}, {L"up", c.expected}};
+        EXPECT_EQ(sink_.events, expected) << c.what;
+    }
+}
+
 // Three frames at 100 per second that stop on the first and on the last, saying so; the key
 // 'p' plays on through a button. The button's red square covers the stage's top left.
 std::vector<std::uint8_t> StopAndGoMovie() {
