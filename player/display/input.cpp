@@ -1,6 +1,8 @@
 #include "input.h"
 
 #include "avm1/input.h"
+#include "avm1/text_field.h"
+#include "focus.h"
 
 #include <map>
 #include <utility>
@@ -149,7 +151,16 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character) {
     return character >= 32 && character <= 126 ? static_cast<std::uint8_t>(character) : 0;
 }
 
+Input::Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt) {
+    stage_.focus().Attach(this);
+}
+
+Input::~Input() {
+    stage_.focus().Attach(nullptr);
+}
+
 void Input::Reset() {
+    focusHover_ = false;
     seen_ = false;
     hover_ = 0;
     pressed_ = 0;
@@ -239,21 +250,18 @@ void Input::Fire(Clip& target, Edge edge) {
     if (target.buttonState != e.state) {
         ShowButtonState(stage_, target, e.state);
     }
-    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
     const swf::Character* c = CharacterOf(stage_.movie_, target.character);
     const auto* button = c ? std::get_if<swf::Button>(c) : nullptr;
-    if (!button || !target.parent) {
-        return;
-    }
-    // A button's actions run on the timeline it stands in.
-    for (const auto& a : button->actions) {
-        if (a.conditions & e.condition) {
+    // A button's actions run on the timeline it stands in, before its own method.
+    for (std::size_t i = 0; button && target.parent && i < button->actions.size(); ++i) {
+        if (button->actions[i].conditions & e.condition) {
             Stage::Queued q;
             q.clip = target.parent->id;
-            q.own = a.actions;
+            q.own = button->actions[i].actions;
             stage_.queue_[Stage::kNormal].push_back(std::move(q));
         }
     }
+    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
 }
 
 void Input::Broadcast(std::uint32_t event, const char* method) {
@@ -291,6 +299,13 @@ bool Input::Finish() {
 }
 
 void Input::UpdateHover() {
+    if (focusHover_) {
+        // What the focus rolled over keeps the hover while the pointer rests, unless it hides.
+        if (Clip* held = Live(hover_); held && held->visible && !held->removed) {
+            return;
+        }
+        focusHover_ = false;
+    }
     Clip* t = Target(stage_.root(), mouse_, 0);
     int id = t ? t->id : 0;
     if (pressed_) {
@@ -334,11 +349,15 @@ bool Input::MouseMove(swf::Point p) {
     stage_.SetMouse(p);
     int hover = hover_;
     if (moved) {
+        focusHover_ = false;
         Notify(rt_.mouseObject_, "onMouseMove");
         Broadcast(kEventMouseMove, "onMouseMove");
     }
     UpdateHover();
     bool ran = Finish();
+    if (rt_.version() < 9) {
+        stage_.focus().ResetHighlight(); // the pointer's doing ends the keyboard's highlight
+    }
     return ran || hover != hover_;
 }
 
@@ -349,13 +368,17 @@ bool Input::MouseDown() {
     Notify(rt_.mouseObject_, "onMouseDown");
     Broadcast(kEventMouseDown, "onMouseDown");
     hover_ = 0;
+    focusHover_ = false;
     Clip* t = Target(stage_.root(), mouse_, 0);
     bool pressed = t != nullptr;
     if (t) {
         hover_ = pressed_ = t->id;
         Fire(*t, Edge::Press);
     }
-    return Finish() || pressed;
+    Guard([&] { stage_.focus().Pressed(t ? t : FieldAt(stage_.root(), mouse_, 0)); });
+    bool changed = Finish() || pressed;
+    stage_.focus().ResetHighlight();
+    return changed;
 }
 
 bool Input::MouseUp() {
@@ -378,7 +401,11 @@ bool Input::MouseUp() {
     }
     pressed_ = 0;
     UpdateHover();
-    return Finish() || released;
+    bool changed = Finish() || released;
+    if (rt_.version() < 9) {
+        stage_.focus().ResetHighlight();
+    }
+    return changed;
 }
 
 bool Input::MouseLeave() {
@@ -397,15 +424,18 @@ bool Input::MouseLeave() {
 bool Input::KeyDown(int keyCode, char32_t character) {
     rt_.NewTick();
     avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), true);
+    if (QueueFocusKey("onKeyDown")) {
+        stage_.RunQueued();
+    }
     Notify(rt_.keyObject_, "onKeyDown");
     Broadcast(kEventKeyDown, nullptr);
     std::uint8_t code = ButtonKeyCode(keyCode, character);
+    bool taken = false;
     if (code) {
         // Clips listening for the key, in the tree's order (a clip before its children, lower
         // depths first), and the first button that names it: that one takes the key.
         std::vector<Clip*> pending{&stage_.root()};
         std::size_t visited = 0;
-        bool taken = false;
         while (!pending.empty() && ++visited < 1000000) {
             Clip* c = pending.back();
             pending.pop_back();
@@ -440,6 +470,20 @@ bool Input::KeyDown(int keyCode, char32_t character) {
             }
         }
     }
+    // A key no button took moves the focus (Tab, with Shift backwards) or presses the focused
+    // object (Enter, Space) while its highlight shows.
+    Focus& focus = stage_.focus();
+    if (taken || replaced_) {
+    } else if (keyCode == 9) {
+        avm1::KeyboardState* k = avm1::Keyboard(rt_);
+        Guard([&] { focus.Cycle(k && k->down[16]); });
+        acted_ = true;
+    } else if ((keyCode == 13 || keyCode == 32) && focus.HighlightShows()) {
+        if (Clip* f = focus.Current(); f && !avm1::FieldOf(f->object)) {
+            Fire(*f, Edge::Press);
+            Fire(*f, Edge::Release);
+        }
+    }
     return Finish();
 }
 
@@ -456,8 +500,82 @@ bool Input::FrameEnded() {
 bool Input::KeyUp(int keyCode, char32_t character) {
     rt_.NewTick();
     avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), false);
+    if (QueueFocusKey("onKeyUp")) {
+        stage_.RunQueued();
+    }
     Notify(rt_.keyObject_, "onKeyUp");
     Broadcast(kEventKeyUp, nullptr);
+    return Finish();
+}
+
+bool Input::QueueFocusKey(const char* method) {
+    Focus& focus = stage_.focus();
+    Clip* f = focus.Current();
+    if (!f || !focus.HighlightActive() || rt_.version() < 6 || avm1::FieldOf(f->object)) {
+        return false;
+    }
+    stage_.QueueEvents(*f, 0, method, Stage::kNormal);
+    return true;
+}
+
+Clip* Input::FieldAt(Clip& parent, swf::Point p, int nesting) {
+    if (nesting > kMaxNesting) {
+        return nullptr;
+    }
+    for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+        Clip& child = *it->second;
+        if (!child.visible || child.removed || child.clipDepth != 0) {
+            continue;
+        }
+        if (const TextField* f = avm1::FieldOf(child.object)) {
+            auto inverse = stage_.GlobalMatrix(child).Inverse();
+            if (f->selectable && inverse && Inside(f->bounds, inverse->Apply(p))) {
+                return &child;
+            }
+        } else if (child.isClip()) {
+            if (Clip* found = FieldAt(child, p, nesting + 1)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void Input::Guard(const std::function<void()>& change) {
+    if (replaced_) {
+        return;
+    }
+    try {
+        change();
+    } catch (const avm1::StopBlock& stop) {
+        stage_.Report("action block stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+        stage_.Report("uncaught exception in a focus handler");
+    } catch (const avm1::MovieReplaced&) {
+        replaced_ = true;
+    }
+}
+
+void Input::FocusRoll(Clip* to) {
+    Clip* old = Live(hover_);
+    hover_ = to ? to->id : 0;
+    focusHover_ = true;
+    // Text fields take no roll events.
+    auto rolls = [&](const Clip* c) {
+        const swf::Character* ch = c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
+        return c->isClip() || (ch && std::holds_alternative<swf::Button>(*ch));
+    };
+    if (old && rolls(old)) {
+        Fire(*old, Edge::RollOut);
+    }
+    if (to && rolls(to)) {
+        Fire(*to, Edge::RollOver);
+    }
+}
+
+bool Input::FocusLost() {
+    rt_.NewTick();
+    Guard([&] { stage_.focus().Set(nullptr, Focus::Cause::Key); });
     return Finish();
 }
 

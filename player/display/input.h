@@ -8,6 +8,7 @@
 #include "stage.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace fw::display {
@@ -43,7 +44,10 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character);
 
 class Input {
 public:
-    Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt) {}
+    Input(Stage& stage, avm1::Runtime& rt);
+    ~Input();
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
 
     // Forgets the pointer's and the keys' targets (a new movie).
     void Reset();
@@ -57,6 +61,11 @@ public:
     bool KeyUp(int keyCode, char32_t character);
     // After a frame: what moved, showed, hid or left under a still pointer rolls in or out.
     bool FrameEnded();
+    // The host's window lost the keyboard: the focus goes.
+    bool FocusLost();
+    // The focus moved to an object (null: to none): the hover moves along, rolling out of what
+    // had it and over the new one, until the pointer moves again.
+    void FocusRoll(Clip* to);
 
     // Whether the pointer is over something that acts as a button (the hand shows there).
     bool OverButton() const { return hover_ != 0; }
@@ -73,6 +82,12 @@ private:
     // A target still on the stage; the root never is one.
     Clip* Live(int id) { return id ? stage_.Find(id) : nullptr; }
     void UpdateHover();
+    // The focused object hears a key while its highlight is active; true when it listens.
+    bool QueueFocusKey(const char* method);
+    // The topmost selectable text field under a point of the stage.
+    Clip* FieldAt(Clip& parent, swf::Point p, int nesting);
+    // Runs a change of the focus, whose handlers may stop or load another movie.
+    void Guard(const std::function<void()>& change);
 
     Stage& stage_;
     avm1::Runtime& rt_;
@@ -80,9 +95,10 @@ private:
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held
     bool down_ = false;
-    bool seen_ = false;     // the pointer has been over the stage
-    bool acted_ = false;    // a target acted since the last Finish
-    bool replaced_ = false; // a script loaded another movie meanwhile
+    bool seen_ = false;       // the pointer has been over the stage
+    bool acted_ = false;      // a target acted since the last Finish
+    bool replaced_ = false;   // a script loaded another movie meanwhile
+    bool focusHover_ = false; // the hover is the focus's, not the pointer's
 };
 
 } // namespace fw::display

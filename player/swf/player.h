@@ -133,6 +133,8 @@ public:
     // types (0 for none).
     bool KeyDown(int keyCode, char32_t character) { return input_->KeyDown(keyCode, character); }
     bool KeyUp(int keyCode, char32_t character) { return input_->KeyUp(keyCode, character); }
+    // The host's window lost the keyboard.
+    bool FocusLost() { return input_->FocusLost(); }
     // A key pressed and released, by its button key code (1 left ... 19 escape, 32 to 126 the
     // character).
     bool KeyPress(std::uint8_t code);

@@ -146,6 +146,9 @@ void Inject(swf::Player& player, const InputEvent& e) {
     case Kind::KeyUp:
         player.KeyUp(e.keyCode, e.keyChar);
         break;
+    case Kind::FocusLost:
+        player.FocusLost();
+        break;
     default: // typing, the clipboard and the window's focus reach no script yet
         break;
     }
