@@ -301,8 +301,8 @@ bool Focus::Set(Clip* target, Cause cause) {
         Call(target, "onSetFocus", oldObject);
         avm1::NotifyListeners(*rt, rt->selectionObject_, "onSetFocus", {oldObject, newObject});
     }
-    // Focus on an input field selects all of its text, even where the field had it already.
-    if (Clip* field = FocusedField(); field && Editable(*field)) {
+    // Focus on a text field selects all of its text, even where the field had it already.
+    if (Clip* field = FocusedField()) {
         TextField* f = avm1::FieldOf(field->object);
         f->selectionStart = 0;
         f->selectionEnd = f->caret = f->Length();

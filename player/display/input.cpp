@@ -341,15 +341,15 @@ void Input::UpdateHover() {
     }
 }
 
-bool Input::MouseMove(swf::Point p) {
+bool Input::MouseMove(swf::Point p, bool heard) {
     rt_.NewTick();
     bool moved = !(p == mouse_);
     mouse_ = p;
     seen_ = true;
     stage_.SetMouse(p);
     int hover = hover_;
-    if (moved) {
-        focusHover_ = false;
+    focusHover_ = focusHover_ && !moved;
+    if (moved || heard) {
         Notify(rt_.mouseObject_, "onMouseMove");
         Broadcast(kEventMouseMove, "onMouseMove");
     }

@@ -53,8 +53,8 @@ public:
     void Reset();
 
     // Each returns whether anything may look different afterwards.
-    bool MouseMove(swf::Point stagePoint); // twips of the stage
-    bool MouseDown();                      // the left button; the others only move
+    bool MouseMove(swf::Point stagePoint, bool heard = false); // twips of the stage
+    bool MouseDown(); // the left button; the others only move
     bool MouseUp();
     bool MouseLeave();
     bool KeyDown(int keyCode, char32_t character);

@@ -125,7 +125,9 @@ public:
     std::optional<double> ItemProperty(std::string_view target, int property) const;
 
     // The mouse, in the movie's twips. Each returns true when the picture may have changed.
-    bool MouseMove(Point p) { return input_->MouseMove(p); }
+    // A move the host reports as an event of its own (heard) reaches the scripts even where the
+    // pointer stays; one that only places the pointer for a press does not.
+    bool MouseMove(Point p, bool heard = false) { return input_->MouseMove(p, heard); }
     bool MouseDown() { return input_->MouseDown(); }
     bool MouseUp() { return input_->MouseUp(); }
     bool MouseLeave() { return input_->MouseLeave(); }

@@ -131,7 +131,7 @@ void Inject(swf::Player& player, const InputEvent& e) {
     swf::Point p{e.x * 20 + frame.xMin, e.y * 20 + frame.yMin};
     switch (e.kind) {
     case Kind::MouseMove:
-        player.MouseMove(p);
+        player.MouseMove(p, true);
         break;
     case Kind::MouseDown:
     case Kind::MouseUp:
