@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 #include <variant>
 
 namespace fw::display {
@@ -30,6 +31,7 @@ constexpr std::uint32_t kButtonEvents = kEventPress | kEventRelease | kEventRele
 
 void Focus::Reset() {
     focus_ = -1;
+    left_ = false;
     highlight_ = Highlight::Inactive;
     rects_.clear();
     // The stage's own _focusrect outlives the movies loaded into it.
@@ -257,7 +259,11 @@ void Focus::Pressed(Clip* target) {
 }
 
 void Focus::Left(const Clip& clip) {
-    if (clip.id == focus_) {
+    left_ = left_ || clip.id == focus_;
+}
+
+void Focus::Settle() {
+    if (std::exchange(left_, false)) {
         Set(nullptr, Cause::Script);
     }
 }
@@ -279,7 +285,8 @@ bool Focus::Set(Clip* target, Cause cause) {
     if (!rt || (cause == Cause::Script && target && !Focusable(*target))) {
         return false;
     }
-    Clip* old = focus_ >= 0 ? stage_.Find(focus_) : nullptr;
+    // What had the focus may have just left the stage: its handlers still hear of it.
+    Clip* old = focus_ >= 0 ? stage_.FindAny(focus_) : nullptr;
     if (cause == Cause::Mouse && old == target) {
         return true;
     }
@@ -290,7 +297,7 @@ bool Focus::Set(Clip* target, Cause cause) {
     }
     if (cause == Cause::Key) {
         stage_.RunQueued();
-        old = focus_ >= 0 ? stage_.Find(focus_) : nullptr;
+        old = focus_ >= 0 ? stage_.FindAny(focus_) : nullptr;
     }
     if (old != target) {
         focus_ = target ? target->id : -1;

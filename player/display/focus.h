@@ -49,8 +49,10 @@ public:
 
     // A press of the mouse's button on an object (null: on none).
     void Pressed(Clip* target);
-    // A display object leaving the stage or hiding takes the focus with it.
+    // A display object leaving the stage or hiding takes the focus with it: Left marks it as
+    // the tree changes, Settle runs the handlers once the tree stands again.
     void Left(const Clip& clip);
+    void Settle();
 
     // The highlight: active once the focus moved by the keyboard until the mouse acts; keys
     // reach the focused object's handlers only while it is active, and Enter and Space press
@@ -80,7 +82,8 @@ private:
 
     Stage& stage_;
     Input* input_ = nullptr;
-    int focus_ = -1; // the focused object's id; -1: none
+    int focus_ = -1;    // the focused object's id; -1: none
+    bool left_ = false; // it left the stage or hid, and the handlers have yet to hear
     Highlight highlight_ = Highlight::Inactive;
     bool stageRect_ = true;               // the highlight shows by default
     std::unordered_map<int, bool> rects_; // objects' own _focusrect, by id

@@ -532,6 +532,7 @@ void Stage::Remove(Clip& clip) {
     MarkRemoved(clip);
     gone_.push_back(std::move(it->second));
     parent->children.erase(it);
+    focus_->Settle();
 }
 
 bool Stage::DeferRemoval(Clip& clip) {
@@ -578,6 +579,7 @@ void Stage::RemoveDeferred() {
         gone_.push_back(std::move(it->second));
         clip->parent->children.erase(it);
     }
+    focus_->Settle();
 }
 
 void Stage::Goto(Clip& clip, int frame) {
@@ -1006,6 +1008,7 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
             clip->visible = rt_->ToBool(v);
             if (!clip->visible) {
                 focus_->Left(*clip);
+                focus_->Settle();
             }
         }
         return true;
