@@ -14,12 +14,7 @@ struct KeyboardState : HostData {
     std::array<bool, 256> toggled{};
     int lastCode = 0;
     int lastAscii = 0;
-    Object* focus = nullptr; // what has the keyboard's focus; see keyboard_focus.h
-    void Trace(std::vector<Object*>& out) const override {
-        if (focus) {
-            out.push_back(focus);
-        }
-    }
+    void Trace(std::vector<Object*>&) const override {}
 };
 
 struct MouseState : HostData {

@@ -1082,12 +1082,13 @@ private:
             int clip = PropertyTarget(target);
             int property = std::isnan(index) ? -1 : static_cast<int>(index);
             // The value takes the property's type whether or not the clip is there, read-only
-            // properties too: numbers for the numeric ones, text for the name.
+            // properties too: numbers for the numeric ones, text for the name. _focusrect
+            // tells an object from a number itself.
             if (value.isObject()) {
                 if (property == 13) {
                     value = Value(rt_.ToStr(value));
-                } else if ((property >= 0 && property <= 10) || property == 12 ||
-                           (property >= 16 && property <= 18) || property == 20 || property == 21) {
+                } else if ((property >= 0 && property <= 10) || property == 12 || property == 16 ||
+                           property == 18 || property == 20 || property == 21) {
                     value = Value(rt_.ToNum(value));
                 }
             }

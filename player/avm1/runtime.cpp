@@ -62,6 +62,7 @@ void Runtime::Reset(int version) {
     soundClass_ = nullptr;
     keyObject_ = nullptr;
     mouseObject_ = nullptr;
+    selectionObject_ = nullptr;
     buttonProto_ = nullptr;
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
@@ -148,7 +149,7 @@ void Runtime::Collect() {
     }
     for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
                       errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_,
-                      textFieldProto_, keyObject_, mouseObject_, buttonProto_}) {
+                      textFieldProto_, keyObject_, mouseObject_, buttonProto_, selectionObject_}) {
         roots.push_back(p);
     }
     display_.Roots(roots);

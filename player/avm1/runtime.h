@@ -130,6 +130,10 @@ public:
     virtual void SetLockRoot(int, bool) {}
     // The filters the file placed a display object with.
     virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
+    // The keyboard's focus: the display object holding it (null: none), and giving it to one
+    // (null: to none); false when that one takes no focus.
+    virtual Object* FocusObject() { return nullptr; }
+    virtual bool SetFocus(Object*) { return false; }
 };
 
 struct Activation {
@@ -300,7 +304,8 @@ public:
     Object* soundClass_ = nullptr;   // keeps the sounds' mix
     Object* keyObject_ = nullptr;    // Key and Mouse as installed, whatever scripts rename
     Object* mouseObject_ = nullptr;
-    Object* buttonProto_ = nullptr; // the prototype of buttons placed on a timeline
+    Object* selectionObject_ = nullptr; // hears of the focus moving
+    Object* buttonProto_ = nullptr;     // the prototype of buttons placed on a timeline
 
 private:
     friend class Interpreter;

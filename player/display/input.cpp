@@ -2,6 +2,7 @@
 
 #include "avm1/input.h"
 #include "avm1/text_field.h"
+#include "focus.h"
 
 #include <map>
 #include <utility>
@@ -150,7 +151,16 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character) {
     return character >= 32 && character <= 126 ? static_cast<std::uint8_t>(character) : 0;
 }
 
+Input::Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt), typing_(rt) {
+    stage_.focus().Attach(this);
+}
+
+Input::~Input() {
+    stage_.focus().Attach(nullptr);
+}
+
 void Input::Reset() {
+    focusHover_ = false;
     seen_ = false;
     hover_ = 0;
     pressed_ = 0;
@@ -246,21 +256,18 @@ void Input::Fire(Clip& target, Edge edge) {
     if (target.buttonState != e.state) {
         ShowButtonState(stage_, target, e.state);
     }
-    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
     const swf::Character* c = CharacterOf(stage_.movie_, target.character);
     const auto* button = c ? std::get_if<swf::Button>(c) : nullptr;
-    if (!button || !target.parent) {
-        return;
-    }
-    // A button's actions run on the timeline it stands in.
-    for (const auto& a : button->actions) {
-        if (a.conditions & e.condition) {
+    // A button's actions run on the timeline it stands in, before its own method.
+    for (std::size_t i = 0; button && target.parent && i < button->actions.size(); ++i) {
+        if (button->actions[i].conditions & e.condition) {
             Stage::Queued q;
             q.clip = target.parent->id;
-            q.own = a.actions;
+            q.own = button->actions[i].actions;
             stage_.queue_[Stage::kNormal].push_back(std::move(q));
         }
     }
+    stage_.QueueEvents(target, 0, e.method, Stage::kNormal);
 }
 
 void Input::Broadcast(std::uint32_t event, const char* method) {
@@ -299,6 +306,13 @@ bool Input::Finish() {
 }
 
 void Input::UpdateHover() {
+    if (focusHover_) {
+        // What the focus rolled over keeps the hover while the pointer rests, unless it hides.
+        if (Clip* held = Live(hover_); held && held->visible && !held->removed) {
+            return;
+        }
+        focusHover_ = false;
+    }
     Clip* t = Target(stage_.root(), mouse_, 0);
     int id = t ? t->id : 0;
     if (pressed_) {
@@ -334,19 +348,23 @@ void Input::UpdateHover() {
     }
 }
 
-bool Input::MouseMove(swf::Point p) {
+bool Input::MouseMove(swf::Point p, bool heard) {
     rt_.NewTick();
     bool moved = !(p == mouse_);
     mouse_ = p;
     seen_ = true;
     stage_.SetMouse(p);
     int hover = hover_;
-    if (moved) {
+    focusHover_ = focusHover_ && !moved;
+    if (moved || heard) {
         Notify(rt_.mouseObject_, "onMouseMove");
         Broadcast(kEventMouseMove, "onMouseMove");
     }
     UpdateHover();
     bool ran = Finish();
+    if (rt_.version() < 9) {
+        stage_.focus().ResetHighlight(); // the pointer's doing ends the keyboard's highlight
+    }
     return ran || hover != hover_;
 }
 
@@ -357,17 +375,20 @@ bool Input::MouseDown() {
     Notify(rt_.mouseObject_, "onMouseDown");
     Broadcast(kEventMouseDown, "onMouseDown");
     hover_ = 0;
+    focusHover_ = false;
     Clip* t = Target(stage_.root(), mouse_, 0, true);
     if (t && avm1::FieldOf(t->object)) {
-        // A selectable field takes the press for itself: the caret goes where it fell.
+        // A selectable field takes the press for itself: the focus, and the caret where it fell.
+        Guard([&] { stage_.focus().Pressed(t); });
         auto inverse = stage_.GlobalMatrix(*t).Inverse();
         const TextField* f = avm1::FieldOf(t->object);
-        if (inverse) {
+        if (inverse && stage_.focus().FocusedField() == t) {
             swf::Point local = inverse->Apply(mouse_);
             typing_.Press(t->object, (local.x - f->bounds.xMin) / 20,
                           (local.y - f->bounds.yMin) / 20);
         }
         Finish();
+        stage_.focus().ResetHighlight();
         return true;
     }
     bool pressed = t != nullptr;
@@ -375,7 +396,10 @@ bool Input::MouseDown() {
         hover_ = pressed_ = t->id;
         Fire(*t, Edge::Press);
     }
-    return Finish() || pressed;
+    Guard([&] { stage_.focus().Pressed(t ? t : FieldAt(stage_.root(), mouse_, 0)); });
+    bool changed = Finish() || pressed;
+    stage_.focus().ResetHighlight();
+    return changed;
 }
 
 bool Input::MouseUp() {
@@ -398,7 +422,11 @@ bool Input::MouseUp() {
     }
     pressed_ = 0;
     UpdateHover();
-    return Finish() || released;
+    bool changed = Finish() || released;
+    if (rt_.version() < 9) {
+        stage_.focus().ResetHighlight();
+    }
+    return changed;
 }
 
 bool Input::MouseLeave() {
@@ -417,15 +445,34 @@ bool Input::MouseLeave() {
 bool Input::KeyDown(int keyCode, char32_t character) {
     rt_.NewTick();
     avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), true);
+    if (QueueFocusKey("onKeyDown")) {
+        stage_.RunQueued();
+    }
     Notify(rt_.keyObject_, "onKeyDown");
     Broadcast(kEventKeyDown, nullptr);
     // Printable characters press buttons as they are typed.
     std::uint8_t code = ButtonKeyCode(keyCode, 0);
-    PressKey(code < 32 ? code : 0);
+    bool taken = PressKey(code < 32 ? code : 0);
+    // A key no button took moves the focus (Tab, with Shift backwards) or presses the focused
+    // object (Enter, Space) while its highlight shows.
+    Focus& focus = stage_.focus();
+    if (taken || replaced_) {
+    } else if (keyCode == 9) {
+        avm1::KeyboardState* k = avm1::Keyboard(rt_);
+        Guard([&] { focus.Cycle(k && k->down[16]); });
+        acted_ = true;
+    } else if ((keyCode == 13 || keyCode == 32) && focus.HighlightShows() &&
+               !PressKey(ButtonKeyCode(keyCode, character), true)) {
+        // A button that names the key takes it as it is typed instead.
+        if (Clip* f = focus.Current(); f && !avm1::FieldOf(f->object)) {
+            Fire(*f, Edge::Press);
+            Fire(*f, Edge::Release);
+        }
+    }
     return Finish();
 }
 
-bool Input::PressKey(std::uint8_t code) {
+bool Input::PressKey(std::uint8_t code, bool probe) {
     bool taken = false;
     if (code) {
         // Clips listening for the key, in the tree's order (a clip before its children, lower
@@ -442,7 +489,7 @@ bool Input::PressKey(std::uint8_t code) {
                 continue;
             }
             for (const auto& action : c->clipActions) {
-                if ((action.events & kEventKeyPress) && action.key == code) {
+                if ((action.events & kEventKeyPress) && action.key == code && !probe) {
                     Stage::Queued q;
                     q.clip = c->id;
                     q.own = action.actions;
@@ -456,7 +503,9 @@ bool Input::PressKey(std::uint8_t code) {
                 continue;
             }
             for (const auto& a : button->actions) {
-                if (a.key == code) {
+                if (a.key == code && probe) {
+                    taken = true;
+                } else if (a.key == code) {
                     Stage::Queued q;
                     q.clip = c->parent->id;
                     q.own = a.actions;
@@ -509,8 +558,82 @@ bool Input::FrameEnded() {
 bool Input::KeyUp(int keyCode, char32_t character) {
     rt_.NewTick();
     avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), false);
+    if (QueueFocusKey("onKeyUp")) {
+        stage_.RunQueued();
+    }
     Notify(rt_.keyObject_, "onKeyUp");
     Broadcast(kEventKeyUp, nullptr);
+    return Finish();
+}
+
+bool Input::QueueFocusKey(const char* method) {
+    Focus& focus = stage_.focus();
+    Clip* f = focus.Current();
+    if (!f || !focus.HighlightActive() || rt_.version() < 6 || avm1::FieldOf(f->object)) {
+        return false;
+    }
+    stage_.QueueEvents(*f, 0, method, Stage::kNormal);
+    return true;
+}
+
+Clip* Input::FieldAt(Clip& parent, swf::Point p, int nesting) {
+    if (nesting > kMaxNesting) {
+        return nullptr;
+    }
+    for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+        Clip& child = *it->second;
+        if (!child.visible || child.removed || child.clipDepth != 0) {
+            continue;
+        }
+        if (const TextField* f = avm1::FieldOf(child.object)) {
+            auto inverse = stage_.GlobalMatrix(child).Inverse();
+            if (f->selectable && inverse && Inside(f->bounds, inverse->Apply(p))) {
+                return &child;
+            }
+        } else if (child.isClip()) {
+            if (Clip* found = FieldAt(child, p, nesting + 1)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void Input::Guard(const std::function<void()>& change) {
+    if (replaced_) {
+        return;
+    }
+    try {
+        change();
+    } catch (const avm1::StopBlock& stop) {
+        stage_.Report("action block stopped: " + stop.reason);
+    } catch (const avm1::Thrown&) {
+        stage_.Report("uncaught exception in a focus handler");
+    } catch (const avm1::MovieReplaced&) {
+        replaced_ = true;
+    }
+}
+
+void Input::FocusRoll(Clip* to) {
+    Clip* old = Live(hover_);
+    hover_ = to ? to->id : 0;
+    focusHover_ = true;
+    // Text fields take no roll events.
+    auto rolls = [&](const Clip* c) {
+        const swf::Character* ch = c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
+        return c->isClip() || (ch && std::holds_alternative<swf::Button>(*ch));
+    };
+    if (old && rolls(old)) {
+        Fire(*old, Edge::RollOut);
+    }
+    if (to && rolls(to)) {
+        Fire(*to, Edge::RollOver);
+    }
+}
+
+bool Input::FocusLost() {
+    rt_.NewTick();
+    Guard([&] { stage_.focus().Set(nullptr, Focus::Cause::Key); });
     return Finish();
 }
 

@@ -9,6 +9,7 @@
 #include "typing.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace fw::display {
@@ -44,14 +45,17 @@ std::uint8_t ButtonKeyCode(int keyCode, char32_t character);
 
 class Input {
 public:
-    Input(Stage& stage, avm1::Runtime& rt) : stage_(stage), rt_(rt), typing_(rt) {}
+    Input(Stage& stage, avm1::Runtime& rt);
+    ~Input();
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
 
     // Forgets the pointer's and the keys' targets (a new movie).
     void Reset();
 
     // Each returns whether anything may look different afterwards.
-    bool MouseMove(swf::Point stagePoint); // twips of the stage
-    bool MouseDown();                      // the left button; the others only move
+    bool MouseMove(swf::Point stagePoint, bool heard = false); // twips of the stage
+    bool MouseDown(); // the left button; the others only move
     bool MouseUp();
     bool MouseLeave();
     bool KeyDown(int keyCode, char32_t character);
@@ -63,6 +67,11 @@ public:
     void SetClipboard(std::u16string text) { typing_.SetClipboard(std::move(text)); }
     // After a frame: what moved, showed, hid or left under a still pointer rolls in or out.
     bool FrameEnded();
+    // The host's window lost the keyboard: the focus goes.
+    bool FocusLost();
+    // The focus moved to an object (null: to none): the hover moves along, rolling out of what
+    // had it and over the new one, until the pointer moves again.
+    void FocusRoll(Clip* to);
 
     // Whether the pointer is over something that acts as a button (the hand shows there).
     bool OverButton() const { return hover_ != 0; }
@@ -77,12 +86,19 @@ private:
     void Broadcast(std::uint32_t event, const char* method);
     void Notify(avm1::Object* broadcaster, const char* method,
                 const std::vector<avm1::Value>& args = {});
-    bool PressKey(std::uint8_t code);
+    // Queues what a key press runs and says whether a button took it; `probe` only says.
+    bool PressKey(std::uint8_t code, bool probe = false);
     void Edited(const Typing::Result& r);
     bool Finish();
     // A target still on the stage; the root never is one.
     Clip* Live(int id) { return id ? stage_.Find(id) : nullptr; }
     void UpdateHover();
+    // The focused object hears a key while its highlight is active; true when it listens.
+    bool QueueFocusKey(const char* method);
+    // The topmost selectable text field under a point of the stage.
+    Clip* FieldAt(Clip& parent, swf::Point p, int nesting);
+    // Runs a change of the focus, whose handlers may stop or load another movie.
+    void Guard(const std::function<void()>& change);
 
     Stage& stage_;
     avm1::Runtime& rt_;
@@ -91,9 +107,10 @@ private:
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held
     bool down_ = false;
-    bool seen_ = false;     // the pointer has been over the stage
-    bool acted_ = false;    // a target acted since the last Finish
-    bool replaced_ = false; // a script loaded another movie meanwhile
+    bool seen_ = false;       // the pointer has been over the stage
+    bool acted_ = false;      // a target acted since the last Finish
+    bool replaced_ = false;   // a script loaded another movie meanwhile
+    bool focusHover_ = false; // the hover is the focus's, not the pointer's
 };
 
 } // namespace fw::display

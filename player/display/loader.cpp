@@ -6,6 +6,8 @@
 
 #include "stage.h"
 
+#include "focus.h"
+
 #include "swf/flashvars.h"
 
 #include <algorithm>
@@ -279,6 +281,7 @@ void Stage::StartLoads() {
             }
             if (clip->level > 0) {
                 MarkRemoved(*clip);
+                focus_->Settle();
             } else {
                 Replace(*clip, nullptr, std::string());
                 bytes_.erase(clip->id);

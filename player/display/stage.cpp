@@ -2,6 +2,7 @@
 
 #include "geometry.h"
 #include "avm1/text_field.h"
+#include "focus.h"
 #include "input.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ swf::Bounds Transform(const swf::Bounds& b, const swf::Matrix& m) {
 
 } // namespace
 
-Stage::Stage() : root_(std::make_unique<Clip>()) {
+Stage::Stage() : root_(std::make_unique<Clip>()), focus_(std::make_unique<Focus>(*this)) {
     root_->frames = &kEmptyTimeline;
 }
 
@@ -101,6 +102,7 @@ void Stage::Load(const swf::Movie& movie) {
     initDone_.clear();
     nextId_ = 1;
     instances_ = 0;
+    focus_->Reset();
 }
 
 Clip* Stage::Find(int id) {
@@ -512,6 +514,7 @@ void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     for (auto& [depth, child] : clip.children) {
         MarkRemoved(*child, unloadQueued);
     }
+    focus_->Left(clip);
     // The innermost unload first, as the reference player runs them.
     if (!unloadQueued) {
         QueueEvents(clip, kEventUnload, "onUnload", kNormal, true);
@@ -532,6 +535,7 @@ void Stage::Remove(Clip& clip) {
     MarkRemoved(clip);
     gone_.push_back(std::move(it->second));
     parent->children.erase(it);
+    focus_->Settle();
 }
 
 bool Stage::DeferRemoval(Clip& clip) {
@@ -588,6 +592,7 @@ void Stage::RemoveDeferred() {
         gone_.push_back(std::move(it->second));
         clip->parent->children.erase(it);
     }
+    focus_->Settle();
 }
 
 void Stage::Goto(Clip& clip, int frame) {
@@ -972,7 +977,7 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
     case 16:
         return Value(1);
     case 17:
-        return Value(avm1::Null{});
+        return focus_->Rect(*clip);
     case 18:
         return Value(5);
     case 19:
@@ -1008,7 +1013,6 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
     case 14:
     case 15:
     case 16:
-    case 17:
     case 18:
     case 19:
     case 20:
@@ -1017,7 +1021,14 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
     case 7:
         if (!v.isUndefined()) {
             clip->visible = rt_->ToBool(v);
+            if (!clip->visible) {
+                focus_->Left(*clip);
+                focus_->Settle();
+            }
         }
+        return true;
+    case 17:
+        focus_->SetRect(*clip, v);
         return true;
     case 13:
         if (clip->parent) {

@@ -24,6 +24,7 @@ namespace fw::display {
 
 struct Drawing;
 class Geometry;
+class Focus;
 
 // File depth 0 as scripts number depths: what the timeline places stands below zero.
 inline constexpr int kTimelineDepth = -16384;
@@ -151,10 +152,15 @@ public:
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
     std::optional<bool> LockRoot(int clip) override;
     void SetLockRoot(int clip, bool lock) override;
+    // --- the keyboard's focus (focus.cpp) ---
+    avm1::Object* FocusObject() override;
+    bool SetFocus(avm1::Object* target) override;
+    Focus& focus() { return *focus_; }
 
 protected:
     // The mouse and keys reach clips and queue their events as frames do.
     friend class Input;
+    friend class Focus;
     friend bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint);
     friend void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state);
 
@@ -240,6 +246,7 @@ private:
     bool cut_ = false;              // the limit was met this tick
     swf::Point mouse_;
     std::unique_ptr<display::Geometry> geometry_;
+    std::unique_ptr<Focus> focus_;
 };
 
 } // namespace fw::display

@@ -1,6 +1,5 @@
 #include "display/typing.h"
 
-#include "avm1/keyboard_focus.h"
 #include "avm1/text_field.h"
 #include "display/stage.h"
 
@@ -34,7 +33,7 @@ bool ScrollToCaret(TextField& f) {
 } // namespace
 
 avm1::Object* Typing::FocusedField() {
-    avm1::Object* o = avm1::FocusedObject(rt_);
+    avm1::Object* o = rt_.display().FocusObject();
     return avm1::FieldOf(o) ? o : nullptr;
 }
 
@@ -86,7 +85,6 @@ void Typing::Press(avm1::Object* field, double x, double y) {
     if (!f) {
         return;
     }
-    avm1::SetFocusedObject(rt_, field);
     f->caret = f->selectionStart = f->selectionEnd = CaretAt(*f, x, y);
 }
 

@@ -24,8 +24,8 @@ public:
     // A character typed: the focused input field takes it, as its restrict and maxChars let it.
     Result Type(char32_t c);
     Result Command(EditCommand command);
-    // A press on a field, at a point in its own pixels from its box's corner: the field takes the
-    // focus and the caret goes to the nearest character boundary.
+    // A press on a field that has taken the focus, at a point in its own pixels from its box's
+    // corner: the caret goes to the nearest character boundary.
     void Press(avm1::Object* field, double x, double y);
 
     // After a frame: the bound fields in a tree show their variables.

@@ -129,7 +129,9 @@ public:
     std::optional<double> ItemProperty(std::string_view target, int property) const;
 
     // The mouse, in the movie's twips. Each returns true when the picture may have changed.
-    bool MouseMove(Point p) { return input_->MouseMove(p); }
+    // A move the host reports as an event of its own (heard) reaches the scripts even where the
+    // pointer stays; one that only places the pointer for a press does not.
+    bool MouseMove(Point p, bool heard = false) { return input_->MouseMove(p, heard); }
     bool MouseDown() { return input_->MouseDown(); }
     bool MouseUp() { return input_->MouseUp(); }
     bool MouseLeave() { return input_->MouseLeave(); }
@@ -142,6 +144,8 @@ public:
     bool TextInput(char32_t character) { return input_->TextInput(character); }
     bool TextControl(display::EditCommand command) { return input_->TextControl(command); }
     void SetClipboard(std::u16string text) { input_->SetClipboard(std::move(text)); }
+    // The host's window lost the keyboard.
+    bool FocusLost() { return input_->FocusLost(); }
     // A key pressed and released, by its button key code (1 left ... 19 escape, 32 to 126 the
     // character).
     bool KeyPress(std::uint8_t code);

@@ -131,7 +131,7 @@ void Inject(swf::Player& player, const InputEvent& e) {
     swf::Point p{e.x * 20 + frame.xMin, e.y * 20 + frame.yMin};
     switch (e.kind) {
     case Kind::MouseMove:
-        player.MouseMove(p);
+        player.MouseMove(p, true);
         break;
     case Kind::MouseDown:
     case Kind::MouseUp:
@@ -157,7 +157,10 @@ void Inject(swf::Player& player, const InputEvent& e) {
     case Kind::Clipboard:
         player.SetClipboard(display::Utf16(e.text));
         break;
-    default: // the window's focus reaches no script yet
+    case Kind::FocusLost:
+        player.FocusLost();
+        break;
+    default: // gaining the window's focus reaches no script yet
         break;
     }
 }
