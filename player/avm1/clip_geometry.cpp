@@ -66,7 +66,7 @@ GeometryInterface* Geo(Runtime& rt) {
 }
 
 template <bool WithStrokes>
-Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+Value GetBounds(Runtime& rt, Activation& caller, Value self, std::vector<Value>& args) {
     int clip = ClipOf(self);
     GeometryInterface* g = Geo(rt);
     if (clip < 0 || !g) {
@@ -76,7 +76,10 @@ Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (space < 0) {
         return Value();
     }
-    auto r = g->Bounds(clip, space, WithStrokes);
+    // The version of the movie whose code asks.
+    int base = caller.base && caller.base->kind == Kind::Clip ? caller.base->clipId : -1;
+    auto version = base >= 0 ? rt.display().SwfVersion(base) : std::nullopt;
+    auto r = g->Bounds(clip, space, WithStrokes, version.value_or(rt.version()));
     if (!r) {
         return Value();
     }

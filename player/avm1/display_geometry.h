@@ -71,7 +71,9 @@ public:
     virtual ~GeometryInterface() = default;
     // A clip's bounds in the space of another clip; withStrokes adds the lines' widths.
     // nullopt when either is gone; an empty clip's bounds are the player's invalid rectangle.
-    virtual std::optional<Rect> Bounds(int clip, int space, bool withStrokes) = 0;
+    // callerVersion: the file version of the code asking, which may widen that rectangle.
+    virtual std::optional<Rect> Bounds(int clip, int space, bool withStrokes,
+                                       int callerVersion = 0) = 0;
     // A point of a clip's space in the stage's (toStage) or the other way.
     virtual std::optional<std::pair<double, double>> MapPoint(int clip, double x, double y,
                                                               bool toStage) = 0;

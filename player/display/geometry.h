@@ -53,7 +53,8 @@ bool HitShapeEdges(const swf::Shape& shape, swf::Point p);
 class Geometry : public avm1::GeometryInterface {
 public:
     explicit Geometry(Stage& stage) : stage_(stage) {}
-    std::optional<avm1::Rect> Bounds(int clip, int space, bool withStrokes) override;
+    std::optional<avm1::Rect> Bounds(int clip, int space, bool withStrokes,
+                                     int callerVersion = 0) override;
     std::optional<std::pair<double, double>> MapPoint(int clip, double x, double y,
                                                       bool toStage) override;
     bool HitPoint(int clip, double x, double y, bool shapeFlag) override;
@@ -68,6 +69,9 @@ public:
 
 private:
     Stage& stage_;
+    // Once code of version 8 or later has asked for bounds, or the first movie is of such a
+    // version, the invalid rectangle reads one twip wider for every movie after.
+    bool wideInvalid_ = false;
 };
 
 } // namespace fw::display
