@@ -248,6 +248,27 @@ Value SetMask(Runtime& rt, Activation& caller, Value self, std::vector<Value>& a
     return Value(true);
 }
 
+Value StartDrag(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    if (clip < 0 || !g) {
+        return Value();
+    }
+    std::optional<Rect> within;
+    if (args.size() >= 5) {
+        within = Rect{rt.ToNum(args[1]), rt.ToNum(args[3]), rt.ToNum(args[2]), rt.ToNum(args[4])};
+    }
+    g->StartDrag(clip, !args.empty() && rt.ToBool(args[0]), within);
+    return Value();
+}
+
+Value StopDrag(Runtime& rt, Activation&, Value, std::vector<Value>&) {
+    if (GeometryInterface* g = Geo(rt)) {
+        g->StopDrag();
+    }
+    return Value();
+}
+
 } // namespace
 
 void InstallClipGeometry(Runtime& rt, Object*) {
@@ -271,6 +292,8 @@ void InstallClipGeometry(Runtime& rt, Object*) {
     rt.Method(proto, "endFill", Plain<Op::EndFill>);
     rt.Method(proto, "clear", Plain<Op::Clear>);
     rt.Method(proto, "setMask", SetMask);
+    rt.Method(proto, "startDrag", StartDrag);
+    rt.Method(proto, "stopDrag", StopDrag);
 }
 
 } // namespace fw::avm1

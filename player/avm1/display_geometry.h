@@ -90,6 +90,10 @@ public:
     virtual std::optional<Affine> GetStageMatrix(int clip) = 0;
     virtual std::optional<Tint> GetTint(int clip, bool concatenated) = 0;
     virtual void SetTint(int clip, const Tint& t) = 0;
+    // The pointer carries one clip at a time: its origin under the pointer (lockCentre) or
+    // where it was, within a rectangle of its parent's space when given.
+    virtual void StartDrag(int clip, bool lockCentre, std::optional<Rect> within) = 0;
+    virtual void StopDrag() = 0;
 };
 
 } // namespace fw::avm1

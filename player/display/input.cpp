@@ -372,6 +372,7 @@ bool Input::MouseMove(swf::Point p) {
     mouse_ = p;
     seen_ = true;
     stage_.SetMouse(p);
+    static_cast<Geometry*>(stage_.Geometry())->Drag(p);
     int hover = hover_;
     if (moved) {
         Notify(rt_.mouseObject_, "onMouseMove");

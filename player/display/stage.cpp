@@ -951,7 +951,7 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
     case 13:
         return Value(clip->name);
     case 14:
-        return Value("");
+        return Value(geometry_ ? geometry_->DropTarget(id) : std::string());
     case 15:
         return Value(MovieUrl(id).value_or(std::string()));
     case 16:
