@@ -66,7 +66,7 @@ GeometryInterface* Geo(Runtime& rt) {
 }
 
 template <bool WithStrokes>
-Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+Value GetBounds(Runtime& rt, Activation& caller, Value self, std::vector<Value>& args) {
     int clip = ClipOf(self);
     GeometryInterface* g = Geo(rt);
     if (clip < 0 || !g) {
@@ -76,7 +76,10 @@ Value GetBounds(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (space < 0) {
         return Value();
     }
-    auto r = g->Bounds(clip, space, WithStrokes);
+    // The version of the movie whose code asks.
+    int base = caller.base && caller.base->kind == Kind::Clip ? caller.base->clipId : -1;
+    auto version = base >= 0 ? rt.display().SwfVersion(base) : std::nullopt;
+    auto r = g->Bounds(clip, space, WithStrokes, version.value_or(rt.version()));
     if (!r) {
         return Value();
     }
@@ -245,6 +248,27 @@ Value SetMask(Runtime& rt, Activation& caller, Value self, std::vector<Value>& a
     return Value(true);
 }
 
+Value StartDrag(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = ClipOf(self);
+    GeometryInterface* g = Geo(rt);
+    if (clip < 0 || !g) {
+        return Value();
+    }
+    std::optional<Rect> within;
+    if (args.size() >= 5) {
+        within = Rect{rt.ToNum(args[1]), rt.ToNum(args[3]), rt.ToNum(args[2]), rt.ToNum(args[4])};
+    }
+    g->StartDrag(clip, !args.empty() && rt.ToBool(args[0]), within);
+    return Value();
+}
+
+Value StopDrag(Runtime& rt, Activation&, Value, std::vector<Value>&) {
+    if (GeometryInterface* g = Geo(rt)) {
+        g->StopDrag();
+    }
+    return Value();
+}
+
 } // namespace
 
 void InstallClipGeometry(Runtime& rt, Object*) {
@@ -268,6 +292,8 @@ void InstallClipGeometry(Runtime& rt, Object*) {
     rt.Method(proto, "endFill", Plain<Op::EndFill>);
     rt.Method(proto, "clear", Plain<Op::Clear>);
     rt.Method(proto, "setMask", SetMask);
+    rt.Method(proto, "startDrag", StartDrag);
+    rt.Method(proto, "stopDrag", StopDrag);
 }
 
 } // namespace fw::avm1

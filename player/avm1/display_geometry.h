@@ -71,7 +71,9 @@ public:
     virtual ~GeometryInterface() = default;
     // A clip's bounds in the space of another clip; withStrokes adds the lines' widths.
     // nullopt when either is gone; an empty clip's bounds are the player's invalid rectangle.
-    virtual std::optional<Rect> Bounds(int clip, int space, bool withStrokes) = 0;
+    // callerVersion: the file version of the code asking, which may widen that rectangle.
+    virtual std::optional<Rect> Bounds(int clip, int space, bool withStrokes,
+                                       int callerVersion = 0) = 0;
     // A point of a clip's space in the stage's (toStage) or the other way.
     virtual std::optional<std::pair<double, double>> MapPoint(int clip, double x, double y,
                                                               bool toStage) = 0;
@@ -88,6 +90,10 @@ public:
     virtual std::optional<Affine> GetStageMatrix(int clip) = 0;
     virtual std::optional<Tint> GetTint(int clip, bool concatenated) = 0;
     virtual void SetTint(int clip, const Tint& t) = 0;
+    // The pointer carries one clip at a time: its origin under the pointer (lockCentre) or
+    // where it was, within a rectangle of its parent's space when given.
+    virtual void StartDrag(int clip, bool lockCentre, std::optional<Rect> within) = 0;
+    virtual void StopDrag() = 0;
 };
 
 } // namespace fw::avm1

@@ -157,8 +157,13 @@ void InstallInput(Runtime& rt, Object* global) {
         }
     }
     rt.Method(proto, "toString", ButtonText);
-    proto->Set("enabled", Value(true), kDontEnum);
+    proto->Set("enabled", Value(true)); // a for-in over a button lists it
     proto->Set("useHandCursor", Value(true), kDontEnum);
+    // Clips that act as buttons start enabled too.
+    if (rt.clipProto_) {
+        rt.clipProto_->Set("enabled", Value(true), kDontEnum);
+        rt.clipProto_->Set("useHandCursor", Value(true), kDontEnum);
+    }
 }
 
 } // namespace fw::avm1

@@ -914,6 +914,9 @@ private:
         case 0x08: // ToggleQuality
         case 0x09: // StopSounds
         case 0x28: // EndDrag
+            if (GeometryInterface* g = disp.Geometry()) {
+                g->StopDrag();
+            }
             break;
         case 0x0A: {
             auto [a, b] = PopNumbers();
@@ -1131,12 +1134,20 @@ private:
         case 0x27: { // StartDrag
             // Operands are converted as they come off the stack; the bounds follow only when
             // the flag reads as the number 1.
-            PopString();
-            PopNumber();
+            Object* clip = TargetObject(PopString());
+            bool lockCentre = rt_.ToBool(Value(PopNumber()));
+            std::optional<Rect> within;
             if (PopNumber() == 1) {
-                for (int i = 0; i < 4; ++i) {
-                    PopNumber();
-                }
+                Rect r;
+                r.yMax = PopNumber();
+                r.xMax = PopNumber();
+                r.yMin = PopNumber();
+                r.xMin = PopNumber();
+                within = r;
+            }
+            GeometryInterface* g = disp.Geometry();
+            if (g && clip && clip->kind == Kind::Clip) {
+                g->StartDrag(clip->clipId, lockCentre, within);
             }
             break;
         }

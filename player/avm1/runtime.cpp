@@ -653,6 +653,14 @@ std::string Runtime::Describe(Object* o) {
             return std::string();
         }
     }
+    // The display's own path names every clip on the way, buttons without objects included.
+    if (auto target = o ? display_.GetDisplayProperty(o->clipId, 11) : std::nullopt;
+        target && target->isString() && !target->asString().empty()) {
+        std::string path = target->asString();
+        path = path[0] == '/' ? "_level0" + (path == "/" ? std::string() : path) : path;
+        std::replace(path.begin(), path.end(), '/', '.');
+        return path;
+    }
     std::vector<std::string> names;
     for (int i = 0; o && o != root_ && i < kMaxChain; ++i) {
         auto name = display_.GetDisplayProperty(o->clipId, 13);

@@ -368,12 +368,19 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
 
 // --- what scripts see ---
 
-std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes) {
+std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes,
+                                           int callerVersion) {
+    const swf::Movie* first = stage_.root().movie;
+    wideInvalid_ = wideInvalid_ || (first && first->version >= 8);
+    bool widens = callerVersion >= 8;
     const Clip* clip = stage_.Find(id);
     const Clip* space = spaceId < 0 ? nullptr : stage_.Find(spaceId);
     if (!clip || (!space && spaceId >= 0)) {
         return std::nullopt;
     }
+    // Asked in its own space the rectangle is read before the asking widens it.
+    bool wide = wideInvalid_ || (widens && clip != space);
+    wideInvalid_ = wideInvalid_ || widens;
     swf::Matrix m;
     if (clip != space) {
         m = StageMatrix(*clip);
@@ -382,7 +389,11 @@ std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes
         }
     }
     auto b = ContentBounds(*clip, withStrokes);
-    return ToRect(b ? TransformBounds(*b, m) : InvalidBounds());
+    swf::Bounds out = b ? TransformBounds(*b, m) : InvalidBounds();
+    if (wide && IsInvalid(out)) {
+        out = {kInvalid + 1, kInvalid + 1, kInvalid + 1, kInvalid + 1};
+    }
+    return ToRect(out);
 }
 
 std::optional<std::pair<double, double>> Geometry::MapPoint(int id, double x, double y,

@@ -6,7 +6,9 @@
 #include "avm1/display_geometry.h"
 #include "swf/graphics.h"
 
+#include <map>
 #include <optional>
+#include <string>
 
 namespace fw::display {
 
@@ -53,7 +55,8 @@ bool HitShapeEdges(const swf::Shape& shape, swf::Point p);
 class Geometry : public avm1::GeometryInterface {
 public:
     explicit Geometry(Stage& stage) : stage_(stage) {}
-    std::optional<avm1::Rect> Bounds(int clip, int space, bool withStrokes) override;
+    std::optional<avm1::Rect> Bounds(int clip, int space, bool withStrokes,
+                                     int callerVersion = 0) override;
     std::optional<std::pair<double, double>> MapPoint(int clip, double x, double y,
                                                       bool toStage) override;
     bool HitPoint(int clip, double x, double y, bool shapeFlag) override;
@@ -65,9 +68,25 @@ public:
     std::optional<avm1::Affine> GetStageMatrix(int clip) override;
     std::optional<avm1::Tint> GetTint(int clip, bool concatenated) override;
     void SetTint(int clip, const avm1::Tint& t) override;
+    void StartDrag(int clip, bool lockCentre, std::optional<avm1::Rect> within) override;
+    void StopDrag() override;
+    // Moves the dragged clip to the pointer (stage twips); false when nothing is dragged.
+    bool Drag(swf::Point pointer);
+    // What a clip was last dragged onto, as a slash path; empty for nothing.
+    std::string DropTarget(int clip) const;
 
 private:
+    struct Dragged {
+        int clip = 0;
+        swf::Point offset; // from the pointer to the clip's origin, in the parent's space
+        std::optional<avm1::Rect> within;
+    };
     Stage& stage_;
+    std::optional<Dragged> drag_;
+    std::map<int, std::string> dropTargets_;
+    // Once code of version 8 or later has asked for bounds, or the first movie is of such a
+    // version, the invalid rectangle reads one twip wider for every movie after.
+    bool wideInvalid_ = false;
 };
 
 } // namespace fw::display

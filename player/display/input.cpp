@@ -3,6 +3,7 @@
 #include "avm1/input.h"
 #include "avm1/text_field.h"
 #include "focus.h"
+#include "geometry.h"
 
 #include <map>
 #include <utility>
@@ -21,6 +22,11 @@ const swf::Character* CharacterOf(const swf::Movie* movie, std::uint16_t id) {
     }
     auto it = movie->characters.find(id);
     return it == movie->characters.end() ? nullptr : &it->second;
+}
+
+// Where a display object's characters come from: a loaded movie's own library.
+const swf::Movie* MovieOf(const Stage&, const Clip& clip) {
+    return clip.movie;
 }
 
 bool Inside(const swf::Bounds& b, swf::Point p) {
@@ -82,8 +88,15 @@ bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
     if (!inverse) {
         return false;
     }
+    swf::Point local = inverse->Apply(stagePoint);
+    if (const TextField* field = avm1::FieldOf(clip.object)) {
+        return Inside(field->bounds, local);
+    }
+    if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), local)) {
+        return true;
+    }
     if (!clip.isClip()) {
-        return HitCharacter(stage.movie_, clip.character, inverse->Apply(stagePoint), 0);
+        return HitCharacter(MovieOf(stage, clip), clip.character, local, 0);
     }
     int nesting = 0;
     for (const Clip* c = &clip; c; c = c->parent) {
@@ -101,7 +114,7 @@ bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
 }
 
 void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state) {
-    const swf::Character* c = CharacterOf(stage.movie_, button.character);
+    const swf::Character* c = CharacterOf(MovieOf(stage, button), button.character);
     const auto* b = c ? std::get_if<swf::Button>(c) : nullptr;
     button.buttonState = state;
     if (!b) {
@@ -164,6 +177,7 @@ void Input::Reset() {
     seen_ = false;
     hover_ = 0;
     pressed_ = 0;
+    menu_ = 0;
     down_ = false;
     mouse_ = {};
 }
@@ -171,7 +185,7 @@ void Input::Reset() {
 bool Input::Interactive(const Clip& clip) {
     bool handles = false;
     if (!clip.isClip()) {
-        const swf::Character* c = CharacterOf(stage_.movie_, clip.character);
+        const swf::Character* c = CharacterOf(MovieOf(stage_, clip), clip.character);
         handles = c && std::holds_alternative<swf::Button>(*c);
         if (!handles || !clip.object) {
             return handles;
@@ -256,7 +270,7 @@ void Input::Fire(Clip& target, Edge edge) {
     if (target.buttonState != e.state) {
         ShowButtonState(stage_, target, e.state);
     }
-    const swf::Character* c = CharacterOf(stage_.movie_, target.character);
+    const swf::Character* c = CharacterOf(MovieOf(stage_, target), target.character);
     const auto* button = c ? std::get_if<swf::Button>(c) : nullptr;
     // A button's actions run on the timeline it stands in, before its own method.
     for (std::size_t i = 0; button && target.parent && i < button->actions.size(); ++i) {
@@ -305,6 +319,18 @@ bool Input::Finish() {
     return ran;
 }
 
+bool Input::TrackAsMenu(const Clip& clip) {
+    const swf::Character* c = clip.isClip() ? nullptr : CharacterOf(clip.movie, clip.character);
+    if (const auto* button = c ? std::get_if<swf::Button>(c) : nullptr; button && !clip.object) {
+        return button->trackAsMenu;
+    }
+    try {
+        return clip.object && rt_.ToBool(rt_.Get(Value(clip.object), "trackAsMenu", false));
+    } catch (...) {
+        return false;
+    }
+}
+
 void Input::UpdateHover() {
     if (focusHover_) {
         // What the focus rolled over keeps the hover while the pointer rests, unless it hides.
@@ -315,6 +341,19 @@ void Input::UpdateHover() {
     }
     Clip* t = Target(stage_.root(), mouse_, 0);
     int id = t ? t->id : 0;
+    if (down_) {
+        // A menu item takes the held pointer from wherever the press began.
+        int menu = t && id != pressed_ && TrackAsMenu(*t) ? id : 0;
+        if (menu != menu_) {
+            if (Clip* old = Live(menu_)) {
+                Fire(*old, Edge::DragOut);
+            }
+            menu_ = menu;
+            if (menu) {
+                Fire(*t, Edge::DragOver);
+            }
+        }
+    }
     if (pressed_) {
         Clip* pressed = Live(pressed_);
         if (!pressed) {
@@ -354,6 +393,7 @@ bool Input::MouseMove(swf::Point p, bool heard) {
     mouse_ = p;
     seen_ = true;
     stage_.SetMouse(p);
+    static_cast<Geometry*>(stage_.Geometry())->Drag(p);
     int hover = hover_;
     focusHover_ = focusHover_ && !moved;
     if (moved || heard) {
@@ -419,6 +459,11 @@ bool Input::MouseUp() {
             Fire(*pressed, Edge::ReleaseOutside);
             hover_ = 0;
         }
+    }
+    if (Clip* menu = Live(std::exchange(menu_, 0)); menu && Interactive(*menu)) {
+        released = true;
+        Fire(*menu, Edge::Release);
+        hover_ = menu->id;
     }
     pressed_ = 0;
     UpdateHover();
@@ -497,7 +542,7 @@ bool Input::PressKey(std::uint8_t code, bool probe) {
                 }
             }
             const swf::Character* ch =
-                c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
+                c->isClip() ? nullptr : CharacterOf(MovieOf(stage_, *c), c->character);
             const auto* button = ch ? std::get_if<swf::Button>(ch) : nullptr;
             if (!button || !c->parent || taken) {
                 continue;

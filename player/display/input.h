@@ -82,6 +82,7 @@ private:
     // fields: a selectable text field takes the pointer too, above what lies under it.
     Clip* Target(Clip& parent, swf::Point p, int nesting, bool fields = false);
     bool Interactive(const Clip& clip);
+    bool TrackAsMenu(const Clip& clip);
     void Fire(Clip& target, Edge edge);
     void Broadcast(std::uint32_t event, const char* method);
     void Notify(avm1::Object* broadcaster, const char* method,
@@ -106,6 +107,7 @@ private:
     swf::Point mouse_;
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held
+    int menu_ = 0;    // a menu item the held pointer is over, not where it was pressed
     bool down_ = false;
     bool seen_ = false;       // the pointer has been over the stage
     bool acted_ = false;      // a target acted since the last Finish

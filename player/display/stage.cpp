@@ -971,7 +971,7 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
     case 13:
         return Value(clip->name);
     case 14:
-        return Value("");
+        return Value(geometry_ ? geometry_->DropTarget(id) : std::string());
     case 15:
         return Value(MovieUrl(id).value_or(std::string()));
     case 16:
@@ -984,12 +984,20 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
         return Value("HIGH");
     case 20:
     case 21: {
-        // The clip's place counts in whole pixels, the answer in whole twips.
+        // The clip's place counts in whole pixels of the screen, the answer in whole twips.
+        auto window = HostWindow();
+        double k = window && window->scale > 0 ? window->scale : 1;
         swf::Matrix m = GlobalMatrix(*clip);
-        m.tx = std::round(m.tx / 20) * 20;
-        m.ty = std::round(m.ty / 20) * 20;
+        m.tx = std::nearbyint(m.tx * k / 20) * 20 / k;
+        m.ty = std::nearbyint(m.ty * k / 20) * 20 / k;
         auto inverse = m.Inverse();
-        swf::Point local = inverse ? inverse->Apply(mouse_) : mouse_;
+        if (inverse) { // the way back keeps its offset in whole twips too
+            inverse->tx = std::floor(inverse->tx + 0.5);
+            inverse->ty = std::floor(inverse->ty + 0.5);
+        }
+        // A clip scaled to nothing answers the screen's pixels as if they were twips.
+        swf::Point local =
+            inverse ? inverse->Apply(mouse_) : swf::Point{mouse_.x * k / 20, mouse_.y * k / 20};
         return Value(std::round(property == 20 ? local.x : local.y) / 20);
     }
     default:

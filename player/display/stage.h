@@ -112,6 +112,7 @@ public:
     void Goto(Clip& clip, int frame);
     bool Busy() const { return exec_.size() > 1; }
     void SetMouse(swf::Point p) { mouse_ = p; }
+    swf::Point Mouse() const { return mouse_; }
     // Sets a display property by its number from a number, as scripts do; false for an
     // unknown property.
     bool SetNumberProperty(Clip& clip, int property, double value);

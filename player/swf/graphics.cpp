@@ -315,7 +315,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
         for (int i = 0; i < 4; ++i) {
             bits.Signed(n);
         }
-        r.U8();
+        s.nonZero = (r.U8() & 0x04) != 0;
     }
     if (!ReadFillStyles(r, tag, s.fills, problem) || !ReadLineStyles(r, tag, s.lines, problem)) {
         return std::nullopt;

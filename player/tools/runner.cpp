@@ -124,11 +124,12 @@ std::optional<std::vector<std::uint8_t>> ReadMovieFile(const std::string& path, 
     return bytes;
 }
 
-// Hands one event to the player; the stage's pixels are the movie frame's.
-void Inject(swf::Player& player, const InputEvent& e) {
+// Hands one event to the player; the stage's pixels are the movie frame's, and a scaled
+// window's pixels are that many to one of them.
+void Inject(swf::Player& player, const InputEvent& e, double scale) {
     using Kind = InputEvent::Kind;
     const swf::TwipsRect& frame = player.movie().frameSize;
-    swf::Point p{e.x * 20 + frame.xMin, e.y * 20 + frame.yMin};
+    swf::Point p{e.x / scale * 20 + frame.xMin, e.y / scale * 20 + frame.yMin};
     switch (e.kind) {
     case Kind::MouseMove:
         player.MouseMove(p, true);
@@ -322,7 +323,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
                     ++next;
                     break;
                 }
-                Inject(player, input[next]);
+                Inject(player, input[next], window ? window->scale : 1);
             }
         }
         out.flush();

@@ -170,4 +170,38 @@ TEST(PlayerInput, KeysAndMouseButtonsKeepTheirStateForScripts) {
     EXPECT_EQ(host.traces, (std::vector<std::string>{"true", "true", "false", "false"}));
 }
 
+TEST(PlayerInput, ADraggedClipFollowsThePointerWithinItsRectangleUntilLetGo) {
+    Host host;
+    Player player(host);
+    player.Load(NestedButtonMovie());
+    player.Tick();
+    auto where = [&] {
+        for (const char* property : {"_x", "_y"}) {
+            player.RunBlock(ActionWriter()
+                                .Push({std::string("clip")})
+                                .Do(Op::GetVariable)
+                                .Push({std::string(property)})
+                                .Do(Op::GetMember)
+                                .Do(Op::Trace)
+                                .Finish());
+        }
+    };
+    // startDrag("clip", lock centre, within 0..100 by 0..60 pixels)
+    ActionBlock start =
+        ActionWriter().Push({0.0, 0.0, 100.0, 60.0, 1.0, 1.0, std::string("clip")}).Finish();
+    start.insert(start.end() - 1, 0x27);
+    player.MouseMove({600, 400});
+    player.RunBlock(start);
+    where();
+    player.MouseMove({3000, 600});
+    where();
+    ActionBlock stop = ActionWriter().Finish();
+    stop.insert(stop.begin(), 0x28);
+    player.RunBlock(stop);
+    player.MouseMove({200, 200});
+    where();
+    EXPECT_EQ(host.traces, (std::vector<std::string>{"30", "20", "100", "30", "100", "30"}));
+    EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
 } // namespace
