@@ -109,6 +109,8 @@ void Runtime::InstallBuiltins() {
     InstallAbsentServices(*this, global_);
     InstallTextField(*this, global_);
     InstallTextFormat(*this, global_);
+    InstallTextSnapshot(*this, global_);
+    InstallStyleSheet(*this, global_);
     InstallInput(*this, global_);
 }
 

@@ -130,6 +130,9 @@ public:
     virtual void SetLockRoot(int, bool) {}
     // The filters the file placed a display object with.
     virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
+    // The characters of the static texts among a clip's children, one entry a text, in the
+    // order of their depths.
+    virtual std::vector<std::u16string> StaticTexts(int) { return {}; }
 };
 
 struct Activation {
@@ -389,6 +392,8 @@ void InstallFilters(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);
+void InstallTextSnapshot(Runtime& rt, Object* global);
+void InstallStyleSheet(Runtime& rt, Object* global);
 void InstallInput(Runtime& rt, Object* global);
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.

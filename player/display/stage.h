@@ -149,6 +149,7 @@ public:
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
     std::optional<bool> LockRoot(int clip) override;
     void SetLockRoot(int clip, bool lock) override;
+    std::vector<std::u16string> StaticTexts(int clip) override; // text_snapshot.cpp
 
 protected:
     // The mouse and keys reach clips and queue their events as frames do.

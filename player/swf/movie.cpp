@@ -182,6 +182,18 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineEditText:
             Define(movie, code, body);
             break;
+        case TagCode::DefineText:
+        case TagCode::DefineText2: {
+            std::string problem;
+            auto text = ReadStaticText(body, code == 33, problem);
+            if (!problem.empty()) {
+                movie.problems.push_back(problem);
+            }
+            if (text && movie.texts.size() < kMaxCharacters) {
+                movie.texts.emplace(text->id, std::move(*text));
+            }
+            break;
+        }
         case TagCode::DefineSprite:
             ReadSprite(body, movie, nesting);
             break;
