@@ -269,8 +269,11 @@ Value Transform(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (weight == "normal" || weight == "bold") {
         f.bold = weight == "bold";
     }
+    // Only the word true, not the value, turns kerning on beside a number.
+    Value kern = member("kerning");
     double kerning = LeadingInteger(text("kerning"));
-    f.kerning = text("kerning") == "true" || (!std::isnan(kerning) && kerning != 0);
+    f.kerning =
+        (kern.isString() && rt.ToStr(kern) == "true") || (!std::isnan(kerning) && kerning != 0);
     f.leading = number("leading", false);
     f.letterSpacing = number("letterSpacing", true);
     if (auto m = number("marginLeft", false)) {
