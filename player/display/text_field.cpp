@@ -137,12 +137,23 @@ TextField::TextField(const swf::EditText& def, const swf::Movie& m, int version)
     f.indent = def.indent / 20;
     f.leading = def.leading / 20;
     (void)version;
+    if (auto s = m.textSettings.find(def.id); s != m.textSettings.end()) {
+        antiAliasType = s->second.advanced ? "advanced" : "normal";
+        gridFitType = s->second.gridFit == 0   ? "none"
+                      : s->second.gridFit == 2 ? "subpixel"
+                                               : "pixel";
+        thickness = s->second.thickness;
+        sharpness = s->second.sharpness;
+    }
     if (def.hasText) {
         if (html) {
             SetHtmlText(def.initialText);
         } else {
             SetText(def.initialText);
         }
+    } else if (html) {
+        // A markup field given no text keeps the definition's layout but not its alignment.
+        f.align = Align::Left;
     }
 }
 

@@ -194,6 +194,13 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
             }
             break;
         }
+        case TagCode::CSMTextSettings:
+            if (auto settings = ReadTextSettings(body)) {
+                movie.textSettings[settings->first] = settings->second;
+            } else {
+                movie.problems.push_back("text settings cut short");
+            }
+            break;
         case TagCode::DefineSprite:
             ReadSprite(body, movie, nesting);
             break;

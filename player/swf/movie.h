@@ -53,6 +53,7 @@ enum class TagCode : std::uint16_t {
     PlaceObject3 = 70,
     DefineSprite = 39,
     ExportAssets = 56,
+    CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
 };
@@ -95,6 +96,7 @@ struct Movie {
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, Font> fonts;
     std::map<std::uint16_t, StaticText> texts;
+    std::map<std::uint16_t, TextSettings> textSettings; // by the text's id
     std::map<std::uint16_t, Sprite> sprites;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
     std::vector<std::string> problems;            // what was wrong with the file, for the trace

@@ -67,4 +67,20 @@ std::optional<StaticText> ReadStaticText(std::span<const std::uint8_t> body, boo
     }
 }
 
+std::optional<std::pair<std::uint16_t, TextSettings>>
+ReadTextSettings(std::span<const std::uint8_t> body) {
+    ByteReader r(body);
+    std::uint16_t id = r.U16();
+    std::uint8_t flags = r.U8();
+    TextSettings t;
+    t.advanced = ((flags >> 6) & 3) == 1;
+    t.gridFit = static_cast<std::uint8_t>((flags >> 3) & 7);
+    t.thickness = r.F32();
+    t.sharpness = r.F32();
+    if (!r.ok()) {
+        return std::nullopt;
+    }
+    return std::pair{id, t};
+}
+
 } // namespace fw::swf

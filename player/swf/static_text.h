@@ -34,6 +34,18 @@ struct StaticText {
     std::vector<TextRecord> records;
 };
 
+// How a text (static or edit) is to be smoothed (CSMTextSettings).
+struct TextSettings {
+    bool advanced = false;    // the newer anti-aliasing
+    std::uint8_t gridFit = 0; // 0 none, 1 pixel, 2 subpixel
+    float thickness = 0;
+    float sharpness = 0;
+};
+
+// The id of the text the settings belong to, and the settings.
+std::optional<std::pair<std::uint16_t, TextSettings>>
+ReadTextSettings(std::span<const std::uint8_t> body);
+
 std::optional<StaticText> ReadStaticText(std::span<const std::uint8_t> body, bool withAlpha,
                                          std::string& problem);
 
