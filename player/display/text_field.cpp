@@ -351,7 +351,8 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
         auto it = std::lower_bound(font->codes.begin(), font->codes.end(), c);
         auto i = static_cast<std::size_t>(it - font->codes.begin());
         if (it != font->codes.end() && *it == c && i < font->advances.size()) {
-            return font->advances[i] * f.size / font->emSquare;
+            // Advances are whole twips, cut toward zero.
+            return std::trunc(font->advances[i] * f.size * 20 / font->emSquare) / 20;
         }
         return 0;
     }
@@ -427,12 +428,20 @@ void TextField::Relayout() const {
                 break;
             }
             if (text_[j] == u' ') {
+                // The space a line breaks at stays on it and counts in its width.
                 lastBreak = j;
-                widthAtBreak = width;
+                widthAtBreak = width + a;
             }
             width += a;
         }
         line.end = j;
+        // From version 8 on, spaces that end a line centred or set to the right take no room.
+        if ((movie ? movie->version : 8) >= 8 &&
+            (pf.align == Align::Right || pf.align == Align::Center)) {
+            for (std::size_t k = j; k > i && text_[k - 1] == u' '; --k) {
+                width -= Advance(formats_[k - 1], u' ');
+            }
+        }
         line.width = width;
         for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
             const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
@@ -460,16 +469,23 @@ void TextField::Relayout() const {
     } while (i <= n && lines_.size() < 100000);
 }
 
-double TextField::TextWidth() const {
+double TextField::ExactWidth() const {
     double w = 0;
     for (const auto& l : Lines()) {
         w = std::max(w, l.width);
     }
-    return std::round(w);
+    return w;
+}
+
+double TextField::TextWidth() const {
+    return std::floor(ExactWidth() + 1e-9);
 }
 
 double TextField::TextHeight() const {
     double h = 0;
+    if (text_.empty()) {
+        return h; // no line stands without a character
+    }
     const auto& lines = Lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         h += lines[i].ascent + lines[i].descent;
@@ -520,7 +536,7 @@ void TextField::FitToText() {
     if (autoSize == AutoSize::None) {
         return;
     }
-    double w = (TextWidth() + 4) * 20;
+    double w = std::round((ExactWidth() + 4) * 20);
     double h = (TextHeight() + 4) * 20;
     double oldW = bounds.xMax - bounds.xMin;
     if (!wordWrap) {
