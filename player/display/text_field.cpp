@@ -361,8 +361,8 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
 
 void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {
     if (const swf::Font* font = FindFont(movie, f)) {
-        ascent = font->ascent * f.size / font->emSquare;
-        descent = font->descent * f.size / font->emSquare;
+        ascent = std::trunc(font->ascent * f.size * 20 / font->emSquare) / 20;
+        descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
     ascent = kDeviceAscent * f.size;
@@ -489,11 +489,12 @@ double TextField::TextHeight() const {
     const auto& lines = Lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         h += lines[i].ascent + lines[i].descent;
-        if (i + 1 < lines.size()) {
+        // A lone line counts its leading; otherwise the last line's is not part of the text.
+        if (i + 1 < lines.size() || lines.size() == 1) {
             h += lines[i].leading;
         }
     }
-    return std::round(h);
+    return std::floor(h + 1e-9);
 }
 
 int TextField::MaxScroll() const {
