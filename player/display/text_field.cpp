@@ -163,14 +163,11 @@ std::string TextField::Text() const {
 
 void TextField::SetText(std::string_view utf8) {
     std::u16string s = Utf16(utf8);
-    // Line breaks are kept as carriage returns, "\r\n" as one.
+    // Line breaks are kept as carriage returns; "\r\n" is two of them.
     std::u16string t;
     t.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') {
-            continue;
-        }
-        t.push_back(s[i] == u'\n' ? u'\r' : s[i]);
+    for (char16_t c : s) {
+        t.push_back(c == u'\n' ? u'\r' : c);
     }
     CharFormat f = formats_.empty() ? newFormat : formats_.front();
     text_.clear();
