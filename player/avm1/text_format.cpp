@@ -316,7 +316,8 @@ Value GetTextExtent(Runtime& rt, Activation&, Value self, std::vector<Value>& ar
     field.SetText(FromUtf16(s));
     double ascent = 0, descent = 0, width = 0;
     display::TextField::Measure(rt.movie, false, f, u"", width, ascent, descent);
-    Object* out = rt.NewPlain();
+    // The measures come in an object of no class at all.
+    Object* out = rt.NewObject(nullptr);
     double w = field.TextWidth();
     double h = field.TextHeight();
     out->Set("ascent", Value(std::round(ascent)));
