@@ -16,7 +16,7 @@ Value PlainCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
 
 void InstallAbsentServices(Runtime& rt, Object* global) {
     for (const char* name : {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject",
-                             "TextSnapshot", "Video", "XMLSocket"}) {
+                             "Video", "XMLSocket"}) {
         rt.MakeClass(name, PlainCtor, rt.NewPlain(), global);
     }
     global->Set("Accessibility", Value(rt.NewPlain()), kDontEnum);

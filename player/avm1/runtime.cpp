@@ -110,6 +110,8 @@ void Runtime::InstallBuiltins() {
     InstallAbsentServices(*this, global_);
     InstallTextField(*this, global_);
     InstallTextFormat(*this, global_);
+    InstallTextSnapshot(*this, global_);
+    InstallStyleSheet(*this, global_);
     InstallInput(*this, global_);
     InstallSelection(*this, global_);
 }

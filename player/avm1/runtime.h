@@ -134,6 +134,9 @@ public:
     // (null: to none); false when that one takes no focus.
     virtual Object* FocusObject() { return nullptr; }
     virtual bool SetFocus(Object*) { return false; }
+    // The characters of the static texts among a clip's children, one entry a text, in the
+    // order of their depths.
+    virtual std::vector<std::u16string> StaticTexts(int) { return {}; }
 };
 
 struct Activation {
@@ -406,6 +409,8 @@ void InstallFilters(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);
+void InstallTextSnapshot(Runtime& rt, Object* global);
+void InstallStyleSheet(Runtime& rt, Object* global);
 void InstallInput(Runtime& rt, Object* global);
 void InstallSelection(Runtime& rt, Object* global);
 

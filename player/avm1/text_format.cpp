@@ -15,6 +15,7 @@ using display::Format;
 struct FormatData : HostData {
     Format format;
     std::string display = "block";
+    bool constructing = false; // the constructor's arguments truncate and keep their sign
     void Trace(std::vector<Object*>&) const override {}
 };
 
@@ -23,13 +24,14 @@ FormatData* DataOf(const Value& self) {
     return o && o->host ? dynamic_cast<FormatData*>(o->host.get()) : nullptr;
 }
 
-// Integers as the format keeps them: to the nearest, halves to even, and what does not fit
-// (or is no number) as the smallest integer.
-double Whole(double d) {
+// Integers as the format keeps them: to the nearest, halves to even (before version 8 and in
+// the constructor, cut toward zero), and what does not fit (or is no number) as the smallest
+// integer.
+double Whole(double d, bool truncate = false) {
     if (std::isnan(d) || d >= 2147483648.0 || d < -2147483648.0) {
         return -2147483648.0;
     }
-    return std::nearbyint(d);
+    return truncate ? std::trunc(d) : std::nearbyint(d);
 }
 
 enum Member {
@@ -151,16 +153,26 @@ template <int M> Value SetMember(Runtime& rt, Activation&, Value self, std::vect
         std::u16string u = ToUtf16(s);
         out = u.size() > limit ? FromUtf16(u.substr(0, limit)) : s;
     };
+    bool truncate = d->constructing || rt.version() < 8;
     auto whole = [&](std::optional<double>& out) {
-        out = none ? std::nullopt : std::optional<double>(Whole(rt.ToNum(v)));
+        out = none ? std::nullopt : std::optional<double>(Whole(rt.ToNum(v), truncate));
     };
+    // Margins set later are never negative; before version 8 neither are the paragraph's
+    // other distances.
     auto margin = [&](std::optional<double>& out) {
-        if (none) {
-            out.reset();
+        if (none || d->constructing) {
+            whole(out);
             return;
         }
         double n = rt.ToNum(v);
-        out = n > 0 ? Whole(n) : 0.0;
+        out = n > 0 ? Whole(n, truncate) : 0.0;
+    };
+    auto distance = [&](std::optional<double>& out) {
+        if (rt.version() < 8) {
+            margin(out);
+        } else {
+            whole(out);
+        }
     };
     auto flag = [&](std::optional<bool>& out) {
         out = none ? std::nullopt : std::optional<bool>(rt.ToBool(v));
@@ -196,9 +208,10 @@ template <int M> Value SetMember(Runtime& rt, Activation&, Value self, std::vect
         text(f.target, std::numeric_limits<std::size_t>::max());
         break;
     case kAlign:
-        if (none) {
+        // Only the constructor clears the alignment.
+        if (none && d->constructing) {
             f.align.reset();
-        } else {
+        } else if (!none) {
             std::string a = AsciiLower(rt.ToStr(v));
             if (a == "left") {
                 f.align = Align::Left;
@@ -218,13 +231,13 @@ template <int M> Value SetMember(Runtime& rt, Activation&, Value self, std::vect
         margin(f.rightMargin);
         break;
     case kIndent:
-        whole(f.indent);
+        distance(f.indent);
         break;
     case kLeading:
-        whole(f.leading);
+        distance(f.leading);
         break;
     case kBlockIndent:
-        whole(f.blockIndent);
+        distance(f.blockIndent);
         break;
     case kTabStops:
         if (none) {
@@ -269,11 +282,15 @@ Value Construct(Runtime& rt, Activation& caller, Value self, std::vector<Value>&
     if (!rt.constructing || !o) {
         return Value();
     }
-    o->host = std::make_unique<FormatData>();
+    auto data = std::make_unique<FormatData>();
+    FormatData* d = data.get();
+    o->host = std::move(data);
+    d->constructing = true;
     for (std::size_t i = 0; i < args.size() && i < std::size(kConstructorSetters); ++i) {
         std::vector<Value> one{args[i]};
         kConstructorSetters[i](rt, caller, self, one);
     }
+    d->constructing = false;
     return Value();
 }
 
@@ -299,7 +316,8 @@ Value GetTextExtent(Runtime& rt, Activation&, Value self, std::vector<Value>& ar
     field.SetText(FromUtf16(s));
     double ascent = 0, descent = 0, width = 0;
     display::TextField::Measure(rt.movie, false, f, u"", width, ascent, descent);
-    Object* out = rt.NewPlain();
+    // The measures come in an object of no class at all.
+    Object* out = rt.NewObject(nullptr);
     double w = field.TextWidth();
     double h = field.TextHeight();
     out->Set("ascent", Value(std::round(ascent)));

@@ -157,6 +157,7 @@ public:
     avm1::Object* FocusObject() override;
     bool SetFocus(avm1::Object* target) override;
     Focus& focus() { return *focus_; }
+    std::vector<std::u16string> StaticTexts(int clip) override; // text_snapshot.cpp
 
 protected:
     // The mouse and keys reach clips and queue their events as frames do.

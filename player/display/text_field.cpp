@@ -137,12 +137,23 @@ TextField::TextField(const swf::EditText& def, const swf::Movie& m, int version)
     f.indent = def.indent / 20;
     f.leading = def.leading / 20;
     (void)version;
+    if (auto s = m.textSettings.find(def.id); s != m.textSettings.end()) {
+        antiAliasType = s->second.advanced ? "advanced" : "normal";
+        gridFitType = s->second.gridFit == 0   ? "none"
+                      : s->second.gridFit == 2 ? "subpixel"
+                                               : "pixel";
+        thickness = s->second.thickness;
+        sharpness = s->second.sharpness;
+    }
     if (def.hasText) {
         if (html) {
             SetHtmlText(def.initialText);
         } else {
             SetText(def.initialText);
         }
+    } else if (html) {
+        // A markup field given no text keeps the definition's layout but not its alignment.
+        f.align = Align::Left;
     }
 }
 
@@ -152,14 +163,11 @@ std::string TextField::Text() const {
 
 void TextField::SetText(std::string_view utf8) {
     std::u16string s = Utf16(utf8);
-    // Line breaks are kept as carriage returns, "\r\n" as one.
+    // Line breaks are kept as carriage returns; "\r\n" is two of them.
     std::u16string t;
     t.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') {
-            continue;
-        }
-        t.push_back(s[i] == u'\n' ? u'\r' : s[i]);
+    for (char16_t c : s) {
+        t.push_back(c == u'\n' ? u'\r' : c);
     }
     CharFormat f = formats_.empty() ? newFormat : formats_.front();
     text_.clear();
@@ -289,7 +297,8 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
         auto it = std::lower_bound(font->codes.begin(), font->codes.end(), c);
         auto i = static_cast<std::size_t>(it - font->codes.begin());
         if (it != font->codes.end() && *it == c && i < font->advances.size()) {
-            return font->advances[i] * f.size / font->emSquare;
+            // Advances are whole twips, cut toward zero.
+            return std::trunc(font->advances[i] * f.size * 20 / font->emSquare) / 20;
         }
         return 0;
     }
@@ -298,8 +307,8 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
 
 void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {
     if (const swf::Font* font = FindFont(movie, f)) {
-        ascent = font->ascent * f.size / font->emSquare;
-        descent = font->descent * f.size / font->emSquare;
+        ascent = std::trunc(font->ascent * f.size * 20 / font->emSquare) / 20;
+        descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
     ascent = kDeviceAscent * f.size;
@@ -365,12 +374,20 @@ void TextField::Relayout() const {
                 break;
             }
             if (text_[j] == u' ') {
+                // The space a line breaks at stays on it and counts in its width.
                 lastBreak = j;
-                widthAtBreak = width;
+                widthAtBreak = width + a;
             }
             width += a;
         }
         line.end = j;
+        // From version 8 on, spaces that end a line centred or set to the right take no room.
+        if ((movie ? movie->version : 8) >= 8 &&
+            (pf.align == Align::Right || pf.align == Align::Center)) {
+            for (std::size_t k = j; k > i && text_[k - 1] == u' '; --k) {
+                width -= Advance(formats_[k - 1], u' ');
+            }
+        }
         line.width = width;
         for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
             const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
@@ -398,24 +415,32 @@ void TextField::Relayout() const {
     } while (i <= n && lines_.size() < 100000);
 }
 
-double TextField::TextWidth() const {
+double TextField::ExactWidth() const {
     double w = 0;
     for (const auto& l : Lines()) {
         w = std::max(w, l.width);
     }
-    return std::round(w);
+    return w;
+}
+
+double TextField::TextWidth() const {
+    return std::floor(ExactWidth() + 1e-9);
 }
 
 double TextField::TextHeight() const {
     double h = 0;
+    if (text_.empty()) {
+        return h; // no line stands without a character
+    }
     const auto& lines = Lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         h += lines[i].ascent + lines[i].descent;
-        if (i + 1 < lines.size()) {
+        // A lone line counts its leading; otherwise the last line's is not part of the text.
+        if (i + 1 < lines.size() || lines.size() == 1) {
             h += lines[i].leading;
         }
     }
-    return std::round(h);
+    return std::floor(h + 1e-9);
 }
 
 int TextField::MaxScroll() const {
@@ -458,7 +483,7 @@ void TextField::FitToText() {
     if (autoSize == AutoSize::None) {
         return;
     }
-    double w = (TextWidth() + 4) * 20;
+    double w = std::round((ExactWidth() + 4) * 20);
     double h = (TextHeight() + 4) * 20;
     double oldW = bounds.xMax - bounds.xMin;
     if (!wordWrap) {

@@ -151,6 +151,7 @@ private:
     mutable const swf::Font* lastFont_ = nullptr;    // which font
 
     void Relayout() const;
+    double ExactWidth() const; // the widest line, before rounding
     double Advance(const CharFormat& f, char16_t c) const;
 };
 

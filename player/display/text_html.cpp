@@ -21,6 +21,11 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
+// White space as markup sees it: not the vertical tab nor the form feed.
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
 struct Tag {
     std::string name; // lower case
     bool closing = false;
@@ -265,9 +270,23 @@ void TextField::SetHtmlText(std::string_view s) {
             run.clear();
         }
     };
+    bool segmentStart = true; // at the start of the text between two tags
     while (i < s.size()) {
         char c = s[i];
+        if (segmentStart && c != '<') {
+            // Text between tags that is only white space counts for nothing; the rest is
+            // condensed on its own.
+            std::size_t next = std::min(s.find('<', i), s.size());
+            segmentStart = false;
+            space = false;
+            if (std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i),
+                            s.begin() + static_cast<std::ptrdiff_t>(next), IsWhite)) {
+                i = next;
+                continue;
+            }
+        }
         if (c == '<') {
+            segmentStart = true;
             std::size_t j = i + 1;
             if (s.substr(i, 4) == "<!--") {
                 std::size_t end = s.find("-->", i + 4);
@@ -292,9 +311,10 @@ void TextField::SetHtmlText(std::string_view s) {
                 }
             } else if (n == "p" || n == "li") {
                 if (tag.closing) {
-                    pop(n);
+                    // The break belongs to the paragraph it ends.
                     pendingBreak = false;
                     breakLine();
+                    pop(n);
                     inParagraph = false;
                 } else {
                     if (!text.empty() && text.back() != u'\r') {
@@ -395,7 +415,7 @@ void TextField::SetHtmlText(std::string_view s) {
                 continue;
             }
         }
-        if (condenseWhite && std::isspace(static_cast<unsigned char>(c))) {
+        if (condenseWhite && IsWhite(c)) {
             if (!space) {
                 run += ' ';
             }
@@ -457,6 +477,9 @@ void TextField::SetHtmlText(std::string_view s) {
 std::string TextField::HtmlText() const {
     std::string out;
     std::size_t n = text_.size();
+    if (n == 0) {
+        return out; // no paragraph without a character
+    }
     std::size_t a = 0;
     while (true) {
         std::size_t b = a;

@@ -257,6 +257,17 @@ ColorTransform ColorTransform::Then(const ColorTransform& o) const {
     return t;
 }
 
+Bounds ReadBounds(ByteReader& r) {
+    Bounds b;
+    BitReader bits(r);
+    int n = static_cast<int>(bits.Unsigned(5));
+    b.xMin = bits.Signed(n);
+    b.xMax = bits.Signed(n);
+    b.yMin = bits.Signed(n);
+    b.yMax = bits.Signed(n);
+    return b;
+}
+
 Matrix ReadMatrix(ByteReader& r) {
     Matrix m;
     BitReader bits(r);
@@ -301,14 +312,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
     Shape s;
     s.tag = tag;
     s.id = r.U16();
-    {
-        BitReader bits(r);
-        int n = static_cast<int>(bits.Unsigned(5));
-        s.bounds.xMin = bits.Signed(n);
-        s.bounds.xMax = bits.Signed(n);
-        s.bounds.yMin = bits.Signed(n);
-        s.bounds.yMax = bits.Signed(n);
-    }
+    s.bounds = ReadBounds(r);
     if (tag == 83) { // the edges' own bounds and the scaling flags
         BitReader bits(r);
         int n = static_cast<int>(bits.Unsigned(5));
@@ -516,14 +520,7 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
     ByteReader r(body);
     EditText t;
     t.id = r.U16();
-    {
-        BitReader bits(r);
-        int n = static_cast<int>(bits.Unsigned(5));
-        t.bounds.xMin = bits.Signed(n);
-        t.bounds.xMax = bits.Signed(n);
-        t.bounds.yMin = bits.Signed(n);
-        t.bounds.yMax = bits.Signed(n);
-    }
+    t.bounds = ReadBounds(r);
     std::uint8_t f1 = r.U8();
     std::uint8_t f2 = r.U8();
     t.hasText = f1 & 0x80;

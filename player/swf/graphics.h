@@ -244,6 +244,7 @@ struct Placement {
 
 // Readers of the records and tags, each tolerant: a record cut short reads as far as it goes
 // and reports false (or the problem) instead of throwing.
+Bounds ReadBounds(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);
 ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
 

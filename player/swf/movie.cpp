@@ -182,6 +182,25 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineEditText:
             Define(movie, code, body);
             break;
+        case TagCode::DefineText:
+        case TagCode::DefineText2: {
+            std::string problem;
+            auto text = ReadStaticText(body, code == 33, problem);
+            if (!problem.empty()) {
+                movie.problems.push_back(problem);
+            }
+            if (text && movie.texts.size() < kMaxCharacters) {
+                movie.texts.emplace(text->id, std::move(*text));
+            }
+            break;
+        }
+        case TagCode::CSMTextSettings:
+            if (auto settings = ReadTextSettings(body)) {
+                movie.textSettings[settings->first] = settings->second;
+            } else {
+                movie.problems.push_back("text settings cut short");
+            }
+            break;
         case TagCode::DefineSprite:
             ReadSprite(body, movie, nesting);
             break;

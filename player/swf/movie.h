@@ -4,6 +4,7 @@
 // display list changes. Everything else in the file is skipped.
 
 #include "graphics.h"
+#include "static_text.h"
 
 #include <cstdint>
 #include <map>
@@ -32,6 +33,7 @@ enum class TagCode : std::uint16_t {
     End = 0,
     ShowFrame = 1,
     DefineShape = 2,
+    DefineText = 11,
     PlaceObject = 4,
     RemoveObject = 5,
     SetBackgroundColor = 9,
@@ -40,6 +42,7 @@ enum class TagCode : std::uint16_t {
     PlaceObject2 = 26,
     RemoveObject2 = 28,
     DefineShape3 = 32,
+    DefineText2 = 33,
     DefineButton2 = 34,
     DefineEditText = 37,
     FrameLabel = 43,
@@ -50,6 +53,7 @@ enum class TagCode : std::uint16_t {
     PlaceObject3 = 70,
     DefineSprite = 39,
     ExportAssets = 56,
+    CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
 };
@@ -91,6 +95,8 @@ struct Movie {
     std::vector<Frame> frames; // at least one frame once valid
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, Font> fonts;
+    std::map<std::uint16_t, StaticText> texts;
+    std::map<std::uint16_t, TextSettings> textSettings; // by the text's id
     std::map<std::uint16_t, Sprite> sprites;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
     std::vector<std::string> problems;            // what was wrong with the file, for the trace
