@@ -149,6 +149,7 @@ struct Activation {
     Object* callee = nullptr;
     int depth = 0; // where in this's prototype chain the running function was found
     bool inFunction = false;
+    bool constructing = false; // the function runs for new
 };
 
 class Runtime {
@@ -289,6 +290,11 @@ public:
     Object* keyObject_ = nullptr;    // Key and Mouse as installed, whatever scripts rename
     Object* mouseObject_ = nullptr;
     Object* buttonProto_ = nullptr; // the prototype of buttons placed on a timeline
+    std::shared_ptr<const struct NativeTable> natives; // what ASnative numbers
+    // Whether the innermost script function under way was called by new.
+    bool CallerConstructing() const {
+        return !activations_.empty() && activations_.back()->constructing;
+    }
 
 private:
     friend class Interpreter;
@@ -390,6 +396,7 @@ void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);
 void InstallInput(Runtime& rt, Object* global);
+void InstallNatives(Runtime& rt, Object* global); // last: it numbers the others' functions
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);
