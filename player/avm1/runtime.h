@@ -295,6 +295,16 @@ public:
     bool CallerConstructing() const {
         return !activations_.empty() && activations_.back()->constructing;
     }
+    // Whether code is under way on a clip's timeline or with the clip as this (its unload
+    // handler, for one).
+    bool RunningOn(const Object* clip) const {
+        for (const Activation* a : activations_) {
+            if (a->base == clip || a->self.object() == clip) {
+                return true;
+            }
+        }
+        return false;
+    }
 
 private:
     friend class Interpreter;
