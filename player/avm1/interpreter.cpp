@@ -1836,6 +1836,7 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
         constructing = false;
         return r;
     }
+    const bool forNew = pendingConstruct_ == fn;
     pendingConstruct_ = nullptr;
     constructing = false;
     // Functions came with version 5: their code follows its rules in older movies too.
@@ -1849,6 +1850,7 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     a.code = f.code;
     a.pool = f.pool;
     a.inFunction = true;
+    a.constructing = forNew;
     a.callee = fn;
     a.depth = depth;
     a.self = self;

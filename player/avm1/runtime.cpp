@@ -114,6 +114,7 @@ void Runtime::InstallBuiltins() {
     InstallStyleSheet(*this, global_);
     InstallInput(*this, global_);
     InstallSelection(*this, global_);
+    InstallNatives(*this, global_);
 }
 
 void Runtime::Collect() {
@@ -686,10 +687,13 @@ std::string Runtime::Describe(Object* o) {
 std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
     std::vector<std::string> out;
     std::unordered_set<std::string> seen;
+    // A nearer object's names hide a farther one's, but the farther ones come first.
+    std::vector<std::vector<std::string>> levels;
     int depth = 0;
     for (Object* p = o; p && depth < kMaxChain; p = p->proto(), ++depth) {
         std::vector<const Property*> props;
         p->ForEach([&](const Property& prop) { props.push_back(&prop); });
+        auto& level = levels.emplace_back();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
             const Property* prop = *it;
             std::string key = o->caseSensitive() ? prop->name : AsciiLower(prop->name);
@@ -697,9 +701,12 @@ std::vector<std::string> Runtime::EnumerateKeys(Object* o) {
                 continue;
             }
             if (!(prop->flags & kDontEnum)) {
-                out.push_back(prop->name);
+                level.push_back(prop->name);
             }
         }
+    }
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        out.insert(out.end(), it->begin(), it->end());
     }
     if (o->kind == Kind::Clip) {
         for (auto& name : display_.ChildNames(o->clipId)) {

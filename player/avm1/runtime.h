@@ -156,6 +156,7 @@ struct Activation {
     Object* callee = nullptr;
     int depth = 0; // where in this's prototype chain the running function was found
     bool inFunction = false;
+    bool constructing = false; // the function runs for new
 };
 
 class Runtime {
@@ -309,6 +310,21 @@ public:
     Object* mouseObject_ = nullptr;
     Object* selectionObject_ = nullptr; // hears of the focus moving
     Object* buttonProto_ = nullptr;     // the prototype of buttons placed on a timeline
+    std::shared_ptr<const struct NativeTable> natives; // what ASnative numbers
+    // Whether the innermost script function under way was called by new.
+    bool CallerConstructing() const {
+        return !activations_.empty() && activations_.back()->constructing;
+    }
+    // Whether code is under way on a clip's timeline or with the clip as this (its unload
+    // handler, for one).
+    bool RunningOn(const Object* clip) const {
+        for (const Activation* a : activations_) {
+            if (a->base == clip || a->self.object() == clip) {
+                return true;
+            }
+        }
+        return false;
+    }
 
 private:
     friend class Interpreter;
@@ -413,6 +429,7 @@ void InstallTextSnapshot(Runtime& rt, Object* global);
 void InstallStyleSheet(Runtime& rt, Object* global);
 void InstallInput(Runtime& rt, Object* global);
 void InstallSelection(Runtime& rt, Object* global);
+void InstallNatives(Runtime& rt, Object* global); // last: it numbers the others' functions
 
 // The package object of a dotted path under the global object ("flash.geom"), made as needed.
 Object* Package(Runtime& rt, Object* global, const char* path);

@@ -1303,10 +1303,12 @@ Object* Stage::InstanceAtDepth(int id, int depth) {
 }
 
 std::pair<double, double> Stage::MovieSize() {
-    if (!movie_) {
+    // A movie loaded into the first level brings its own size.
+    const swf::Movie* movie = root_ && root_->movie ? root_->movie : movie_;
+    if (!movie) {
         return {0, 0};
     }
-    const auto& f = movie_->frameSize;
+    const auto& f = movie->frameSize;
     return {(static_cast<double>(f.xMax) - f.xMin) / 20,
             (static_cast<double>(f.yMax) - f.yMin) / 20};
 }
