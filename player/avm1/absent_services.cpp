@@ -1,5 +1,5 @@
 // Classes of the reference player whose devices and services this player does not have (camera,
-// microphone, streams, printing, shared objects, sockets, file dialogs): movies may name them,
+// microphone, streams, printing, shared objects): movies may name them,
 // extend them and test for them, so they exist as classes whose objects carry no native part.
 // The flash package came with version 8: older movies do not see it.
 
@@ -15,19 +15,18 @@ Value PlainCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
 } // namespace
 
 void InstallAbsentServices(Runtime& rt, Object* global) {
-    for (const char* name : {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject",
-                             "Video", "XMLSocket"}) {
+    for (const char* name :
+         {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject", "Video"}) {
         rt.MakeClass(name, PlainCtor, rt.NewPlain(), global);
     }
+    InstallXmlSocket(rt, global);
     global->Set("Accessibility", Value(rt.NewPlain()), kDontEnum);
     if (Object* system = rt.Get(Value(global), "System").object()) {
         Object* ime = rt.NewPlain();
         system->Set("IME", Value(ime), kDontEnum);
         rt.CallMethod(rt.Get(Value(global), "AsBroadcaster"), "initialize", {Value(ime)});
     }
-    Object* net = Package(rt, global, "flash.net");
-    rt.MakeClass("FileReference", PlainCtor, rt.NewPlain(), net);
-    rt.MakeClass("FileReferenceList", PlainCtor, rt.NewPlain(), net);
+    InstallFileReference(rt, global);
     rt.MakeClass("TextRenderer", PlainCtor, rt.NewPlain(), Package(rt, global, "flash.text"));
     if (Property* flash = global->FindOwn("flash")) {
         flash->flags |= kOnlyFrom8;

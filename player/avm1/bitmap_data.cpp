@@ -529,6 +529,67 @@ Value Noise(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
+// A fixed shuffle of the 2^bits numbers below 2^bits: an odd multiple, an added odd number and
+// folding the high half onto the low one are each undone modulo 2^bits.
+std::uint32_t Shuffle(std::uint32_t n, int bits) {
+    std::uint32_t mask = (1u << bits) - 1;
+    n = (n * 0x2C1B3C6Du + 0x297A2D39u) & mask;
+    return n ^ (n >> ((bits + 1) / 2));
+}
+
+// Writes the fill colour (or, from another picture, its pixels) over the count next pixels of a
+// shuffled walk through the area; the walk goes on from the seed, whose next value is returned,
+// so repeated calls with it cover every pixel once before any is written again. The area's first
+// pixel is written on every call.
+Value PixelDissolve(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Bitmap* dst = BitmapOf(self);
+    if (!dst || !BitmapOf(Arg(args, 0))) {
+        return Value(-1);
+    }
+    if (!Arg(args, 1).isObject()) {
+        return Value(-4);
+    }
+    if (args.size() < 5) {
+        return Value(0);
+    }
+    std::int64_t seed = Int(rt, args[3]);
+    std::int64_t count = Int(rt, args[4]);
+    std::uint32_t fill = dst->Stored(ToUint32(rt.ToNum(Arg(args, 5))));
+    auto area = ReadArea(rt, *dst, args);
+    if (!area || count < 0) {
+        return Value(0);
+    }
+    bool own = area->src == dst;
+    std::int64_t size = static_cast<std::int64_t>(area->w) * area->h;
+    auto put = [&](std::int64_t i) {
+        int x = static_cast<int>(i % area->w);
+        int y = static_cast<int>(i / area->w);
+        dst->At(area->dx + x, area->dy + y) =
+            own ? fill
+                : area->copy[static_cast<std::size_t>(area->sy + y) * area->src->width + area->sx +
+                             x];
+    };
+    put(0);
+    int bits = 2;
+    while ((std::int64_t{1} << bits) < size) {
+        bits += 2;
+    }
+    std::int64_t period = std::int64_t{1} << bits;
+    std::int64_t walk = ((seed % period) + period) % period;
+    count = std::min(count, size);
+    for (std::int64_t n = 0; n < count && size > 1; ++n) {
+        std::int64_t i = 0;
+        for (std::int64_t tries = 0; (i == 0 || i >= size) && tries <= period; ++tries) {
+            walk = (walk + 1) % period;
+            i = Shuffle(static_cast<std::uint32_t>(walk), bits);
+        }
+        if (i > 0 && i < size) {
+            put(i);
+        }
+    }
+    return Value(static_cast<double>(walk));
+}
+
 bool Compares(const std::string& op, std::uint32_t a, std::uint32_t b) {
     if (op == "<") {
         return a < b;
@@ -803,6 +864,7 @@ void InstallBitmapData(Runtime& rt, Object* global) {
         {"merge", Merge},
         {"paletteMap", PaletteMap},
         {"draw", Draw},
+        {"pixelDissolve", PixelDissolve},
     };
     for (const auto& [name, fn] : methods) {
         rt.Method(proto, name, fn);

@@ -282,6 +282,7 @@ void Runtime::RunTimers(double now) {
         }
     }
     DeliverLoads();
+    PollActive();
 }
 
 void InstallGlobals(Runtime& rt, Object* global) {

@@ -58,6 +58,7 @@ void Runtime::Reset(int version) {
     stack_.clear();
     timers_.clear();
     loads_.clear();
+    active_.clear();
     xmlNodeClass_ = nullptr;
     soundClass_ = nullptr;
     keyObject_ = nullptr;
@@ -139,6 +140,7 @@ void Runtime::Collect() {
     for (const auto& load : loads_) {
         values.push_back(&load.target);
     }
+    roots.insert(roots.end(), active_.begin(), active_.end());
     for (Activation* a : activations_) {
         roots.push_back(a->scope);
         roots.push_back(a->locals);

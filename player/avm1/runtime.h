@@ -25,6 +25,8 @@ struct Movie;
 
 namespace fw::avm1 {
 
+class NetServices;
+
 // Ends the running action block; the reason goes to the host's problem report.
 struct StopBlock {
     std::string reason;
@@ -111,6 +113,8 @@ public:
     virtual bool UsesNetwork() { return false; }
     // Bounds, hit tests, drawing and transforms; null where the host has no display.
     virtual GeometryInterface* Geometry() { return nullptr; }
+    // Sockets, file dialogs and transfers; null where the host offers none.
+    virtual NetServices* Net() { return nullptr; }
     // Other movies and pictures loaded from files beside the movie, after this frame: into a
     // clip, whose content they replace, or into a level. An empty address unloads. A loader
     // (a MovieClipLoader) hears of the progress.
@@ -137,6 +141,16 @@ public:
     // The characters of the static texts among a clip's children, one entry a text, in the
     // order of their depths.
     virtual std::vector<std::u16string> StaticTexts(int) { return {}; }
+};
+
+// The native part of an object that waits on the world outside the movie (a socket, a file
+// dialog, a transfer, a sound loading or playing). Once activated, the object stays alive and is
+// polled after each tick's scripts, again and again while any moves on, until it is idle.
+struct ActiveHost : HostData {
+    // Does what is due, calling the movie's handlers; false when nothing happened.
+    virtual bool Poll(Runtime& rt, Object* self) = 0;
+    // Nothing more happens until a script asks for it.
+    virtual bool Idle() const = 0;
 };
 
 struct Activation {
@@ -325,6 +339,8 @@ public:
         }
         return false;
     }
+    // Polls the object's ActiveHost from now on (see ActiveHost).
+    void Activate(Object* o);
 
 private:
     friend class Interpreter;
@@ -391,6 +407,8 @@ private:
     };
     std::vector<Load> loads_;
     void DeliverLoads();
+    std::vector<Object*> active_;
+    void PollActive();
 };
 
 int DisplayPropertyIndex(std::string_view name);
@@ -422,6 +440,8 @@ void InstallClipGeometry(Runtime& rt, Object* global);
 void InstallColor(Runtime& rt, Object* global);
 void InstallBitmapData(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
+void InstallXmlSocket(Runtime& rt, Object* global);
+void InstallFileReference(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);

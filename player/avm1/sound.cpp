@@ -1,11 +1,16 @@
 // Sound: the volume and the balance of a timeline's sounds, or of all sounds when it names no
-// timeline. A sound names its timeline by path, so one renamed away loses it until it is
-// renamed back. Nothing is heard here: starting and stopping only keep the counters.
+// timeline, and the MP3 files a sound loads. A sound names its timeline by path, so one renamed
+// away loses it until it is renamed back. Nothing is heard here: a playing sound only runs its
+// course on the clock the scripts read, so its position, its end and onSoundComplete come when
+// they would.
 
+#include "mp3_info.h"
 #include "runtime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace fw::avm1 {
 namespace {
@@ -16,16 +21,41 @@ struct Mix {
     double ll = 100, lr = 0, rr = 100, rl = 0;
 };
 
-// Kept on the Sound class: the mix of all sounds and of each timeline by its display id.
+// One start of a loaded sound: when, from how far in (ms) and how many times over.
+struct Play {
+    double start = 0;
+    double offset = 0;
+    int loops = 1;
+};
+
+struct SoundState {
+    std::optional<std::string> target; // none: all sounds
+    bool loading = false;
+    bool loaded = false;
+    bool streaming = false;         // loaded with streaming asked: one play at a time
+    std::optional<std::string> url; // asked for and not yet read
+    std::optional<double> duration;
+    double position = 0; // where the last play stood when it ended or was stopped
+    std::vector<Play> playing;
+    std::vector<Play> queued; // started while loading: they begin once loaded
+    double bytesLoaded = 0;
+    std::optional<double> bytesTotal;
+};
+
+// Kept on the Sound class: the mix of all sounds and of each timeline by its display id, and
+// every sound made, for the stop that stops them all.
 struct Mixer : HostData {
     Mix global;
     std::map<int, Mix> clips;
+    std::vector<std::weak_ptr<SoundState>> sounds;
     void Trace(std::vector<Object*>&) const override {}
 };
 
-struct SoundData : HostData {
-    std::optional<std::string> target; // none: all sounds
+struct SoundData : ActiveHost {
+    std::shared_ptr<SoundState> state = std::make_shared<SoundState>();
     void Trace(std::vector<Object*>&) const override {}
+    bool Poll(Runtime& rt, Object* self) override;
+    bool Idle() const override { return !state->url && state->playing.empty(); }
 };
 
 Mixer* MixerOf(Runtime& rt) {
@@ -41,22 +71,55 @@ Mixer* MixerOf(Runtime& rt) {
     return nullptr;
 }
 
-// The mix the sound controls; null when its timeline is not there (any more).
-Mix* MixOf(Runtime& rt, const Value& self) {
+SoundState* StateOf(const Value& self) {
     Object* o = self.object();
     auto* data = o && o->host ? dynamic_cast<SoundData*>(o->host.get()) : nullptr;
+    return data ? data->state.get() : nullptr;
+}
+
+// The mix the sound controls; null when its timeline is not there (any more).
+Mix* MixOf(Runtime& rt, const Value& self) {
+    SoundState* s = StateOf(self);
     Mixer* mixer = MixerOf(rt);
-    if (!data || !mixer) {
+    if (!s || !mixer) {
         return nullptr;
     }
-    if (!data->target) {
+    if (!s->target) {
         return &mixer->global;
     }
-    Object* clip = rt.GetPath(*data->target).object();
+    Object* clip = rt.GetPath(*s->target).object();
     if (!clip || clip->kind != Kind::Clip) {
         return nullptr;
     }
     return &mixer->clips[clip->clipId];
+}
+
+// The length of one pass of a play, from its offset on.
+double PassLength(const SoundState& s, const Play& p) {
+    return std::max(0.0, s.duration.value_or(0) - p.offset);
+}
+
+double PlayEnd(const SoundState& s, const Play& p) {
+    return p.start + PassLength(s, p) * p.loops;
+}
+
+double Position(Runtime& rt, const SoundState& s) {
+    if (s.playing.empty()) {
+        return s.position;
+    }
+    const Play& p = s.playing.back();
+    double pass = PassLength(s, p);
+    double into = std::max(0.0, rt.now() - p.start);
+    return pass > 0 ? p.offset + std::min(std::fmod(into, pass), pass) : p.offset;
+}
+
+void StartPlay(Runtime& rt, SoundState& s, Play p) {
+    if (s.streaming && !s.playing.empty()) {
+        s.position = Position(rt, s);
+        s.playing.clear(); // a streamed sound plays once at a time
+    }
+    p.start = rt.now();
+    s.playing.push_back(p);
 }
 
 Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -67,9 +130,13 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     auto data = std::make_unique<SoundData>();
     Value target = Arg(args, 0);
     if (Object* clip = target.object(); clip && clip->kind == Kind::Clip) {
-        data->target = rt.Describe(clip);
+        data->state->target = rt.Describe(clip);
     } else if (!target.isUndefined()) {
-        data->target = rt.ToStr(target);
+        data->state->target = rt.ToStr(target);
+    }
+    if (Mixer* mixer = MixerOf(rt)) {
+        std::erase_if(mixer->sounds, [](const auto& w) { return w.expired(); });
+        mixer->sounds.push_back(data->state);
     }
     o->host = std::move(data);
     return Value();
@@ -136,12 +203,197 @@ Value SetTransform(Runtime& rt, Activation&, Value self, std::vector<Value>& arg
     return Value();
 }
 
-Value Zero(Runtime&, Activation&, Value, std::vector<Value>&) {
-    return Value(0);
+// start(secondOffset, loops): plays a loaded sound from the offset; one still loading plays
+// once loaded; one with nothing loaded stays silent.
+Value Start(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    SoundState* s = StateOf(self);
+    if (!s) {
+        return Value();
+    }
+    double offset = args.empty() ? 0 : rt.ToNum(args[0]);
+    double loops = args.size() < 2 ? 1 : rt.ToNum(args[1]);
+    Play p;
+    p.offset = std::isfinite(offset) && offset > 0 ? offset * 1000 : 0;
+    p.loops = std::isfinite(loops) && loops >= 1 ? static_cast<int>(std::min(loops, 65535.0)) : 1;
+    if (s->loaded) {
+        StartPlay(rt, *s, p);
+        rt.Activate(self.object());
+    } else if (s->loading) {
+        s->queued.push_back(p);
+    }
+    return Value();
+}
+
+// stop(): this sound's timeline's sounds, or every sound when it names none. A linked sound's
+// name stops that sound alone, and no loaded file has one.
+Value Stop(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    SoundState* s = StateOf(self);
+    Mixer* mixer = MixerOf(rt);
+    if (!s || !mixer || !args.empty()) {
+        return Value();
+    }
+    for (const auto& weak : mixer->sounds) {
+        auto other = weak.lock();
+        if (other && (!s->target || other->target == s->target)) {
+            other->position = Position(rt, *other);
+            other->playing.clear();
+            other->queued.clear();
+        }
+    }
+    return Value();
+}
+
+Value GetDuration(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s && s->duration ? Value(*s->duration) : Value();
+}
+
+Value GetPosition(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s ? Value(Position(rt, *s)) : Value();
+}
+
+// The counters a loaded sound gains: its position reads undefined until it is loaded.
+Value PositionProperty(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s && s->loaded ? Value(Position(rt, *s)) : Value();
+}
+
+Value LoadSound(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    SoundState* s = StateOf(self);
+    if (!s || args.empty()) {
+        return Value();
+    }
+    s->streaming = rt.ToBool(Arg(args, 1));
+    if (s->streaming) {
+        s->position = Position(rt, *s);
+        s->playing.clear();
+    }
+    s->loading = true;
+    s->loaded = false;
+    s->queued.clear();
+    s->url = rt.ToStr(args[0]);
+    rt.Activate(self.object());
+    return Value();
+}
+
+Value BytesLoaded(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s ? Value(s->bytesLoaded) : Value();
+}
+
+Value BytesTotal(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s && s->bytesTotal ? Value(*s->bytesTotal) : Value();
 }
 
 Value Nothing(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
+}
+
+// A getter the sound itself carries, in place of whatever the movie had put there.
+void OwnCounter(Runtime& rt, Object* o, const char* name, NativeFn get) {
+    Property& p = o->Set(name, Value(), kDontEnum | kDontDelete);
+    p.flags = kDontEnum | kDontDelete;
+    p.getter = rt.NewFunction(get);
+}
+
+// The tag's frames by their ids, and the older short names of the common ones; several
+// comments make a list under their id, the last one stands under its short name. The object
+// has no prototype, as the tag is plain data.
+Object* Id3Object(Runtime& rt, const std::vector<Id3Frame>& frames) {
+    static constexpr std::pair<const char*, const char*> kShortNames[] = {
+        {"COMM", "comment"}, {"TALB", "album"}, {"TCON", "genre"}, {"TIT2", "songname"},
+        {"TPE1", "artist"},  {"TRCK", "track"}, {"TYER", "year"}};
+    Object* id3 = rt.NewObject(nullptr);
+    for (const auto& frame : frames) {
+        Value text = rt.Text(frame.text);
+        Value full = text;
+        if (frame.comment) {
+            Object* list = nullptr;
+            if (Property* p = id3->FindOwn(frame.id); p && p->value.object()) {
+                list = p->value.object();
+            } else {
+                list = rt.NewArray();
+            }
+            rt.ArraySet(list, Runtime::IndexName(rt.Length(list)), text);
+            full = Value(list);
+        }
+        for (const auto& [id, name] : kShortNames) {
+            if (frame.id == id) {
+                rt.Put(Value(id3), name, text);
+            }
+        }
+        rt.Put(Value(id3), frame.id, full);
+    }
+    return id3;
+}
+
+// A file arrives: it plays what was started while it loaded, gains its counters, hands its tag
+// to onID3 and tells onLoad whether it is a sound at all.
+void Arrive(Runtime& rt, Object* self, const std::shared_ptr<SoundState>& s) {
+    std::string url = *s->url;
+    s->url.reset();
+    s->loading = false;
+    std::optional<std::string> bytes = rt.display().ReadFile(url);
+    Mp3Info info;
+    if (bytes) {
+        info = ReadMp3Info(*bytes);
+    } else {
+        rt.Report("could not load " + url);
+    }
+    bool ok = info.frames > 0;
+    if (ok) {
+        s->loaded = true;
+        s->bytesLoaded = static_cast<double>(bytes->size());
+        s->bytesTotal = s->bytesLoaded;
+        s->duration = 0; // until the tag is read
+        std::vector<Play> queued;
+        queued.swap(s->queued);
+        for (const Play& p : queued) {
+            StartPlay(rt, *s, p);
+        }
+        if (!rt.Has(self, "position") || !rt.Has(self, "duration")) {
+            OwnCounter(rt, self, "position", PositionProperty);
+            OwnCounter(rt, self, "duration", GetDuration);
+        }
+        if (info.tag) {
+            Object* id3 = Id3Object(rt, *info.tag);
+            if (!rt.Has(self, "id3")) {
+                self->Set("id3", Value(id3), kDontEnum | kDontDelete | kReadOnly);
+            }
+            rt.CallMethod(Value(self), "onID3", {Value(true)});
+        }
+        s->duration = std::round(info.durationMs);
+    }
+    rt.CallMethod(Value(self), "onLoad", {Value(ok)});
+    if (ok && s->streaming) {
+        StartPlay(rt, *s, Play{});
+    }
+}
+
+bool SoundData::Poll(Runtime& rt, Object* self) {
+    // A handler may give the object another native part; the state lives on while needed.
+    std::shared_ptr<SoundState> s = state;
+    bool moved = false;
+    if (s->url) {
+        Arrive(rt, self, s);
+        moved = true;
+    }
+    std::vector<Play> ended;
+    std::erase_if(s->playing, [&](const Play& p) {
+        bool over = rt.now() >= PlayEnd(*s, p);
+        if (over) {
+            ended.push_back(p);
+        }
+        return over;
+    });
+    for (std::size_t i = 0; i < ended.size(); ++i) {
+        s->position = s->duration.value_or(0);
+        rt.CallMethod(Value(self), "onSoundComplete", {});
+        moved = true;
+    }
+    return moved;
 }
 
 } // namespace
@@ -152,19 +404,25 @@ void InstallSound(Runtime& rt, Object* global) {
     cls->host = std::make_unique<Mixer>();
     rt.soundClass_ = cls;
     const std::pair<const char*, NativeFn> methods[] = {
-        {"getPan", GetPan},         {"getTransform", GetTransform}, {"getVolume", GetVolume},
-        {"setPan", SetPan},         {"setTransform", SetTransform}, {"setVolume", SetVolume},
-        {"stop", Nothing},          {"attachSound", Nothing},       {"start", Nothing},
-        {"getDuration", Zero},      {"setDuration", Nothing},       {"getPosition", Zero},
-        {"setPosition", Nothing},   {"loadSound", Nothing},         {"getBytesLoaded", Nothing},
-        {"getBytesTotal", Nothing},
+        {"getPan", GetPan},
+        {"getTransform", GetTransform},
+        {"getVolume", GetVolume},
+        {"setPan", SetPan},
+        {"setTransform", SetTransform},
+        {"setVolume", SetVolume},
+        {"stop", Stop},
+        {"attachSound", Nothing},
+        {"start", Start},
+        {"getDuration", GetDuration},
+        {"setDuration", Nothing},
+        {"getPosition", GetPosition},
+        {"setPosition", Nothing},
+        {"loadSound", LoadSound},
+        {"getBytesLoaded", BytesLoaded},
+        {"getBytesTotal", BytesTotal},
     };
     for (const auto& [name, fn] : methods) {
         rt.Method(proto, name, fn);
-    }
-    if (rt.version() >= 7) { // the read-only counters came with version 7
-        Accessor(rt, proto, "duration", Zero);
-        Accessor(rt, proto, "position", Zero);
     }
 }
 

@@ -30,6 +30,7 @@ public:
         return p_.host_.ReadFile(url);
     }
     std::optional<Window> HostWindow() override { return p_.host_.HostWindow(); }
+    avm1::NetServices* Net() override { return p_.host_.Net(); }
 
 private:
     Player& p_;

@@ -33,6 +33,8 @@ public:
     virtual std::optional<std::string> ReadFile(std::string_view) { return std::nullopt; }
     // The window the movie shows in, where the host has one of its own size.
     virtual std::optional<avm1::DisplayInterface::Window> HostWindow() { return std::nullopt; }
+    // Sockets, file dialogs and transfers; null where the host offers none.
+    virtual avm1::NetServices* Net() { return nullptr; }
 };
 
 // One entry of the display list: what stands at a depth of the root timeline.

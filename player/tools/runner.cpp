@@ -22,8 +22,10 @@ constexpr std::uintmax_t kMaxLoadedBytes = 16u << 20;
 class StreamHost : public swf::PlayerHost {
 public:
     StreamHost(std::ostream& out, std::ostream& err, std::string folder,
-               std::optional<avm1::DisplayInterface::Window> window)
-        : out_(out), err_(err), folder_(std::move(folder)), window_(window) {}
+               std::optional<avm1::DisplayInterface::Window> window,
+               std::optional<std::vector<PeerStep>> peer)
+        : out_(out), err_(err), folder_(std::move(folder)), window_(window),
+          net_(err, folder_, std::move(peer)) {}
 
     void FsCommand(const std::string& command, const std::string& args) override {
         // The reference test harness ends a run on "quit"; every other command only shows.
@@ -40,6 +42,7 @@ public:
     }
 
     std::optional<avm1::DisplayInterface::Window> HostWindow() override { return window_; }
+    avm1::NetServices* Net() override { return &net_; }
 
     bool quit() const { return quit_; }
 
@@ -48,6 +51,7 @@ private:
     std::ostream& err_;
     std::string folder_;
     std::optional<avm1::DisplayInterface::Window> window_;
+    ScriptedNet net_;
     bool quit_ = false;
 };
 
@@ -169,14 +173,18 @@ void Inject(swf::Player& player, const InputEvent& e, double scale) {
 } // namespace
 
 const char* Usage() {
-    return "usage: fwplay [--frames N] [--input FILE] [--png OUT.png] [--wav OUT.wav]\n"
-           "              [--script-seconds S] [--window WxH[@SCALE]] MOVIE.swf\n"
+    return "usage: fwplay [--frames N] [--input FILE] [--socket FILE] [--png OUT.png]\n"
+           "              [--wav OUT.wav] [--script-seconds S] [--window WxH[@SCALE]] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
            "stopped. --window gives the host window's size in pixels and how many of them make\n"
            "one of the screen (default: the movie's own size). --input FILE is a JSON list of\n"
            "mouse and key events; after each frame the movie gets those up to the next \"Wait\".\n"
+           "--socket FILE is a JSON list of what a socket's peer receives and sends, in turn;\n"
+           "without it no socket connects. File dialogs and transfers are answered as the\n"
+           "conformance harness does (a filter described \"debug-select-success\", a saved\n"
+           "\"debug-success.txt\", addresses with \"?debug-success\"); nothing is written.\n"
            "Exit status 0 played, 1 not a playable movie or input file, 2 bad arguments.\n";
 }
 
@@ -212,6 +220,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
         std::string* text = nullptr;
         if (name == "--input") {
             text = &options.input;
+        } else if (name == "--socket") {
+            text = &options.socket;
         } else if (name == "--png") {
             text = &options.png;
         } else if (name == "--wav") {
@@ -293,7 +303,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::ostream& out, std::ostream& err, const std::string& folder,
               std::optional<double> scriptSeconds,
               std::optional<avm1::DisplayInterface::Window> window,
-              std::span<const InputEvent> input) {
+              std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -306,7 +316,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
         double frameMs = 1000.0 / movie.frameRate;
-        StreamHost host(out, err, folder, window);
+        StreamHost host(out, err, folder, window, std::move(peer));
         swf::PlayerLimits limits;
         if (scriptSeconds) {
             limits.secondsPerBlock = *scriptSeconds;
@@ -344,18 +354,31 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
             err << "fwplay: " << name << " is not supported yet, ignored\n";
         }
     }
+    // The scripts the run needs beside the movie; a run without them does not start.
     std::vector<InputEvent> events;
-    if (!options.input.empty()) {
-        std::ifstream in(options.input, std::ios::binary);
+    std::optional<std::vector<PeerStep>> peer;
+    std::string error;
+    for (const auto& [path, isInput] :
+         {std::pair{&options.input, true}, std::pair{&options.socket, false}}) {
+        if (path->empty()) {
+            continue;
+        }
+        std::ifstream in(*path, std::ios::binary);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string error;
-        auto parsed = in.bad() || !in.is_open() ? std::nullopt : ParseInputScript(text, error);
-        if (!parsed) {
-            err << "fwplay: " << options.input << ": " << (error.empty() ? "cannot be read" : error)
+        bool read = !in.bad() && in.is_open();
+        if (read && isInput) {
+            auto parsed = ParseInputScript(text, error);
+            read = parsed.has_value();
+            events = parsed.value_or(std::vector<InputEvent>{});
+        } else if (read) {
+            peer = ParsePeerScript(text, error);
+            read = peer.has_value();
+        }
+        if (!read) {
+            err << "fwplay: " << *path << ": " << (error.empty() ? "cannot be read" : error)
                 << '\n';
             return kNotPlayed;
         }
-        events = std::move(*parsed);
     }
     auto bytes = ReadMovieFile(options.movie, err);
     if (!bytes) {
@@ -363,7 +386,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
     return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds, options.window, events);
+                     options.scriptSeconds, options.window, events, std::move(peer));
 }
 
 } // namespace fw::play

@@ -5,6 +5,7 @@
 
 #include "avm1/runtime.h"
 #include "input_script.h"
+#include "scripted_net.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -18,6 +19,7 @@ namespace fw::play {
 struct Options {
     std::optional<std::uint32_t> frames; // none: the movie's own frame count
     std::string input;                   // events to inject between frames
+    std::string socket;                  // the socket peer's part
     std::string png;                     // picture of the stage to write (not yet drawn)
     std::string wav;                     // sound to write (not yet mixed)
     std::string movie;
@@ -44,11 +46,14 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // Files the movie loads are read from folder by their relative address (none when empty).
 // After each frame the input events up to the next Wait are handed to the movie, as the
 // reference test harness does; the events after the last frame's Wait follow the last frame.
+// Sockets reach a peer playing the given part (none: no connection is made); dialogs and
+// transfers are answered as ScriptedNet says.
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
-              std::span<const InputEvent> input = {});
+              std::span<const InputEvent> input = {},
+              std::optional<std::vector<PeerStep>> peer = std::nullopt);
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
 // "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or
