@@ -77,9 +77,6 @@ template <int Step> Value Step1(Runtime& rt, Activation&, Value self, std::vecto
 
 Value ToStringFn(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     Object* o = self.object();
-    if (rt.OffStage(o) && !rt.RunningOn(o)) {
-        return Value(""); // a clip gone has no path left but to its own code
-    }
     return o && o->kind == Kind::Clip ? Value(rt.Describe(o)) : Value("[object Object]");
 }
 

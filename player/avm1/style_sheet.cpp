@@ -324,7 +324,8 @@ void InstallStyleSheet(Runtime& rt, Object* global) {
         return;
     }
     Object* proto = rt.NewPlain();
-    rt.MakeClass("StyleSheet", Construct, proto, textField);
+    Object* sheet = rt.MakeClass("StyleSheet", Construct, proto, textField);
+    textField->Set("StyleSheet", Value(sheet)).flags = kDontEnum | kOnlyFrom7; // new in version 7
     struct Entry {
         const char* name;
         NativeFn fn;
