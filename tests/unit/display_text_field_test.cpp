@@ -20,8 +20,11 @@ TEST(DisplayTextField, TypingKeepsToMaxCharsRestrictAndTheSelection) {
     };
     const Case cases[] = {
         {nullptr, 0, "ab\ncd", "abcd"}, // one line: the break is dropped
-        {nullptr, 3, "abcdef", "abc"},  {"a-c", 0, "abcdef", "abc"},
-        {"^a-c", 0, "abcdef", "def"},   {"0-9\\-", 0, "1-2x", "1-2"},
+        {nullptr, 3, "abcdef", "abc"},
+        {"a-c", 0, "abcdef", "abc"},
+        // A refused letter whose other case is let through is typed in that case.
+        {"^a-c", 0, "abcdef", "ABCdef"},
+        {"0-9\\-", 0, "1-2x", "1-2"},
     };
     for (const auto& c : cases) {
         TextField f;
