@@ -262,6 +262,16 @@ void Focus::Left(const Clip& clip) {
     left_ = left_ || clip.id == focus_;
 }
 
+void Focus::Leaving(const Clip& clip) {
+    const Clip* c = focus_ >= 0 ? stage_.Find(focus_) : nullptr;
+    for (int i = 0; c && i < 100000; ++i, c = c->parent) {
+        if (c == &clip) {
+            Set(nullptr, Cause::Script);
+            return;
+        }
+    }
+}
+
 void Focus::Settle() {
     if (std::exchange(left_, false)) {
         Set(nullptr, Cause::Script);

@@ -53,6 +53,9 @@ public:
     // the tree changes, Settle runs the handlers once the tree stands again.
     void Left(const Clip& clip);
     void Settle();
+    // A script removes a clip: the focus inside it leaves first, so its handlers still find the
+    // clip where it stood.
+    void Leaving(const Clip& clip);
 
     // The highlight: active once the focus moved by the keyboard until the mouse acts; keys
     // reach the focused object's handlers only while it is active, and Enter and Space press

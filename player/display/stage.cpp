@@ -524,8 +524,12 @@ void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
 }
 
 void Stage::Remove(Clip& clip) {
+    if (!clip.parent) {
+        return;
+    }
+    focus_->Leaving(clip);
     Clip* parent = clip.parent;
-    if (!parent) {
+    if (!parent || clip.removed) {
         return;
     }
     auto it = parent->children.find(clip.depth);
