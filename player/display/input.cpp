@@ -393,7 +393,7 @@ bool Input::MouseMove(swf::Point p, bool heard) {
     mouse_ = p;
     seen_ = true;
     stage_.SetMouse(p);
-    static_cast<Geometry*>(stage_.Geometry())->Drag(p);
+    const bool dragged = static_cast<Geometry*>(stage_.Geometry())->Drag(p);
     int hover = hover_;
     focusHover_ = focusHover_ && !moved;
     if (moved || heard) {
@@ -405,7 +405,7 @@ bool Input::MouseMove(swf::Point p, bool heard) {
     if (rt_.version() < 9) {
         stage_.focus().ResetHighlight(); // the pointer's doing ends the keyboard's highlight
     }
-    return ran || hover != hover_;
+    return ran || dragged || hover != hover_;
 }
 
 bool Input::MouseDown() {

@@ -968,8 +968,11 @@ bool PlayerControl::MoveMouse(UINT msg, int x, int y) {
 
 bool PlayerControl::OnKeyInput(bool down, int keyCode, char32_t character) {
     SelfRef self(static_cast<IOleObject*>(this));
-    const bool changed =
-        down ? player_.KeyDown(keyCode, character) : player_.KeyUp(keyCode, character);
+    bool changed = down ? player_.KeyDown(keyCode, character) : player_.KeyUp(keyCode, character);
+    // The key's character is typed as it goes down: buttons naming it, or the focused field.
+    if (down && character >= 32 && character != 127) {
+        changed = player_.TextInput(character) || changed;
+    }
     UpdateTimer();
     return changed;
 }
