@@ -487,14 +487,19 @@ bool Input::MouseLeave() {
     return true;
 }
 
-bool Input::KeyDown(int keyCode, char32_t character) {
+void Input::KeyHeard(int keyCode, char32_t character, bool down) {
     rt_.NewTick();
-    avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), true);
-    if (QueueFocusKey("onKeyDown")) {
+    avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), down);
+    const char* method = down ? "onKeyDown" : "onKeyUp";
+    if (QueueFocusKey(method)) {
         stage_.RunQueued();
     }
-    Notify(rt_.keyObject_, "onKeyDown");
-    Broadcast(kEventKeyDown, nullptr);
+    Notify(rt_.keyObject_, method);
+    Broadcast(down ? kEventKeyDown : kEventKeyUp, nullptr);
+}
+
+bool Input::KeyDown(int keyCode, char32_t character) {
+    KeyHeard(keyCode, character, true);
     // Printable characters press buttons as they are typed.
     std::uint8_t code = ButtonKeyCode(keyCode, 0);
     bool taken = PressKey(code < 32 ? code : 0);
@@ -601,13 +606,7 @@ bool Input::FrameEnded() {
 }
 
 bool Input::KeyUp(int keyCode, char32_t character) {
-    rt_.NewTick();
-    avm1::KeyChanged(rt_, keyCode, static_cast<int>(character), false);
-    if (QueueFocusKey("onKeyUp")) {
-        stage_.RunQueued();
-    }
-    Notify(rt_.keyObject_, "onKeyUp");
-    Broadcast(kEventKeyUp, nullptr);
+    KeyHeard(keyCode, character, false);
     return Finish();
 }
 

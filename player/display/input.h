@@ -96,6 +96,8 @@ private:
     void UpdateHover();
     // The focused object hears a key while its highlight is active; true when it listens.
     bool QueueFocusKey(const char* method);
+    // A key going down or up: the focused object, Key's listeners and the clips hear it.
+    void KeyHeard(int keyCode, char32_t character, bool down);
     // The topmost selectable text field under a point of the stage.
     Clip* FieldAt(Clip& parent, swf::Point p, int nesting);
     // Runs a change of the focus, whose handlers may stop or load another movie.
