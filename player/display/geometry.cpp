@@ -336,7 +336,10 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
         break;
     case Op::LineStyle: {
         double width = std::clamp(std::isnan(c.width) ? 0.0 : c.width, 0.0, 255.0);
-        shape.lines.push_back({ToTwips(width), colour(c.rgb, c.alpha)});
+        swf::LineStyle style;
+        style.width = ToTwips(width);
+        style.colour = colour(c.rgb, c.alpha);
+        shape.lines.push_back(style);
         line = static_cast<int>(shape.lines.size());
         break;
     }

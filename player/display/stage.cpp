@@ -333,6 +333,12 @@ void Stage::ApplyPlacement(Clip& clip, const swf::Placement& p, bool moveOnly) {
     if (p.filters) {
         clip.filters = *p.filters;
     }
+    if (p.blendMode) {
+        clip.blendMode = *p.blendMode;
+    }
+    if (p.cacheAsBitmap) {
+        clip.cacheAsBitmap = *p.cacheAsBitmap;
+    }
 }
 
 void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {

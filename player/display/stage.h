@@ -73,6 +73,16 @@ struct Clip {
     int level = -1;                             // the root of a level: its number
     bool lockRoot = false;                      // a movie loaded into it keeps it as its _root
     std::string url; // where a loaded movie came from; empty for a part of its parent's
+    // A bitmap it shows above its children: a loaded picture file, or a BitmapData a script
+    // attached (alive through the script object that holds it).
+    std::shared_ptr<const swf::Image> image;
+    avm1::Object* bitmapData = nullptr;
+    bool smoothing = false;
+    // How it is drawn, as the file places it or scripts set it.
+    std::uint8_t blendMode = 0; // as the file numbers them; 0 and 1 are normal
+    bool cacheAsBitmap = false;
+    std::optional<std::uint32_t> opaqueBackground; // 0xRRGGBB
+    std::optional<swf::Bounds> scrollRect;         // in its own pixels
 
     bool isClip() const { return frames != nullptr; }
     int totalFrames() const { return frames ? static_cast<int>(frames->size()) : 1; }

@@ -27,42 +27,59 @@ double Fixed16(std::int32_t v) {
     return v / 65536.0;
 }
 
+Gradient ReadGradient(ByteReader& r, bool alpha, bool focal) {
+    Gradient g;
+    g.matrix = ReadMatrix(r);
+    std::uint8_t head = r.U8();
+    g.spread = static_cast<Spread>(std::min((head >> 6) & 3, 2));
+    g.interpolation = static_cast<Interpolation>(std::min((head >> 4) & 3, 1));
+    int n = head & 0x0f;
+    for (int k = 0; k < n && r.ok(); ++k) {
+        GradientStop stop;
+        stop.ratio = r.U8();
+        stop.colour = ReadColour(r, alpha);
+        g.stops.push_back(stop);
+    }
+    if (focal) {
+        g.focal = std::clamp(static_cast<std::int16_t>(r.U16()) / 256.0, -1.0, 1.0);
+    }
+    return g;
+}
+
+// The average of a gradient's stops, its colour where a fill is drawn flat.
+Rgba Average(const std::vector<GradientStop>& stops) {
+    if (stops.empty()) {
+        return Rgba{};
+    }
+    int sum[4] = {0, 0, 0, 0};
+    for (const GradientStop& s : stops) {
+        sum[0] += s.colour.r;
+        sum[1] += s.colour.g;
+        sum[2] += s.colour.b;
+        sum[3] += s.colour.a;
+    }
+    int n = static_cast<int>(stops.size());
+    return Rgba{std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n), std::uint8_t(sum[2] / n),
+                std::uint8_t(sum[3] / n)};
+}
+
 bool ReadFill(ByteReader& r, bool alpha, FillStyle& f, std::string& problem) {
-    {
-        std::uint8_t type = r.U8();
-        if (type == 0x00) {
-            f.colour = ReadColour(r, alpha);
-        } else if (type == 0x10 || type == 0x12 || type == 0x13) {
-            ReadMatrix(r);
-            std::uint8_t head = r.U8();
-            int n = head & 0x0f;
-            // The gradient is drawn in the average of its stops.
-            int sum[4] = {0, 0, 0, 0};
-            for (int k = 0; k < n; ++k) {
-                r.U8(); // ratio
-                Rgba c = ReadColour(r, alpha);
-                sum[0] += c.r;
-                sum[1] += c.g;
-                sum[2] += c.b;
-                sum[3] += c.a;
-            }
-            if (type == 0x13) {
-                r.U16(); // focal point
-            }
-            if (n > 0) {
-                f.colour = Rgba{std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n),
-                                std::uint8_t(sum[2] / n), std::uint8_t(sum[3] / n)};
-            }
-            f.solid = false;
-        } else if (type >= 0x40 && type <= 0x43) {
-            r.U16();
-            ReadMatrix(r);
-            f.colour = Rgba{128, 128, 128, 255}; // bitmaps are not drawn
-            f.solid = false;
-        } else {
-            problem = "unknown fill style type " + std::to_string(type);
-            return false;
-        }
+    std::uint8_t type = r.U8();
+    f.type = type;
+    if (type == kFillSolid) {
+        f.colour = ReadColour(r, alpha);
+    } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
+        f.gradient = ReadGradient(r, alpha, type == kFillFocal);
+        f.colour = Average(f.gradient.stops);
+        f.solid = false;
+    } else if (type >= kFillRepeatingBitmap && type <= kFillClippedBitmapHard) {
+        f.bitmap = r.U16();
+        f.bitmapMatrix = ReadMatrix(r);
+        f.colour = Rgba{128, 128, 128, 255};
+        f.solid = false;
+    } else {
+        problem = "unknown fill style type " + std::to_string(type);
+        return false;
     }
     return true;
 }
@@ -99,18 +116,26 @@ bool ReadLineStyles(ByteReader& r, int tag, std::vector<LineStyle>& out, std::st
         LineStyle l;
         l.width = r.U16();
         if (tag == 83) {
-            // Caps, joins and a fill of its own; a filled line shows in its fill's colour.
             std::uint8_t first = r.U8();
-            r.U8();
-            if (((first >> 4) & 3) == 2) {
-                r.U16(); // miter limit
+            std::uint8_t second = r.U8();
+            l.startCap = static_cast<Cap>(std::min((first >> 6) & 3, 2));
+            l.join = static_cast<Join>(std::min((first >> 4) & 3, 2));
+            l.noHScale = first & 0x04;
+            l.noVScale = first & 0x02;
+            l.pixelHinting = first & 0x01;
+            l.noClose = second & 0x04;
+            l.endCap = static_cast<Cap>(std::min(second & 3, 2));
+            if (l.join == Join::Miter) {
+                l.miterLimit = r.U16() / 256.0;
             }
             if (first & 0x08) {
                 FillStyle f;
                 if (!ReadFill(r, true, f, problem)) {
                     return false;
                 }
+                // A filled line shows in its fill's colour where it is drawn flat.
                 l.colour = f.colour;
+                l.fill = std::move(f);
             } else {
                 l.colour = ReadColour(r, true);
             }
@@ -786,16 +811,15 @@ std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> bo
         if (flags & 0x40) {
             p.clipDepth = r.U16();
         }
-        // Filters are kept for the scripts, not drawn; blend modes and caching are skipped.
         if (tag == 70) {
             if (flags3 & 0x01) {
                 p.filters = ReadFilters(r);
             }
             if (flags3 & 0x02) {
-                r.U8();
+                p.blendMode = r.U8();
             }
             if (flags3 & 0x04) {
-                r.U8();
+                p.cacheAsBitmap = r.U8() != 0;
             }
             if (flags3 & 0x20) {
                 p.visible = r.U8() != 0;

@@ -94,15 +94,65 @@ struct Edge {
     friend bool operator==(const Edge&, const Edge&) = default;
 };
 
-struct FillStyle {
+enum class Spread : std::uint8_t { Pad = 0, Reflect = 1, Repeat = 2 };
+enum class Interpolation : std::uint8_t { Rgb = 0, LinearRgb = 1 };
+
+struct GradientStop {
+    std::uint8_t ratio = 0; // 0..255 along the gradient
     Rgba colour;
-    bool solid = true; // gradients and bitmaps are drawn in one representative colour
+    friend bool operator==(const GradientStop&, const GradientStop&) = default;
+};
+
+// A gradient spans the square -16384..16384 of its own space; matrix carries that square into
+// the shape's twips. Linear ones run along x; radial ones grow from the centre.
+struct Gradient {
+    Matrix matrix;
+    Spread spread = Spread::Pad;
+    Interpolation interpolation = Interpolation::Rgb;
+    std::vector<GradientStop> stops; // at most 15
+    double focal = 0;                // -1..1 along x, focal gradients only
+    friend bool operator==(const Gradient&, const Gradient&) = default;
+};
+
+// Fill style types as the file numbers them.
+enum FillType : std::uint8_t {
+    kFillSolid = 0x00,
+    kFillLinear = 0x10,
+    kFillRadial = 0x12,
+    kFillFocal = 0x13,
+    kFillRepeatingBitmap = 0x40,
+    kFillClippedBitmap = 0x41,
+    kFillRepeatingBitmapHard = 0x42, // not smoothed
+    kFillClippedBitmapHard = 0x43,   // not smoothed
+};
+
+struct FillStyle {
+    // A solid fill's colour; for the others one representative colour (hit tests and any
+    // painter that draws a fill flat).
+    Rgba colour;
+    bool solid = true;
+    std::uint8_t type = kFillSolid;
+    Gradient gradient;        // linear, radial and focal fills
+    std::uint16_t bitmap = 0; // bitmap fills: the bitmap's character id
+    Matrix bitmapMatrix;      // bitmap fills: from the bitmap's pixels to the shape's twips
     friend bool operator==(const FillStyle&, const FillStyle&) = default;
 };
 
+enum class Cap : std::uint8_t { Round = 0, None = 1, Square = 2 };
+enum class Join : std::uint8_t { Round = 0, Bevel = 1, Miter = 2 };
+
 struct LineStyle {
-    double width = 20;
+    double width = 20; // twips; 0 is a hairline, one pixel wide at any scale
     Rgba colour;
+    Cap startCap = Cap::Round;
+    Cap endCap = Cap::Round;
+    Join join = Join::Round;
+    double miterLimit = 3; // in widths
+    bool noHScale = false; // the width stays as given when the shape is scaled across
+    bool noVScale = false; // ... or up and down
+    bool pixelHinting = false;
+    bool noClose = false;          // a closed outline keeps its caps instead of a join
+    std::optional<FillStyle> fill; // a line painted with a gradient or bitmap
     friend bool operator==(const LineStyle&, const LineStyle&) = default;
 };
 
@@ -237,6 +287,8 @@ struct Placement {
     std::optional<std::uint16_t> clipDepth; // masks the depths above it up to this one
     std::optional<std::string> className;
     std::optional<std::vector<Filter>> filters;
+    std::optional<std::uint8_t> blendMode; // as the file numbers them: 0 and 1 normal, 2 layer, ...
+    std::optional<bool> cacheAsBitmap;
     std::vector<ClipAction> clipActions;
     std::size_t actionsBefore = 0; // action blocks of the frame that come before it in the file
     friend bool operator==(const Placement&, const Placement&) = default;

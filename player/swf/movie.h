@@ -4,10 +4,12 @@
 // display list changes. Everything else in the file is skipped.
 
 #include "graphics.h"
+#include "image.h"
 #include "static_text.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -98,6 +100,8 @@ struct Movie {
     std::map<std::uint16_t, StaticText> texts;
     std::map<std::uint16_t, TextSettings> textSettings; // by the text's id
     std::map<std::uint16_t, Sprite> sprites;
+    // Bitmap tags, decoded as read; shared so clips showing one keep it while they live.
+    std::map<std::uint16_t, std::shared_ptr<const Image>> bitmaps;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
     std::vector<std::string> problems;            // what was wrong with the file, for the trace
 

@@ -1,5 +1,7 @@
 #include "player.h"
 
+#include "display/draw.h"
+
 #include "flashvars.h"
 
 #include "avm1/text_field.h"
@@ -149,6 +151,12 @@ std::string Player::FieldText(const EditText& field) {
         text = v.isUndefined() ? std::string() : ToString(v, movie_.version);
     }
     return field.html ? PlainFromHtml(text) : text;
+}
+
+void Player::Render(render::Picture& target, const Matrix& toPixels) {
+    Rgb c = movie_.hasBackground ? movie_.background : Rgb{};
+    target.Clear(render::Premultiplied(Rgba{c.r, c.g, c.b, 255}));
+    display::DrawStage(*stage_, target, toPixels);
 }
 
 Picture Player::CurrentPicture() {

@@ -7,6 +7,7 @@
 #include "display/input.h"
 #include "display/stage.h"
 #include "movie.h"
+#include "render/picture.h"
 #include "value.h"
 
 #include <array>
@@ -125,6 +126,9 @@ public:
     // The text an edit text shows: its bound variable's value, or its own text.
     std::string FieldText(const EditText& field);
     Picture CurrentPicture();
+    // Draws the stage as it stands into target: the background, then the tree of every level.
+    // toPixels carries the movie's twips to the target's pixels.
+    void Render(render::Picture& target, const Matrix& toPixels);
     // Sets a property of a named item of the display list (_x, _y, _xscale, _yscale,
     // _alpha, _visible, _rotation by their property numbers); false when there is no such item.
     bool SetItemProperty(std::string_view target, int property, double value);

@@ -169,12 +169,17 @@ ShapeBuilder::ShapeBuilder(std::uint16_t id, int tag) {
 }
 
 int ShapeBuilder::Fill(Rgba colour) {
-    shape_.fills.push_back(FillStyle{colour, true});
+    FillStyle fill;
+    fill.colour = colour;
+    shape_.fills.push_back(fill);
     return static_cast<int>(shape_.fills.size());
 }
 
 int ShapeBuilder::Line(double width, Rgba colour) {
-    shape_.lines.push_back(LineStyle{width, colour});
+    LineStyle line;
+    line.width = width;
+    line.colour = colour;
+    shape_.lines.push_back(line);
     return static_cast<int>(shape_.lines.size());
 }
 

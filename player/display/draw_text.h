@@ -1,0 +1,22 @@
+#pragma once
+// Drawing texts: text fields (embedded glyphs or device fonts) and the static texts of the
+// file, as glyph outlines through the rasteriser.
+
+#include "render/picture.h"
+#include "swf/movie.h"
+
+namespace fw::display {
+
+class TextField;
+
+// A text field as it shows now: background, border, the visible lines of its text.
+void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::Matrix& toPixels,
+                   const swf::ColorTransform& cx, render::Picture& target,
+                   const render::Mask* clip);
+
+// A static text of the movie (DefineText), in its own space carried by toPixels.
+void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
+                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
+                    render::Picture& target, const render::Mask* clip);
+
+} // namespace fw::display
