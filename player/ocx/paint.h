@@ -1,7 +1,7 @@
 #pragma once
-// Draws the movie's picture into a device context, layer by layer: background, then the tree
-// of every level (shapes, what buttons show in their state, text fields), or, while the movie
-// shows nothing, the root variables so a person sees what the container handed it.
+// Shows the movie's picture in a device context: the stage drawn by the player's own renderer
+// into a picture the size of the rectangle, copied in one go; while the movie shows nothing,
+// the root variables, so a person sees what the container handed it.
 
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+#include "render/compare.h"
 #include "render/png.h"
 
 #include <gtest/gtest.h>
@@ -97,14 +98,16 @@ TEST(RenderPng, DamagedFilesAreRefused) {
     auto flipped = good;
     flipped[40] ^= 0x01; // inside the pixel data: the checksum no longer fits
     auto cut = good;
-    cut.resize(cut.size() - 20);
+    cut.resize(cut.size() - 12); // no end chunk
+    auto cutInside = good;
+    cutInside.resize(cutInside.size() - 20);
     auto badFilter = HandMadePng(1, 1, 8, 0, {9, 0});
     auto short_ = HandMadePng(2, 2, 8, 0, {0, 1, 2});
     auto huge = HandMadePng(9000, 1, 1, 0, std::vector<std::uint8_t>(1200));
     const std::pair<std::vector<std::uint8_t>, const char*> cases[] = {
-        {{}, "not a PNG"},           {{'G', 'I', 'F', '8'}, "not a PNG"}, {flipped, "checksum"},
-        {cut, "cut short"},          {badFilter, "row filter"},           {short_, "inflated"},
-        {huge, "size out of range"},
+        {{}, "not a PNG"},    {{'G', 'I', 'F', '8'}, "not a PNG"}, {flipped, "checksum"},
+        {cut, "cut short"},   {cutInside, "past the end"},         {badFilter, "row filter"},
+        {short_, "inflated"}, {huge, "size out of range"},
     };
     for (const auto& [bytes, reason] : cases) {
         std::string problem;
@@ -112,6 +115,26 @@ TEST(RenderPng, DamagedFilesAreRefused) {
         EXPECT_NE(std::string::npos, problem.find(reason))
             << "expected " << reason << ", got " << problem;
     }
+}
+
+// 98 % of the pixels within 16 levels match; the tolerance asked for only counts outliers.
+TEST(RenderPng, ComparisonWithAReferencePicture) {
+    Picture expected(10, 10, 0xFF808080);
+    Picture actual = expected;
+    actual.pixels[0] = 0xFF909090; // 16 levels off: still close
+    actual.pixels[1] = 0xFF918F8F; // 17 off in red
+    auto one = fw::render::Compare(actual, expected, 4);
+    EXPECT_EQ(99u, one.close);
+    EXPECT_EQ(2u, one.outliers);
+    EXPECT_EQ(17, one.largest);
+    EXPECT_TRUE(fw::render::Matches(one));
+    actual.pixels[2] = 0; // clear where the reference is opaque
+    auto two = fw::render::Compare(actual, expected, 4);
+    EXPECT_EQ(98u, two.close);
+    EXPECT_TRUE(fw::render::Matches(two));
+    actual.pixels[3] = 0xFFFFFFFF;
+    EXPECT_FALSE(fw::render::Matches(fw::render::Compare(actual, expected, 4)));
+    EXPECT_FALSE(fw::render::Matches(fw::render::Compare(Picture(10, 9), expected, 255)));
 }
 
 } // namespace
