@@ -485,8 +485,27 @@ MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
     };
     count(shape.fills.size());
     for (const auto& f : shape.fills) {
-        body.push_back(0x00);
-        PutColour(body, f.colour, alpha);
+        if (f.type >= kFillRepeatingBitmap && f.type <= kFillClippedBitmapHard) {
+            body.push_back(f.type);
+            PutU16(body, f.bitmap);
+            PutMatrix(body, f.bitmapMatrix);
+            continue;
+        }
+        if (f.type != kFillLinear && f.type != kFillRadial) {
+            body.push_back(0x00);
+            PutColour(body, f.colour, alpha);
+            continue;
+        }
+        const Gradient& g = f.gradient;
+        std::size_t stops = std::min<std::size_t>(g.stops.size(), 15);
+        body.push_back(f.type);
+        PutMatrix(body, g.matrix);
+        body.push_back(static_cast<std::uint8_t>((static_cast<int>(g.spread) << 6) |
+                                                 (static_cast<int>(g.interpolation) << 4) | stops));
+        for (std::size_t i = 0; i < stops; ++i) {
+            body.push_back(g.stops[i].ratio);
+            PutColour(body, g.stops[i].colour, alpha);
+        }
     }
     count(shape.lines.size());
     for (const auto& l : shape.lines) {

@@ -114,7 +114,7 @@ public:
     MovieWriter& Tag(std::uint16_t code, std::span<const std::uint8_t> body, bool longForm = false);
 
     // Character definitions and the display list. Coordinates are rounded to whole twips;
-    // gradient and bitmap fills are written as solid fills of their colour.
+    // focal gradients are written as solid fills of their colour.
     MovieWriter& DefineShape(const Shape& shape); // tag by shape.tag (2, 22 or 32)
     MovieWriter& DefineFont(const Font& font);    // a device font: a name without glyphs
     MovieWriter& DefineEditText(const EditText& text);
