@@ -196,9 +196,30 @@ Timing TimeRendering(const std::vector<std::uint8_t>& file, int frames, int widt
 
 } // namespace
 
+// The bench's own movies as files, each one still frame, for drawing them elsewhere too.
+int WriteMovies(const std::string& folder) {
+    const std::pair<const char*, std::vector<std::uint8_t>> movies[] = {
+        {"gradients.swf", StressMovie(1)},
+        {"jpeg_text.swf", PictureMovie(1)},
+    };
+    for (const auto& [name, bytes] : movies) {
+        std::ofstream out(folder + "/" + name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        if (!out) {
+            std::fprintf(stderr, "fwbench: %s/%s cannot be written\n", folder.c_str(), name);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write") {
+        return WriteMovies(argv[2]);
+    }
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: fwbench GAME.swf [FRAMES]\n"
+        std::fprintf(stderr, "usage: fwbench GAME.swf [FRAMES] | fwbench --write FOLDER\n"
                              "Times the drawing of a frame at 800x600: the sample game, 500 "
                              "moving gradient shapes with alpha, a full-stage JPEG under text.\n");
         return 2;
