@@ -337,21 +337,24 @@ private:
         std::uint32_t sum = 0;
         int count = right - left_ + 1;
         std::uint16_t* cover = cover_.data();
-        for (int i = 0; i < count; ++i) {
-            sum += c[i];
-            c[i] = 0;
-            std::uint32_t v;
-            if (rule == FillRule::NonZero) {
+        // The fill rule is chosen once per row, keeping each loop branch-free.
+        if (rule == FillRule::NonZero) {
+            for (int i = 0; i < count; ++i) {
+                sum += c[i];
+                c[i] = 0;
                 std::int32_t s = static_cast<std::int32_t>(sum);
                 std::uint32_t m = s < 0 ? 0u - static_cast<std::uint32_t>(s) : std::uint32_t(s);
-                v = std::min<std::uint32_t>(m, kFull);
-            } else {
-                v = sum & (2 * kFull - 1);
-                if (v > static_cast<std::uint32_t>(kFull)) {
-                    v = 2 * kFull - v;
-                }
+                cover[i] =
+                    static_cast<std::uint16_t>(std::min<std::uint32_t>(m, kFull) >> (kShift + 1));
             }
-            cover[i] = static_cast<std::uint16_t>(v >> (kShift + 1));
+        } else {
+            for (int i = 0; i < count; ++i) {
+                sum += c[i];
+                c[i] = 0;
+                std::uint32_t v = sum & (2 * kFull - 1);
+                v = v > static_cast<std::uint32_t>(kFull) ? 2 * kFull - v : v;
+                cover[i] = static_cast<std::uint16_t>(v >> (kShift + 1));
+            }
         }
         for (int i = count; i < stride_; ++i) {
             c[i] = 0;
@@ -434,20 +437,33 @@ void FillPath(Picture& target, const Path& path, FillRule rule, const Paint& pai
             cover = scaled.data();
         }
         Pixel* dst = target.Row(y) + x0;
+        if (opaque) {
+            // Wholly covered runs take the paint as it is, straight into the target.
+            for (int i = 0; i < n;) {
+                int j = i;
+                while (j < n && cover[j] == 256) {
+                    ++j;
+                }
+                if (j > i) {
+                    paint.Span(x0 + i, y, j - i, dst + i);
+                    i = j;
+                    continue;
+                }
+                Pixel s;
+                paint.Span(x0 + i, y, 1, &s);
+                dst[i] = Over(Scale(s, cover[i]), dst[i]);
+                ++i;
+            }
+            return;
+        }
         if (colours.size() < std::size_t(n)) {
             colours.resize(n);
         }
         paint.Span(x0, y, n, colours.data());
         const Pixel* src = colours.data();
-        if (opaque) {
-            for (int i = 0; i < n; ++i) {
-                unsigned k = cover[i];
-                dst[i] = k == 256 ? src[i] : Over(Scale(src[i], k), dst[i]);
-            }
-        } else {
-            for (int i = 0; i < n; ++i) {
-                dst[i] = Over(Scale(src[i], cover[i]), dst[i]);
-            }
+        for (int i = 0; i < n; ++i) {
+            unsigned k = cover[i];
+            dst[i] = Over(k == 256 ? src[i] : Scale(src[i], k), dst[i]);
         }
     });
 }
