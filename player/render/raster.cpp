@@ -26,7 +26,7 @@ constexpr double kTolerance = 1.0 / 8;
 constexpr double kFar = 1e12;
 // Work one path may cost (rows plus cells its edges cross, and flattened pieces); beyond it
 // the rest of a hostile path is dropped rather than stalling the frame.
-constexpr std::int64_t kWorkCap = std::int64_t{1} << 26;
+constexpr std::int64_t kWorkCap = std::int64_t{1} << 24;
 constexpr std::size_t kLineCap = std::size_t{1} << 22;
 // Cells held at once; taller targets are swept in bands.
 constexpr std::int64_t kBandCells = std::int64_t{1} << 20;
@@ -35,15 +35,16 @@ struct FixedLine {
     std::int32_t x0, y0, x1, y1;
 };
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
+template <class T> T FloorDiv(T a, T b) {
+    T q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
 // Steps through floor((start + k * step) / den) for k = 0, 1, ... without dividing again.
-struct Stepper {
-    std::int64_t value, rem, lift, liftRem, den;
-    Stepper(std::int64_t start, std::int64_t step, std::int64_t d) : den(d) {
+// Across a row the numbers stay within 32 bits, which divide faster.
+template <class T> struct Stepper {
+    T value, rem, lift, liftRem, den;
+    Stepper(T start, T step, T d) : den(d) {
         value = FloorDiv(start, den);
         rem = start - value * den;
         lift = FloorDiv(step, den);
@@ -273,7 +274,7 @@ private:
         }
         // x where the line crosses each row's top edge, from the first row after its start.
         std::int64_t firstEdge = std::int64_t{firstRow + 1} << kShift;
-        Stepper edgeX(x0 * dy + (firstEdge - y0) * dx, dx * kOne, dy);
+        Stepper<std::int64_t> edgeX(x0 * dy + (firstEdge - y0) * dx, dx * kOne, dy);
         std::int64_t ya = std::max<std::int64_t>(y0, std::int64_t{firstRow} << kShift);
         std::int64_t xa = ya == y0 ? x0 : FloorDiv(x0 * dy + (ya - y0) * dx, dy);
         for (int row = firstRow; row <= lastRow; ++row) {
@@ -309,9 +310,10 @@ private:
         int step = dx > 0 ? 1 : -1;
         std::int64_t firstEdge = (std::int64_t{ca} + (dx > 0 ? 1 : 0)) << kShift;
         // Numerator and divisor are both negated when going left, keeping the divisor positive.
-        std::int64_t sign = dx > 0 ? 1 : -1;
-        Stepper edgeY(sign * (std::int64_t{fya} * dx + (firstEdge - xa) * dy), dy * kOne,
-                      sign * dx);
+        std::int32_t sign = dx > 0 ? 1 : -1, run = static_cast<std::int32_t>(dx);
+        std::int32_t lead = static_cast<std::int32_t>(firstEdge - xa); // within one cell
+        Stepper<std::int32_t> edgeY(sign * (fya * run + lead * static_cast<std::int32_t>(dy)),
+                                    static_cast<std::int32_t>(dy) * kOne, sign * run);
         int y = fya, fx = fxa;
         for (int cell = ca; cell != cb; cell += step) {
             int yEdge = static_cast<int>(
