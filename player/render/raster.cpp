@@ -68,6 +68,7 @@ public:
         height_ = height;
         lines_.clear();
         work_ = 0;
+        pastRight_ = false;
     }
 
     void Add(const Path& path) {
@@ -98,7 +99,8 @@ public:
             right = std::max(right, std::max(l.x0, l.x1) >> kShift);
         }
         bottom = std::min(bottom, height_);
-        right = std::min(right, width_ - 1);
+        // An edge dropped beyond the right side leaves its winding open to that side.
+        right = pastRight_ ? width_ - 1 : std::min(right, width_ - 1);
         if (top >= bottom || left > right) {
             return;
         }
@@ -138,8 +140,12 @@ private:
     void Curve(swf::Point a, swf::Point c, swf::Point b, int depth) {
         double minX = std::min({a.x, c.x, b.x}), maxX = std::max({a.x, c.x, b.x});
         double minY = std::min({a.y, c.y, b.y}), maxY = std::max({a.y, c.y, b.y});
-        if (minY >= height_ || maxY <= 0 || minX >= width_) {
+        if (minY >= height_ || maxY <= 0) {
             return; // nothing of it can reach a pixel
+        }
+        if (minX >= width_) {
+            pastRight_ = true;
+            return;
         }
         if (maxX <= 0) {
             // Wholly to the left, a curve only adds the winding between its ends.
@@ -185,7 +191,11 @@ private:
             return; // a horizontal edge changes no winding
         }
         double h = height_, w = width_;
-        if ((a.y <= 0 && b.y <= 0) || (a.y >= h && b.y >= h) || (a.x >= w && b.x >= w)) {
+        if ((a.y <= 0 && b.y <= 0) || (a.y >= h && b.y >= h)) {
+            return;
+        }
+        if (a.x >= w && b.x >= w) {
+            pastRight_ = true;
             return;
         }
         auto atY = [](swf::Point p, swf::Point q, double y) {
@@ -222,6 +232,7 @@ private:
             swf::Point s = cuts[i], t = cuts[i + 1];
             double mx = (s.x + t.x) / 2;
             if (mx >= w) {
+                pastRight_ = true;
                 continue;
             }
             if (mx <= 0) {
@@ -377,6 +388,7 @@ private:
     int width_ = 0, height_ = 0;
     std::vector<FixedLine> lines_;
     std::int64_t work_ = 0;
+    bool pastRight_ = false;
     std::vector<std::uint32_t> cells_;
     std::vector<std::uint16_t> cover_;
     int left_ = 0, stride_ = 0, bandTop_ = 0, bandBottom_ = 0;
