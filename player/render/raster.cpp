@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,10 @@ template <class T> struct Stepper {
 
 class Rasteriser {
 public:
+    // Room for one run's colours and clipped coverage, kept between paths.
+    std::vector<Pixel> colours;
+    std::vector<std::uint16_t> scaled;
+
     // Prepares for a target of the given size; then Add the path and Sweep.
     void Begin(int width, int height) {
         width_ = width;
@@ -394,11 +399,28 @@ private:
     int left_ = 0, stride_ = 0, bandTop_ = 0, bandBottom_ = 0;
 };
 
-// One per thread, so its buffers serve every path after the first.
-Rasteriser& Shared() {
-    thread_local Rasteriser r;
-    return r;
-}
+// Rasterisers kept per thread, so their buffers serve every path after the first. A paint
+// that itself fills a path while being asked for its colours gets one of its own.
+class Lease {
+public:
+    Lease() {
+        if (pool_.size() <= depth_) {
+            pool_.push_back(std::make_unique<Rasteriser>());
+        }
+        r_ = pool_[depth_++].get();
+    }
+    ~Lease() { --depth_; }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Rasteriser& operator*() const { return *r_; }
+
+private:
+    static thread_local std::vector<std::unique_ptr<Rasteriser>> pool_;
+    static thread_local std::size_t depth_;
+    Rasteriser* r_;
+};
+thread_local std::vector<std::unique_ptr<Rasteriser>> Lease::pool_;
+thread_local std::size_t Lease::depth_ = 0;
 
 inline Pixel Scale(Pixel p, unsigned k) { // k in 0..256
     Pixel rb = ((p & 0x00FF00FFu) * k >> 8) & 0x00FF00FFu;
@@ -424,12 +446,13 @@ void FillPath(Picture& target, const Path& path, FillRule rule, const Paint& pai
     if (target.pixels.size() < static_cast<std::size_t>(target.width) * target.height) {
         return;
     }
-    Rasteriser& r = Shared();
+    Lease lease;
+    Rasteriser& r = *lease;
     r.Begin(target.width, target.height);
     r.Add(path);
     bool opaque = paint.Opaque();
-    thread_local std::vector<Pixel> colours;
-    thread_local std::vector<std::uint16_t> scaled;
+    std::vector<Pixel>& colours = r.colours;
+    std::vector<std::uint16_t>& scaled = r.scaled;
     r.Sweep(rule, [&](int y, int x0, int x1, const std::uint16_t* cover) {
         int n = x1 - x0;
         if (clip) {
@@ -487,7 +510,8 @@ void CoverPath(Mask& mask, const Path& path, FillRule rule) {
         mask.cover.size() < static_cast<std::size_t>(mask.width) * mask.height) {
         return;
     }
-    Rasteriser& r = Shared();
+    Lease lease;
+    Rasteriser& r = *lease;
     r.Begin(mask.width, mask.height);
     r.Add(path);
     r.Sweep(rule, [&](int y, int x0, int x1, const std::uint16_t* cover) {

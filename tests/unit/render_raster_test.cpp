@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -110,6 +111,26 @@ TEST(RenderFill, PaintsThroughTheClip) {
     EXPECT_EQ(glass.pixels[0] >> 24, 0xFFu);
     EXPECT_NEAR(int(glass.pixels[0] >> 16 & 0xFF), 128, 1);
     EXPECT_NEAR(int(glass.pixels[0] & 0xFF), 127, 1);
+}
+
+// A paint that fills a path of its own each time it is asked for colours.
+struct NestedPaint final : Paint {
+    void Span(int, int, int count, Pixel* out) const override {
+        Picture inner(2, 2);
+        FillPath(inner, Polygon({{0, 0}, {2, 0}, {0, 2}}), FillRule::NonZero,
+                 SolidPaint(0xFF00FF00));
+        std::fill(out, out + count, inner.pixels[0]);
+    }
+};
+
+TEST(RenderFill, APaintMayFillWhilePainting) {
+    Picture pic(8, 8, 0);
+    FillPath(pic, Rect(1, 1, 4, 4), FillRule::NonZero, NestedPaint());
+    int painted = 0;
+    for (Pixel p : pic.pixels) {
+        painted += p == 0xFF00FF00u;
+    }
+    EXPECT_EQ(painted, 9);
 }
 
 double StrokeArea(const Path& path, const StrokeStyle& style) {
