@@ -51,7 +51,7 @@ private:
         }
         if (repeat_) {
             double w = t - size * std::floor(t / size);
-            return std::clamp(static_cast<int>(w), 0, size - 1);
+            return static_cast<int>(std::clamp(w, 0.0, size - 1.0));
         }
         return static_cast<int>(std::clamp(std::floor(t), 0.0, size - 1.0));
     }
