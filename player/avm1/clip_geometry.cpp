@@ -268,7 +268,8 @@ bool GradientArgs(Runtime& rt, std::vector<Value>& args, DrawCommand& c) {
 
 Value BeginGradientFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     DrawCommand c;
-    if (args.size() < 5) {
+    // An undefined kind ends the fill whatever follows; other wrong calls leave it as it is.
+    if (args.size() < 5 || args[0].isUndefined()) {
         c.op = DrawCommand::Op::EndFill;
         Draw(rt, self, c);
         return Value();

@@ -227,7 +227,8 @@ void Painter::Children(const display::Clip& clip, const swf::Matrix& m,
         std::erase_if(open, [&](const Open& o) { return depth > o.until; });
         stale = stale || open.size() != before;
         swf::Matrix cm = child->matrix.Then(m);
-        if (child->clipDepth != 0) {
+        // A mask by depth that a script masks in turn shows as an ordinary clip.
+        if (child->clipDepth != 0 && !MaskOf(*child)) {
             if (cover_ || open.size() >= kMaxMasks) {
                 continue; // a mask within a mask's content, or too many, cuts nothing
             }
