@@ -631,6 +631,7 @@ std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& pr
             return f;
         }
     }
+    f.glyphs = ReadGlyphTable(body.subspan(tableStart), glyphs, wideOffsets, codeOffset);
     ByteReader codes(body.subspan(tableStart + codeOffset));
     std::vector<std::uint16_t> table(glyphs);
     for (auto& c : table) {
