@@ -32,7 +32,8 @@ public:
                        GlyphOutline& out) const = 0;
 };
 
-// What the host installed; nullptr draws device texts as nothing.
+// What the host installed; nullptr draws device texts as nothing. Drawing happens on one
+// thread, the one that installs them.
 void SetDeviceFonts(std::shared_ptr<const DeviceFonts> fonts);
 const DeviceFonts* CurrentDeviceFonts();
 

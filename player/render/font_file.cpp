@@ -8,7 +8,6 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
 namespace fw::render {
 
@@ -29,7 +28,6 @@ Face FaceOf(std::string_view name) {
 }
 
 namespace {
-std::mutex fontsLock;
 std::shared_ptr<const DeviceFonts>& Installed() {
     static std::shared_ptr<const DeviceFonts> fonts;
     return fonts;
@@ -37,12 +35,10 @@ std::shared_ptr<const DeviceFonts>& Installed() {
 } // namespace
 
 void SetDeviceFonts(std::shared_ptr<const DeviceFonts> fonts) {
-    std::lock_guard lock(fontsLock);
     Installed() = std::move(fonts);
 }
 
 const DeviceFonts* CurrentDeviceFonts() {
-    std::lock_guard lock(fontsLock);
     return Installed().get();
 }
 
@@ -127,7 +123,6 @@ bool TrueTypeFont::Glyph(char32_t code, GlyphOutline& out) const {
 }
 
 void FontFiles::Add(Face face, bool bold, bool italic, std::string path) {
-    std::lock_guard guard(lock_);
     files_[Key(face, bold, italic)] = File{std::move(path), false, nullptr};
 }
 
@@ -144,7 +139,6 @@ const TrueTypeFont* FontFiles::Font(int key) const {
 }
 
 bool FontFiles::Glyph(Face face, bool bold, bool italic, char32_t code, GlyphOutline& out) const {
-    std::lock_guard guard(lock_);
     for (int key :
          {Key(face, bold, italic), Key(face, false, false), Key(Face::Sans, false, false)}) {
         const TrueTypeFont* font = Font(key);

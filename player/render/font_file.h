@@ -5,7 +5,6 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,7 +44,6 @@ private:
         std::unique_ptr<TrueTypeFont> font;
     };
     mutable std::map<int, File> files_;
-    mutable std::mutex lock_;
 };
 
 // The DejaVu families in dir (Sans, Serif, Sans Mono with their bold and oblique files);

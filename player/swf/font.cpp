@@ -47,26 +47,7 @@ std::vector<Edge> ReadGlyph(std::span<const std::uint8_t> body, std::size_t& bud
         e.from = pen;
         e.fill0 = fill0;
         e.fill1 = fill1;
-        int n = static_cast<int>(bits.Unsigned(4)) + 2;
-        if (bits.Unsigned(1)) {
-            double dx = 0, dy = 0;
-            if (bits.Unsigned(1)) {
-                dx = bits.Signed(n);
-                dy = bits.Signed(n);
-            } else if (bits.Unsigned(1)) {
-                dy = bits.Signed(n);
-            } else {
-                dx = bits.Signed(n);
-            }
-            e.to = {pen.x + dx, pen.y + dy};
-        } else {
-            double cx = bits.Signed(n);
-            double cy = bits.Signed(n);
-            double ax = bits.Signed(n);
-            double ay = bits.Signed(n);
-            e.control = Point{pen.x + cx, pen.y + cy};
-            e.to = {e.control->x + ax, e.control->y + ay};
-        }
+        ReadEdgeRecord(bits, e);
         if (!r.ok()) {
             break; // a glyph cut short keeps the edges read whole
         }

@@ -305,6 +305,9 @@ Bounds ReadBounds(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);
 ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
 
+// An edge record after its type bit, from e.from: sets e.to and, for a curve, e.control.
+void ReadEdgeRecord(BitReader& bits, Edge& e);
+
 // Tag readers. Each returns nullopt and names the fault in problem for a body it cannot use.
 std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem);
@@ -318,8 +321,7 @@ std::optional<Font> ReadFont1(std::span<const std::uint8_t> body, std::string& p
 bool ApplyFontInfo(Font& font, std::span<const std::uint8_t> body, bool info2);
 // The glyph outlines of an offset table (offsets counted from its start), up to end.
 std::vector<std::vector<Edge>> ReadGlyphTable(std::span<const std::uint8_t> table,
-                                              std::size_t count, bool wideOffsets,
-                                              std::size_t end);
+                                              std::size_t count, bool wideOffsets, std::size_t end);
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
                                        std::string& problem, int version = 6);
 
