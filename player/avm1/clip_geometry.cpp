@@ -168,6 +168,23 @@ Value LineStyle(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
         c.width = rt.ToNum(args[0]);
         c.rgb = args.size() > 1 ? Rgb(rt, args[1]) : 0;
         c.alpha = args.size() > 2 ? rt.ToNum(args[2]) : 100;
+        c.pixelHinting = args.size() > 3 && rt.ToBool(args[3]);
+        if (args.size() > 4) {
+            std::string mode = rt.ToStr(args[4]);
+            c.noScale = mode == "none" ? 1 : mode == "vertical" ? 2 : mode == "horizontal" ? 3 : 0;
+        }
+        if (args.size() > 5) {
+            std::string caps = rt.ToStr(args[5]);
+            c.caps = caps == "none" ? 1 : caps == "square" ? 2 : 0;
+        }
+        if (args.size() > 6) {
+            std::string joint = rt.ToStr(args[6]);
+            c.joint = joint == "bevel" ? 1 : joint == "miter" ? 2 : 0;
+        }
+        if (args.size() > 7) {
+            double limit = rt.ToNum(args[7]);
+            c.miterLimit = std::isnan(limit) ? 3 : std::clamp(limit, 1.0, 255.0);
+        }
     }
     Draw(rt, self, c);
     return Value();
@@ -186,6 +203,69 @@ Value BeginFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     return Value();
 }
 
+// The gradient box of a script's matrix argument: {matrixType: "box", x, y, w, h, r}, a
+// flash.geom.Matrix, or the 3x3 form {a, b, d, e, g, h}; the gradient's square is 32768 twips.
+Affine GradientMatrix(Runtime& rt, Object* m) {
+    constexpr double kSquare = 32768;
+    auto num = [&](const char* name) { return rt.ToNum(rt.Get(Value(m), name)); };
+    Affine out;
+    if (rt.ToStr(rt.Get(Value(m), "matrixType")) == "box") {
+        double w = num("w");
+        double h = num("h");
+        double r = num("r");
+        out = {std::cos(r) * w / kSquare, std::sin(r) * h / kSquare, -std::sin(r) * w / kSquare,
+               std::cos(r) * h / kSquare, num("x") + w / 2,          num("y") + h / 2};
+    } else if (rt.Has(m, "tx")) {
+        out = {num("a") / 20, num("b") / 20, num("c") / 20, num("d") / 20, num("tx"), num("ty")};
+    } else {
+        out = {num("a") / kSquare, num("b") / kSquare, num("d") / kSquare,
+               num("e") / kSquare, num("g"),           num("h")};
+    }
+    return out;
+}
+
+// Reads beginGradientFill's and lineGradientStyle's arguments into c; false for a call the
+// player ignores.
+bool GradientArgs(Runtime& rt, std::vector<Value>& args, DrawCommand& c) {
+    if (args.size() < 5 || args.size() > 8) {
+        return false;
+    }
+    std::string kind = rt.ToStr(args[0]);
+    Object* colours = args[1].object();
+    Object* alphas = args[2].object();
+    Object* ratios = args[3].object();
+    Object* matrix = args[4].object();
+    if ((kind != "linear" && kind != "radial") || !colours || !alphas || !ratios || !matrix) {
+        return false;
+    }
+    double n = rt.Length(colours);
+    if (n != rt.Length(alphas) || n != rt.Length(ratios)) {
+        return false;
+    }
+    c.radial = kind == "radial";
+    for (double i = 0; i < n && i < 15; ++i) {
+        double ratio = rt.ToNum(rt.Element(ratios, i));
+        if (ratio <= -1 || ratio >= 256) {
+            return false;
+        }
+        double alpha = rt.ToNum(rt.Element(alphas, i));
+        c.stops.push_back({Rgb(rt, rt.Element(colours, i)),
+                           std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 100.0),
+                           std::isnan(ratio) ? 0 : std::clamp(std::trunc(ratio), 0.0, 255.0)});
+    }
+    c.matrix = GradientMatrix(rt, matrix);
+    if (args.size() > 5) {
+        std::string spread = rt.ToStr(args[5]);
+        c.spread = spread == "reflect" ? 1 : spread == "repeat" ? 2 : 0;
+    }
+    c.linearRgb = args.size() > 6 && rt.ToStr(args[6]) == "linearRGB";
+    if (args.size() > 7 && c.radial) {
+        double focal = rt.ToNum(args[7]);
+        c.focal = std::isnan(focal) ? 0 : std::clamp(focal, -1.0, 1.0);
+    }
+    return true;
+}
+
 Value BeginGradientFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     DrawCommand c;
     if (args.size() < 5) {
@@ -193,23 +273,20 @@ Value BeginGradientFill(Runtime& rt, Activation&, Value self, std::vector<Value>
         Draw(rt, self, c);
         return Value();
     }
-    std::string kind = rt.ToStr(args[0]);
-    Object* colours = args[1].object();
-    Object* alphas = args[2].object();
-    Object* ratios = args[3].object();
-    if ((kind != "linear" && kind != "radial") || !colours || !alphas || !ratios) {
-        return Value();
-    }
-    double n = rt.Length(colours);
-    if (n != rt.Length(alphas) || n != rt.Length(ratios)) {
+    if (!GradientArgs(rt, args, c)) {
         return Value();
     }
     c.op = DrawCommand::Op::GradientFill;
-    c.radial = kind == "radial";
-    for (double i = 0; i < n && i < 16; ++i) {
-        c.stops.push_back({Rgb(rt, rt.Element(colours, i)), rt.ToNum(rt.Element(alphas, i)),
-                           rt.ToNum(rt.Element(ratios, i))});
+    Draw(rt, self, c);
+    return Value();
+}
+
+Value LineGradientStyle(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    DrawCommand c;
+    if (!GradientArgs(rt, args, c)) {
+        return Value();
     }
+    c.op = DrawCommand::Op::LineGradient;
     Draw(rt, self, c);
     return Value();
 }
@@ -289,6 +366,7 @@ void InstallClipGeometry(Runtime& rt, Object*) {
     rt.Method(proto, "beginFill", BeginFill);
     rt.Method(proto, "beginGradientFill", BeginGradientFill);
     rt.Method(proto, "beginBitmapFill", BeginBitmapFill);
+    rt.Method(proto, "lineGradientStyle", LineGradientStyle);
     rt.Method(proto, "endFill", Plain<Op::EndFill>);
     rt.Method(proto, "clear", Plain<Op::Clear>);
     rt.Method(proto, "setMask", SetMask);

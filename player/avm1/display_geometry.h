@@ -50,7 +50,8 @@ struct DrawCommand {
         GradientFill,
         BitmapFill,
         EndFill,
-        Clear
+        Clear,
+        LineGradient // paints the current line with a gradient
     };
     Op op = Op::MoveTo;
     double x = 0; // the point moved or drawn to
@@ -62,8 +63,19 @@ struct DrawCommand {
     double alpha = 100; // percent
     bool radial = false;
     std::vector<GradientStop> stops;
-    Affine matrix; // a gradient's or bitmap's
+    // A gradient's: from its square (-16384..16384) to the clip's pixels.
+    Affine matrix;
     int bitmap = 0;
+    std::uint8_t spread = 0;     // pad, reflect, repeat
+    bool linearRgb = false;      // interpolated in linear light
+    std::optional<double> focal; // radial only: -1..1
+    // A line's further settings: hinting, which scaling keeps its width ("normal", "none",
+    // "vertical", "horizontal" as 0..3), caps and joins as the file numbers them.
+    bool pixelHinting = false;
+    std::uint8_t noScale = 0;
+    std::uint8_t caps = 0;  // round, none, square
+    std::uint8_t joint = 0; // round, bevel, miter
+    double miterLimit = 3;
 };
 
 class GeometryInterface {

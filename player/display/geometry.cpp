@@ -288,6 +288,36 @@ bool HitTestPoint(const Clip& clip, double stageX, double stageY, bool shapeFlag
 
 // --- drawings ---
 
+namespace {
+
+// A gradient's style from a drawing command; a solid fill for any other command.
+swf::FillStyle FillOf(const avm1::DrawCommand& c) {
+    swf::FillStyle f;
+    if (c.stops.empty()) {
+        return f;
+    }
+    f.type = !c.radial ? swf::kFillLinear : c.focal ? swf::kFillFocal : swf::kFillRadial;
+    f.solid = false;
+    const avm1::Affine& m = c.matrix;
+    f.gradient.matrix = {m.a * 20, m.b * 20, m.c * 20, m.d * 20, ToTwips(m.tx), ToTwips(m.ty)};
+    f.gradient.spread = static_cast<swf::Spread>(std::min<int>(c.spread, 2));
+    f.gradient.interpolation =
+        c.linearRgb ? swf::Interpolation::LinearRgb : swf::Interpolation::Rgb;
+    f.gradient.focal = c.focal.value_or(0);
+    for (const auto& stop : c.stops) {
+        double a = std::clamp(std::isnan(stop.alpha) ? 0.0 : stop.alpha, 0.0, 100.0);
+        f.gradient.stops.push_back({static_cast<std::uint8_t>(std::clamp(stop.ratio, 0.0, 255.0)),
+                                    swf::Rgba{static_cast<std::uint8_t>(stop.rgb >> 16),
+                                              static_cast<std::uint8_t>(stop.rgb >> 8),
+                                              static_cast<std::uint8_t>(stop.rgb),
+                                              static_cast<std::uint8_t>(a * 255 / 100)}});
+    }
+    f.colour = f.gradient.stops.front().colour;
+    return f;
+}
+
+} // namespace
+
 void Drawing::CloseOutline() {
     if (fill > 0 && filling && !(pen == fillStart)) {
         shape.edges.push_back({pen, fillStart, std::nullopt, 0, fill, 0});
@@ -339,6 +369,12 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
         swf::LineStyle style;
         style.width = ToTwips(width);
         style.colour = colour(c.rgb, c.alpha);
+        style.pixelHinting = c.pixelHinting;
+        style.noHScale = c.noScale == 1 || c.noScale == 2;
+        style.noVScale = c.noScale == 1 || c.noScale == 3;
+        style.startCap = style.endCap = static_cast<swf::Cap>(std::min<int>(c.caps, 2));
+        style.join = static_cast<swf::Join>(std::min<int>(c.joint, 2));
+        style.miterLimit = c.miterLimit;
         shape.lines.push_back(style);
         line = static_cast<int>(shape.lines.size());
         break;
@@ -350,7 +386,10 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
     case Op::GradientFill:
     case Op::BitmapFill: {
         CloseOutline();
-        swf::FillStyle style;
+        swf::FillStyle style = FillOf(c);
+        if (c.op == Op::BitmapFill) {
+            style.type = swf::kFillClippedBitmap; // no bitmap of the movie's: shows nothing yet
+        }
         style.solid = c.op == Op::SolidFill;
         style.colour = c.stops.empty() ? colour(c.rgb, c.alpha)
                                        : colour(c.stops.front().rgb, c.stops.front().alpha);
@@ -365,6 +404,16 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
         break;
     case Op::Clear:
         *this = Drawing{};
+        break;
+    case Op::LineGradient:
+        // The line drawn from here on takes the gradient; what is drawn already keeps its own.
+        if (line > 0) {
+            swf::LineStyle style = shape.lines[line - 1];
+            style.fill = FillOf(c);
+            style.colour = style.fill->colour;
+            shape.lines.push_back(style);
+            line = static_cast<int>(shape.lines.size());
+        }
         break;
     }
 }

@@ -1,9 +1,11 @@
 #include "runner.h"
 
+#include "render/png.h"
 #include "swf/local_path.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -78,6 +80,19 @@ std::optional<avm1::DisplayInterface::Window> ParseWindow(std::string_view text)
         return std::nullopt;
     }
     return avm1::DisplayInterface::Window{*w, *h, *s};
+}
+
+bool WritePicture(const render::Picture& picture, const std::string& path, std::ostream& err) {
+    auto bytes = render::EncodePng(picture);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (bytes.empty() || !file) {
+        err << "fwplay: " << path << ": the picture cannot be written\n";
+        return false;
+    }
+    return true;
 }
 
 bool ParseCount(std::string_view text, std::uint32_t& value) {
@@ -174,7 +189,8 @@ void Inject(swf::Player& player, const InputEvent& e, double scale) {
 
 const char* Usage() {
     return "usage: fwplay [--frames N] [--input FILE] [--socket FILE] [--png OUT.png]\n"
-           "              [--wav OUT.wav] [--script-seconds S] [--window WxH[@SCALE]] MOVIE.swf\n"
+           "              [--png-at N=OUT.png]... [--wav OUT.wav] [--script-seconds S]\n"
+           "              [--window WxH[@SCALE]] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
@@ -185,6 +201,8 @@ const char* Usage() {
            "without it no socket connects. File dialogs and transfers are answered as the\n"
            "conformance harness does (a filter described \"debug-select-success\", a saved\n"
            "\"debug-success.txt\", addresses with \"?debug-success\"); nothing is written.\n"
+           "--png writes a picture of the stage at the movie's size after the last frame;\n"
+           "--png-at after frame N (from 1, once the input up to its \"Wait\" is handed over).\n"
            "Exit status 0 played, 1 not a playable movie or input file, 2 bad arguments.\n";
 }
 
@@ -226,7 +244,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
             text = &options.png;
         } else if (name == "--wav") {
             text = &options.wav;
-        } else if (name != "--frames" && name != "--script-seconds" && name != "--window") {
+        } else if (name != "--frames" && name != "--script-seconds" && name != "--window" &&
+                   name != "--png-at") {
             error = "unknown option " + std::string(name);
             return std::nullopt;
         }
@@ -243,6 +262,18 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
                 return std::nullopt;
             }
             *text = std::string(*value);
+            continue;
+        }
+        if (name == "--png-at") {
+            auto eq = value->find('=');
+            std::uint32_t frame = 0;
+            if (eq == std::string_view::npos || !ParseCount(value->substr(0, eq), frame) ||
+                frame == 0 || eq + 1 == value->size()) {
+                error = "--png-at wants FRAME=FILE with a frame from 1, not \"" +
+                        std::string(*value) + "\"";
+                return std::nullopt;
+            }
+            options.captures.push_back(Capture{frame, std::string(value->substr(eq + 1))});
             continue;
         }
         if (name == "--window") {
@@ -303,7 +334,8 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::ostream& out, std::ostream& err, const std::string& folder,
               std::optional<double> scriptSeconds,
               std::optional<avm1::DisplayInterface::Window> window,
-              std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer) {
+              std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer,
+              std::span<const Capture> captures) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -324,7 +356,16 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         swf::Player player(host, limits);
         player.Load(std::move(movie));
         std::size_t next = 0;
-        for (std::uint32_t frame = 0; frame < count && !host.quit(); ++frame) {
+        bool written = true;
+        auto capture = [&](std::optional<std::uint32_t> played, std::uint32_t frame) {
+            for (const auto& c : captures) {
+                if (c.frame == played || (!played && c.frame && *c.frame > frame)) {
+                    written = WritePicture(StagePicture(player), c.file, err) && written;
+                }
+            }
+        };
+        std::uint32_t frame = 0;
+        for (; frame < count && !host.quit(); ++frame) {
             // Whole milliseconds, as the clock scripts read has no finer steps.
             player.SetTime(std::floor(frame * frameMs));
             player.Tick();
@@ -335,9 +376,12 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
                 }
                 Inject(player, input[next], window ? window->scale : 1);
             }
+            capture(frame + 1, frame + 1);
         }
+        // Pictures asked for after the last frame, or after frames the movie never reached.
+        capture(std::nullopt, frame);
         out.flush();
-        return kPlayed;
+        return written ? kPlayed : kNotPlayed;
     } catch (const std::bad_alloc&) {
         err << "fwplay: out of memory, stopped\n";
     } catch (const std::exception& e) {
@@ -347,12 +391,22 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
     return kNotPlayed;
 }
 
+render::Picture StagePicture(swf::Player& player) {
+    const swf::TwipsRect& frame = player.movie().frameSize;
+    // An empty or inverted frame still gives a one-pixel picture, which a PNG can hold.
+    auto pixels = [](std::int64_t twips) {
+        return static_cast<int>(std::clamp<std::int64_t>((twips + 10) / 20, 1, render::kMaxSide));
+    };
+    render::Picture picture(pixels(std::int64_t{frame.xMax} - frame.xMin),
+                            pixels(std::int64_t{frame.yMax} - frame.yMin));
+    swf::Matrix toPixels{1.0 / 20, 0, 0, 1.0 / 20, -frame.xMin / 20.0, -frame.yMin / 20.0};
+    player.Render(picture, toPixels);
+    return picture;
+}
+
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-    for (auto [name, value] :
-         {std::pair{"--png", &options.png}, std::pair{"--wav", &options.wav}}) {
-        if (!value->empty()) {
-            err << "fwplay: " << name << " is not supported yet, ignored\n";
-        }
+    if (!options.wav.empty()) {
+        err << "fwplay: --wav is not supported yet, ignored\n";
     }
     // The scripts the run needs beside the movie; a run without them does not start.
     std::vector<InputEvent> events;
@@ -385,8 +439,12 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         return kNotPlayed;
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
+    std::vector<Capture> captures = options.captures;
+    if (!options.png.empty()) {
+        captures.push_back(Capture{std::nullopt, options.png});
+    }
     return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds, options.window, events, std::move(peer));
+                     options.scriptSeconds, options.window, events, std::move(peer), captures);
 }
 
 } // namespace fw::play

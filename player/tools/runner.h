@@ -4,6 +4,7 @@
 // to another.
 
 #include "avm1/runtime.h"
+#include "render/picture.h"
 #include "input_script.h"
 #include "scripted_net.h"
 
@@ -13,14 +14,27 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace fw::swf {
+class Player;
+}
 
 namespace fw::play {
+
+// A picture of the stage to write: after the given frame (counted from 1, once the input
+// following it is handed over), or after the last frame played when none is given.
+struct Capture {
+    std::optional<std::uint32_t> frame;
+    std::string file;
+};
 
 struct Options {
     std::optional<std::uint32_t> frames; // none: the movie's own frame count
     std::string input;                   // events to inject between frames
     std::string socket;                  // the socket peer's part
-    std::string png;                     // picture of the stage to write (not yet drawn)
+    std::string png;                     // picture of the stage after the last frame
+    std::vector<Capture> captures;       // --png-at: pictures after given frames
     std::string wav;                     // sound to write (not yet mixed)
     std::string movie;
     std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
@@ -47,13 +61,17 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // After each frame the input events up to the next Wait are handed to the movie, as the
 // reference test harness does; the events after the last frame's Wait follow the last frame.
 // Sockets reach a peer playing the given part (none: no connection is made); dialogs and
-// transfers are answered as ScriptedNet says.
+// transfers are answered as ScriptedNet says. The captures' pictures are written as PNG files.
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
               std::span<const InputEvent> input = {},
-              std::optional<std::vector<PeerStep>> peer = std::nullopt);
+              std::optional<std::vector<PeerStep>> peer = std::nullopt,
+              std::span<const Capture> captures = {});
+
+// The stage as it stands, drawn at the movie's own size (one pixel per 20 twips).
+render::Picture StagePicture(swf::Player& player);
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
 // "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or

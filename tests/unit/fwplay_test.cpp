@@ -1,5 +1,6 @@
 #include "tools/runner.h"
 
+#include "render/png.h"
 #include "swf/writer.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,11 @@ TEST(FwplayArguments, AcceptedForms) {
     auto plain = Parse({"--window=900x600", "m.swf"}, error);
     ASSERT_TRUE(plain && plain->window) << error;
     EXPECT_EQ(1, plain->window->scale);
+    auto shots = Parse({"--png-at", "3=a.png", "--png-at=12=b=c.png", "m.swf"}, error);
+    ASSERT_TRUE(shots) << error;
+    ASSERT_EQ(2u, shots->captures.size());
+    EXPECT_EQ(3u, shots->captures[0].frame);
+    EXPECT_EQ("b=c.png", shots->captures[1].file);
     auto help = Parse({"--frames", "2", "--help"}, error);
     ASSERT_TRUE(help);
     EXPECT_TRUE(help->help);
@@ -71,6 +77,9 @@ TEST(FwplayArguments, RefusedWithAReason) {
         {"--frames=", "m.swf"},
         {"m.swf", "--frames"},
         {"--wav", "", "m.swf"},
+        {"--png-at", "0=a.png", "m.swf"},
+        {"--png-at", "2=", "m.swf"},
+        {"--png-at", "a.png", "m.swf"},
         {"--speed", "2", "m.swf"},
         {"--script-seconds", "0", "m.swf"},
         {"--script-seconds", "1.5", "m.swf"},
@@ -173,13 +182,51 @@ TEST(FwplayRun, FilesThatCannotBePlayed) {
     for (const auto& [path, message] : cases) {
         Options options;
         options.movie = path.string();
-        options.png = "o.png";
+        options.wav = "o.wav";
         std::ostringstream out, err;
         EXPECT_EQ(kNotPlayed, fw::play::Run(options, out, err)) << path;
         EXPECT_NE(std::string::npos, err.str().find(message)) << err.str();
-        EXPECT_NE(std::string::npos, err.str().find("--png is not supported yet")) << err.str();
+        EXPECT_NE(std::string::npos, err.str().find("--wav is not supported yet")) << err.str();
         EXPECT_EQ("", out.str());
     }
+    std::filesystem::remove_all(dir);
+}
+
+// The pictures --png and --png-at ask for are written at the movie's size; an unwritable path
+// fails the run without losing the others.
+TEST(FwplayRun, WritesPicturesOfTheStage) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("fwplay_png_" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    MovieWriter w(MovieOptions{6, 31, 17, 12, false});
+    w.Background({10, 200, 30}).ShowFrame().ShowFrame();
+    auto movie = dir / "m.swf";
+    {
+        auto bytes = w.Finish();
+        std::ofstream(movie, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    Options options;
+    options.movie = movie.string();
+    options.png = (dir / "last.png").string();
+    options.captures = {{1, (dir / "first.png").string()}, {9, (dir / "late.png").string()}};
+    std::ostringstream out, err;
+    ASSERT_EQ(kPlayed, fw::play::Run(options, out, err)) << err.str();
+    for (const char* name : {"last.png", "first.png", "late.png"}) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        std::string problem;
+        auto picture = fw::render::DecodePng(bytes, problem);
+        ASSERT_TRUE(picture) << name << ": " << problem;
+        EXPECT_EQ(31, picture->width) << name;
+        EXPECT_EQ(17, picture->height) << name;
+        EXPECT_EQ(std::vector<std::uint32_t>(31 * 17, 0xFF0AC81E), picture->pixels) << name;
+    }
+    options.captures = {{1, dir.string()}}; // a folder is no file to write
+    std::ostringstream out2, err2;
+    EXPECT_EQ(kNotPlayed, fw::play::Run(options, out2, err2));
+    EXPECT_NE(std::string::npos, err2.str().find("cannot be written")) << err2.str();
+    EXPECT_TRUE(std::filesystem::exists(dir / "last.png"));
     std::filesystem::remove_all(dir);
 }
 
