@@ -26,7 +26,7 @@ constexpr double kTolerance = 1.0 / 8;
 constexpr double kFar = 1e12;
 // Work one path may cost (rows plus cells its edges cross, and flattened pieces); beyond it
 // the rest of a hostile path is dropped rather than stalling the frame.
-constexpr std::int64_t kWorkCap = std::int64_t{1} << 26;
+constexpr std::int64_t kWorkCap = std::int64_t{1} << 24;
 constexpr std::size_t kLineCap = std::size_t{1} << 22;
 // Cells held at once; taller targets are swept in bands.
 constexpr std::int64_t kBandCells = std::int64_t{1} << 20;
@@ -35,15 +35,16 @@ struct FixedLine {
     std::int32_t x0, y0, x1, y1;
 };
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
+template <class T> T FloorDiv(T a, T b) {
+    T q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
 // Steps through floor((start + k * step) / den) for k = 0, 1, ... without dividing again.
-struct Stepper {
-    std::int64_t value, rem, lift, liftRem, den;
-    Stepper(std::int64_t start, std::int64_t step, std::int64_t d) : den(d) {
+// Across a row the numbers stay within 32 bits, which divide faster.
+template <class T> struct Stepper {
+    T value, rem, lift, liftRem, den;
+    Stepper(T start, T step, T d) : den(d) {
         value = FloorDiv(start, den);
         rem = start - value * den;
         lift = FloorDiv(step, den);
@@ -67,6 +68,7 @@ public:
         height_ = height;
         lines_.clear();
         work_ = 0;
+        pastRight_ = false;
     }
 
     void Add(const Path& path) {
@@ -97,7 +99,8 @@ public:
             right = std::max(right, std::max(l.x0, l.x1) >> kShift);
         }
         bottom = std::min(bottom, height_);
-        right = std::min(right, width_ - 1);
+        // An edge dropped beyond the right side leaves its winding open to that side.
+        right = pastRight_ ? width_ - 1 : std::min(right, width_ - 1);
         if (top >= bottom || left > right) {
             return;
         }
@@ -137,8 +140,12 @@ private:
     void Curve(swf::Point a, swf::Point c, swf::Point b, int depth) {
         double minX = std::min({a.x, c.x, b.x}), maxX = std::max({a.x, c.x, b.x});
         double minY = std::min({a.y, c.y, b.y}), maxY = std::max({a.y, c.y, b.y});
-        if (minY >= height_ || maxY <= 0 || minX >= width_) {
+        if (minY >= height_ || maxY <= 0) {
             return; // nothing of it can reach a pixel
+        }
+        if (minX >= width_) {
+            pastRight_ = true;
+            return;
         }
         if (maxX <= 0) {
             // Wholly to the left, a curve only adds the winding between its ends.
@@ -184,7 +191,11 @@ private:
             return; // a horizontal edge changes no winding
         }
         double h = height_, w = width_;
-        if ((a.y <= 0 && b.y <= 0) || (a.y >= h && b.y >= h) || (a.x >= w && b.x >= w)) {
+        if ((a.y <= 0 && b.y <= 0) || (a.y >= h && b.y >= h)) {
+            return;
+        }
+        if (a.x >= w && b.x >= w) {
+            pastRight_ = true;
             return;
         }
         auto atY = [](swf::Point p, swf::Point q, double y) {
@@ -221,6 +232,7 @@ private:
             swf::Point s = cuts[i], t = cuts[i + 1];
             double mx = (s.x + t.x) / 2;
             if (mx >= w) {
+                pastRight_ = true;
                 continue;
             }
             if (mx <= 0) {
@@ -273,7 +285,7 @@ private:
         }
         // x where the line crosses each row's top edge, from the first row after its start.
         std::int64_t firstEdge = std::int64_t{firstRow + 1} << kShift;
-        Stepper edgeX(x0 * dy + (firstEdge - y0) * dx, dx * kOne, dy);
+        Stepper<std::int64_t> edgeX(x0 * dy + (firstEdge - y0) * dx, dx * kOne, dy);
         std::int64_t ya = std::max<std::int64_t>(y0, std::int64_t{firstRow} << kShift);
         std::int64_t xa = ya == y0 ? x0 : FloorDiv(x0 * dy + (ya - y0) * dx, dy);
         for (int row = firstRow; row <= lastRow; ++row) {
@@ -309,9 +321,10 @@ private:
         int step = dx > 0 ? 1 : -1;
         std::int64_t firstEdge = (std::int64_t{ca} + (dx > 0 ? 1 : 0)) << kShift;
         // Numerator and divisor are both negated when going left, keeping the divisor positive.
-        std::int64_t sign = dx > 0 ? 1 : -1;
-        Stepper edgeY(sign * (std::int64_t{fya} * dx + (firstEdge - xa) * dy), dy * kOne,
-                      sign * dx);
+        std::int32_t sign = dx > 0 ? 1 : -1, run = static_cast<std::int32_t>(dx);
+        std::int32_t lead = static_cast<std::int32_t>(firstEdge - xa); // within one cell
+        Stepper<std::int32_t> edgeY(sign * (fya * run + lead * static_cast<std::int32_t>(dy)),
+                                    static_cast<std::int32_t>(dy) * kOne, sign * run);
         int y = fya, fx = fxa;
         for (int cell = ca; cell != cb; cell += step) {
             int yEdge = static_cast<int>(
@@ -337,21 +350,24 @@ private:
         std::uint32_t sum = 0;
         int count = right - left_ + 1;
         std::uint16_t* cover = cover_.data();
-        for (int i = 0; i < count; ++i) {
-            sum += c[i];
-            c[i] = 0;
-            std::uint32_t v;
-            if (rule == FillRule::NonZero) {
+        // The fill rule is chosen once per row, keeping each loop branch-free.
+        if (rule == FillRule::NonZero) {
+            for (int i = 0; i < count; ++i) {
+                sum += c[i];
+                c[i] = 0;
                 std::int32_t s = static_cast<std::int32_t>(sum);
                 std::uint32_t m = s < 0 ? 0u - static_cast<std::uint32_t>(s) : std::uint32_t(s);
-                v = std::min<std::uint32_t>(m, kFull);
-            } else {
-                v = sum & (2 * kFull - 1);
-                if (v > static_cast<std::uint32_t>(kFull)) {
-                    v = 2 * kFull - v;
-                }
+                cover[i] =
+                    static_cast<std::uint16_t>(std::min<std::uint32_t>(m, kFull) >> (kShift + 1));
             }
-            cover[i] = static_cast<std::uint16_t>(v >> (kShift + 1));
+        } else {
+            for (int i = 0; i < count; ++i) {
+                sum += c[i];
+                c[i] = 0;
+                std::uint32_t v = sum & (2 * kFull - 1);
+                v = v > static_cast<std::uint32_t>(kFull) ? 2 * kFull - v : v;
+                cover[i] = static_cast<std::uint16_t>(v >> (kShift + 1));
+            }
         }
         for (int i = count; i < stride_; ++i) {
             c[i] = 0;
@@ -372,6 +388,7 @@ private:
     int width_ = 0, height_ = 0;
     std::vector<FixedLine> lines_;
     std::int64_t work_ = 0;
+    bool pastRight_ = false;
     std::vector<std::uint32_t> cells_;
     std::vector<std::uint16_t> cover_;
     int left_ = 0, stride_ = 0, bandTop_ = 0, bandBottom_ = 0;
@@ -434,20 +451,33 @@ void FillPath(Picture& target, const Path& path, FillRule rule, const Paint& pai
             cover = scaled.data();
         }
         Pixel* dst = target.Row(y) + x0;
+        if (opaque) {
+            // Wholly covered runs take the paint as it is, straight into the target.
+            for (int i = 0; i < n;) {
+                int j = i;
+                while (j < n && cover[j] == 256) {
+                    ++j;
+                }
+                if (j > i) {
+                    paint.Span(x0 + i, y, j - i, dst + i);
+                    i = j;
+                    continue;
+                }
+                Pixel s;
+                paint.Span(x0 + i, y, 1, &s);
+                dst[i] = Over(Scale(s, cover[i]), dst[i]);
+                ++i;
+            }
+            return;
+        }
         if (colours.size() < std::size_t(n)) {
             colours.resize(n);
         }
         paint.Span(x0, y, n, colours.data());
         const Pixel* src = colours.data();
-        if (opaque) {
-            for (int i = 0; i < n; ++i) {
-                unsigned k = cover[i];
-                dst[i] = k == 256 ? src[i] : Over(Scale(src[i], k), dst[i]);
-            }
-        } else {
-            for (int i = 0; i < n; ++i) {
-                dst[i] = Over(Scale(src[i], cover[i]), dst[i]);
-            }
+        for (int i = 0; i < n; ++i) {
+            unsigned k = cover[i];
+            dst[i] = Over(k == 256 ? src[i] : Scale(src[i], k), dst[i]);
         }
     });
 }

@@ -176,6 +176,8 @@ TEST(RenderFill, HostileInputIsSurvived) {
     // Far away geometry costs nothing and covers nothing; its winding left of the picture stays.
     Mask far = Cover(Rect(-1e7, 10, 20, 20), FillRule::NonZero, 64, 64);
     EXPECT_EQ(Area(far), 200.0);
+    Mask across = Cover(Rect(-1e7, 10, 1e7, 20), FillRule::NonZero, 64, 64);
+    EXPECT_EQ(Area(across), 640.0) << "both sides outside";
 }
 
 } // namespace
