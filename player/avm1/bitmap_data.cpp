@@ -4,8 +4,11 @@
 // A method on a disposed picture, or on an object that is none, answers -1.
 
 #include "bitmap_data.h"
+#include "filters.h"
 
 #include "runtime.h"
+
+#include "render/effects.h"
 
 #include <algorithm>
 #include <cmath>
@@ -831,6 +834,51 @@ Value Draw(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
+// The source's rectangle filtered into this picture at the point. What the filter spreads
+// beyond the rectangle lands around the point too, as far as this picture reaches.
+Value ApplyFilter(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Bitmap* dst = BitmapOf(self);
+    if (!dst) {
+        return Value(-1);
+    }
+    Bitmap* src = BitmapOf(Arg(args, 0));
+    auto filter = FilterRecord(Arg(args, 3));
+    if (!src || !Arg(args, 1).isObject() || !filter) {
+        return Value();
+    }
+    Rect r = ReadRect(rt, args[1]);
+    int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+    int x1 = static_cast<int>(std::min<long long>(static_cast<long long>(r.x) + r.w, src->width));
+    int y1 = static_cast<int>(std::min<long long>(static_cast<long long>(r.y) + r.h, src->height));
+    if (x0 >= x1 || y0 >= y1) {
+        return Value();
+    }
+    render::Picture layer(x1 - x0, y1 - y0);
+    for (int y = 0; y < layer.height; ++y) {
+        for (int x = 0; x < layer.width; ++x) {
+            layer.Row(y)[x] = src->At(x0 + x, y0 + y);
+        }
+    }
+    render::Reach reach = render::FilterReach(*filter, 1, 1);
+    render::Picture out = render::ApplyFilter(layer, *filter, 1, 1);
+    long long dx =
+        static_cast<long long>(Int(rt, rt.Get(Arg(args, 2), "x"))) + x0 - r.x - reach.left;
+    long long dy =
+        static_cast<long long>(Int(rt, rt.Get(Arg(args, 2), "y"))) + y0 - r.y - reach.top;
+    for (int y = 0; y < out.height; ++y) {
+        long long ty = dy + y;
+        for (int x = 0; x < out.width && ty >= 0 && ty < dst->height; ++x) {
+            long long tx = dx + x;
+            if (tx >= 0 && tx < dst->width) {
+                std::uint32_t p = out.Row(y)[x];
+                dst->At(static_cast<int>(tx), static_cast<int>(ty)) =
+                    dst->transparent ? p : Unpremultiply(p) | 0xFF000000u;
+            }
+        }
+    }
+    return Value();
+}
+
 } // namespace
 
 void InstallBitmapData(Runtime& rt, Object* global) {
@@ -865,6 +913,7 @@ void InstallBitmapData(Runtime& rt, Object* global) {
         {"paletteMap", PaletteMap},
         {"draw", Draw},
         {"pixelDissolve", PixelDissolve},
+        {"applyFilter", ApplyFilter},
     };
     for (const auto& [name, fn] : methods) {
         rt.Method(proto, name, fn);

@@ -3,6 +3,8 @@
 // coerce, clamp and round as the reference player does, so scripts read back what it keeps.
 // Nothing is drawn here.
 
+#include "filters.h"
+
 #include "bitmap_data.h"
 #include "runtime.h"
 
@@ -574,6 +576,95 @@ void InstallFilters(Runtime& rt, Object* global) {
         p.getter = rt.NewFunction(GetClipFilters);
         p.setter = rt.NewFunction(SetClipFilters);
     }
+}
+
+std::optional<swf::Filter> FilterRecord(const Value& v) {
+    const Filter* f = FilterOf(v);
+    if (!f) {
+        return std::nullopt;
+    }
+    auto num = [&](std::size_t i) { return i < f->num.size() ? f->num[i] : 0.0; };
+    auto byte = [&](std::size_t i) {
+        double n = num(i);
+        return std::isfinite(n) ? static_cast<std::uint32_t>(std::clamp(n, 0.0, 255.0)) : 0u;
+    };
+    auto colour = [&](double rgb, double alpha) {
+        std::uint32_t c =
+            std::isfinite(rgb) ? static_cast<std::uint32_t>(std::clamp(rgb, 0.0, 16777215.0)) : 0u;
+        std::uint32_t a =
+            std::isfinite(alpha) ? static_cast<std::uint32_t>(std::clamp(alpha, 0.0, 255.0)) : 0u;
+        return c << 8 | a;
+    };
+    auto bit = [&](std::size_t i, int shift) {
+        return static_cast<std::uint8_t>(num(i) != 0 ? 1 << shift : 0);
+    };
+    // The bevels' type: inner, outer or full (on top).
+    std::uint8_t type = f->text == "full" ? 0x10 : f->text == "inner" ? 0x80 : 0;
+    swf::Filter r;
+    switch (f->cls) {
+    case 5: // drop shadow
+        r.id = 0;
+        r.colours = {colour(num(2), num(3))};
+        r.numbers = {num(7), num(8), num(1), num(0), num(9)};
+        r.flags = bit(5, 7) | bit(6, 6) | (num(10) != 0 ? 0 : 0x20) | (byte(4) & 0x1F);
+        break;
+    case 1:
+        r.id = 1;
+        r.numbers = {num(0), num(1)};
+        r.flags = static_cast<std::uint8_t>((byte(2) & 0x1F) << 3);
+        break;
+    case 6: // glow
+        r.id = 2;
+        r.colours = {colour(num(0), num(1))};
+        r.numbers = {num(5), num(6), num(7)};
+        r.flags = bit(3, 7) | bit(4, 6) | 0x20 | (byte(2) & 0x1F);
+        break;
+    case 0: // bevel
+        r.id = 3;
+        r.colours = {colour(num(2), num(3)), colour(num(4), num(5))};
+        r.numbers = {num(9), num(10), num(1), num(0), num(7)};
+        r.flags = type | bit(8, 6) | 0x20 | (byte(6) & 0x0F);
+        break;
+    case 8: // gradient glow
+    case 7: // gradient bevel
+        r.id = f->cls == 8 ? 4 : 7;
+        for (int i = 0; i < f->count && i < 16; ++i) {
+            r.colours.push_back(colour(f->colors[i], f->alphas[i]));
+            r.ratios.push_back(static_cast<std::uint8_t>(
+                std::isfinite(f->ratios[i]) ? std::clamp(f->ratios[i], 0.0, 255.0) : 0));
+        }
+        r.numbers = {num(5), num(6), num(1), num(0), num(8)};
+        r.flags = type | bit(9, 6) | 0x20 | (byte(7) & 0x0F);
+        break;
+    case 3: // convolution
+        r.id = 5;
+        r.numbers = {num(0), num(1), num(3), num(4)};
+        r.numbers.insert(r.numbers.end(), f->matrix.begin(), f->matrix.end());
+        r.colours = {colour(num(7), num(8))};
+        r.flags = bit(6, 1) | bit(5, 0);
+        break;
+    case 2:
+        r.id = 6;
+        r.numbers = f->matrix;
+        break;
+    default:
+        return std::nullopt;
+    }
+    return r;
+}
+
+std::optional<std::vector<swf::Filter>> ScriptFilters(const Object* clip) {
+    const auto* set = clip ? dynamic_cast<const ClipFilters*>(clip->host.get()) : nullptr;
+    if (!set) {
+        return std::nullopt;
+    }
+    std::vector<swf::Filter> out;
+    for (Object* f : set->list) {
+        if (auto r = FilterRecord(Value(f))) {
+            out.push_back(std::move(*r));
+        }
+    }
+    return out;
 }
 
 } // namespace fw::avm1

@@ -44,4 +44,8 @@ Reach FilterReach(const swf::Filter& filter, double scaleX, double scaleY);
 // -reach.top) so the caller can composite it at the right place.
 Picture ApplyFilter(const Picture& layer, const swf::Filter& filter, double scaleX, double scaleY);
 
+// One pixel through a colour matrix filter's 4 x 5 numbers (row by row: red, green, blue,
+// alpha; the fifth column adds in 0..255), worked on its straight colour.
+Pixel ApplyColourMatrix(Pixel p, const double m[20]);
+
 } // namespace fw::render
