@@ -1,5 +1,7 @@
 #include "value.h"
 
+#include "swf/code_page.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -498,13 +500,6 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t i, std::size_t& badPref
     return len;
 }
 
-// The code page's characters 0x80 to 0x9F; the rest of its upper half is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
-};
-
 } // namespace
 
 std::string MovieText(std::string_view bytes, int version) {
@@ -516,7 +511,7 @@ std::string MovieText(std::string_view bytes, int version) {
             out.push_back(static_cast<char>(c));
             ++i;
         } else if (version < 6) {
-            AppendUtf8(out, c < 0xA0 ? kCp1252High[c - 0x80] : c);
+            AppendUtf8(out, swf::FromCodePage(c, swf::CodePage()));
             ++i;
         } else {
             std::size_t bad = 1;

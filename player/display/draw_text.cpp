@@ -1,13 +1,266 @@
 #include "draw_text.h"
 
+#include "render/device_fonts.h"
+#include "render/raster.h"
 #include "text_field.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace fw::display {
+namespace {
 
-void DrawTextField(const TextField&, const swf::Movie&, const swf::Matrix&,
-                   const swf::ColorTransform&, render::Picture&, const render::Mask*) {}
+bool Finite(const swf::Matrix& m) {
+    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
+           std::isfinite(m.tx) && std::isfinite(m.ty);
+}
 
-void DrawStaticText(const swf::StaticText&, const swf::Movie&, const swf::Matrix&,
-                    const swf::ColorTransform&, render::Picture&, const render::Mask*) {}
+// A glyph of the movie's font carried by m into the path. The edges are turned so that the
+// fill always lies on the same side, then filled NonZero: contours that overlap add up rather
+// than cut holes into each other.
+void AddGlyph(const std::vector<swf::Edge>& edges, const swf::Matrix& m, render::Path& out) {
+    for (const auto& e : edges) {
+        bool left = e.fill0 != 0, right = e.fill1 != 0;
+        if (left == right) {
+            continue; // inside or outside on both sides: no boundary
+        }
+        swf::Point from = m.Apply(e.from), to = m.Apply(e.to);
+        if (left) {
+            std::swap(from, to);
+        }
+        if (e.control) {
+            out.Quad(from, m.Apply(*e.control), to);
+        } else {
+            out.Line(from, to);
+        }
+    }
+}
+
+void AddOutline(const render::Path& glyph, const swf::Matrix& m, render::Path& out) {
+    for (const auto& s : glyph.segments) {
+        if (s.control) {
+            out.Quad(m.Apply(s.from), m.Apply(*s.control), m.Apply(s.to));
+        } else {
+            out.Line(m.Apply(s.from), m.Apply(s.to));
+        }
+    }
+}
+
+void AddRect(double x0, double y0, double x1, double y1, const swf::Matrix& m, render::Path& out) {
+    swf::Point p[4] = {m.Apply({x0, y0}), m.Apply({x1, y0}), m.Apply({x1, y1}), m.Apply({x0, y1})};
+    for (int i = 0; i < 4; ++i) {
+        out.Line(p[i], p[(i + 1) % 4]);
+    }
+}
+
+void Fill(render::Picture& target, const render::Path& path, render::FillRule rule,
+          swf::Rgba colour, const swf::ColorTransform& cx, const render::Mask* clip) {
+    if (path.empty()) {
+        return;
+    }
+    render::SolidPaint paint(render::Premultiplied(cx.Apply(colour)));
+    render::FillPath(target, path, rule, paint, clip);
+}
+
+swf::Rgba FromRgb(std::uint32_t rgb) {
+    return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+            static_cast<std::uint8_t>(rgb), 255};
+}
+
+int GlyphIndex(const swf::Font& font, char16_t c) {
+    // Not every tool lists characters in order, so no binary search.
+    auto it = std::find(font.codes.begin(), font.codes.end(), c);
+    return it == font.codes.end() ? -1 : static_cast<int>(it - font.codes.begin());
+}
+
+// The movie's font a format names, with glyphs to draw; the one of the same style if any.
+const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f) {
+    const swf::Font* any = nullptr;
+    for (const auto& [id, font] : movie.fonts) {
+        if (font.name == f.font && !font.glyphs.empty()) {
+            if (font.bold == f.bold && font.italic == f.italic) {
+                return &font;
+            }
+            any = any ? any : &font;
+        }
+    }
+    return any;
+}
+
+// Collects the glyphs of a run of one colour and fills them at once.
+class GlyphRun {
+public:
+    GlyphRun(render::Picture& target, const swf::ColorTransform& cx, const render::Mask* clip)
+        : target_(target), cx_(cx), clip_(clip) {}
+    ~GlyphRun() { Flush(); }
+    render::Path& For(swf::Rgba colour) {
+        if (!(colour == colour_)) {
+            Flush();
+            colour_ = colour;
+        }
+        return path_;
+    }
+    void Flush() {
+        Fill(target_, path_, render::FillRule::NonZero, colour_, cx_, clip_);
+        path_.segments.clear();
+    }
+
+private:
+    render::Picture& target_;
+    const swf::ColorTransform& cx_;
+    const render::Mask* clip_;
+    swf::Rgba colour_;
+    render::Path path_;
+};
+
+// A field shows nothing outside its bounds: their cover, narrowed by the clip from outside.
+render::Mask BoundsMask(const render::Picture& target, const swf::Bounds& b,
+                        const swf::Matrix& toPixels, const render::Mask* clip) {
+    render::Mask mask;
+    mask.width = target.width;
+    mask.height = target.height;
+    mask.cover.assign(static_cast<std::size_t>(target.width) * target.height, 0);
+    render::Path rect;
+    AddRect(b.xMin, b.yMin, b.xMax, b.yMax, toPixels, rect);
+    render::CoverPath(mask, rect, render::FillRule::NonZero);
+    if (clip && clip->cover.size() == mask.cover.size()) {
+        for (std::size_t i = 0; i < mask.cover.size(); ++i) {
+            mask.cover[i] = static_cast<std::uint8_t>((mask.cover[i] * clip->cover[i] + 127) / 255);
+        }
+    }
+    return mask;
+}
+
+} // namespace
+
+void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::Matrix& toPixels,
+                   const swf::ColorTransform& cx, render::Picture& target,
+                   const render::Mask* clip) {
+    if (!Finite(toPixels) || target.width <= 0 || target.height <= 0) {
+        return;
+    }
+    swf::Bounds b = field.bounds;
+    if (!std::isfinite(b.xMin) || !std::isfinite(b.xMax) || !std::isfinite(b.yMin) ||
+        !std::isfinite(b.yMax)) {
+        return;
+    }
+    // A field given a negative size spans the same rectangle the other way round.
+    if (b.xMin > b.xMax) {
+        std::swap(b.xMin, b.xMax);
+    }
+    if (b.yMin > b.yMax) {
+        std::swap(b.yMin, b.yMax);
+    }
+    if (field.background) {
+        render::Path rect;
+        AddRect(b.xMin, b.yMin, b.xMax, b.yMax, toPixels, rect);
+        Fill(target, rect, render::FillRule::NonZero, FromRgb(field.backgroundColor), cx, clip);
+    }
+    if (field.border) {
+        // One pixel wide however the field is scaled: the inset in the field's twips.
+        double px = std::hypot(toPixels.a, toPixels.b), py = std::hypot(toPixels.c, toPixels.d);
+        double ix = px > 0 ? std::min(1 / px, (b.xMax - b.xMin) / 2) : 0;
+        double iy = py > 0 ? std::min(1 / py, (b.yMax - b.yMin) / 2) : 0;
+        render::Path ring;
+        AddRect(b.xMin, b.yMin, b.xMax, b.yMax, toPixels, ring);
+        AddRect(b.xMin + ix, b.yMin + iy, b.xMax - ix, b.yMax - iy, toPixels, ring);
+        Fill(target, ring, render::FillRule::EvenOdd, FromRgb(field.borderColor), cx, clip);
+    }
+    const auto& chars = field.chars();
+    const auto& formats = field.formats();
+    if (chars.empty() || formats.size() < chars.size()) {
+        return;
+    }
+    render::Mask mask = BoundsMask(target, b, toPixels, clip);
+    const render::DeviceFonts* device = render::CurrentDeviceFonts();
+    const auto& lines = field.Lines();
+    double width = (b.xMax - b.xMin) / 20, height = (b.yMax - b.yMin) / 20;
+    GlyphRun run(target, cx, &mask);
+    double y = 2; // the gutter around the text, in pixels
+    const CharFormat* lastFormat = nullptr;
+    const swf::Font* font = nullptr;
+    render::GlyphOutline outline;
+    for (std::size_t li = static_cast<std::size_t>(std::max(field.scroll - 1, 0));
+         li < lines.size() && y < height; ++li) {
+        const auto& line = lines[li];
+        const CharFormat& pf = line.start < formats.size() ? formats[line.start] : field.newFormat;
+        double left = 2 + pf.leftMargin + pf.blockIndent;
+        if (line.start == 0 || (line.start <= chars.size() && chars[line.start - 1] == u'\r')) {
+            left += pf.indent;
+        }
+        double room = width - 2 - pf.rightMargin - left;
+        double x = left;
+        if (pf.align == Align::Right) {
+            x += room - line.width;
+        } else if (pf.align == Align::Center) {
+            x += (room - line.width) / 2;
+        }
+        x -= field.hscroll;
+        double baseline = y + line.ascent;
+        for (std::size_t k = line.start; k < line.end && k < chars.size(); ++k) {
+            const CharFormat& f = formats[k];
+            double advance = field.AdvanceAt(k);
+            char16_t c = field.password ? u'*' : chars[k];
+            if (x > width || !std::isfinite(x)) {
+                break;
+            }
+            if (&f != lastFormat) {
+                lastFormat = &f;
+                font = field.embedFonts ? EmbeddedFont(movie, f) : nullptr;
+            }
+            swf::Rgba colour = FromRgb(f.color);
+            double ox = b.xMin + x * 20, oy = b.yMin + baseline * 20;
+            if (c != u' ' && x + advance >= -f.size) {
+                if (font) {
+                    int index = GlyphIndex(*font, c);
+                    if (index >= 0 && static_cast<std::size_t>(index) < font->glyphs.size()) {
+                        double s = f.size * 20 / font->emSquare;
+                        swf::Matrix m{s, 0, 0, s, ox, oy};
+                        AddGlyph(font->glyphs[index], m.Then(toPixels), run.For(colour));
+                    }
+                } else if (!field.embedFonts && device &&
+                           device->Glyph(render::FaceOf(f.font), f.bold, f.italic, c, outline)) {
+                    double s = f.size * 20;
+                    swf::Matrix m{s, 0, 0, s, ox, oy};
+                    AddOutline(outline.path, m.Then(toPixels), run.For(colour));
+                }
+            }
+            if (f.underline) {
+                double thick = std::max(1.0, f.size / 16);
+                AddRect(ox, oy + 20, ox + advance * 20, oy + 20 * (1 + thick), toPixels,
+                        run.For(colour));
+            }
+            x += advance;
+        }
+        y += line.ascent + line.descent + line.leading;
+    }
+}
+
+void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
+                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
+                    render::Picture& target, const render::Mask* clip) {
+    swf::Matrix space = text.matrix.Then(toPixels);
+    if (!Finite(space) || target.width <= 0 || target.height <= 0) {
+        return;
+    }
+    GlyphRun run(target, cx, clip);
+    for (const auto& record : text.records) {
+        auto it = movie.fonts.find(record.fontId);
+        if (it == movie.fonts.end() || it->second.emSquare <= 0) {
+            continue;
+        }
+        const swf::Font& font = it->second;
+        double s = record.height / font.emSquare;
+        double x = record.x;
+        render::Path& path = run.For(record.colour);
+        for (const auto& g : record.glyphs) {
+            if (g.index < font.glyphs.size()) {
+                swf::Matrix m{s, 0, 0, s, x, record.y};
+                AddGlyph(font.glyphs[g.index], m.Then(space), path);
+            }
+            x += g.advance;
+        }
+    }
+}
 
 } // namespace fw::display

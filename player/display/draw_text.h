@@ -14,7 +14,8 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
                    const swf::ColorTransform& cx, render::Picture& target,
                    const render::Mask* clip);
 
-// A static text of the movie (DefineText), in its own space carried by toPixels.
+// A static text of the movie (DefineText); toPixels carries the space it is placed in, the
+// text's own matrix is applied here.
 void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
                     const swf::Matrix& toPixels, const swf::ColorTransform& cx,
                     render::Picture& target, const render::Mask* clip);

@@ -137,6 +137,12 @@ public:
     // name measures it; other names measure by the device font table.
     static void Measure(const swf::Movie* movie, bool embed, const CharFormat& f,
                         std::u16string_view s, double& width, double& ascent, double& descent);
+    // The format of each character, and how far it moves the pen on its line (pixels), as
+    // the layout measured it: what drawing places glyphs by.
+    const std::vector<CharFormat>& formats() const { return formats_; }
+    double AdvanceAt(std::size_t i) const {
+        return i < text_.size() && i < formats_.size() ? Advance(formats_[i], text_[i]) : 0;
+    }
     // Resizes the bounds to the text as autoSize asks.
     void FitToText();
     void Changed() { linesValid_ = false; }

@@ -1,11 +1,13 @@
 #include "control.h"
 
 #include "dispids.h"
+#include "gdi_fonts.h"
 #include "module.h"
 #include "paint.h"
 #include "text.h"
 #include "trace.h"
 
+#include "swf/code_page.h"
 #include "swf/local_path.h"
 #include "swf/movie.h"
 
@@ -195,6 +197,9 @@ HRESULT PlayerControl::Create(REFIID riid, void** out) {
 
 PlayerControl::PlayerControl() : player_(static_cast<swf::PlayerHost&>(*this)) {
     ObjectCreated();
+    InstallDeviceFonts();
+    // Movies before version 6 store their texts in the machine's code page.
+    swf::SetCodePage(static_cast<int>(GetACP()));
 }
 
 PlayerControl::~PlayerControl() {

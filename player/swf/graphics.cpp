@@ -332,6 +332,32 @@ ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha) {
     return t;
 }
 
+void ReadEdgeRecord(BitReader& bits, Edge& e) {
+    Point pen = e.from;
+    bool straight = bits.Unsigned(1) != 0;
+    int n = static_cast<int>(bits.Unsigned(4)) + 2;
+    if (straight) {
+        bool general = bits.Unsigned(1) != 0;
+        double dx = 0, dy = 0;
+        if (general) {
+            dx = bits.Signed(n);
+            dy = bits.Signed(n);
+        } else if (bits.Unsigned(1)) {
+            dy = bits.Signed(n);
+        } else {
+            dx = bits.Signed(n);
+        }
+        e.to = Point{pen.x + dx, pen.y + dy};
+    } else {
+        double cx = bits.Signed(n);
+        double cy = bits.Signed(n);
+        double ax = bits.Signed(n);
+        double ay = bits.Signed(n);
+        e.control = Point{pen.x + cx, pen.y + cy};
+        e.to = Point{e.control->x + ax, e.control->y + ay};
+    }
+}
+
 std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem) {
     ByteReader r(body);
     Shape s;
@@ -417,28 +443,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
         e.fill0 = fill0;
         e.fill1 = fill1;
         e.line = line;
-        bool straight = bits.Unsigned(1) != 0;
-        int n = static_cast<int>(bits.Unsigned(4)) + 2;
-        if (straight) {
-            bool general = bits.Unsigned(1) != 0;
-            double dx = 0, dy = 0;
-            if (general) {
-                dx = bits.Signed(n);
-                dy = bits.Signed(n);
-            } else if (bits.Unsigned(1)) {
-                dy = bits.Signed(n);
-            } else {
-                dx = bits.Signed(n);
-            }
-            e.to = Point{pen.x + dx, pen.y + dy};
-        } else {
-            double cx = bits.Signed(n);
-            double cy = bits.Signed(n);
-            double ax = bits.Signed(n);
-            double ay = bits.Signed(n);
-            e.control = Point{pen.x + cx, pen.y + cy};
-            e.to = Point{e.control->x + ax, e.control->y + ay};
-        }
+        ReadEdgeRecord(bits, e);
         pen = e.to;
         s.edges.push_back(e);
     }
@@ -631,6 +636,7 @@ std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& pr
             return f;
         }
     }
+    f.glyphs = ReadGlyphTable(body.subspan(tableStart), glyphs, wideOffsets, codeOffset);
     ByteReader codes(body.subspan(tableStart + codeOffset));
     std::vector<std::uint16_t> table(glyphs);
     for (auto& c : table) {

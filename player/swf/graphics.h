@@ -183,6 +183,11 @@ struct Font {
     double ascent = 0;
     double descent = 0;
     double leading = 0;
+    // Each glyph's outline in units of the em (y down), its edges filled by their fill bits.
+    std::vector<std::vector<Edge>> glyphs;
+    bool smallText = false;
+    bool shiftJis = false;
+    bool ansi = false;
     friend bool operator==(const Font&, const Font&) = default;
 };
 
@@ -300,6 +305,9 @@ Bounds ReadBounds(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);
 ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
 
+// An edge record after its type bit, from e.from: sets e.to and, for a curve, e.control.
+void ReadEdgeRecord(BitReader& bits, Edge& e);
+
 // Tag readers. Each returns nullopt and names the fault in problem for a body it cannot use.
 std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem);
@@ -307,6 +315,13 @@ std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::st
 // DefineFont2, or DefineFont3 (whose em is twenty times finer) when font3.
 std::optional<Font> ReadFont(std::span<const std::uint8_t> body, std::string& problem,
                              bool font3 = false);
+// DefineFont: glyph outlines only; DefineFontInfo and DefineFontInfo2 name them and give
+// their characters (ApplyFontInfo), the name in the movie's text encoding.
+std::optional<Font> ReadFont1(std::span<const std::uint8_t> body, std::string& problem);
+bool ApplyFontInfo(Font& font, std::span<const std::uint8_t> body, bool info2);
+// The glyph outlines of an offset table (offsets counted from its start), up to end.
+std::vector<std::vector<Edge>> ReadGlyphTable(std::span<const std::uint8_t> table,
+                                              std::size_t count, bool wideOffsets, std::size_t end);
 std::optional<Placement> ReadPlacement(int tag, std::span<const std::uint8_t> body,
                                        std::string& problem, int version = 6);
 

@@ -1,6 +1,7 @@
 #include "movie.h"
 
 #include "byte_reader.h"
+#include "code_page.h"
 #include "inflate.h"
 
 #include <algorithm>
@@ -29,6 +30,10 @@ void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body
         break;
     case TagCode::DefineEditText:
         if (auto t = ReadEditText(body, problem)) {
+            if (movie.version < 6) {
+                t->initialText = CodePageText(t->initialText);
+                t->variable = CodePageText(t->variable);
+            }
             character = std::move(*t);
         }
         break;
@@ -207,10 +212,34 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::ExportAssets:
             ReadExports(body, movie);
             break;
+        case TagCode::DefineFont: {
+            std::string problem;
+            if (auto font = ReadFont1(body, problem)) {
+                movie.fonts.try_emplace(font->id, std::move(*font));
+            } else {
+                movie.problems.push_back(problem);
+            }
+            break;
+        }
+        case TagCode::DefineFontInfo:
+        case TagCode::DefineFontInfo2: {
+            auto it = body.size() >= 2 ? movie.fonts.find(static_cast<std::uint16_t>(
+                                             body[0] | (body[1] << 8)))
+                                       : movie.fonts.end();
+            if (it == movie.fonts.end() || !ApplyFontInfo(it->second, body, code == 62)) {
+                movie.problems.push_back("font information without its font");
+            } else if (movie.version < 6) {
+                it->second.name = CodePageText(it->second.name);
+            }
+            break;
+        }
         case TagCode::DefineFont2:
         case TagCode::DefineFont3: {
             std::string problem;
             if (auto font = ReadFont(body, problem, code == 75)) {
+                if (movie.version < 6) {
+                    font->name = CodePageText(font->name);
+                }
                 movie.fonts[font->id] = std::move(*font);
             } else {
                 movie.problems.push_back(problem);

@@ -1,5 +1,6 @@
 // fwplay: plays a movie headless on virtual time and prints its trace lines (see runner.h).
 
+#include "render/font_file.h"
 #include "runner.h"
 
 #include <csignal>
@@ -22,5 +23,7 @@ int main(int argc, char** argv) {
         std::cout << fw::play::Usage();
         return fw::play::kPlayed;
     }
+    // Device texts draw with one fixed family, so pictures come out the same on any machine.
+    fw::render::SetDeviceFonts(fw::render::DejaVuFonts("/usr/share/fonts/truetype/dejavu"));
     return fw::play::Run(*options, std::cout, std::cerr);
 }
