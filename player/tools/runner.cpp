@@ -1,5 +1,9 @@
 #include "runner.h"
 
+#include "mp3_mpg123.h"
+
+#include "audio/mixer.h"
+#include "audio/wav.h"
 #include "swf/local_path.h"
 #include "swf/movie.h"
 #include "swf/player.h"
@@ -43,6 +47,7 @@ public:
 
     std::optional<avm1::DisplayInterface::Window> HostWindow() override { return window_; }
     avm1::NetServices* Net() override { return &net_; }
+    audio::Mp3Decoder* Mp3() override { return &mp3_; }
 
     bool quit() const { return quit_; }
 
@@ -52,6 +57,7 @@ private:
     std::string folder_;
     std::optional<avm1::DisplayInterface::Window> window_;
     ScriptedNet net_;
+    Mpg123Decoder mp3_;
     bool quit_ = false;
 };
 
@@ -303,7 +309,8 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::ostream& out, std::ostream& err, const std::string& folder,
               std::optional<double> scriptSeconds,
               std::optional<avm1::DisplayInterface::Window> window,
-              std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer) {
+              std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer,
+              std::vector<std::int16_t>* sound) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -328,6 +335,16 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
             // Whole milliseconds, as the clock scripts read has no finer steps.
             player.SetTime(std::floor(frame * frameMs));
             player.Tick();
+            if (sound) {
+                // Each frame lasts its share of samples, rounded so the run never drifts.
+                auto upTo = static_cast<std::size_t>(
+                    std::llround((frame + 1.0) * audio::kMixRate / player.movie().frameRate));
+                std::size_t had = sound->size() / 2;
+                if (upTo > had) {
+                    sound->resize(2 * upTo);
+                    player.MixSound(sound->data() + 2 * had, upTo - had);
+                }
+            }
             for (; next < input.size() && !host.quit(); ++next) {
                 if (input[next].kind == InputEvent::Kind::Wait) {
                     ++next;
@@ -348,11 +365,8 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-    for (auto [name, value] :
-         {std::pair{"--png", &options.png}, std::pair{"--wav", &options.wav}}) {
-        if (!value->empty()) {
-            err << "fwplay: " << name << " is not supported yet, ignored\n";
-        }
+    if (!options.png.empty()) {
+        err << "fwplay: --png is not supported yet, ignored\n";
     }
     // The scripts the run needs beside the movie; a run without them does not start.
     std::vector<InputEvent> events;
@@ -385,8 +399,20 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         return kNotPlayed;
     }
     std::filesystem::path folder = std::filesystem::path(options.movie).parent_path();
-    return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds, options.window, events, std::move(peer));
+    std::vector<std::int16_t> sound;
+    int status = PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
+                           options.scriptSeconds, options.window, events, std::move(peer),
+                           options.wav.empty() ? nullptr : &sound);
+    if (!options.wav.empty() && status == kPlayed) {
+        std::string wav = audio::EncodeWav(sound, 2, audio::kMixRate);
+        std::ofstream file(options.wav, std::ios::binary | std::ios::trunc);
+        file.write(wav.data(), static_cast<std::streamsize>(wav.size()));
+        if (!file) {
+            err << "fwplay: " << options.wav << ": cannot be written\n";
+            return kNotPlayed;
+        }
+    }
+    return status;
 }
 
 } // namespace fw::play

@@ -21,7 +21,7 @@ struct Options {
     std::string input;                   // events to inject between frames
     std::string socket;                  // the socket peer's part
     std::string png;                     // picture of the stage to write (not yet drawn)
-    std::string wav;                     // sound to write (not yet mixed)
+    std::string wav;                     // what the sounds played, as a WAV file
     std::string movie;
     std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
     std::optional<avm1::DisplayInterface::Window> window; // the host window's size and scale
@@ -47,13 +47,15 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // After each frame the input events up to the next Wait are handed to the movie, as the
 // reference test harness does; the events after the last frame's Wait follow the last frame.
 // Sockets reach a peer playing the given part (none: no connection is made); dialogs and
-// transfers are answered as ScriptedNet says.
+// transfers are answered as ScriptedNet says. With sound given, what the movie's sounds play
+// is appended to it (44.1 kHz stereo, each frame its share of samples).
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
               std::span<const InputEvent> input = {},
-              std::optional<std::vector<PeerStep>> peer = std::nullopt);
+              std::optional<std::vector<PeerStep>> peer = std::nullopt,
+              std::vector<std::int16_t>* sound = nullptr);
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
 // "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or
