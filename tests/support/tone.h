@@ -31,23 +31,35 @@ inline Heard Listen(const std::vector<std::int16_t>& samples, int channels, int 
                     double rate) {
     Heard h;
     const auto ch = static_cast<std::size_t>(channels);
+    auto at = [&](std::size_t i) { return samples[i * ch + static_cast<std::size_t>(channel)]; };
     std::size_t first = 0, last = 0, crossings = 0;
     bool any = false;
     for (std::size_t i = 0; i < samples.size() / ch; ++i) {
-        int s = samples[i * ch + static_cast<std::size_t>(channel)];
-        h.peak = std::max(h.peak, std::abs(s));
-        if (std::abs(s) > 300) {
+        h.peak = std::max(h.peak, std::abs(at(i)));
+        if (std::abs(at(i)) > 300) {
             first = any ? first : i;
             last = i;
             any = true;
         }
-        if (i > 0 && samples[(i - 1) * ch + static_cast<std::size_t>(channel)] < 0 && s >= 0) {
-            ++crossings;
+    }
+    // Whole periods between the first and the last rising crossing while it sounds.
+    // A crossing counts from well below zero to well above, so coding noise counts none.
+    std::size_t firstCrossing = 0, lastCrossing = 0;
+    bool low = false;
+    for (std::size_t i = first + 1; any && i <= last; ++i) {
+        low = low || at(i) < -200;
+        if (low && at(i) > 200) {
+            low = false;
+            firstCrossing = crossings++ ? firstCrossing : i;
+            lastCrossing = i;
         }
     }
     if (any) {
         h.seconds = static_cast<double>(last - first + 1) / rate;
-        h.hz = static_cast<double>(crossings) / h.seconds;
+    }
+    if (crossings > 1) {
+        h.hz = static_cast<double>(crossings - 1) * rate /
+               static_cast<double>(lastCrossing - firstCrossing);
     }
     return h;
 }

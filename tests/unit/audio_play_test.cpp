@@ -21,7 +21,8 @@ using fw::test::Heard;
 using fw::test::Listen;
 using fw::test::Sine;
 
-constexpr std::uint8_t kNewObject = 0x40, kCallMethod = 0x52;
+constexpr auto kNewObject = static_cast<Op>(0x40);
+constexpr auto kCallMethod = static_cast<Op>(0x52);
 
 // A second of 441 Hz at 22 kHz, mono, in the coding asked for.
 SoundDefinition Tone(std::uint8_t coding) {
@@ -56,7 +57,7 @@ ActionWriter NewSound(bool global) {
     } else {
         a.Push({0});
     }
-    a.Push({"Sound"}).Raw(kNewObject, {}).Do(Op::SetVariable);
+    a.Push({"Sound"}).Do(kNewObject).Do(Op::SetVariable);
     return a;
 }
 
@@ -65,7 +66,7 @@ ActionWriter& Call(ActionWriter& a, const std::string& method, std::vector<PushI
     auto count = static_cast<std::int32_t>(args.size());
     std::reverse(args.begin(), args.end());
     args.insert(args.end(), {count, "s"});
-    a.Push(args).Do(Op::GetVariable).Push({method}).Raw(kCallMethod, {}).Do(Op::Pop);
+    a.Push(args).Do(Op::GetVariable).Push({method}).Do(kCallMethod).Do(Op::Pop);
     return a;
 }
 
