@@ -2,6 +2,8 @@
 
 #include "runtime.h"
 
+#include "audio/mixer.h"
+
 #include "swf/byte_reader.h"
 
 #include <algorithm>
@@ -911,8 +913,12 @@ private:
         case 0x07:
             disp.SetPlaying(TargetClip(), false);
             break;
-        case 0x08: // ToggleQuality
         case 0x09: // StopSounds
+            if (audio::Mixer* sounds = disp.Sounds()) {
+                sounds->StopAll();
+            }
+            [[fallthrough]];
+        case 0x08: // ToggleQuality
         case 0x28: // EndDrag
             if (GeometryInterface* g = disp.Geometry()) {
                 g->StopDrag();

@@ -23,6 +23,10 @@ namespace fw::swf {
 struct Movie;
 }
 
+namespace fw::audio {
+class Mixer;
+}
+
 namespace fw::avm1 {
 
 class NetServices;
@@ -115,6 +119,8 @@ public:
     virtual GeometryInterface* Geometry() { return nullptr; }
     // Sockets, file dialogs and transfers; null where the host offers none.
     virtual NetServices* Net() { return nullptr; }
+    // What the movie's sounds play into; null where nothing is heard.
+    virtual audio::Mixer* Sounds() { return nullptr; }
     // Other movies and pictures loaded from files beside the movie, after this frame: into a
     // clip, whose content they replace, or into a level. An empty address unloads. A loader
     // (a MovieClipLoader) hears of the progress.

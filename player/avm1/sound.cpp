@@ -1,11 +1,14 @@
 // Sound: the volume and the balance of a timeline's sounds, or of all sounds when it names no
-// timeline, and the MP3 files a sound loads. A sound names its timeline by path, so one renamed
-// away loses it until it is renamed back. Nothing is heard here: a playing sound only runs its
-// course on the clock the scripts read, so its position, its end and onSoundComplete come when
-// they would.
+// timeline, the library sounds it attaches and the MP3 files it loads. A sound names its
+// timeline by path, so one renamed away loses it until it is renamed back. What it plays is
+// heard through the display's mixer; its position, its end and onSoundComplete follow the
+// clock the scripts read, which the mixer keeps pace with.
 
 #include "mp3_info.h"
 #include "runtime.h"
+
+#include "audio/mixer.h"
+#include "swf/movie.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +43,11 @@ struct SoundState {
     std::vector<Play> queued; // started while loading: they begin once loaded
     double bytesLoaded = 0;
     std::optional<double> bytesTotal;
+    // What the mixer plays for it: a library sound attached, or a file loaded and decoded.
+    std::shared_ptr<const swf::SoundDefinition> attached;
+    std::shared_ptr<const audio::Pcm> pcm;
+    const void* key = nullptr; // the sound, as the mixer knows it
+    std::vector<int> voices;
 };
 
 // Kept on the Sound class: the mix of all sounds and of each timeline by its display id, and
@@ -77,21 +85,64 @@ SoundState* StateOf(const Value& self) {
     return data ? data->state.get() : nullptr;
 }
 
-// The mix the sound controls; null when its timeline is not there (any more).
-Mix* MixOf(Runtime& rt, const Value& self) {
+// The mix the sound controls and whose sounds it weighs in the mixer; null when its timeline
+// is not there (any more).
+Mix* MixOf(Runtime& rt, const Value& self, int* owner = nullptr) {
     SoundState* s = StateOf(self);
     Mixer* mixer = MixerOf(rt);
     if (!s || !mixer) {
         return nullptr;
     }
     if (!s->target) {
+        if (owner) {
+            *owner = audio::kEverySound;
+        }
         return &mixer->global;
     }
     Object* clip = rt.GetPath(*s->target).object();
     if (!clip || clip->kind != Kind::Clip) {
         return nullptr;
     }
+    if (owner) {
+        *owner = clip->clipId;
+    }
     return &mixer->clips[clip->clipId];
+}
+
+// Hands a changed mix to the mixer, so what plays is heard with it.
+void Heard(Runtime& rt, const Value& self) {
+    int owner = audio::kEverySound;
+    Mix* m = MixOf(rt, self, &owner);
+    audio::Mixer* sounds = rt.display().Sounds();
+    if (m && sounds) {
+        sounds->SetTransform(owner, audio::Transform{m->volume, m->ll, m->lr, m->rr, m->rl});
+    }
+}
+
+// Starts the sound's samples in the mixer from an offset in milliseconds.
+void PlayVoice(Runtime& rt, SoundState& s, const Value& self, double offset, int loops) {
+    audio::Mixer* sounds = rt.display().Sounds();
+    if (!sounds) {
+        return;
+    }
+    if (s.attached && !s.pcm) {
+        std::string error;
+        s.pcm = sounds->Decoded(s.attached, error);
+        if (!error.empty()) {
+            rt.Report("sound: " + error);
+        }
+    }
+    int owner = audio::kEverySound;
+    MixOf(rt, self, &owner);
+    audio::VoiceStart how;
+    how.owner = owner;
+    how.key = s.key;
+    how.inPoint = static_cast<std::uint32_t>(std::clamp(offset * audio::kMixRate / 1000, 0.0, 4e9));
+    how.loops = loops;
+    std::erase_if(s.voices, [&](int v) { return !sounds->PlayingVoice(v); });
+    if (int voice = sounds->Start(s.pcm, how)) {
+        s.voices.push_back(voice);
+    }
 }
 
 // The length of one pass of a play, from its offset on.
@@ -113,13 +164,24 @@ double Position(Runtime& rt, const SoundState& s) {
     return pass > 0 ? p.offset + std::min(std::fmod(into, pass), pass) : p.offset;
 }
 
-void StartPlay(Runtime& rt, SoundState& s, Play p) {
+void Silence(Runtime& rt, SoundState& s) {
+    if (audio::Mixer* sounds = rt.display().Sounds()) {
+        for (int v : s.voices) {
+            sounds->StopVoice(v);
+        }
+    }
+    s.voices.clear();
+}
+
+void StartPlay(Runtime& rt, SoundState& s, const Value& self, Play p) {
     if (s.streaming && !s.playing.empty()) {
         s.position = Position(rt, s);
         s.playing.clear(); // a streamed sound plays once at a time
+        Silence(rt, s);
     }
     p.start = rt.now();
     s.playing.push_back(p);
+    PlayVoice(rt, s, self, p.offset, p.loops);
 }
 
 Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -151,6 +213,7 @@ Value SetVolume(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (Mix* m = MixOf(rt, self)) {
         double v = rt.ToNum(Arg(args, 0));
         m->volume = std::isfinite(v) ? std::trunc(v) : 0;
+        Heard(rt, self);
     }
     return Value();
 }
@@ -170,6 +233,7 @@ Value SetPan(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
         m->ll = pan > 0 ? 100 - pan : 100;
         m->rr = pan < 0 ? 100 + pan : 100;
         m->lr = m->rl = 0;
+        Heard(rt, self);
     }
     return Value();
 }
@@ -200,6 +264,7 @@ Value SetTransform(Runtime& rt, Activation&, Value self, std::vector<Value>& arg
             m->*field = std::isfinite(v) ? std::trunc(v) : 0;
         }
     }
+    Heard(rt, self);
     return Value();
 }
 
@@ -216,11 +281,45 @@ Value Start(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     p.offset = std::isfinite(offset) && offset > 0 ? offset * 1000 : 0;
     p.loops = std::isfinite(loops) && loops >= 1 ? static_cast<int>(std::min(loops, 65535.0)) : 1;
     if (s->loaded) {
-        StartPlay(rt, *s, p);
+        StartPlay(rt, *s, self, p);
         rt.Activate(self.object());
     } else if (s->loading) {
         s->queued.push_back(p);
     }
+    return Value();
+}
+
+// The library sound exported under a name; null when there is none.
+std::shared_ptr<const swf::SoundDefinition> Exported(Runtime& rt, const std::string& name) {
+    if (!rt.movie) {
+        return nullptr;
+    }
+    for (const auto& [symbol, id] : rt.movie->exports) {
+        if (symbol == name || (rt.version() < 7 && AsciiLower(symbol) == AsciiLower(name))) {
+            auto it = rt.movie->sounds.find(id);
+            return it == rt.movie->sounds.end() ? nullptr : it->second;
+        }
+    }
+    return nullptr;
+}
+
+// attachSound(name): the library sound exported under the name is what start plays.
+Value AttachSound(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    SoundState* s = StateOf(self);
+    if (!s || args.empty()) {
+        return Value();
+    }
+    auto sound = Exported(rt, rt.ToStr(args[0]));
+    if (!sound) {
+        return Value();
+    }
+    s->attached = sound;
+    s->pcm.reset();
+    s->key = sound.get();
+    s->loaded = true;
+    s->streaming = false;
+    s->duration =
+        sound->sampleCount > 0 ? std::round(sound->sampleCount * 1000.0 / sound->rate()) : 0;
     return Value();
 }
 
@@ -229,8 +328,32 @@ Value Start(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 Value Stop(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     SoundState* s = StateOf(self);
     Mixer* mixer = MixerOf(rt);
-    if (!s || !mixer || !args.empty()) {
+    audio::Mixer* sounds = rt.display().Sounds();
+    if (s && mixer && !args.empty()) {
+        auto sound = Exported(rt, rt.ToStr(args[0]));
+        if (sound && sounds) {
+            sounds->StopSound(sound.get());
+        }
+        for (const auto& weak : mixer->sounds) {
+            auto other = weak.lock();
+            if (other && sound && other->key == sound.get()) {
+                other->position = Position(rt, *other);
+                other->playing.clear();
+                other->voices.clear();
+            }
+        }
         return Value();
+    }
+    if (!s || !mixer) {
+        return Value();
+    }
+    int owner = audio::kEverySound;
+    if (sounds && (!s->target || MixOf(rt, self, &owner))) {
+        if (owner == audio::kEverySound) {
+            sounds->StopAll();
+        } else {
+            sounds->StopOwner(owner);
+        }
     }
     for (const auto& weak : mixer->sounds) {
         auto other = weak.lock();
@@ -238,6 +361,7 @@ Value Stop(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
             other->position = Position(rt, *other);
             other->playing.clear();
             other->queued.clear();
+            Silence(rt, *other);
         }
     }
     return Value();
@@ -268,6 +392,7 @@ Value LoadSound(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     if (s->streaming) {
         s->position = Position(rt, *s);
         s->playing.clear();
+        Silence(rt, *s);
     }
     s->loading = true;
     s->loaded = false;
@@ -345,13 +470,27 @@ void Arrive(Runtime& rt, Object* self, const std::shared_ptr<SoundState>& s) {
     bool ok = info.frames > 0;
     if (ok) {
         s->loaded = true;
+        s->attached.reset();
+        s->pcm.reset();
+        s->key = s.get();
+        audio::Mixer* sounds = rt.display().Sounds();
+        std::string error;
+        if (sounds && sounds->mp3()) {
+            auto data = reinterpret_cast<const std::uint8_t*>(bytes->data());
+            audio::Pcm pcm;
+            if (sounds->mp3()->Decode({data, bytes->size()}, pcm, error)) {
+                s->pcm = std::make_shared<const audio::Pcm>(std::move(pcm));
+            } else {
+                rt.Report(url + ": " + error);
+            }
+        }
         s->bytesLoaded = static_cast<double>(bytes->size());
         s->bytesTotal = s->bytesLoaded;
         s->duration = 0; // until the tag is read
         std::vector<Play> queued;
         queued.swap(s->queued);
         for (const Play& p : queued) {
-            StartPlay(rt, *s, p);
+            StartPlay(rt, *s, Value(self), p);
         }
         if (!rt.Has(self, "position") || !rt.Has(self, "duration")) {
             OwnCounter(rt, self, "position", PositionProperty);
@@ -368,7 +507,7 @@ void Arrive(Runtime& rt, Object* self, const std::shared_ptr<SoundState>& s) {
     }
     rt.CallMethod(Value(self), "onLoad", {Value(ok)});
     if (ok && s->streaming) {
-        StartPlay(rt, *s, Play{});
+        StartPlay(rt, *s, Value(self), Play{});
     }
 }
 
@@ -411,7 +550,7 @@ void InstallSound(Runtime& rt, Object* global) {
         {"setTransform", SetTransform},
         {"setVolume", SetVolume},
         {"stop", Stop},
-        {"attachSound", Nothing},
+        {"attachSound", AttachSound},
         {"start", Start},
         {"getDuration", GetDuration},
         {"setDuration", Nothing},

@@ -76,6 +76,7 @@ avm1::GeometryInterface* Stage::Geometry() {
 void Stage::Load(const swf::Movie& movie) {
     ++generation_;
     movie_ = &movie;
+    sounds_.Reset();
     for (auto& q : queue_) {
         q.clear();
     }
@@ -287,6 +288,7 @@ void Stage::QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size
 void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts) {
     const swf::Frame& f = (*clip.frames)[static_cast<std::size_t>(frame)];
     clip.current = frame;
+    StartSounds(clip, f);
     // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
     // classes it registers are those the frame's clips are made of.
     for (const auto& block : f.initActions) {

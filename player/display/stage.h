@@ -4,6 +4,7 @@
 // which their frames, scripts and events run. Scripts see it only through
 // avm1::DisplayInterface, which the stage implements apart from the host's three calls.
 
+#include "audio/mixer.h"
 #include "avm1/runtime.h"
 #include "display/text_field.h"
 #include "swf/movie.h"
@@ -168,6 +169,7 @@ public:
     bool SetFocus(avm1::Object* target) override;
     Focus& focus() { return *focus_; }
     std::vector<std::u16string> StaticTexts(int clip) override; // text_snapshot.cpp
+    audio::Mixer* Sounds() override { return &sounds_; }
 
 protected:
     // The mouse and keys reach clips and queue their events as frames do.
@@ -214,6 +216,7 @@ private:
     void Place(Clip& parent, const swf::Placement& p, int frame);
     void EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts = true);
     void QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size_t to);
+    void StartSounds(const Clip& clip, const swf::Frame& frame); // sound.cpp
     void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
                      bool unload = false);
     void Remove(Clip& clip);
@@ -259,6 +262,7 @@ private:
     swf::Point mouse_;
     std::unique_ptr<display::Geometry> geometry_;
     std::unique_ptr<Focus> focus_;
+    audio::Mixer sounds_;
 };
 
 } // namespace fw::display

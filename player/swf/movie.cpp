@@ -209,6 +209,31 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineSprite:
             ReadSprite(body, movie, nesting);
             break;
+        case TagCode::DefineSound: {
+            std::string problem;
+            if (auto sound = ReadDefineSound(body, problem)) {
+                if (movie.sounds.size() < kMaxCharacters) {
+                    movie.sounds.try_emplace(
+                        sound->id, std::make_shared<const SoundDefinition>(std::move(*sound)));
+                }
+            } else {
+                movie.problems.push_back(problem);
+            }
+            break;
+        }
+        case TagCode::StartSound:
+        case TagCode::StartSound2: {
+            std::string problem;
+            if (auto start = ReadStartSound(code, body, problem)) {
+                if (current.sounds.size() < kMaxPlacementsPerFrame) {
+                    current.sounds.push_back(std::move(*start));
+                    currentUsed = true;
+                }
+            } else {
+                movie.problems.push_back(problem);
+            }
+            break;
+        }
         case TagCode::ExportAssets:
             ReadExports(body, movie);
             break;

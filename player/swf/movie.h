@@ -5,6 +5,7 @@
 
 #include "graphics.h"
 #include "image.h"
+#include "sound.h"
 #include "static_text.h"
 
 #include <cstdint>
@@ -61,6 +62,9 @@ enum class TagCode : std::uint16_t {
     CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
+    DefineSound = 14,
+    StartSound = 15,
+    StartSound2 = 89,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.
@@ -71,6 +75,7 @@ struct Frame {
     std::vector<ActionBlock> initActions; // run once, before the frame's own actions
     std::vector<ActionBlock> actions;
     std::vector<Placement> placements; // display list changes, in file order
+    std::vector<SoundStart> sounds;    // started or stopped as the frame is entered
 };
 
 // A movie clip's own timeline (DefineSprite).
@@ -105,6 +110,8 @@ struct Movie {
     std::map<std::uint16_t, Sprite> sprites;
     // Bitmap tags, decoded as read; shared so clips showing one keep it while they live.
     std::map<std::uint16_t, std::shared_ptr<const Image>> bitmaps;
+    // Sounds as defined; shared so a sound still playing outlives a replaced movie's library.
+    std::map<std::uint16_t, std::shared_ptr<const SoundDefinition>> sounds;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
     std::vector<std::string> problems;            // what was wrong with the file, for the trace
 

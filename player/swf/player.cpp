@@ -45,6 +45,7 @@ Player::Player(PlayerHost& host, PlayerLimits limits)
     movie_.frames.emplace_back();
     stage_->Bind(*runtime_);
     stage_->SetFrameLimit(limits_.blocksPerTick);
+    stage_->Sounds()->SetMp3Decoder(host_.Mp3());
     stage_->Load(movie_);
 }
 
@@ -111,6 +112,10 @@ void Player::Tick() {
     if (generation == generation_) {
         runtime_->Collect();
     }
+}
+
+void Player::MixSound(std::int16_t* out, std::size_t frames) {
+    stage_->Sounds()->Mix(out, frames);
 }
 
 bool Player::NeedsTicks() const {

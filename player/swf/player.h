@@ -36,6 +36,8 @@ public:
     virtual std::optional<avm1::DisplayInterface::Window> HostWindow() { return std::nullopt; }
     // Sockets, file dialogs and transfers; null where the host offers none.
     virtual avm1::NetServices* Net() { return nullptr; }
+    // The platform's MP3 codec; null: MP3 sounds are reported, not played.
+    virtual audio::Mp3Decoder* Mp3() { return nullptr; }
 };
 
 // One entry of the display list: what stands at a depth of the root timeline.
@@ -157,6 +159,10 @@ public:
     bool KeyPress(std::uint8_t code);
     // Whether the mouse is over a button (the control shows the hand there).
     bool OverButton() const { return input_->OverButton(); }
+
+    // The next frames of sound at 44.1 kHz, left and right interleaved (2 * frames values);
+    // the host pulls them as it plays, and the sounds move on only as it does.
+    void MixSound(std::int16_t* out, std::size_t frames);
 
     // The script machine, for tools and tests that look inside.
     avm1::Runtime& runtime() { return *runtime_; }

@@ -734,6 +734,57 @@ MovieWriter& MovieWriter::Remove(std::uint16_t depth) {
     return Tag(static_cast<std::uint16_t>(TagCode::RemoveObject2), body);
 }
 
+MovieWriter& MovieWriter::DefineSound(const SoundDefinition& sound) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, sound.id);
+    body.push_back(static_cast<std::uint8_t>(sound.coding << 4 | (sound.rateCode & 3) << 2 |
+                                             (sound.sixteenBit ? 2 : 0) | (sound.stereo ? 1 : 0)));
+    PutU32(body, sound.sampleCount);
+    body.insert(body.end(), sound.data.begin(), sound.data.end());
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineSound), body, true);
+}
+
+MovieWriter& MovieWriter::StartSound(const SoundStart& start) {
+    std::vector<std::uint8_t> body;
+    if (start.className.empty()) {
+        PutU16(body, start.id);
+    } else {
+        PutString(body, start.className);
+    }
+    const SoundInfo& info = start.info;
+    body.push_back(static_cast<std::uint8_t>(
+        (info.stop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) | (info.envelope.empty() ? 0 : 8) |
+        (info.loops != 1 ? 4 : 0) | (info.outPoint ? 2 : 0) | (info.inPoint ? 1 : 0)));
+    if (info.inPoint) {
+        PutU32(body, *info.inPoint);
+    }
+    if (info.outPoint) {
+        PutU32(body, *info.outPoint);
+    }
+    if (info.loops != 1) {
+        PutU16(body, info.loops);
+    }
+    if (!info.envelope.empty()) {
+        body.push_back(static_cast<std::uint8_t>(info.envelope.size()));
+        for (const auto& p : info.envelope) {
+            PutU32(body, p.position);
+            PutU16(body, p.left);
+            PutU16(body, p.right);
+        }
+    }
+    return Tag(static_cast<std::uint16_t>(start.className.empty() ? TagCode::StartSound
+                                                                  : TagCode::StartSound2),
+               body);
+}
+
+MovieWriter& MovieWriter::Export(std::uint16_t id, const std::string& name) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, 1);
+    PutU16(body, id);
+    PutString(body, name);
+    return Tag(static_cast<std::uint16_t>(TagCode::ExportAssets), body);
+}
+
 std::vector<std::uint8_t> MovieWriter::Finish() const {
     std::vector<std::uint8_t> body;
     {

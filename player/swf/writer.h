@@ -125,6 +125,10 @@ public:
     // PlaceObject2, or 3 for visibility; clip actions (onClipEvent and on(...)) included.
     MovieWriter& Place(const Placement& placement);
     MovieWriter& Remove(std::uint16_t depth); // RemoveObject2
+    MovieWriter& DefineSound(const SoundDefinition& sound);
+    // StartSound, or StartSound2 when the start names a class.
+    MovieWriter& StartSound(const SoundStart& start);
+    MovieWriter& Export(std::uint16_t id, const std::string& name); // ExportAssets of one
 
     // The file: header, tags, End. The frame count is the number of ShowFrame tags.
     std::vector<std::uint8_t> Finish() const;

@@ -1,5 +1,9 @@
 #include "runner.h"
 
+#include "mp3_mpg123.h"
+
+#include "audio/mixer.h"
+#include "audio/wav.h"
 #include "render/png.h"
 #include "swf/local_path.h"
 #include "swf/movie.h"
@@ -45,6 +49,7 @@ public:
 
     std::optional<avm1::DisplayInterface::Window> HostWindow() override { return window_; }
     avm1::NetServices* Net() override { return &net_; }
+    audio::Mp3Decoder* Mp3() override { return &mp3_; }
 
     bool quit() const { return quit_; }
 
@@ -54,6 +59,7 @@ private:
     std::string folder_;
     std::optional<avm1::DisplayInterface::Window> window_;
     ScriptedNet net_;
+    Mpg123Decoder mp3_;
     bool quit_ = false;
 };
 
@@ -335,7 +341,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::optional<double> scriptSeconds,
               std::optional<avm1::DisplayInterface::Window> window,
               std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer,
-              std::span<const Capture> captures) {
+              std::span<const Capture> captures, std::vector<std::int16_t>* sound) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -369,6 +375,16 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
             // Whole milliseconds, as the clock scripts read has no finer steps.
             player.SetTime(std::floor(frame * frameMs));
             player.Tick();
+            if (sound) {
+                // Each frame lasts its share of samples, rounded so the run never drifts.
+                auto upTo = static_cast<std::size_t>(
+                    std::llround((frame + 1.0) * audio::kMixRate / player.movie().frameRate));
+                std::size_t had = sound->size() / 2;
+                if (upTo > had) {
+                    sound->resize(2 * upTo);
+                    player.MixSound(sound->data() + 2 * had, upTo - had);
+                }
+            }
             for (; next < input.size() && !host.quit(); ++next) {
                 if (input[next].kind == InputEvent::Kind::Wait) {
                     ++next;
@@ -405,9 +421,6 @@ render::Picture StagePicture(swf::Player& player) {
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-    if (!options.wav.empty()) {
-        err << "fwplay: --wav is not supported yet, ignored\n";
-    }
     // The scripts the run needs beside the movie; a run without them does not start.
     std::vector<InputEvent> events;
     std::optional<std::vector<PeerStep>> peer;
@@ -443,8 +456,20 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.png.empty()) {
         captures.push_back(Capture{std::nullopt, options.png});
     }
-    return PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                     options.scriptSeconds, options.window, events, std::move(peer), captures);
+    std::vector<std::int16_t> sound;
+    int status = PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
+                           options.scriptSeconds, options.window, events, std::move(peer),
+                           captures, options.wav.empty() ? nullptr : &sound);
+    if (!options.wav.empty() && status == kPlayed) {
+        std::string wav = audio::EncodeWav(sound, 2, audio::kMixRate);
+        std::ofstream file(options.wav, std::ios::binary | std::ios::trunc);
+        file.write(wav.data(), static_cast<std::streamsize>(wav.size()));
+        if (!file) {
+            err << "fwplay: " << options.wav << ": cannot be written\n";
+            return kNotPlayed;
+        }
+    }
+    return status;
 }
 
 } // namespace fw::play

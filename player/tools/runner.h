@@ -35,7 +35,7 @@ struct Options {
     std::string socket;                  // the socket peer's part
     std::string png;                     // picture of the stage after the last frame
     std::vector<Capture> captures;       // --png-at: pictures after given frames
-    std::string wav;                     // sound to write (not yet mixed)
+    std::string wav;                     // what the sounds played, as a WAV file
     std::string movie;
     std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
     std::optional<avm1::DisplayInterface::Window> window; // the host window's size and scale
@@ -62,13 +62,16 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // reference test harness does; the events after the last frame's Wait follow the last frame.
 // Sockets reach a peer playing the given part (none: no connection is made); dialogs and
 // transfers are answered as ScriptedNet says. The captures' pictures are written as PNG files.
+// With sound given, what the movie's sounds play is appended to it (44.1 kHz stereo, each frame
+// its share of samples).
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
               std::span<const InputEvent> input = {},
               std::optional<std::vector<PeerStep>> peer = std::nullopt,
-              std::span<const Capture> captures = {});
+              std::span<const Capture> captures = {},
+              std::vector<std::int16_t>* sound = nullptr);
 
 // The stage as it stands, drawn at the movie's own size (one pixel per 20 twips).
 render::Picture StagePicture(swf::Player& player);

@@ -1,0 +1,66 @@
+#include "sound.h"
+
+#include "byte_reader.h"
+
+namespace fw::swf {
+
+std::optional<SoundDefinition> ReadDefineSound(std::span<const std::uint8_t> body,
+                                               std::string& problem) {
+    ByteReader r(body);
+    SoundDefinition s;
+    s.id = r.U16();
+    std::uint8_t flags = r.U8();
+    s.sampleCount = r.U32();
+    if (!r.ok()) {
+        problem = "sound definition cut short";
+        return std::nullopt;
+    }
+    s.coding = flags >> 4;
+    s.rateCode = (flags >> 2) & 3;
+    s.sixteenBit = (flags & 2) != 0;
+    s.stereo = (flags & 1) != 0;
+    auto data = r.Bytes(r.left());
+    s.data.assign(data.begin(), data.end());
+    return s;
+}
+
+std::optional<SoundStart> ReadStartSound(std::uint16_t code, std::span<const std::uint8_t> body,
+                                         std::string& problem) {
+    ByteReader r(body);
+    SoundStart start;
+    if (code == 89) {
+        start.className = r.CString();
+    } else {
+        start.id = r.U16();
+    }
+    std::uint8_t flags = r.U8();
+    SoundInfo& info = start.info;
+    info.stop = (flags & 0x20) != 0;
+    info.noMultiple = (flags & 0x10) != 0;
+    if (flags & 1) {
+        info.inPoint = r.U32();
+    }
+    if (flags & 2) {
+        info.outPoint = r.U32();
+    }
+    if (flags & 4) {
+        info.loops = r.U16();
+    }
+    if (flags & 8) {
+        std::uint8_t count = r.U8();
+        for (std::uint8_t i = 0; i < count && r.ok(); ++i) {
+            EnvelopePoint p;
+            p.position = r.U32();
+            p.left = r.U16();
+            p.right = r.U16();
+            info.envelope.push_back(p);
+        }
+    }
+    if (!r.ok()) {
+        problem = "sound start cut short";
+        return std::nullopt;
+    }
+    return start;
+}
+
+} // namespace fw::swf

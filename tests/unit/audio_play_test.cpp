@@ -1,0 +1,168 @@
+// Movies playing known tones, heard through the runner's sound output.
+
+#include "audio/decode.h"
+#include "swf/player.h"
+#include "swf/writer.h"
+#include "tools/runner.h"
+
+#include "tone.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+using namespace fw::swf;
+using fw::test::Heard;
+using fw::test::Listen;
+using fw::test::Sine;
+
+constexpr auto kNewObject = static_cast<Op>(0x40);
+constexpr auto kCallMethod = static_cast<Op>(0x52);
+
+// A second of 441 Hz at 22 kHz, mono, in the coding asked for.
+SoundDefinition Tone(std::uint8_t coding) {
+    SoundDefinition s;
+    s.id = 1;
+    s.coding = coding;
+    s.rateCode = 2;
+    s.sampleCount = 22050;
+    auto samples = Sine(441, 22050, 22050, 1);
+    if (coding == 1) {
+        s.data = fw::audio::EncodeAdpcm(samples, 1, 4);
+    } else if (coding == 2) {
+        std::ifstream in(FW_UNIT_DATA "/tone440.mp3", std::ios::binary);
+        s.data.assign({0, 0});
+        s.data.insert(s.data.end(), std::istreambuf_iterator<char>(in), {});
+        s.sampleCount = 11025;
+    } else {
+        for (std::int16_t v : samples) {
+            s.data.push_back(static_cast<std::uint8_t>(v & 0xff));
+            s.data.push_back(static_cast<std::uint8_t>((v >> 8) & 0xff));
+        }
+    }
+    return s;
+}
+
+// s = new Sound(_root), or new Sound() for every sound when global.
+ActionWriter NewSound(bool global) {
+    ActionWriter a;
+    a.Push({"s"});
+    if (!global) {
+        a.Push({std::string("_root")}).Do(Op::GetVariable).Push({1});
+    } else {
+        a.Push({0});
+    }
+    a.Push({"Sound"}).Do(kNewObject).Do(Op::SetVariable);
+    return a;
+}
+
+// s.method(args...), the arguments pushed last first.
+ActionWriter& Call(ActionWriter& a, const std::string& method, std::vector<PushItem> args) {
+    auto count = static_cast<std::int32_t>(args.size());
+    std::reverse(args.begin(), args.end());
+    args.insert(args.end(), {count, "s"});
+    a.Push(args).Do(Op::GetVariable).Push({method}).Do(kCallMethod).Do(Op::Pop);
+    return a;
+}
+
+ActionWriter SoundCall(bool global, const std::string& method, double arg) {
+    ActionWriter a = NewSound(global);
+    return Call(a, method, {arg});
+}
+
+std::vector<std::int16_t> Play(const std::vector<std::uint8_t>& movie, std::uint32_t frames) {
+    std::ostringstream out, err;
+    std::vector<std::int16_t> sound;
+    EXPECT_EQ(fw::play::PlayMovie(movie, frames, out, err, {}, {}, {}, {}, {}, {}, &sound), 0);
+    EXPECT_EQ(sound.size(), 2u * 44100 * frames / 12);
+    return sound;
+}
+
+std::vector<std::uint8_t> Movie(const SoundDefinition& sound, const SoundStart& start,
+                                std::optional<ActionWriter> script = {}) {
+    MovieWriter w;
+    w.DefineSound(sound);
+    if (script) {
+        w.Actions(*script);
+    }
+    w.StartSound(start).ShowFrame();
+    return w.Finish();
+}
+
+TEST(AudioPlay, EventSoundsOfEveryCodingPlayTheirTone) {
+    const std::pair<std::uint8_t, double> cases[] = {{3, 1.0}, {0, 1.0}, {1, 1.0}, {2, 0.5}};
+    for (auto [coding, seconds] : cases) {
+        SoundStart start;
+        start.id = 1;
+        auto sound = Play(Movie(Tone(coding), start), 24);
+        for (int channel : {0, 1}) {
+            Heard h = Listen(sound, 2, channel, 44100);
+            EXPECT_NEAR(h.hz, coding == 2 ? 440 : 441, 5) << "coding " << int(coding);
+            EXPECT_NEAR(h.seconds, seconds, coding == 2 ? 0.06 : 0.01) << "coding " << int(coding);
+            EXPECT_NEAR(h.peak, 16000, coding == 3 ? 50 : 1500) << "coding " << int(coding);
+        }
+    }
+}
+
+TEST(AudioPlay, StartSoundLoopsStopsAndNamesByClass) {
+    SoundStart looped;
+    looped.id = 1;
+    looped.info.loops = 3;
+    EXPECT_NEAR(Listen(Play(Movie(Tone(3), looped), 48), 2, 0, 44100).seconds, 3, 0.01);
+
+    // The second frame's start stops it; a second start of a sound playing with no-multiple
+    // does nothing, a start by class name plays it.
+    SoundStart stop{1, {}, {}}, once{1, {}, {}}, byName{0, "tone", {}};
+    stop.info.stop = true;
+    once.info.noMultiple = true;
+    MovieWriter w;
+    w.DefineSound(Tone(3)).Export(1, "tone").StartSound(byName).StartSound(once).ShowFrame();
+    w.StartSound(stop).ShowFrame().ShowFrame().Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+    EXPECT_NEAR(Listen(Play(w.Finish(), 12), 2, 0, 44100).seconds, 1.0 / 12, 0.002);
+}
+
+TEST(AudioPlay, SoundObjectVolumeAndPan) {
+    SoundStart start;
+    start.id = 1;
+    for (bool global : {true, false}) {
+        auto half = Play(Movie(Tone(3), start, SoundCall(global, "setVolume", 50)), 12);
+        EXPECT_NEAR(Listen(half, 2, 0, 44100).peak, 8000, 50) << "global " << global;
+        EXPECT_NEAR(Listen(half, 2, 1, 44100).peak, 8000, 50) << "global " << global;
+        auto left = Play(Movie(Tone(3), start, SoundCall(global, "setPan", -100)), 12);
+        EXPECT_NEAR(Listen(left, 2, 0, 44100).peak, 16000, 50) << "global " << global;
+        EXPECT_EQ(Listen(left, 2, 1, 44100).peak, 0) << "global " << global;
+    }
+}
+
+TEST(AudioPlay, AttachedSoundStartsAndANewMovieIsSilent) {
+    MovieWriter w;
+    w.DefineSound(Tone(3)).Export(1, "tone");
+    ActionWriter a = NewSound(true);
+    Call(Call(a, "attachSound", {"tone"}), "start", {0.5, 2});
+    w.Actions(a).ShowFrame();
+    auto movie = w.Finish();
+    Heard h = Listen(Play(movie, 24), 2, 0, 44100);
+    EXPECT_NEAR(h.seconds, 1.0, 0.01) << "half a second, twice";
+    EXPECT_NEAR(h.hz, 441, 5);
+
+    struct Quiet : PlayerHost {
+        void FsCommand(const std::string&, const std::string&) override {}
+        void TraceOutput(const std::string&) override {}
+        void Problem(const std::string&) override {}
+    } host;
+    Player player(host);
+    player.Load(ParseMovie(movie));
+    player.Tick();
+    player.Load(ParseMovie(MovieWriter().ShowFrame().Finish()));
+    player.Tick();
+    std::vector<std::int16_t> after(2 * 4410, 1);
+    player.MixSound(after.data(), 4410);
+    EXPECT_EQ(Listen(after, 2, 0, 44100).peak, 0);
+}
+
+} // namespace
