@@ -1,6 +1,7 @@
 #include "image_file.h"
 
 #include <climits>
+#include <cstdlib>
 
 // The decoder reads from memory only, and only the formats movies carry.
 #define STBI_ONLY_JPEG
@@ -10,6 +11,11 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_MAX_DIMENSIONS 8192
+// Zeroed memory: a scan naming a Huffman table the file never defined then finds an empty one
+// instead of whatever the allocation held.
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(p, size) std::realloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #if defined(__GNUC__)
@@ -43,6 +49,44 @@ ImageFormat SniffImage(std::span<const std::uint8_t> b) {
     return ImageFormat::Unknown;
 }
 
+namespace {
+
+// The decoder trusts a Huffman table's code counts to fit its 256 symbols; a file whose counts
+// add up to more would have it write past the table. Such a JPEG is refused before decoding.
+bool HuffmanCountsFit(std::span<const std::uint8_t> b) {
+    std::size_t at = 2;
+    while (at + 4 <= b.size()) {
+        if (b[at] != 0xFF) {
+            ++at; // entropy-coded data between markers
+            continue;
+        }
+        std::uint8_t marker = b[at + 1];
+        if (marker == 0x00 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD9) ||
+            marker == 0x01) {
+            at += 2;
+            continue;
+        }
+        std::size_t end = at + 2 + static_cast<std::size_t>(b[at + 2] << 8 | b[at + 3]);
+        if (marker == 0xC4) {
+            std::size_t t = at + 4;
+            while (t + 17 <= std::min(end, b.size())) {
+                std::size_t n = 0;
+                for (std::size_t i = 1; i <= 16; ++i) {
+                    n += b[t + i];
+                }
+                if (n > 256) {
+                    return false;
+                }
+                t += 17 + n;
+            }
+        }
+        at = end;
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<Image> DecodeImageFile(std::span<const std::uint8_t> bytes, std::string& problem,
                                      std::size_t maxPixels) {
     if (SniffImage(bytes) == ImageFormat::Unknown) {
@@ -51,6 +95,10 @@ std::optional<Image> DecodeImageFile(std::span<const std::uint8_t> bytes, std::s
     }
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         problem = "picture file too large";
+        return std::nullopt;
+    }
+    if (SniffImage(bytes) == ImageFormat::Jpeg && !HuffmanCountsFit(bytes)) {
+        problem = "picture damaged: bad Huffman table";
         return std::nullopt;
     }
     auto size = static_cast<int>(bytes.size());
