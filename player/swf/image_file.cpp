@@ -52,35 +52,42 @@ ImageFormat SniffImage(std::span<const std::uint8_t> b) {
 namespace {
 
 // The decoder trusts a Huffman table's code counts to fit its 256 symbols; a file whose counts
-// add up to more would have it write past the table. Such a JPEG is refused before decoding.
+// add up to more would have it write past the table. Every table anywhere in the stream is
+// checked, read as the decoder reads it (on past its segment while the segment says so).
 bool HuffmanCountsFit(std::span<const std::uint8_t> b) {
-    std::size_t at = 2;
-    while (at + 4 <= b.size()) {
-        if (b[at] != 0xFF) {
-            ++at; // entropy-coded data between markers
+    auto at = [&](std::size_t i) -> unsigned { return i < b.size() ? b[i] : 0u; };
+    for (std::size_t p = 0; p + 1 < b.size(); ++p) {
+        if (b[p] != 0xFF || b[p + 1] != 0xC4) {
             continue;
         }
-        std::uint8_t marker = b[at + 1];
-        if (marker == 0x00 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD9) ||
-            marker == 0x01) {
-            at += 2;
-            continue;
-        }
-        std::size_t end = at + 2 + static_cast<std::size_t>(b[at + 2] << 8 | b[at + 3]);
-        if (marker == 0xC4) {
-            std::size_t t = at + 4;
-            while (t + 17 <= std::min(end, b.size())) {
-                std::size_t n = 0;
-                for (std::size_t i = 1; i <= 16; ++i) {
-                    n += b[t + i];
-                }
-                if (n > 256) {
-                    return false;
-                }
-                t += 17 + n;
+        long left = static_cast<long>(at(p + 2) << 8 | at(p + 3)) - 2;
+        std::size_t t = p + 4;
+        while (left > 0 && t < b.size()) {
+            unsigned n = 0;
+            for (std::size_t i = 1; i <= 16; ++i) {
+                n += at(t + i);
             }
+            if (n > 256) {
+                return false;
+            }
+            t += 17 + n;
+            left -= 17 + static_cast<long>(n);
         }
-        at = end;
+    }
+    return true;
+}
+
+// The decoder grows its buffer to what a PNG chunk announces before reading it; a length
+// beyond the file would have it ask for gigabytes.
+bool PngChunksFit(std::span<const std::uint8_t> b) {
+    std::size_t p = 8;
+    while (p + 8 <= b.size()) {
+        std::size_t length =
+            static_cast<std::size_t>(b[p]) << 24 | b[p + 1] << 16 | b[p + 2] << 8 | b[p + 3];
+        if (length > b.size() - p - 8) {
+            return false;
+        }
+        p += 12 + length;
     }
     return true;
 }
@@ -97,8 +104,10 @@ std::optional<Image> DecodeImageFile(std::span<const std::uint8_t> bytes, std::s
         problem = "picture file too large";
         return std::nullopt;
     }
-    if (SniffImage(bytes) == ImageFormat::Jpeg && !HuffmanCountsFit(bytes)) {
-        problem = "picture damaged: bad Huffman table";
+    ImageFormat format = SniffImage(bytes);
+    if ((format == ImageFormat::Jpeg && !HuffmanCountsFit(bytes)) ||
+        (format == ImageFormat::Png && !PngChunksFit(bytes))) {
+        problem = "picture damaged: a table or chunk larger than the file allows";
         return std::nullopt;
     }
     auto size = static_cast<int>(bytes.size());
