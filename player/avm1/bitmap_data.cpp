@@ -7,6 +7,7 @@
 #include "filters.h"
 
 #include "runtime.h"
+#include "swf/image.h"
 
 #include "render/effects.h"
 
@@ -877,6 +878,16 @@ Value ApplyFilter(Runtime& rt, Activation&, Value self, std::vector<Value>& args
         }
     }
     return Value();
+// A bitmap of the movie's library, by the name it is exported under.
+Value LoadBitmap(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+    auto image = rt.display().ExportedBitmap(rt.ToStr(Arg(args, 0)));
+    if (!image || image->width <= 0 || image->height <= 0 ||
+        image->pixels.size() != static_cast<std::size_t>(image->width) * image->height) {
+        return Value();
+    }
+    Object* o = NewBitmap(rt, image->width, image->height, true);
+    BitmapOf(Value(o))->px = image->pixels; // the same premultiplied layout
+    return Value(o);
 }
 
 } // namespace
@@ -886,7 +897,8 @@ void InstallBitmapData(Runtime& rt, Object* global) {
     // first).
     Object* display = Package(rt, global, "flash.display");
     Object* proto = rt.NewPlain();
-    rt.MakeClass("BitmapData", Construct, proto, display);
+    Object* bitmapData = rt.MakeClass("BitmapData", Construct, proto, display);
+    rt.Method(bitmapData, "loadBitmap", LoadBitmap);
     Accessor(rt, proto, "width", GetWidth);
     Accessor(rt, proto, "height", GetHeight);
     Accessor(rt, proto, "transparent", GetTransparent);

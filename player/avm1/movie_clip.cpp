@@ -1,5 +1,6 @@
 // MovieClip: the timeline methods, acting through the display interface.
 
+#include "bitmap_data.h"
 #include "runtime.h"
 
 #include <algorithm>
@@ -150,6 +151,16 @@ Value AtDepth(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return found ? Value(found) : Value();
 }
 
+Value AttachBitmap(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    int clip = Clip(self);
+    Value bitmap = Arg(args, 0);
+    auto depth = DepthArg(rt, Arg(args, 1));
+    if (clip >= 0 && BitmapOf(bitmap) && depth) {
+        rt.display().AttachBitmap(clip, bitmap.object(), *depth, rt.ToBool(Arg(args, 3)));
+    }
+    return Value();
+}
+
 Value Construct(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
 }
@@ -172,6 +183,7 @@ void InstallMovieClip(Runtime& rt, Object* global) {
     rt.Method(proto, "attachMovie", MakeClip<DisplayInterface::Make::Attach>);
     rt.Method(proto, "duplicateMovieClip", MakeClip<DisplayInterface::Make::Duplicate>);
     rt.Method(proto, "removeMovieClip", Remove);
+    rt.Method(proto, "attachBitmap", AttachBitmap);
     rt.Method(proto, "swapDepths", SwapDepths);
     rt.Method(proto, "getNextHighestDepth", NextHighest);
     rt.Method(proto, "getInstanceAtDepth", AtDepth);

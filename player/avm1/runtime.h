@@ -21,7 +21,8 @@
 
 namespace fw::swf {
 struct Movie;
-}
+struct Image;
+} // namespace fw::swf
 
 namespace fw::audio {
 class Mixer;
@@ -140,6 +141,10 @@ public:
     virtual void SetLockRoot(int, bool) {}
     // The filters the file placed a display object with.
     virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
+    // A child at the depth showing a BitmapData (a script's attachBitmap), and the bitmap the
+    // main movie exports under a linkage name (BitmapData.loadBitmap).
+    virtual void AttachBitmap(int, Object*, int, bool) {}
+    virtual std::shared_ptr<const swf::Image> ExportedBitmap(std::string_view) { return nullptr; }
     // The keyboard's focus: the display object holding it (null: none), and giving it to one
     // (null: to none); false when that one takes no focus.
     virtual Object* FocusObject() { return nullptr; }

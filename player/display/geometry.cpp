@@ -2,6 +2,7 @@
 
 #include "stage.h"
 
+#include "avm1/bitmap_data.h"
 #include "avm1/text_field.h"
 
 #include <algorithm>
@@ -101,6 +102,14 @@ std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
         if (auto b = EdgeBounds(clip.drawing->shape, withStrokes)) {
             Extend(out, *b);
         }
+    }
+    // A bitmap stands at the origin, a pixel each 20 twips.
+    if (clip.image) {
+        Extend(out, swf::Bounds{0, clip.image->width * 20.0, 0, clip.image->height * 20.0});
+    }
+    if (const avm1::Bitmap* b =
+            clip.bitmapData ? avm1::BitmapOf(avm1::Value(clip.bitmapData)) : nullptr) {
+        Extend(out, swf::Bounds{0, b->width * 20.0, 0, b->height * 20.0});
     }
     return out;
 }

@@ -9,6 +9,7 @@
 #include "focus.h"
 
 #include "swf/flashvars.h"
+#include "swf/image_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -179,6 +180,14 @@ const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
         movie->frameSize.yMax = size->second * 20;
         movie->frames.emplace_back();
         bytes = data->size();
+        std::string problem;
+        auto image = swf::DecodeImageFile(
+            std::span(reinterpret_cast<const std::uint8_t*>(data->data()), data->size()), problem);
+        if (image) {
+            movie->picture = std::make_shared<const swf::Image>(std::move(*image));
+        } else {
+            Report(url + ": " + problem); // still its size, shown empty
+        }
     } else {
         *movie = swf::ParseMovie(std::span<const std::uint8_t>(
             reinterpret_cast<const std::uint8_t*>(data->data()), data->size()));
@@ -252,6 +261,7 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
     }
     clip.movie = movie;
     clip.frames = movie ? &movie->frames : &kNoFrames;
+    clip.image = movie ? movie->picture : nullptr; // a picture stands at the clip's origin
     clip.url = url;
     clip.current = -1;
     clip.playing = true;

@@ -1227,6 +1227,42 @@ Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x,
     return clip->object;
 }
 
+void Stage::AttachBitmap(int id, Object* bitmap, int depth, bool smoothing) {
+    Clip* parent = Find(id);
+    if (!parent || !parent->isClip() || depth < kTimelineDepth || depth > kMaxScriptDepth) {
+        return;
+    }
+    Clip* clip = Instantiate(*parent, 0, depth, -1);
+    if (!clip) {
+        return;
+    }
+    // Neither a clip nor a character of the library: a picture, not addressable by name.
+    clip->frames = nullptr;
+    clip->definition = nullptr;
+    clip->name.clear();
+    clip->bitmapData = bitmap;
+    clip->smoothing = smoothing;
+}
+
+std::shared_ptr<const swf::Image> Stage::ExportedBitmap(std::string_view name) {
+    const swf::Movie* movie = root_ && root_->movie ? root_->movie : movie_;
+    if (!movie) {
+        return nullptr;
+    }
+    auto named = movie->exports.find(std::string(name));
+    for (auto e = movie->exports.begin();
+         named == movie->exports.end() && e != movie->exports.end(); ++e) {
+        if (avm1::AsciiLower(e->first) == avm1::AsciiLower(name)) {
+            named = e;
+        }
+    }
+    if (named == movie->exports.end()) {
+        return nullptr;
+    }
+    auto it = movie->bitmaps.find(named->second);
+    return it != movie->bitmaps.end() ? it->second : nullptr;
+}
+
 // A copy of a field is the field its definition makes, where the original stands; one a
 // script made has no definition and starts as an empty field without a box.
 Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth) {
@@ -1345,6 +1381,9 @@ void Stage::Roots(std::vector<avm1::Cell*>& out) {
     for (auto& [id, clip] : byId_) {
         if (clip->object) {
             out.push_back(clip->object);
+        }
+        if (clip->bitmapData) {
+            out.push_back(clip->bitmapData); // a bitmap shown may have no other holder
         }
     }
     for (auto& [id, clip] : goneClips_) {

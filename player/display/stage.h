@@ -140,6 +140,8 @@ public:
     avm1::Object* ClipMember(int clip, std::string_view name) override;
     std::vector<std::string> ChildNames(int clip) override;
     std::vector<swf::Filter> PlacedFilters(int clip) override;
+    void AttachBitmap(int clip, avm1::Object* bitmap, int depth, bool smoothing) override;
+    std::shared_ptr<const swf::Image> ExportedBitmap(std::string_view name) override;
     int FindChild(int clip, std::string_view name) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;

@@ -1,7 +1,6 @@
 #pragma once
-// zlib stream decoding for compressed movies (the player must not depend on a
-// system zlib: the Windows build has none), and the matching stored-block
-// encoder the writer uses.
+// zlib streams: decoding for compressed movies and lossless bitmaps, and the stored-block
+// encoder the writer uses. A thin layer over zlib that bounds what a hostile stream can ask for.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "movie.h"
 
+#include "bitmap.h"
 #include "byte_reader.h"
 #include "code_page.h"
 #include "inflate.h"
@@ -59,6 +60,24 @@ void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body
         return;
     }
     movie.characters.emplace(id, std::move(*character));
+}
+
+void DefineBitmap(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body) {
+    std::string problem;
+    std::size_t budget = kMaxMoviePixels - std::min(movie.bitmapPixels, kMaxMoviePixels);
+    BitmapTag tag = ReadBitmap(code, body, movie.jpegTables, problem, budget);
+    if (!problem.empty()) {
+        movie.problems.push_back(problem);
+    }
+    if (!tag.image) {
+        return;
+    }
+    if (movie.bitmaps.count(tag.id)) {
+        movie.problems.push_back("bitmap " + std::to_string(tag.id) + " defined twice");
+        return;
+    }
+    movie.bitmapPixels += tag.image->pixels.size();
+    movie.bitmaps.emplace(tag.id, std::make_shared<const Image>(std::move(*tag.image)));
 }
 
 void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesting);
@@ -205,6 +224,19 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
             } else {
                 movie.problems.push_back("text settings cut short");
             }
+            break;
+        case TagCode::JPEGTables:
+            if (movie.jpegTables.empty()) {
+                movie.jpegTables.assign(body.begin(), body.end());
+            }
+            break;
+        case TagCode::DefineBits:
+        case TagCode::DefineBitsJPEG2:
+        case TagCode::DefineBitsJPEG3:
+        case TagCode::DefineBitsJPEG4:
+        case TagCode::DefineBitsLossless:
+        case TagCode::DefineBitsLossless2:
+            DefineBitmap(movie, code, body);
             break;
         case TagCode::DefineSprite:
             ReadSprite(body, movie, nesting);

@@ -65,6 +65,13 @@ enum class TagCode : std::uint16_t {
     DefineSound = 14,
     StartSound = 15,
     StartSound2 = 89,
+    DefineBits = 6,
+    JPEGTables = 8,
+    DefineBitsLossless = 20,
+    DefineBitsJPEG2 = 21,
+    DefineBitsJPEG3 = 35,
+    DefineBitsLossless2 = 36,
+    DefineBitsJPEG4 = 90,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.
@@ -112,6 +119,10 @@ struct Movie {
     std::map<std::uint16_t, std::shared_ptr<const Image>> bitmaps;
     // Sounds as defined; shared so a sound still playing outlives a replaced movie's library.
     std::map<std::uint16_t, std::shared_ptr<const SoundDefinition>> sounds;
+    std::vector<std::uint8_t> jpegTables; // JPEGTables: what every DefineBits picture shares
+    std::size_t bitmapPixels = 0;         // of all its bitmaps, held to kMaxMoviePixels
+    // A picture file loaded as a movie: what it shows (the movie itself is one empty frame).
+    std::shared_ptr<const Image> picture;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
     std::vector<std::string> problems;            // what was wrong with the file, for the trace
 
@@ -124,6 +135,7 @@ inline constexpr std::uint32_t kMaxMovieBytes = 64u << 20;
 inline constexpr std::size_t kMaxFrames = 16000;
 inline constexpr std::size_t kMaxCharacters = 65535;
 inline constexpr std::size_t kMaxPlacementsPerFrame = 65535;
+inline constexpr std::size_t kMaxMoviePixels = 64u << 20; // all of one movie's bitmaps
 inline constexpr int kMaxSpriteNesting = 8; // a sprite's tags holding another DefineSprite
 
 // Reads a movie from the bytes of a file. Never throws for bad input: what cannot be read is
