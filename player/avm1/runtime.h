@@ -134,6 +134,17 @@ public:
     virtual void SetLockRoot(int, bool) {}
     // The filters the file placed a display object with.
     virtual std::vector<swf::Filter> PlacedFilters(int) { return {}; }
+    // The filters a script gave a display object, which it is drawn with from then on.
+    virtual void SetFilters(int, std::vector<swf::Filter>) {}
+    // How a display object is drawn, as scripts read and set it; nullopt when it is gone.
+    struct DrawSettings {
+        std::uint8_t blendMode = 0; // as the file numbers them: 0 and 1 normal, 2 layer, ...
+        bool cacheAsBitmap = false;
+        std::optional<std::uint32_t> opaqueBackground; // 0xRRGGBB
+        std::optional<Rect> scrollRect;                // in its own pixels
+    };
+    virtual std::optional<DrawSettings> GetDrawSettings(int) { return std::nullopt; }
+    virtual void SetDrawSettings(int, const DrawSettings&) {}
     // The keyboard's focus: the display object holding it (null: none), and giving it to one
     // (null: to none); false when that one takes no focus.
     virtual Object* FocusObject() { return nullptr; }
@@ -442,6 +453,7 @@ void InstallBitmapData(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
 void InstallXmlSocket(Runtime& rt, Object* global);
 void InstallFileReference(Runtime& rt, Object* global);
+void InstallDrawSettings(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);

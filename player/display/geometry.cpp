@@ -3,6 +3,7 @@
 #include "stage.h"
 
 #include "avm1/text_field.h"
+#include "swf/morph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,13 +80,20 @@ std::optional<swf::Bounds> EdgeBounds(const swf::Shape& shape, bool withStrokes)
     return out;
 }
 
+// A morph is measured and hit as the shape its ratio shows.
+std::optional<swf::Shape> ShapeAtRatio(const Clip& clip) {
+    const auto* m = std::get_if<swf::MorphShape>(clip.definition);
+    return m ? std::optional<swf::Shape>(swf::MorphAt(*m, clip.ratio)) : std::nullopt;
+}
+
 std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
     std::optional<swf::Bounds> out;
     // A field's box is what it is now, which scripts may have changed or made.
     if (const TextField* f = avm1::FieldOf(clip.object)) {
         out = f->bounds;
     } else if (clip.definition) {
-        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+        std::optional<swf::Shape> morphed = ShapeAtRatio(clip);
+        if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (withStrokes) {
                 out = s->bounds;
             } else if (auto b = EdgeBounds(*s, false)) {
@@ -152,7 +160,8 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
             return true;
         }
     } else if (clip.definition) {
-        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+        std::optional<swf::Shape> morphed = ShapeAtRatio(clip);
+        if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (HitShapeEdges(*s, p)) {
                 return true;
             }

@@ -139,6 +139,9 @@ public:
     avm1::Object* ClipMember(int clip, std::string_view name) override;
     std::vector<std::string> ChildNames(int clip) override;
     std::vector<swf::Filter> PlacedFilters(int clip) override;
+    void SetFilters(int clip, std::vector<swf::Filter> filters) override;
+    std::optional<DrawSettings> GetDrawSettings(int clip) override;
+    void SetDrawSettings(int clip, const DrawSettings& settings) override;
     int FindChild(int clip, std::string_view name) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;

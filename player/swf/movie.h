@@ -58,6 +58,11 @@ enum class TagCode : std::uint16_t {
     CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
+    DefineButton = 7,
+    DefineButtonSound = 17,
+    DefineButtonCxform = 23,
+    DefineMorphShape = 46,
+    DefineMorphShape2 = 84,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.
