@@ -80,10 +80,11 @@ std::optional<swf::Bounds> EdgeBounds(const swf::Shape& shape, bool withStrokes)
     return out;
 }
 
-// A morph is measured and hit as the shape its ratio shows.
-std::optional<swf::Shape> ShapeAtRatio(const Clip& clip) {
+// A morph's shape at a ratio. Scripts measure a morph as it starts, whatever its ratio; only
+// hit tests of its shape see it as it stands.
+std::optional<swf::Shape> MorphShapeAt(const Clip& clip, std::uint16_t ratio) {
     const auto* m = std::get_if<swf::MorphShape>(clip.definition);
-    return m ? std::optional<swf::Shape>(swf::MorphAt(*m, clip.ratio)) : std::nullopt;
+    return m ? std::optional<swf::Shape>(swf::MorphAt(*m, ratio)) : std::nullopt;
 }
 
 std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
@@ -92,7 +93,7 @@ std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
     if (const TextField* f = avm1::FieldOf(clip.object)) {
         out = f->bounds;
     } else if (clip.definition) {
-        std::optional<swf::Shape> morphed = ShapeAtRatio(clip);
+        std::optional<swf::Shape> morphed = MorphShapeAt(clip, 0);
         if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (withStrokes) {
                 out = s->bounds;
@@ -160,7 +161,7 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
             return true;
         }
     } else if (clip.definition) {
-        std::optional<swf::Shape> morphed = ShapeAtRatio(clip);
+        std::optional<swf::Shape> morphed = MorphShapeAt(clip, clip.ratio);
         if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (HitShapeEdges(*s, p)) {
                 return true;
