@@ -3,6 +3,7 @@
 
 #include "swf/morph.h"
 #include "swf/movie.h"
+#include "swf/player.h"
 #include "swf/writer.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,51 @@ TEST(SwfButton1, ReadsRecordsReleaseActionsColourAndSounds) {
     EXPECT_EQ(b->sounds[1].loops, 3);
     EXPECT_EQ(b->sounds[0].sound, 0);
     ASSERT_EQ(movie.problems.size(), 1u) << "expected the colour of a missing button noted";
+}
+
+class QuietHost : public PlayerHost {
+public:
+    void FsCommand(const std::string&, const std::string&) override {}
+    void TraceOutput(const std::string&) override {}
+    void Problem(const std::string&) override {}
+};
+
+TEST(SwfDrawSettings, ScriptsSetAndReadBackHowAClipIsDrawn) {
+    struct Case {
+        const char* property;
+        PushItem value;
+        const char* read;
+    };
+    const Case cases[] = {
+        {"blendMode", std::string("multiply"), "multiply"},
+        {"blendMode", 4.0, "screen"},
+        {"blendMode", std::string("bogus"), "screen"}, // left as it was
+        {"blendMode", 15.0, "screen"},
+        {"opaqueBackground", 33488896.0, "16711680"}, // 0x1FF0000: the colour's bits only
+        {"opaqueBackground", PushNull{}, ""},         // none: undefined
+        {"cacheAsBitmap", 1.0, "true"},
+    };
+    MovieWriter timeline;
+    timeline.ShowFrame();
+    MovieWriter w(MovieOptions{.version = 8});
+    Placement place;
+    place.depth = 1;
+    place.character = 2;
+    place.name = "mc";
+    w.DefineSprite(2, timeline).Place(place).ShowFrame();
+    QuietHost host;
+    Player player(host);
+    player.Load(ParseMovie(w.Finish()));
+    player.Tick();
+    for (const Case& c : cases) {
+        ActionWriter a;
+        a.Push({std::string("mc")}).Do(Op::GetVariable);
+        a.Push({std::string(c.property), c.value}).Do(Op::SetMember);
+        a.Push({std::string("r"), std::string("mc")}).Do(Op::GetVariable);
+        a.Push({std::string(c.property)}).Do(Op::GetMember).Do(Op::SetVariable);
+        player.RunBlock(a.Finish());
+        EXPECT_EQ(player.GetVariableText("r"), c.read) << c.property << " -> " << c.read;
+    }
 }
 
 } // namespace
