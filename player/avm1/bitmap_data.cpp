@@ -878,6 +878,8 @@ Value ApplyFilter(Runtime& rt, Activation&, Value self, std::vector<Value>& args
         }
     }
     return Value();
+}
+
 // A bitmap of the movie's library, by the name it is exported under.
 Value LoadBitmap(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
     auto image = rt.display().ExportedBitmap(rt.ToStr(Arg(args, 0)));

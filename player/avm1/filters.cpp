@@ -475,6 +475,67 @@ Value FromRecord(Runtime& rt, const swf::Filter& r) {
     return Value(o);
 }
 
+// The file's record of a filter object's settings: what the display draws it with. Nullopt
+// for a kind the file cannot carry.
+std::optional<swf::Filter> ToRecord(const Filter& f) {
+    auto it = std::find(std::begin(kClassOfRecord), std::end(kClassOfRecord), f.cls);
+    if (it == std::end(kClassOfRecord)) {
+        return std::nullopt;
+    }
+    swf::Filter r;
+    r.id = static_cast<std::uint8_t>(it - std::begin(kClassOfRecord));
+    auto n = [&](std::size_t i) { return i < f.num.size() ? f.num[i] : 0.0; };
+    auto flag = [&](std::size_t i, std::uint8_t bit) { return n(i) != 0 ? bit : 0; };
+    auto colour = [&](double rgb, double alpha) {
+        return (static_cast<std::uint32_t>(rgb) & 0xFFFFFFu) << 8 |
+               (static_cast<std::uint32_t>(alpha) & 0xFFu);
+    };
+    auto passes = [&](std::size_t i, int mask) {
+        return static_cast<std::uint8_t>(int(n(i)) & mask);
+    };
+    std::uint8_t type = f.text == "full" ? 0x10 : f.text == "inner" ? 0x80 : 0;
+    switch (r.id) {
+    case 0:
+        r.numbers = {n(7), n(8), n(1), n(0), n(9)};
+        r.colours = {colour(n(2), n(3))};
+        r.flags = flag(5, 0x80) | flag(6, 0x40) | (n(10) != 0 ? 0 : 0x20) | passes(4, 0x1F);
+        break;
+    case 1:
+        r.numbers = {n(0), n(1)};
+        r.flags = static_cast<std::uint8_t>(passes(2, 0x1F) << 3);
+        break;
+    case 2:
+        r.numbers = {n(5), n(6), n(7)};
+        r.colours = {colour(n(0), n(1))};
+        r.flags = flag(3, 0x80) | flag(4, 0x40) | 0x20 | passes(2, 0x1F);
+        break;
+    case 3:
+        r.numbers = {n(9), n(10), n(1), n(0), n(7)};
+        r.colours = {colour(n(2), n(3)), colour(n(4), n(5))};
+        r.flags = type | flag(8, 0x40) | 0x20 | passes(6, 0x0F);
+        break;
+    case 4:
+    case 7:
+        r.numbers = {n(5), n(6), n(1), n(0), n(8)};
+        for (int i = 0; i < f.count; ++i) {
+            r.colours.push_back(colour(f.colors[i], f.alphas[i]));
+            r.ratios.push_back(static_cast<std::uint8_t>(f.ratios[i]));
+        }
+        r.flags = type | flag(9, 0x40) | 0x20 | passes(7, 0x0F);
+        break;
+    case 5:
+        r.numbers = {n(0), n(1), n(3), n(4)};
+        r.numbers.insert(r.numbers.end(), f.matrix.begin(), f.matrix.end());
+        r.colours = {colour(n(7), n(8))};
+        r.flags = flag(5, 0x01) | flag(6, 0x02);
+        break;
+    case 6:
+        r.numbers = f.matrix;
+        break;
+    }
+    return r;
+}
+
 // The filters a script gave a clip; what the file placed it with until then.
 struct ClipFilters : HostData {
     std::vector<Object*> list;
@@ -517,16 +578,21 @@ Value SetClipFilters(Runtime& rt, Activation&, Value self, std::vector<Value>& a
         return Value();
     }
     auto set = std::make_unique<ClipFilters>();
+    std::vector<swf::Filter> records;
     if (list) {
         double n = rt.Length(list);
         for (double i = 0; i < n && i < 1000; ++i) {
             Value item = rt.Element(list, i);
-            if (FilterOf(item)) {
+            if (const Filter* f = FilterOf(item)) {
+                if (auto r = ToRecord(*f)) {
+                    records.push_back(std::move(*r));
+                }
                 set->list.push_back(CloneOf(rt, item.object()));
             }
         }
     }
     clip->host = std::move(set);
+    rt.display().SetFilters(clip->clipId, std::move(records));
     return Value();
 }
 

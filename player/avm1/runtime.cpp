@@ -108,6 +108,7 @@ void Runtime::InstallBuiltins() {
     InstallColor(*this, global_);
     InstallBitmapData(*this, global_);
     InstallFilters(*this, global_);
+    InstallDrawSettings(*this, global_);
     InstallAbsentServices(*this, global_);
     InstallTextField(*this, global_);
     InstallTextFormat(*this, global_);

@@ -145,6 +145,17 @@ public:
     // main movie exports under a linkage name (BitmapData.loadBitmap).
     virtual void AttachBitmap(int, Object*, int, bool) {}
     virtual std::shared_ptr<const swf::Image> ExportedBitmap(std::string_view) { return nullptr; }
+    // The filters a script gave a display object, which it is drawn with from then on.
+    virtual void SetFilters(int, std::vector<swf::Filter>) {}
+    // How a display object is drawn, as scripts read and set it; nullopt when it is gone.
+    struct DrawSettings {
+        std::uint8_t blendMode = 0; // as the file numbers them: 0 and 1 normal, 2 layer, ...
+        bool cacheAsBitmap = false;
+        std::optional<std::uint32_t> opaqueBackground; // 0xRRGGBB
+        std::optional<Rect> scrollRect;                // in its own pixels
+    };
+    virtual std::optional<DrawSettings> GetDrawSettings(int) { return std::nullopt; }
+    virtual void SetDrawSettings(int, const DrawSettings&) {}
     // The keyboard's focus: the display object holding it (null: none), and giving it to one
     // (null: to none); false when that one takes no focus.
     virtual Object* FocusObject() { return nullptr; }
@@ -453,6 +464,7 @@ void InstallBitmapData(Runtime& rt, Object* global);
 void InstallFilters(Runtime& rt, Object* global);
 void InstallXmlSocket(Runtime& rt, Object* global);
 void InstallFileReference(Runtime& rt, Object* global);
+void InstallDrawSettings(Runtime& rt, Object* global);
 void InstallAbsentServices(Runtime& rt, Object* global);
 void InstallTextField(Runtime& rt, Object* global);
 void InstallTextFormat(Runtime& rt, Object* global);

@@ -4,6 +4,7 @@
 
 #include "avm1/bitmap_data.h"
 #include "avm1/text_field.h"
+#include "swf/morph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,13 +81,21 @@ std::optional<swf::Bounds> EdgeBounds(const swf::Shape& shape, bool withStrokes)
     return out;
 }
 
+// A morph's shape at a ratio. Scripts measure a morph as it starts, whatever its ratio; only
+// hit tests of its shape see it as it stands.
+std::optional<swf::Shape> MorphShapeAt(const Clip& clip, std::uint16_t ratio) {
+    const auto* m = std::get_if<swf::MorphShape>(clip.definition);
+    return m ? std::optional<swf::Shape>(swf::MorphAt(*m, ratio)) : std::nullopt;
+}
+
 std::optional<swf::Bounds> OwnBounds(const Clip& clip, bool withStrokes) {
     std::optional<swf::Bounds> out;
     // A field's box is what it is now, which scripts may have changed or made.
     if (const TextField* f = avm1::FieldOf(clip.object)) {
         out = f->bounds;
     } else if (clip.definition) {
-        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+        std::optional<swf::Shape> morphed = MorphShapeAt(clip, 0);
+        if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (withStrokes) {
                 out = s->bounds;
             } else if (auto b = EdgeBounds(*s, false)) {
@@ -161,7 +170,8 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
             return true;
         }
     } else if (clip.definition) {
-        if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
+        std::optional<swf::Shape> morphed = MorphShapeAt(clip, clip.ratio);
+        if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
             if (HitShapeEdges(*s, p)) {
                 return true;
             }

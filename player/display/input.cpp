@@ -4,6 +4,7 @@
 #include "avm1/text_field.h"
 #include "focus.h"
 #include "geometry.h"
+#include "swf/morph.h"
 
 #include <map>
 #include <utility>
@@ -33,13 +34,18 @@ bool Inside(const swf::Bounds& b, swf::Point p) {
     return p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax;
 }
 
-bool HitCharacter(const swf::Movie* movie, std::uint16_t id, swf::Point local, int nesting) {
+bool HitCharacter(const swf::Movie* movie, std::uint16_t id, swf::Point local, int nesting,
+                  std::uint16_t ratio = 0) {
     const swf::Character* c = CharacterOf(movie, id);
     if (!c || nesting > kMaxNesting) {
         return false;
     }
     if (const auto* shape = std::get_if<swf::Shape>(c)) {
         return Inside(shape->bounds, local) && swf::HitShape(*shape, local);
+    }
+    if (const auto* morph = std::get_if<swf::MorphShape>(c)) {
+        swf::Shape shape = swf::MorphAt(*morph, ratio);
+        return Inside(shape.bounds, local) && swf::HitShape(shape, local);
     }
     if (const auto* text = std::get_if<swf::EditText>(c)) {
         return Inside(text->bounds, local);
@@ -96,7 +102,7 @@ bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
         return true;
     }
     if (!clip.isClip()) {
-        return HitCharacter(MovieOf(stage, clip), clip.character, local, 0);
+        return HitCharacter(MovieOf(stage, clip), clip.character, local, 0, clip.ratio);
     }
     int nesting = 0;
     for (const Clip* c = &clip; c; c = c->parent) {

@@ -142,6 +142,9 @@ public:
     std::vector<swf::Filter> PlacedFilters(int clip) override;
     void AttachBitmap(int clip, avm1::Object* bitmap, int depth, bool smoothing) override;
     std::shared_ptr<const swf::Image> ExportedBitmap(std::string_view name) override;
+    void SetFilters(int clip, std::vector<swf::Filter> filters) override;
+    std::optional<DrawSettings> GetDrawSettings(int clip) override;
+    void SetDrawSettings(int clip, const DrawSettings& settings) override;
     int FindChild(int clip, std::string_view name) override;
     avm1::Object* MakeClip(int clip, Make how, std::string_view symbol, std::string_view name,
                            int depth, avm1::Object* init) override;

@@ -46,23 +46,6 @@ Gradient ReadGradient(ByteReader& r, bool alpha, bool focal) {
     return g;
 }
 
-// The average of a gradient's stops, its colour where a fill is drawn flat.
-Rgba Average(const std::vector<GradientStop>& stops) {
-    if (stops.empty()) {
-        return Rgba{};
-    }
-    int sum[4] = {0, 0, 0, 0};
-    for (const GradientStop& s : stops) {
-        sum[0] += s.colour.r;
-        sum[1] += s.colour.g;
-        sum[2] += s.colour.b;
-        sum[3] += s.colour.a;
-    }
-    int n = static_cast<int>(stops.size());
-    return Rgba{std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n), std::uint8_t(sum[2] / n),
-                std::uint8_t(sum[3] / n)};
-}
-
 bool ReadFill(ByteReader& r, bool alpha, FillStyle& f, std::string& problem) {
     std::uint8_t type = r.U8();
     f.type = type;
@@ -70,7 +53,7 @@ bool ReadFill(ByteReader& r, bool alpha, FillStyle& f, std::string& problem) {
         f.colour = ReadColour(r, alpha);
     } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
         f.gradient = ReadGradient(r, alpha, type == kFillFocal);
-        f.colour = Average(f.gradient.stops);
+        f.colour = AverageColour(f.gradient.stops);
         f.solid = false;
     } else if (type >= kFillRepeatingBitmap && type <= kFillClippedBitmapHard) {
         f.bitmap = r.U16();
@@ -116,19 +99,7 @@ bool ReadLineStyles(ByteReader& r, int tag, std::vector<LineStyle>& out, std::st
         LineStyle l;
         l.width = r.U16();
         if (tag == 83) {
-            std::uint8_t first = r.U8();
-            std::uint8_t second = r.U8();
-            l.startCap = static_cast<Cap>(std::min((first >> 6) & 3, 2));
-            l.join = static_cast<Join>(std::min((first >> 4) & 3, 2));
-            l.noHScale = first & 0x04;
-            l.noVScale = first & 0x02;
-            l.pixelHinting = first & 0x01;
-            l.noClose = second & 0x04;
-            l.endCap = static_cast<Cap>(std::min(second & 3, 2));
-            if (l.join == Join::Miter) {
-                l.miterLimit = r.U16() / 256.0;
-            }
-            if (first & 0x08) {
+            if (ReadLineStyleFlags(r, l)) {
                 FillStyle f;
                 if (!ReadFill(r, true, f, problem)) {
                     return false;
@@ -282,6 +253,38 @@ ColorTransform ColorTransform::Then(const ColorTransform& o) const {
     return t;
 }
 
+Rgba AverageColour(const std::vector<GradientStop>& stops) {
+    if (stops.empty()) {
+        return Rgba{};
+    }
+    int sum[4] = {0, 0, 0, 0};
+    for (const GradientStop& s : stops) {
+        sum[0] += s.colour.r;
+        sum[1] += s.colour.g;
+        sum[2] += s.colour.b;
+        sum[3] += s.colour.a;
+    }
+    int n = static_cast<int>(stops.size());
+    return Rgba{std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n), std::uint8_t(sum[2] / n),
+                std::uint8_t(sum[3] / n)};
+}
+
+bool ReadLineStyleFlags(ByteReader& r, LineStyle& l) {
+    std::uint8_t first = r.U8();
+    std::uint8_t second = r.U8();
+    l.startCap = static_cast<Cap>(std::min((first >> 6) & 3, 2));
+    l.join = static_cast<Join>(std::min((first >> 4) & 3, 2));
+    l.noHScale = first & 0x04;
+    l.noVScale = first & 0x02;
+    l.pixelHinting = first & 0x01;
+    l.noClose = second & 0x04;
+    l.endCap = static_cast<Cap>(std::min(second & 3, 2));
+    if (l.join == Join::Miter) {
+        l.miterLimit = r.U16() / 256.0;
+    }
+    return (first & 0x08) != 0;
+}
+
 Bounds ReadBounds(ByteReader& r) {
     Bounds b;
     BitReader bits(r);
@@ -372,9 +375,15 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
         }
         s.nonZero = (r.U8() & 0x04) != 0;
     }
-    if (!ReadFillStyles(r, tag, s.fills, problem) || !ReadLineStyles(r, tag, s.lines, problem)) {
+    if (!ReadFillStyles(r, tag, s.fills, problem) || !ReadLineStyles(r, tag, s.lines, problem) ||
+        !ReadShapeRecords(r, tag, s, problem)) {
         return std::nullopt;
     }
+    BuildGeometry(s);
+    return s;
+}
+
+bool ReadShapeRecords(ByteReader& r, int tag, Shape& s, std::string& problem) {
     std::size_t fillBase = 0; // where the current style arrays begin in the shape's lists
     std::size_t lineBase = 0;
     BitReader bits(r);
@@ -389,7 +398,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
     while (true) {
         if (!r.ok()) {
             problem = "shape " + std::to_string(s.id) + " cut short";
-            return std::nullopt;
+            return false;
         }
         bool isEdge = bits.Unsigned(1) != 0;
         if (!isEdge) {
@@ -406,9 +415,10 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
             std::uint32_t raw1 = (flags & 0x04) ? bits.Unsigned(fillBits) : 0;
             std::uint32_t rawLine = (flags & 0x08) ? bits.Unsigned(lineBits) : 0;
             if (flags & 0x10) {
-                if (tag == 2) {
-                    problem = "new styles in a shape of the first kind";
-                    return std::nullopt;
+                if (tag == 2 || tag == 46 || tag == 84) {
+                    problem = tag == 2 ? "new styles in a shape of the first kind"
+                                       : "new styles in a morph shape";
+                    return false;
                 }
                 // Indices given with new styles point into the new arrays.
                 bits.Align();
@@ -416,7 +426,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
                 lineBase = s.lines.size();
                 if (!ReadFillStyles(r, tag, s.fills, problem) ||
                     !ReadLineStyles(r, tag, s.lines, problem)) {
-                    return std::nullopt;
+                    return false;
                 }
                 bits.Align();
                 fillBits = static_cast<int>(bits.Unsigned(4));
@@ -436,7 +446,7 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
         }
         if (s.edges.size() >= kMaxEdges) {
             problem = "shape " + std::to_string(s.id) + " has too many edges";
-            return std::nullopt;
+            return false;
         }
         Edge e;
         e.from = pen;
@@ -449,10 +459,9 @@ std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std:
     }
     if (!r.ok()) {
         problem = "shape " + std::to_string(s.id) + " cut short";
-        return std::nullopt;
+        return false;
     }
-    BuildGeometry(s);
-    return s;
+    return true;
 }
 
 void BuildGeometry(Shape& shape) {
@@ -481,6 +490,47 @@ void BuildGeometry(Shape& shape) {
     }
 }
 
+namespace {
+
+// What the records of both kinds of button begin with; false at the end of the records.
+bool ReadRecordHead(ByteReader& r, std::uint8_t& flags, ButtonRecord& rec) {
+    flags = r.U8();
+    if (flags == 0) {
+        return false;
+    }
+    rec.states = flags & 0x0f;
+    rec.character = r.U16();
+    rec.depth = r.U16();
+    rec.matrix = ReadMatrix(r);
+    return true;
+}
+
+} // namespace
+
+std::optional<Button> ReadButton1(std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    Button b;
+    b.id = r.U16();
+    std::uint8_t flags = 0;
+    ButtonRecord rec;
+    while (r.ok() && ReadRecordHead(r, flags, rec)) {
+        if (r.ok()) {
+            b.records.push_back(rec);
+        }
+    }
+    if (!r.ok()) {
+        problem = "button " + std::to_string(b.id) + " cut short";
+        return std::nullopt;
+    }
+    // The rest is one action block, run on release.
+    if (!r.atEnd()) {
+        auto rest = r.Bytes(r.left());
+        b.actions.push_back(
+            ButtonAction{kCondRelease, 0, std::vector<std::uint8_t>(rest.begin(), rest.end())});
+    }
+    return b;
+}
+
 std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem) {
     ByteReader r(body);
     Button b;
@@ -489,15 +539,11 @@ std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::strin
     std::size_t actionOffsetPos = r.pos();
     std::uint16_t actionOffset = r.U16();
     while (r.ok()) {
-        std::uint8_t flags = r.U8();
-        if (flags == 0) {
+        std::uint8_t flags = 0;
+        ButtonRecord rec;
+        if (!ReadRecordHead(r, flags, rec)) {
             break;
         }
-        ButtonRecord rec;
-        rec.states = flags & 0x0f;
-        rec.character = r.U16();
-        rec.depth = r.U16();
-        rec.matrix = ReadMatrix(r);
         rec.colour = ReadColorTransform(r, true);
         if (flags & 0x10) {
             // Filters are not drawn, and their list cannot be skipped without reading it all:

@@ -5,6 +5,7 @@
 
 #include "filter.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -260,15 +261,50 @@ struct ButtonAction {
     friend bool operator==(const ButtonAction&, const ButtonAction&) = default;
 };
 
+// What a button plays on one of its transitions (DefineButtonSound), kept as the file gives it.
+struct ButtonSound {
+    std::uint16_t sound = 0; // the sound's character id; 0 plays nothing
+    bool stop = false;       // stops the sound rather than starting it
+    bool noMultiple = false; // does not start it again while it plays
+    std::optional<std::uint32_t> inPoint;
+    std::optional<std::uint32_t> outPoint;
+    std::uint16_t loops = 0;
+    struct Level {
+        std::uint32_t position = 0; // in samples at 44 kHz
+        std::uint16_t left = 0;
+        std::uint16_t right = 0;
+        friend bool operator==(const Level&, const Level&) = default;
+    };
+    std::vector<Level> envelope;
+    friend bool operator==(const ButtonSound&, const ButtonSound&) = default;
+};
+
 struct Button {
     std::uint16_t id = 0;
     bool trackAsMenu = false;
     std::vector<ButtonRecord> records;
     std::vector<ButtonAction> actions;
+    // Over-up to idle, idle to over-up, over-up to over-down, over-down to over-up.
+    std::array<ButtonSound, 4> sounds;
     friend bool operator==(const Button&, const Button&) = default;
 };
 
-using Character = std::variant<Shape, Button, EditText>;
+// A shape that changes from one outline and set of styles to another as its placement's ratio
+// goes from 0 to 65535: its styles in pairs, its edges in two lists that pair one by one.
+struct MorphShape {
+    std::uint16_t id = 0;
+    int tag = 0; // 46 or 84
+    Bounds startBounds;
+    Bounds endBounds;
+    std::vector<FillStyle> startFills; // startFills[i] becomes endFills[i]
+    std::vector<FillStyle> endFills;
+    std::vector<LineStyle> startLines;
+    std::vector<LineStyle> endLines;
+    std::vector<Edge> startEdges; // carry the style indices
+    std::vector<Edge> endEdges;   // only the outline
+};
+
+using Character = std::variant<Shape, Button, EditText, MorphShape>;
 
 // Actions a placed clip runs on its events (onClipEvent), by the event bits of the file.
 struct ClipAction {
@@ -310,6 +346,16 @@ void ReadEdgeRecord(BitReader& bits, Edge& e);
 
 // Tag readers. Each returns nullopt and names the fault in problem for a body it cannot use.
 std::optional<Shape> ReadShape(int tag, std::span<const std::uint8_t> body, std::string& problem);
+// The two flag bytes of a line style of DefineShape4 (and of a morph's second kind) and its
+// miter limit; true when a fill style follows in place of the colour.
+bool ReadLineStyleFlags(ByteReader& r, LineStyle& l);
+// The average of a gradient's stops, its colour where a fill is drawn flat.
+Rgba AverageColour(const std::vector<GradientStop>& stops);
+// The edge and style-change records of a shape, up to its end record, into s.edges; style
+// indices point into s.fills and s.lines as read so far.
+bool ReadShapeRecords(ByteReader& r, int tag, Shape& s, std::string& problem);
+// DefineButton: records without colour transforms, then one action block run on release.
+std::optional<Button> ReadButton1(std::span<const std::uint8_t> body, std::string& problem);
 std::optional<Button> ReadButton2(std::span<const std::uint8_t> body, std::string& problem);
 std::optional<EditText> ReadEditText(std::span<const std::uint8_t> body, std::string& problem);
 // DefineFont2, or DefineFont3 (whose em is twenty times finer) when font3.

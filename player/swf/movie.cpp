@@ -1,9 +1,11 @@
 #include "movie.h"
 
 #include "bitmap.h"
+#include "button.h"
 #include "byte_reader.h"
 #include "code_page.h"
 #include "inflate.h"
+#include "morph.h"
 
 #include <algorithm>
 #include <optional>
@@ -27,6 +29,17 @@ void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body
     case TagCode::DefineButton2:
         if (auto b = ReadButton2(body, problem)) {
             character = std::move(*b);
+        }
+        break;
+    case TagCode::DefineButton:
+        if (auto b = ReadButton1(body, problem)) {
+            character = std::move(*b);
+        }
+        break;
+    case TagCode::DefineMorphShape:
+    case TagCode::DefineMorphShape2:
+        if (auto m = ReadMorphShape(code, body, problem)) {
+            character = std::move(*m);
         }
         break;
     case TagCode::DefineEditText:
@@ -204,7 +217,16 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineShape4:
         case TagCode::DefineButton2:
         case TagCode::DefineEditText:
+        case TagCode::DefineButton:
+        case TagCode::DefineMorphShape:
+        case TagCode::DefineMorphShape2:
             Define(movie, code, body);
+            break;
+        case TagCode::DefineButtonCxform:
+            ReadButtonColour(movie, body);
+            break;
+        case TagCode::DefineButtonSound:
+            ReadButtonSounds(movie, body);
             break;
         case TagCode::DefineText:
         case TagCode::DefineText2: {

@@ -72,6 +72,11 @@ enum class TagCode : std::uint16_t {
     DefineBitsJPEG3 = 35,
     DefineBitsLossless2 = 36,
     DefineBitsJPEG4 = 90,
+    DefineButton = 7,
+    DefineButtonSound = 17,
+    DefineButtonCxform = 23,
+    DefineMorphShape = 46,
+    DefineMorphShape2 = 84,
 };
 
 // One action block: the bytes of a DoAction or DoInitAction tag body.

@@ -202,6 +202,7 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         item.matrix = placed;
         item.colour = coloured;
         item.buttonState = child->buttonState;
+        item.ratio = child->ratio;
         item.definition = child->definition;
         if (display::TextField* field = avm1::FieldOf(child->object)) {
             // A bound field shows its variable as it stands now, also while no frame runs (a

@@ -59,6 +59,7 @@ struct DrawnItem {
     Matrix matrix;
     ColorTransform colour;
     std::uint8_t buttonState = kStateUp;
+    std::uint16_t ratio = 0;                   // how far a morph has changed
     const Character* definition = nullptr;     // from the library of the movie it came from
     const display::TextField* field = nullptr; // a text field's settings, alive with the tree
     std::string text;                          // what a text field shows
