@@ -10,6 +10,7 @@
 #include "avm1/text_field.h"
 #include "render/effects.h"
 #include "render/raster.h"
+#include "swf/morph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -171,6 +172,8 @@ void Painter::Content(const display::Clip& clip, const swf::Matrix& m,
     if (clip.definition) {
         if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
             shape(*s);
+        } else if (const auto* morph = std::get_if<swf::MorphShape>(clip.definition)) {
+            shape(swf::MorphAt(*morph, clip.ratio));
         }
     }
     if (clip.movie) {

@@ -302,9 +302,9 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         }
         case TagCode::DefineFontInfo:
         case TagCode::DefineFontInfo2: {
-            auto it = body.size() >= 2 ? movie.fonts.find(static_cast<std::uint16_t>(
-                                             body[0] | (body[1] << 8)))
-                                       : movie.fonts.end();
+            auto it = body.size() >= 2
+                          ? movie.fonts.find(static_cast<std::uint16_t>(body[0] | (body[1] << 8)))
+                          : movie.fonts.end();
             if (it == movie.fonts.end() || !ApplyFontInfo(it->second, body, code == 62)) {
                 movie.problems.push_back("font information without its font");
             } else if (movie.version < 6) {

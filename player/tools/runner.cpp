@@ -458,8 +458,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::int16_t> sound;
     int status = PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
-                           options.scriptSeconds, options.window, events, std::move(peer),
-                           captures, options.wav.empty() ? nullptr : &sound);
+                           options.scriptSeconds, options.window, events, std::move(peer), captures,
+                           options.wav.empty() ? nullptr : &sound);
     if (!options.wav.empty() && status == kPlayed) {
         std::string wav = audio::EncodeWav(sound, 2, audio::kMixRate);
         std::ofstream file(options.wav, std::ios::binary | std::ios::trunc);

@@ -70,8 +70,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
               std::span<const InputEvent> input = {},
               std::optional<std::vector<PeerStep>> peer = std::nullopt,
-              std::span<const Capture> captures = {},
-              std::vector<std::int16_t>* sound = nullptr);
+              std::span<const Capture> captures = {}, std::vector<std::int16_t>* sound = nullptr);
 
 // The stage as it stands, drawn at the movie's own size (one pixel per 20 twips).
 render::Picture StagePicture(swf::Player& player);
