@@ -287,7 +287,8 @@ std::uint32_t Fade(std::uint32_t p, std::uint32_t alpha) {
 
 // Copies a source pixel (premultiplied) into the destination as copyPixels and draw do.
 void Put(const Bitmap& dst, std::uint32_t& d, std::uint32_t s, bool merge) {
-    std::uint32_t v = merge ? Over(s, d) : s;
+    // An opaque picture has no alpha to take the source's, so the source always lands over it.
+    std::uint32_t v = merge || !dst.transparent ? Over(s, d) : s;
     d = dst.transparent ? v : v | 0xFF000000u;
 }
 

@@ -408,10 +408,21 @@ bool Input::MouseMove(swf::Point p, bool heard) {
     }
     UpdateHover();
     bool ran = Finish();
-    if (rt_.version() < 9) {
+    if ((moved || heard) && rt_.version() < 9) {
         stage_.focus().ResetHighlight(); // the pointer's doing ends the keyboard's highlight
     }
     return ran || dragged || hover != hover_;
+}
+
+bool Input::OtherButton(int code, bool down) {
+    rt_.NewTick();
+    avm1::KeyChanged(rt_, code, 0, down, false);
+    // The right button opens the context menu, which ends the keyboard's highlight as a click
+    // does; the middle one leaves it.
+    if (code == 2 && rt_.version() < 9) {
+        stage_.focus().ResetHighlight();
+    }
+    return Finish();
 }
 
 bool Input::MouseDown() {

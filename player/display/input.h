@@ -55,8 +55,11 @@ public:
 
     // Each returns whether anything may look different afterwards.
     bool MouseMove(swf::Point stagePoint, bool heard = false); // twips of the stage
-    bool MouseDown(); // the left button; the others only move
+    bool MouseDown();                                          // the left button
     bool MouseUp();
+    // The right (2) or middle (4) button, by its key code: scripts see it through Key, and
+    // nothing is pressed by it.
+    bool OtherButton(int code, bool down);
     bool MouseLeave();
     bool KeyDown(int keyCode, char32_t character);
     bool KeyUp(int keyCode, char32_t character);

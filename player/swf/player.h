@@ -143,6 +143,7 @@ public:
     bool MouseMove(Point p, bool heard = false) { return input_->MouseMove(p, heard); }
     bool MouseDown() { return input_->MouseDown(); }
     bool MouseUp() { return input_->MouseUp(); }
+    bool OtherButton(int code, bool down) { return input_->OtherButton(code, down); }
     bool MouseLeave() { return input_->MouseLeave(); }
     // A key going down and up, by the code scripts read from Key.getCode and the character it
     // types (0 for none).

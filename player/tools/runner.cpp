@@ -164,6 +164,8 @@ void Inject(swf::Player& player, const InputEvent& e, double scale) {
         player.MouseMove(p);
         if (e.button == 0) {
             e.kind == Kind::MouseDown ? player.MouseDown() : player.MouseUp();
+        } else {
+            player.OtherButton(e.button == 1 ? 4 : 2, e.kind == Kind::MouseDown);
         }
         break;
     case Kind::KeyDown:
