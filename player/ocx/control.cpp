@@ -967,6 +967,10 @@ bool PlayerControl::MoveMouse(UINT msg, int x, int y) {
         changed = player_.MouseDown() || changed;
     } else if (msg == WM_LBUTTONUP) {
         changed = player_.MouseUp() || changed;
+    } else if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP) {
+        changed = player_.OtherButton(2, msg == WM_RBUTTONDOWN) || changed;
+    } else if (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP) {
+        changed = player_.OtherButton(4, msg == WM_MBUTTONDOWN) || changed;
     }
     return changed;
 }

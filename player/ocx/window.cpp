@@ -140,6 +140,8 @@ LRESULT PlayerWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
         OnMouse(msg, lp);
         break; // and the default handling (the context menu message after a right click)
     case WM_SETCURSOR:
@@ -252,6 +254,12 @@ void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
         }
         changed = owner_ && owner_->OnMouseInput(msg, x, y);
         break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        changed = owner_ && owner_->OnMouseInput(msg, x, y);
+        break;
     default:
         break;
     }
@@ -264,7 +272,9 @@ void PlayerWindow::OnMouse(UINT msg, LPARAM lp) {
     const wchar_t* name = msg == WM_LBUTTONDOWN   ? L"WM_LBUTTONDOWN"
                           : msg == WM_LBUTTONUP   ? L"WM_LBUTTONUP"
                           : msg == WM_RBUTTONDOWN ? L"WM_RBUTTONDOWN"
-                                                  : L"WM_RBUTTONUP";
+                          : msg == WM_RBUTTONUP   ? L"WM_RBUTTONUP"
+                          : msg == WM_MBUTTONDOWN ? L"WM_MBUTTONDOWN"
+                                                  : L"WM_MBUTTONUP";
     TraceLine({L"mouse", name, DecimalText(GET_X_LPARAM(lp)), DecimalText(GET_Y_LPARAM(lp))});
 }
 
