@@ -222,10 +222,11 @@ void Painter::Children(const display::Clip& clip, const swf::Matrix& m,
     int width = cover_ ? cover_->width : target.width;
     int height = cover_ ? cover_->height : target.height;
 
-    for (const auto& [depth, child] : clip.children) {
+    for (const auto& [at, child] : clip.children) {
         if (child->removed) {
             continue;
         }
+        const int depth = at; // a plain copy: lambdas may not capture a structured binding
         std::size_t before = open.size();
         std::erase_if(open, [&](const Open& o) { return depth > o.until; });
         stale = stale || open.size() != before;
