@@ -159,9 +159,13 @@ private:
             const wchar_t* name = face == render::Face::Serif  ? L"Times New Roman"
                                   : face == render::Face::Mono ? L"Courier New"
                                                                : L"Arial";
+            // Where the named face is missing, the pitch and family pick a font of its kind.
+            BYTE kind = face == render::Face::Serif  ? VARIABLE_PITCH | FF_ROMAN
+                        : face == render::Face::Mono ? FIXED_PITCH | FF_MODERN
+                                                     : VARIABLE_PITCH | FF_SWISS;
             slot = std::make_unique<FontHandle>(CreateFontW(
                 -kEm, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, FALSE, FALSE, DEFAULT_CHARSET,
-                OUT_TT_ONLY_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, name));
+                OUT_TT_ONLY_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, kind, name));
         }
         return slot->get();
     }
