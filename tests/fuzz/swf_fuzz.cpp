@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the movie reader and, both as a movie and as a bare action block,
-// to the interpreter: the movie plays a few frames on virtual time as fwplay plays it, then every
-// action block it holds runs once more on its own, so the scripts of frames the playhead never
-// reaches run too. Nothing may crash, hang or leak.
+// to the interpreter: the movie plays and draws a few frames on virtual time as fwplay plays
+// it, then every action block it holds runs once more on its own, so the scripts of frames the
+// playhead never reaches run too. Nothing may crash, hang or leak.
 
+#include "render/picture.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
@@ -47,9 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     double frameMs = 1000.0 / player.movie().frameRate;
+    // Each frame is drawn too, small, so the renderer meets every shape, style and matrix the
+    // reader lets through.
+    fw::render::Picture picture(40, 30);
+    fw::swf::Matrix toPixels{0.05, 0, 0, 0.05, 0, 0};
     for (int frame = 0; frame < kFrames; ++frame) {
         player.SetTime(frame * frameMs);
         player.Tick();
+        player.Render(picture, toPixels);
     }
     for (const auto& block : blocks) {
         player.RunBlock(block);
