@@ -1220,8 +1220,10 @@ Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x,
     clip->matrix.ty = y * 20;
     auto field = std::make_unique<TextField>();
     field->movie = movie_;
-    field->bounds.xMax = std::abs(width) * 20;
-    field->bounds.yMax = std::abs(height) * 20;
+    // A negative size keeps its box turned over: the corner stays at the origin, where _x and
+    // _y read it, and the box reaches left of or above it.
+    field->bounds.xMax = width * 20;
+    field->bounds.yMax = height * 20;
     field->editable = false;
     StartTextField(*clip, std::move(field));
     return clip->object;
