@@ -1387,6 +1387,9 @@ void Stage::Roots(std::vector<avm1::Cell*>& out) {
         if (clip->bitmapData) {
             out.push_back(clip->bitmapData); // a bitmap shown may have no other holder
         }
+        if (clip->drawing) {
+            out.insert(out.end(), clip->drawing->bitmaps.begin(), clip->drawing->bitmaps.end());
+        }
     }
     for (auto& [id, clip] : goneClips_) {
         if (clip->object) {
