@@ -164,6 +164,21 @@ TEST(DisplayDraw, ABlendModeDrawsThroughALayer) {
                      {5, 5, 0xFFFF0000, "red alone"}});
 }
 
+TEST(DisplayDraw, ALayeredClipTakesItsAlphaAsAWhole) {
+    // Two overlapping squares in a half-transparent clip with a blend mode: where they overlap
+    // the lower one does not show through the upper.
+    Placement clip = Place(1, 3);
+    clip.colour = ColorTransform{{256, 256, 256, 128}, {0, 0, 0, 0}};
+    clip.blendMode = 7; // difference, over white
+    Movie m = OneFrame(Frame{{}, {}, {}, {clip}});
+    m.characters[1] = Square(1, kRed, 0, 0, 20);
+    m.characters[2] = Square(2, kBlue, 10, 10, 20);
+    m.sprites[3] = Sprite{3, {Frame{{}, {}, {}, {Place(1, 1), Place(2, 2)}}}};
+    Picture p = Drawn(std::move(m));
+    EXPECT_EQ(p.Row(15)[15], p.Row(25)[25]) << "the overlap shows the upper square alone";
+    EXPECT_NE(p.Row(15)[15], p.Row(5)[5]);
+}
+
 TEST(DisplayDraw, GradientFillsOfTheDrawingMethodsKeepTheirBox) {
     fw::display::Drawing d;
     fw::avm1::DrawCommand c;
