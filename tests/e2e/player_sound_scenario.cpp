@@ -6,6 +6,8 @@
 #include "swf/writer.h"
 #include "tone.h"
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -47,7 +49,7 @@ std::vector<std::uint8_t> ToneMovie() {
 // What the null sink plays for a while, recorded on the host: 16-bit stereo at 44.1 kHz.
 std::vector<std::int16_t> Record(const std::string& name) {
     const std::string file = "\"$WINEPREFIX/drive_c/" + name + ".raw\"";
-    const auto r = Host("timeout 1.2 parec --device=null.monitor --format=s16le --rate=44100 "
+    const auto r = Host("timeout 3 parec --device=null.monitor --format=s16le --rate=44100 "
                         "--channels=2 --raw --latency-msec=50 >" +
                         file + "; test -s " + file);
     EXPECT_EQ(r.status, 0) << "expected a recording: " << r.output;
