@@ -64,6 +64,33 @@ std::vector<std::int16_t> Record(const std::string& name) {
     return samples;
 }
 
+// The pitch of one channel from the median time between rising crossings, so a moment a loaded
+// machine drops does not bend it; gaps counts the periods it stretched.
+double PitchOf(const std::vector<std::int16_t>& samples, int channel, int* gaps) {
+    std::vector<std::size_t> periods;
+    bool low = false;
+    std::size_t last = 0;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < samples.size(); i += 2) {
+        low = low || samples[i] < -200;
+        if (low && samples[i] > 200) {
+            low = false;
+            if (last != 0) {
+                periods.push_back(i / 2 - last);
+            }
+            last = i / 2;
+        }
+    }
+    if (periods.empty()) {
+        return 0;
+    }
+    std::vector<std::size_t> sorted = periods;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const std::size_t median = sorted[sorted.size() / 2];
+    *gaps = static_cast<int>(std::count_if(periods.begin(), periods.end(),
+                                           [&](std::size_t p) { return p > median * 3 / 2; }));
+    return 44100.0 / static_cast<double>(median);
+}
+
 class PlayerSound : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -105,19 +132,19 @@ TEST_F(PlayerSound, TheMoviesToneIsHeardAndItsVolumeHalvesIt) {
     ASSERT_NO_FATAL_FAILURE(SetVolume(20));
     const auto loud = Record("fw_tone20");
     ASSERT_GT(loud.size(), 2u * 44100 / 2) << "expected half a second recorded at least";
-    const auto left = fw::test::Listen(loud, 2, 0, 44100);
-    const auto right = fw::test::Listen(loud, 2, 1, 44100);
-    EXPECT_NEAR(left.hz, kHz, 5) << "expected the movie's tone on the left";
-    EXPECT_NEAR(right.hz, kHz, 5) << "expected the movie's tone on the right";
-    EXPECT_NEAR(left.peak, kAmplitude, kAmplitude / 10) << "expected the tone at full volume";
+    int gaps = 0;
+    EXPECT_NEAR(PitchOf(loud, 0, &gaps), kHz, 5) << "expected the movie's tone on the left";
+    EXPECT_NEAR(PitchOf(loud, 1, &gaps), kHz, 5) << "expected the movie's tone on the right";
+    const int full = fw::test::Listen(loud, 2, 0, 44100).peak;
+    EXPECT_NEAR(full, kAmplitude, kAmplitude / 10) << "expected the tone at full volume";
 
     ASSERT_NO_FATAL_FAILURE(SetVolume(10));
-    const auto half = Record("fw_tone10");
-    const auto quiet = fw::test::Listen(half, 2, 0, 44100);
-    EXPECT_NEAR(quiet.hz, kHz, 5);
-    ASSERT_GT(left.peak, 0);
-    const double ratio = static_cast<double>(quiet.peak) / left.peak;
-    EXPECT_NEAR(ratio, 0.5, 0.05) << "peaks " << quiet.peak << " at 10 and " << left.peak
-                                  << " at 20";
-    std::printf("peak %d at volume 20, %d at 10\n", left.peak, quiet.peak);
+    const auto quiet = Record("fw_tone10");
+    ASSERT_GT(quiet.size(), 2u * 44100 / 2);
+    EXPECT_NEAR(PitchOf(quiet, 0, &gaps), kHz, 5);
+    const int half = fw::test::Listen(quiet, 2, 0, 44100).peak;
+    ASSERT_GT(full, 0);
+    EXPECT_NEAR(static_cast<double>(half) / full, 0.5, 0.05)
+        << "peaks " << half << " at 10 and " << full << " at 20";
+    std::printf("peak %d at volume 20, %d at 10; %d gaps heard\n", full, half, gaps);
 }
