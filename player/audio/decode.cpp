@@ -219,11 +219,13 @@ std::optional<Pcm> DecodeSamples(std::uint8_t coding, double rate, bool sixteenB
     return pcm;
 }
 
-std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block, bool first, Mp3Decoder* mp3,
-                                     std::string& error) {
+std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block,
+                                     std::span<const swf::StreamBlock* const> before,
+                                     Mp3Decoder* mp3, std::string& error) {
     const swf::StreamHead& head = block.head;
     std::span<const std::uint8_t> data = block.data;
-    if (head.coding == static_cast<std::uint8_t>(swf::SoundCoding::Mp3)) {
+    constexpr auto kMp3 = static_cast<std::uint8_t>(swf::SoundCoding::Mp3);
+    if (head.coding == kMp3) {
         // Each block opens with its own count of samples and, for the first one heard, the
         // encoder's delay to skip; a block of no frames keeps the frame silent.
         if (data.size() < 4) {
@@ -233,8 +235,37 @@ std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block, bool first, 
         pcm.rate = head.rate();
         pcm.channels = head.stereo ? 2 : 1;
         auto count = static_cast<std::uint32_t>(data[0] | data[1] << 8);
-        auto seek = first ? static_cast<std::int16_t>(data[2] | data[3] << 8) : std::int16_t{0};
-        if (!DecodeMp3(data.subspan(4), seek, count, mp3, pcm, error) || pcm.samples.empty()) {
+        // A frame's data may begin in the frames before it (the layer's bit reservoir), and
+        // its first samples finish those of the frame before: decoded after the blocks before,
+        // what is theirs (as their counts say) is dropped.
+        std::vector<std::uint8_t> joined;
+        std::size_t theirs = 0;
+        for (const swf::StreamBlock* b : before) {
+            if (b && b->head.coding == kMp3 && b->data.size() > 4) {
+                joined.insert(joined.end(), b->data.begin() + 4, b->data.end());
+                theirs += static_cast<std::size_t>(b->data[0] | b->data[1] << 8);
+            }
+        }
+        if (joined.empty()) {
+            auto seek = before.empty() ? static_cast<std::int16_t>(data[2] | data[3] << 8)
+                                       : std::int16_t{0};
+            if (!DecodeMp3(data.subspan(4), seek, count, mp3, pcm, error) || pcm.samples.empty()) {
+                return std::nullopt;
+            }
+            return pcm;
+        }
+        joined.insert(joined.end(), data.begin() + 4, data.end());
+        if (!DecodeMp3(joined, 0, 0, mp3, pcm, error)) {
+            return std::nullopt;
+        }
+        std::size_t skip =
+            std::min(theirs * static_cast<std::size_t>(pcm.channels), pcm.samples.size());
+        pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
+        std::size_t most = count * static_cast<std::size_t>(pcm.channels);
+        if (count > 0 && pcm.samples.size() > most) {
+            pcm.samples.resize(most);
+        }
+        if (pcm.samples.empty()) {
             return std::nullopt;
         }
         return pcm;

@@ -5,6 +5,12 @@
 #include "stage.h"
 
 namespace fw::display {
+namespace {
+
+// Twice the farthest an MP3 frame's data may begin before it, and more than a frame.
+constexpr std::size_t kStreamLeadBytes = 2048;
+
+} // namespace
 
 void Stage::StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo& info) {
     const swf::Movie& movie = *clip.movie;
@@ -51,9 +57,22 @@ void Stage::StartSounds(const Clip& clip, const swf::Frame& frame) {
         StartSound(clip, id, start.info);
     }
     if (frame.stream) {
-        bool first = !sounds_.Streaming(clip.id);
+        // The blocks before, when the stream plays on from them: enough for what an MP3 frame
+        // may reach back to.
+        std::vector<const swf::StreamBlock*> before;
+        std::size_t bytes = 0;
+        for (int f = clip.current - 1;
+             f >= 0 && sounds_.Streaming(clip.id) && bytes < kStreamLeadBytes && before.size() < 8;
+             --f) {
+            const auto& previous = (*clip.frames)[static_cast<std::size_t>(f)].stream;
+            if (!previous) {
+                break;
+            }
+            before.insert(before.begin(), &*previous);
+            bytes += previous->data.size();
+        }
         std::string error;
-        if (auto pcm = audio::DecodeStreamBlock(*frame.stream, first, sounds_.mp3(), error)) {
+        if (auto pcm = audio::DecodeStreamBlock(*frame.stream, before, sounds_.mp3(), error)) {
             sounds_.Stream(clip.id, *pcm);
         } else if (!error.empty() && unplayedStreams_.insert(clip.id).second) {
             Report("sound stream: " + error);

@@ -34,12 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         }
         std::size_t share = startBody.size() / 8 + 1;
+        std::vector<fw::swf::StreamBlock> blocks;
+        std::vector<const fw::swf::StreamBlock*> before;
+        blocks.reserve(9);
         for (std::size_t at = 0; at < startBody.size(); at += share) {
-            fw::swf::StreamBlock block{*head, {}};
             auto bytes = startBody.subspan(at, std::min(share, startBody.size() - at));
-            block.data.assign(bytes.begin(), bytes.end());
+            blocks.push_back({*head, {bytes.begin(), bytes.end()}});
             std::string error;
-            if (auto pcm = fw::audio::DecodeStreamBlock(block, at == 0, mixer.mp3(), error)) {
+            auto pcm = fw::audio::DecodeStreamBlock(blocks.back(), before, mixer.mp3(), error);
+            before.push_back(&blocks.back());
+            if (pcm) {
                 mixer.Stream(1, *pcm);
             }
             mixer.Mix(out.data(), 1024);

@@ -218,6 +218,41 @@ TEST(AudioPlay, StreamsPlayInStepWithTheirTimeline) {
     EXPECT_NEAR(Listen(Play(w.Finish(), 24), 2, 0, 44100).seconds, 0.5, 0.01);
 }
 
+// The 440 Hz MP3 tone (MPEG-2 layer III frames of 576 samples at 22 kHz) streamed over the
+// frames its samples fall in, each block opening with its count of samples and no seek.
+TEST(AudioPlay, AnMp3StreamPlaysWithoutGapsBetweenItsBlocks) {
+    std::ifstream in(FW_UNIT_DATA "/tone440.mp3", std::ios::binary);
+    std::vector<std::uint8_t> file(std::istreambuf_iterator<char>(in), {});
+    constexpr int kKbps[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    constexpr int kRate[] = {22050, 24000, 16000};
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (std::size_t at = 0, k = 0; at + 4 <= file.size(); ++k) {
+        std::uint8_t b = file[at + 2];
+        std::size_t length = 72000u * kKbps[b >> 4] / kRate[(b >> 2) & 3] + ((b >> 1) & 1);
+        std::size_t frame = k * 576 * 12 / 22050;
+        if (blocks.size() <= frame) {
+            blocks.resize(frame + 1, {0, 0, 0, 0});
+        }
+        auto& block = blocks[frame];
+        std::uint16_t count = static_cast<std::uint16_t>((block[0] | block[1] << 8) + 576);
+        block[0] = static_cast<std::uint8_t>(count & 0xff);
+        block[1] = static_cast<std::uint8_t>(count >> 8);
+        length = std::min(length, file.size() - at);
+        block.insert(block.end(), file.begin() + static_cast<long>(at),
+                     file.begin() + static_cast<long>(at + length));
+        at += length;
+    }
+    MovieWriter w;
+    w.SoundStream(StreamHead{2, 2, true, false, 1837});
+    for (const auto& block : blocks) {
+        w.StreamBlock(block).ShowFrame();
+    }
+    w.Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+    Heard h = Listen(Play(w.Finish(), 12), 2, 0, 44100);
+    EXPECT_NEAR(h.hz, 440, 5);
+    EXPECT_NEAR(h.seconds, 0.5, 0.08);
+}
+
 TEST(AudioPlay, ButtonSoundsPlayOnTheirTransitions) {
     MovieWriter w;
     w.DefineSound(Tone(3));
