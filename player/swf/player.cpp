@@ -60,6 +60,7 @@ void Player::Load(Movie movie) {
     runtime_->Reset(movie_.version);
     runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
+    dueAt_.reset();
     loadedAt_ = std::chrono::steady_clock::now();
     input_->Reset();
     ++generation_;
@@ -73,7 +74,7 @@ void Player::Play() {
 }
 
 void Player::Stop() {
-    stage_->root().playing = false;
+    stage_->SetPlaying(stage_->root().id, false);
 }
 
 bool Player::playing() const {
@@ -112,6 +113,33 @@ void Player::Tick() {
     }
     if (generation == generation_) {
         runtime_->Collect();
+    }
+}
+
+int Player::PlayDue(double ms) {
+    const double frameMs = 1000.0 / movie_.frameRate;
+    // After a rest (a gap longer than the frames it would catch up: the timer was off while
+    // the movie stood still), or with the clock gone back, the plan starts from now.
+    if (!dueAt_ || ms < *dueAt_ - frameMs || ms - lastDue_ > kMaxCatchUp * frameMs) {
+        dueAt_ = ms;
+    }
+    lastDue_ = ms;
+    unsigned generation = generation_;
+    int played = 0;
+    for (;;) {
+        Tick();
+        ++played;
+        if (generation != generation_) {
+            return played; // another movie: it plans afresh
+        }
+        *dueAt_ += frameMs;
+        if (ms < *dueAt_ || !NeedsTicks()) {
+            return played;
+        }
+        if (played >= kMaxCatchUp) {
+            dueAt_ = ms + frameMs;
+            return played;
+        }
     }
 }
 

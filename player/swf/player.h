@@ -105,6 +105,13 @@ public:
     // Enters the first frame on the first call, then moves one frame on while playing
     // (looping to the first frame after the last).
     void Tick();
+    // For a host on a real clock (ms, from any origin): plays the frame due and, when the
+    // host came later than a whole frame, the frames it missed (at most kMaxCatchUp; the time
+    // of any more is let go), as the reference player drops the drawing of missed frames
+    // rather than slowing the timeline, so streams stay in step with it. The host draws once
+    // after. Returns the frames played.
+    int PlayDue(double ms);
+    static constexpr int kMaxCatchUp = 8;
     void Play();
     void Stop();
     bool playing() const;
@@ -200,7 +207,9 @@ private:
     std::unique_ptr<display::Input> input_;
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
-    unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
+    std::optional<double> dueAt_; // the host's time the next frame is due
+    double lastDue_ = 0;          // the host's time of the last PlayDue
+    unsigned generation_ = 0;     // counts Loads, so a script notices its movie was replaced
     mutable std::map<std::uint16_t, DisplayItem> list_; // the root's items, as hosts see them
 };
 

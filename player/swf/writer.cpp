@@ -224,32 +224,6 @@ void PutShapeRecords(BitWriter& w, const std::vector<Edge>& edges, int fillBits,
     w.Put(0, 6); // end of shape
 }
 
-// A start's options (StartSound, DefineButtonSound); a loop count of defaultLoops is left out.
-template <class Info>
-void PutSoundInfo(std::vector<std::uint8_t>& body, const Info& info, std::uint16_t defaultLoops) {
-    const bool loops = info.loops != defaultLoops;
-    body.push_back(static_cast<std::uint8_t>((info.stop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) |
-                                             (info.envelope.empty() ? 0 : 8) | (loops ? 4 : 0) |
-                                             (info.outPoint ? 2 : 0) | (info.inPoint ? 1 : 0)));
-    if (info.inPoint) {
-        PutU32(body, *info.inPoint);
-    }
-    if (info.outPoint) {
-        PutU32(body, *info.outPoint);
-    }
-    if (loops) {
-        PutU16(body, info.loops);
-    }
-    if (!info.envelope.empty()) {
-        body.push_back(static_cast<std::uint8_t>(info.envelope.size()));
-        for (const auto& p : info.envelope) {
-            PutU32(body, p.position);
-            PutU16(body, p.left);
-            PutU16(body, p.right);
-        }
-    }
-}
-
 } // namespace
 
 ShapeBuilder::ShapeBuilder(std::uint16_t id, int tag) {
@@ -497,6 +471,33 @@ std::vector<std::uint8_t> ActionWriter::Finish(bool withEnd) const {
     }
     return out;
 }
+
+namespace {
+
+void PutSoundInfo(std::vector<std::uint8_t>& body, const SoundInfo& info) {
+    body.push_back(static_cast<std::uint8_t>(
+        (info.stop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) | (info.envelope.empty() ? 0 : 8) |
+        (info.loops != 1 ? 4 : 0) | (info.outPoint ? 2 : 0) | (info.inPoint ? 1 : 0)));
+    if (info.inPoint) {
+        PutU32(body, *info.inPoint);
+    }
+    if (info.outPoint) {
+        PutU32(body, *info.outPoint);
+    }
+    if (info.loops != 1) {
+        PutU16(body, info.loops);
+    }
+    if (!info.envelope.empty()) {
+        body.push_back(static_cast<std::uint8_t>(info.envelope.size()));
+        for (const auto& p : info.envelope) {
+            PutU32(body, p.position);
+            PutU16(body, p.left);
+            PutU16(body, p.right);
+        }
+    }
+}
+
+} // namespace
 
 MovieWriter::MovieWriter(MovieOptions options) : options_(options) {}
 
@@ -809,19 +810,19 @@ MovieWriter& MovieWriter::DefineButton2(const Button& button) {
         body.insert(body.end(), a.actions.begin(), a.actions.end());
     }
     Tag(static_cast<std::uint16_t>(TagCode::DefineButton2), body);
-    if (std::none_of(button.sounds.begin(), button.sounds.end(),
-                     [](const ButtonSound& s) { return s.sound != 0; })) {
-        return *this;
-    }
-    std::vector<std::uint8_t> sounds;
-    PutU16(sounds, button.id);
-    for (const auto& s : button.sounds) {
-        PutU16(sounds, s.sound);
-        if (s.sound != 0) {
-            PutSoundInfo(sounds, s, 0);
+    if (std::any_of(button.sounds.begin(), button.sounds.end(),
+                    [](const ButtonSound& s) { return s.sound != 0; })) {
+        std::vector<std::uint8_t> sounds;
+        PutU16(sounds, button.id);
+        for (const ButtonSound& s : button.sounds) {
+            PutU16(sounds, s.sound);
+            if (s.sound != 0) {
+                PutSoundInfo(sounds, s.info);
+            }
         }
+        Tag(static_cast<std::uint16_t>(TagCode::DefineButtonSound), sounds);
     }
-    return Tag(static_cast<std::uint16_t>(TagCode::DefineButtonSound), sounds);
+    return *this;
 }
 
 MovieWriter& MovieWriter::Place(const Placement& p) {
@@ -909,10 +910,27 @@ MovieWriter& MovieWriter::StartSound(const SoundStart& start) {
     } else {
         PutString(body, start.className);
     }
-    PutSoundInfo(body, start.info, 1);
+    PutSoundInfo(body, start.info);
     return Tag(static_cast<std::uint16_t>(start.className.empty() ? TagCode::StartSound
                                                                   : TagCode::StartSound2),
                body);
+}
+
+MovieWriter& MovieWriter::SoundStream(const StreamHead& head) {
+    std::vector<std::uint8_t> body;
+    auto format = static_cast<std::uint8_t>((head.rateCode & 3) << 2 | (head.sixteenBit ? 2 : 0) |
+                                            (head.stereo ? 1 : 0));
+    body.push_back(format);
+    body.push_back(static_cast<std::uint8_t>(head.coding << 4 | format));
+    PutU16(body, head.samplesPerFrame);
+    if (head.coding == static_cast<std::uint8_t>(SoundCoding::Mp3)) {
+        PutU16(body, 0); // no samples to skip at the start
+    }
+    return Tag(static_cast<std::uint16_t>(TagCode::SoundStreamHead2), body);
+}
+
+MovieWriter& MovieWriter::StreamBlock(std::span<const std::uint8_t> data) {
+    return Tag(static_cast<std::uint16_t>(TagCode::SoundStreamBlock), data, true);
 }
 
 MovieWriter& MovieWriter::Export(std::uint16_t id, const std::string& name) {

@@ -136,6 +136,9 @@ public:
     // StartSound, or StartSound2 when the start names a class.
     MovieWriter& StartSound(const SoundStart& start);
     MovieWriter& Export(std::uint16_t id, const std::string& name); // ExportAssets of one
+    // The timeline's stream: its head once, then each frame's block before its ShowFrame.
+    MovieWriter& SoundStream(const StreamHead& head);
+    MovieWriter& StreamBlock(std::span<const std::uint8_t> data);
 
     // The file: header, tags, End. The frame count is the number of ShowFrame tags.
     std::vector<std::uint8_t> Finish() const;
