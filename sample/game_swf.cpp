@@ -1,8 +1,11 @@
 // Writes the sample CD's movie: a small demo game in Russian that shows what the shell hands
 // it (the saved level, the processor clock, whether the intro was skipped), a volume bar and
 // number that follow currentvolume, and a button for every command the shell carries out.
-// Usage: make_game_swf <output file>
+// Its title is drawn in glyphs cut from a free font on the build machine, over a gradient
+// banner with a bitmap at each end; its buttons click and a chime rings when the level rises.
+// Usage: make_game_swf <output file> [font file]
 
+#include "art.h"
 #include "swf/writer.h"
 
 #include <algorithm>
@@ -22,7 +25,9 @@ const Rgba kWhite{255, 255, 255, 255};
 const Rgba kLabel{0xc8, 0xd4, 0xf0, 255};
 const Rgba kValue{0xff, 0xe0, 0x66, 255};
 
-enum : std::uint16_t { kFont = 1, kFontBold = 2 };
+enum : std::uint16_t { kFont = 1, kFontBold = 2, kTitleFont = 3, kClick = 4, kChime = 5 };
+
+const char* const kDefaultFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 // Ids handed out in definition order; depths in placement order.
 class Ids {
@@ -80,6 +85,21 @@ struct Game {
         return t.id;
     }
 
+    // A shape of one filled outline that draw makes, filled with fill (tag 32, or 83 with a
+    // stroke of width pixels in colour border).
+    template <class Draw>
+    std::uint16_t Filled(const FillStyle& fill, Draw draw, double width = 0, Rgba border = {}) {
+        ShapeBuilder b(ids.Next(), width > 0 ? 83 : 32);
+        int f = b.Fill(fill.colour);
+        int l = width > 0 ? b.Line(width * kPx, border) : 0;
+        b.Style(0, f, l);
+        draw(b);
+        Shape s = b.Build();
+        s.fills[0] = fill;
+        movie.DefineShape(s);
+        return s.id;
+    }
+
     std::uint16_t Rect(double w, double h, Rgba fill, Rgba border = {0, 0, 0, 0}) {
         ShapeBuilder b(ids.Next());
         int f = b.Fill(fill);
@@ -127,6 +147,7 @@ struct Game {
             ButtonRecord{kStateUp | kStateOver | kStateDown, label, 2, labelAt, ColorTransform{}},
         };
         b.actions = {ButtonAction{kCondRelease, 0, onRelease.Finish()}};
+        b.sounds[2].sound = kClick; // pressed
         movie.DefineButton2(b);
         into.Place(b.id, x, y, name);
     }
@@ -167,9 +188,14 @@ ActionWriter VolumeStep(int step) {
     return a;
 }
 
-// The level goes up by one and is saved; an unset or unreadable level counts as 0.
+// The level goes up by one and is saved; an unset or unreadable level counts as 0. The chime
+// clip rings.
 ActionWriter NextLevel() {
     return ActionWriter()
+        .SetTarget("/chime")
+        .GotoFrame(1)
+        .Do(Op::Play)
+        .SetTarget("")
         .Push({kLevel, kLevel})
         .Do(Op::GetVariable)
         .Do(Op::ToInteger)
@@ -188,15 +214,89 @@ ActionWriter ForgetLevel() {
         .Do(Op::SetVariable);
 }
 
-std::vector<std::uint8_t> WriteGame() {
+FillStyle Gradient(std::uint8_t type, Matrix m, std::vector<GradientStop> stops) {
+    FillStyle f;
+    f.type = type;
+    f.solid = false;
+    f.colour = stops.front().colour;
+    f.gradient.matrix = m;
+    f.gradient.stops = std::move(stops);
+    return f;
+}
+
+// The banner with the title in embedded glyphs, a bitmap at each end, and a glowing ball.
+void Decorate(Game& g, const std::string& fontPath) {
+    const double unit = 1.0 / 32768; // of a gradient's square
+    const double top = 10, height = 62;
+    std::uint16_t banner = g.Filled(
+        Gradient(kFillLinear, Matrix{0, height * kPx * unit, -height * kPx * unit, 0, 0, 0},
+                 {{0, Rgba{0x58, 0x84, 0xd8, 255}}, {255, Rgba{0x22, 0x34, 0x62, 255}}}),
+        [&](ShapeBuilder& b) {
+            fw::sample::RoundRect(b, 0, -height / 2 * kPx, 760 * kPx, height * kPx, 14 * kPx);
+        },
+        2, Rgba{0x9a, 0xb8, 0xf0, 255});
+    g.root.Place(banner, 20, top + height / 2);
+
+    const int side = 48;
+    std::uint16_t bitmap = g.ids.Next();
+    g.movie.DefineBitsLossless2(bitmap, side, side, fw::sample::SmileyPixels(side));
+    FillStyle picture;
+    picture.type = kFillClippedBitmap;
+    picture.solid = false;
+    picture.bitmap = bitmap;
+    picture.bitmapMatrix = Matrix{kPx, 0, 0, kPx, 0, 0};
+    std::uint16_t smiley =
+        g.Filled(picture, [&](ShapeBuilder& b) { b.Rect(0, 0, side * kPx, side * kPx); });
+    g.root.Place(smiley, 34, top + 7);
+    g.root.Place(smiley, 800 - 34 - side, top + 7);
+
+    fw::sample::GlyphCutter cutter(fontPath);
+    Font font;
+    font.id = kTitleFont;
+    font.name = "DejaVu Sans";
+    font.bold = true;
+    StaticText title = cutter.Line(font, g.ids.Next(), "Фенвоббл: демонстрационная игра", 30,
+                                   kWhite, 400, top + 42);
+    g.movie.DefineFont(font);
+    g.movie.DefineText2(title);
+    g.root.Place(title.id, 0, 0);
+
+    const double r = 40;
+    std::uint16_t ball =
+        g.Filled(Gradient(kFillRadial,
+                          Matrix{1.5 * r * kPx / 16384, 0, 0, 1.5 * r * kPx / 16384,
+                                 -0.35 * r * kPx, -0.35 * r * kPx},
+                          {{0, Rgba{0xff, 0xfb, 0xe8, 255}},
+                           {70, Rgba{0xff, 0xcc, 0x44, 255}},
+                           {190, Rgba{0xe0, 0x5a, 0x1e, 255}},
+                           {255, Rgba{0x7a, 0x22, 0x0e, 255}}}),
+                 [&](ShapeBuilder& b) { fw::sample::Circle(b, 0, 0, r * kPx); });
+    g.root.Place(ball, 730, 152);
+}
+
+// A clip that rests on its first frame; played from its second, it rings the chime once.
+std::uint16_t ChimeClip(Game& g) {
+    g.movie.DefineSound(fw::sample::ClickSound(kClick));
+    g.movie.DefineSound(fw::sample::ChimeSound(kChime));
+    return g.Clip([&](Timeline& t) {
+        t.writer.Actions(ActionWriter().Do(Op::Stop));
+        t.writer.ShowFrame();
+        SoundStart ring;
+        ring.id = kChime;
+        t.writer.StartSound(ring);
+        t.writer.Actions(ActionWriter().GotoFrame(0));
+    });
+}
+
+std::vector<std::uint8_t> WriteGame(const std::string& fontPath) {
     Game g;
     g.movie.Background(kBackground);
     g.movie.DefineFont(Font{kFont, "Tahoma", false, false});
     g.movie.DefineFont(Font{kFontBold, "Tahoma", true, false});
+    g.root.Place(ChimeClip(g), 0, 0, "chime");
 
     // Title and what the shell passed.
-    g.Text(&g.root, "Фенвоббл: демонстрационная игра", 0, 18, 800, 44, 30, kWhite,
-           TextAlign::Center, {}, true);
+    Decorate(g, fontPath);
     struct Row {
         const char* label;
         const char* variable;
@@ -281,13 +381,13 @@ std::vector<std::uint8_t> WriteGame() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_game_swf <output file>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_game_swf <output file> [font file]\n");
         return 2;
     }
     std::vector<std::uint8_t> bytes;
     try {
-        bytes = WriteGame();
+        bytes = WriteGame(argc == 3 ? argv[2] : kDefaultFont);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_game_swf: %s\n", e.what());
         return 1;

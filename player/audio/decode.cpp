@@ -140,6 +140,26 @@ void DecodePcm(std::span<const std::uint8_t> data, bool sixteenBit, int channels
     }
 }
 
+bool DecodeMp3(std::span<const std::uint8_t> frames, std::int16_t seek, std::uint32_t sampleCount,
+               Mp3Decoder* mp3, Pcm& pcm, std::string& error) {
+    if (!mp3) {
+        error = "MP3 sound not played: no MP3 decoder here";
+        return false;
+    }
+    if (!mp3->Decode(frames, pcm, error)) {
+        return false;
+    }
+    std::size_t skip = seek > 0 ? static_cast<std::size_t>(seek) : 0;
+    std::size_t channels = static_cast<std::size_t>(std::max(pcm.channels, 1));
+    skip = std::min(skip * channels, pcm.samples.size());
+    pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
+    std::size_t most = std::min<std::size_t>(sampleCount, kMaxSoundFrames);
+    if (sampleCount > 0 && pcm.frames() > most) {
+        pcm.samples.resize(most * channels);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string CodingName(std::uint8_t coding) {
@@ -177,25 +197,14 @@ std::optional<Pcm> DecodeSamples(std::uint8_t coding, double rate, bool sixteenB
         DecodeAdpcm(data, pcm.channels, frames, pcm.samples);
         break;
     case SoundCoding::Mp3: {
-        if (!mp3) {
-            error = "MP3 sound not played: no MP3 decoder here";
-            return std::nullopt;
-        }
         if (data.size() < 2) {
             error = "MP3 sound without data";
             return std::nullopt;
         }
         // The samples before the first one to be heard: the encoder's delay.
         auto seek = static_cast<std::int16_t>(data[0] | data[1] << 8);
-        if (!mp3->Decode(data.subspan(2), pcm, error)) {
+        if (!DecodeMp3(data.subspan(2), seek, sampleCount, mp3, pcm, error)) {
             return std::nullopt;
-        }
-        std::size_t skip = seek > 0 ? static_cast<std::size_t>(seek) : 0;
-        std::size_t channels = static_cast<std::size_t>(std::max(pcm.channels, 1));
-        skip = std::min(skip * channels, pcm.samples.size());
-        pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
-        if (sampleCount > 0 && pcm.frames() > frames) {
-            pcm.samples.resize(frames * channels);
         }
         break;
     }
@@ -208,6 +217,69 @@ std::optional<Pcm> DecodeSamples(std::uint8_t coding, double rate, bool sixteenB
         return std::nullopt;
     }
     return pcm;
+}
+
+std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block,
+                                     std::span<const swf::StreamBlock* const> before,
+                                     Mp3Decoder* mp3, std::string& error) {
+    const swf::StreamHead& head = block.head;
+    std::span<const std::uint8_t> data = block.data;
+    constexpr auto kMp3 = static_cast<std::uint8_t>(swf::SoundCoding::Mp3);
+    if (head.coding == kMp3) {
+        // Each block opens with its own count of samples and, for the first one heard, the
+        // encoder's delay to skip; a block of no frames keeps the frame silent.
+        if (data.size() < 4) {
+            return std::nullopt;
+        }
+        Pcm pcm;
+        pcm.rate = head.rate();
+        pcm.channels = head.stereo ? 2 : 1;
+        auto count = static_cast<std::uint32_t>(data[0] | data[1] << 8);
+        // A frame's data may begin in the frames before it (the layer's bit reservoir), and
+        // its first samples finish those of the frame before: decoded after the blocks before,
+        // what is theirs (as their counts say) is dropped.
+        std::vector<std::uint8_t> joined;
+        std::size_t theirs = 0;
+        for (const swf::StreamBlock* b : before) {
+            if (b && b->head.coding == kMp3 && b->data.size() > 4) {
+                joined.insert(joined.end(), b->data.begin() + 4, b->data.end());
+                theirs += static_cast<std::size_t>(b->data[0] | b->data[1] << 8);
+            }
+        }
+        if (joined.empty()) {
+            auto seek = before.empty() ? static_cast<std::int16_t>(data[2] | data[3] << 8)
+                                       : std::int16_t{0};
+            if (!DecodeMp3(data.subspan(4), seek, count, mp3, pcm, error) || pcm.samples.empty()) {
+                return std::nullopt;
+            }
+            return pcm;
+        }
+        joined.insert(joined.end(), data.begin() + 4, data.end());
+        if (!DecodeMp3(joined, 0, 0, mp3, pcm, error)) {
+            return std::nullopt;
+        }
+        std::size_t skip =
+            std::min(theirs * static_cast<std::size_t>(pcm.channels), pcm.samples.size());
+        pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
+        std::size_t most = count * static_cast<std::size_t>(pcm.channels);
+        if (count > 0 && pcm.samples.size() > most) {
+            pcm.samples.resize(most);
+        }
+        if (pcm.samples.empty()) {
+            return std::nullopt;
+        }
+        return pcm;
+    }
+    // Uncompressed blocks hold what their bytes hold; ADPCM pads its last byte with bits that
+    // would read as samples, so it is held to the head's count (the odd block has one more).
+    std::size_t bound = data.size() * 8;
+    if (head.coding == static_cast<std::uint8_t>(swf::SoundCoding::Adpcm) &&
+        head.samplesPerFrame > 0) {
+        bound = head.samplesPerFrame + 1u;
+    }
+    return DecodeSamples(head.coding, head.rate(), head.sixteenBit, head.stereo,
+                         static_cast<std::uint32_t>(std::min<std::size_t>(bound, kMaxSoundFrames)),
+                         data, mp3, error);
 }
 
 std::vector<std::uint8_t> EncodeAdpcm(std::span<const std::int16_t> samples, int channels,

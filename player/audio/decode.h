@@ -44,6 +44,14 @@ std::optional<Pcm> DecodeSamples(std::uint8_t coding, double rate, bool sixteenB
                                  std::uint32_t sampleCount, std::span<const std::uint8_t> data,
                                  Mp3Decoder* mp3, std::string& error);
 
+// One frame's block of a timeline's stream; before: blocks of the frames played just before
+// it, oldest first (MP3 decodes on from them), none for the block a stream starts with (whose
+// MP3 encoder delay is skipped). nullopt for a block of no samples, with error set when its
+// coding does not play.
+std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block,
+                                     std::span<const swf::StreamBlock* const> before,
+                                     Mp3Decoder* mp3, std::string& error);
+
 // Samples coded as ADPCM with codes of 2 to 5 bits, as DefineSound stores them: for sounds of
 // our own making (the sample game's) and for checking the decoder against a known tone.
 std::vector<std::uint8_t> EncodeAdpcm(std::span<const std::int16_t> samples, int channels,

@@ -31,6 +31,15 @@ std::pair<double, double> EnvelopeAt(const std::vector<swf::EnvelopePoint>& env,
 
 constexpr double kLoud = 1 << 20;
 
+// How long a stream that ran out waits for its next block before it counts as ended, and the
+// most it holds ahead of what was heard (a host that does not pull sound at all), in output
+// frames.
+constexpr std::size_t kStreamWait = kMixRate / 2;
+constexpr double kStreamAhead = kMixRate * 4.0;
+
+// What a stream voice is known by among the sounds.
+constexpr char kStreamKey = 0;
+
 double Finite(double v) {
     return std::isfinite(v) ? v : 0;
 }
@@ -119,6 +128,57 @@ void Mixer::StopAll() {
     voices_.clear();
 }
 
+void Mixer::Stream(int owner, const Pcm& block) {
+    if (block.frames() == 0 || block.rate <= 0 || block.channels < 1 || block.channels > 2) {
+        return;
+    }
+    auto it = std::find_if(voices_.begin(), voices_.end(),
+                           [&](const Voice& v) { return v.stream && v.how.owner == owner; });
+    if (it != voices_.end() &&
+        (it->stream->rate != block.rate || it->stream->channels != block.channels)) {
+        voices_.erase(it);
+        it = voices_.end();
+    }
+    if (it == voices_.end()) {
+        if (voices_.size() >= kMaxVoices) {
+            return;
+        }
+        Voice v;
+        v.number = nextVoice_++;
+        v.how.owner = owner;
+        v.how.key = &kStreamKey;
+        v.stream = std::make_shared<Pcm>();
+        v.stream->rate = block.rate;
+        v.stream->channels = block.channels;
+        v.pcm = v.stream;
+        voices_.push_back(std::move(v));
+        it = voices_.end() - 1;
+    }
+    Voice& v = *it;
+    auto& samples = v.stream->samples;
+    // What was heard goes, but the sample being passed, which the next one is blended with.
+    auto heard = static_cast<std::size_t>(v.position);
+    heard = heard > 0 ? heard - 1 : 0;
+    samples.erase(samples.begin(),
+                  samples.begin() +
+                      static_cast<long>(heard * static_cast<std::size_t>(block.channels)));
+    v.position -= static_cast<double>(heard);
+    samples.insert(samples.end(), block.samples.begin(), block.samples.end());
+    v.begin = 0;
+    v.end = static_cast<double>(v.stream->frames());
+    v.position = std::max(v.position, v.end - kStreamAhead * block.rate / kMixRate);
+    v.dry = 0;
+}
+
+bool Mixer::Streaming(int owner) const {
+    return std::any_of(voices_.begin(), voices_.end(),
+                       [&](const Voice& v) { return v.stream && v.how.owner == owner; });
+}
+
+void Mixer::StopStream(int owner) {
+    std::erase_if(voices_, [&](const Voice& v) { return v.stream && v.how.owner == owner; });
+}
+
 void Mixer::SetTransform(int owner, const Transform& t) {
     transforms_[owner] = t;
 }
@@ -146,6 +206,10 @@ bool Mixer::Render(Voice& v, std::int32_t* acc, std::size_t frames) {
     const double toMix = kMixRate / pcm.rate;
     for (std::size_t i = 0; i < frames; ++i) {
         if (v.position >= v.end) {
+            if (v.stream) {
+                v.dry += frames - i;
+                return v.dry < kStreamWait;
+            }
             if (--v.loopsLeft <= 0) {
                 return false;
             }

@@ -55,6 +55,13 @@ public:
     void StopSound(const void* key);
     void StopOwner(int owner);
     void StopAll();
+    // A clip's stream: what each frame its timeline enters brings is appended and played on
+    // from where the last left off, at the pace of the output rather than of the timeline.
+    // While it has samples (and a moment after, in case the host pulls ahead of the frames)
+    // it counts among voices(). A block of another coding starts it afresh.
+    void Stream(int owner, const Pcm& block);
+    bool Streaming(int owner) const;
+    void StopStream(int owner);
     // The weights of an owner's sounds; kEverySound's weigh every sound.
     void SetTransform(int owner, const Transform& t);
 
@@ -73,6 +80,8 @@ private:
         double position = 0; // in source frames
         double begin = 0, end = 0;
         int loopsLeft = 1;
+        std::shared_ptr<Pcm> stream; // a stream's samples, which grow as frames bring more
+        std::size_t dry = 0;         // output frames a stream has waited for samples
     };
     bool Render(Voice& v, std::int32_t* acc, std::size_t frames);
 

@@ -1,6 +1,7 @@
 // MovieClip's geometry: bounds, points between spaces, hit tests, the drawing methods and
 // setMask, all through the display's geometry interface.
 
+#include "bitmap_data.h"
 #include "runtime.h"
 
 #include <algorithm>
@@ -294,7 +295,24 @@ Value LineGradientStyle(Runtime& rt, Activation&, Value self, std::vector<Value>
 
 Value BeginBitmapFill(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     DrawCommand c;
-    c.op = args.empty() ? DrawCommand::Op::EndFill : DrawCommand::Op::BitmapFill;
+    if (args.empty()) {
+        c.op = DrawCommand::Op::EndFill;
+        Draw(rt, self, c);
+        return Value();
+    }
+    // Anything but a live BitmapData leaves the fill as it is.
+    if (!BitmapOf(args[0])) {
+        return Value();
+    }
+    c.op = DrawCommand::Op::BitmapFill;
+    c.bitmapData = args[0].object();
+    c.matrix = {};
+    if (Object* m = Arg(args, 1).object()) {
+        auto num = [&](const char* name) { return rt.ToNum(rt.Get(Value(m), name)); };
+        c.matrix = {num("a"), num("b"), num("c"), num("d"), num("tx"), num("ty")};
+    }
+    c.repeat = args.size() < 3 || rt.ToBool(args[2]);
+    c.smooth = args.size() > 3 && rt.ToBool(args[3]);
     Draw(rt, self, c);
     return Value();
 }

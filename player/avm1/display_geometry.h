@@ -9,6 +9,8 @@
 
 namespace fw::avm1 {
 
+class Object;
+
 struct Rect {
     double xMin = 0;
     double xMax = 0;
@@ -65,7 +67,11 @@ struct DrawCommand {
     std::vector<GradientStop> stops;
     // A gradient's: from its square (-16384..16384) to the clip's pixels.
     Affine matrix;
-    int bitmap = 0;
+    // A bitmap fill's: the BitmapData it shows, whether it repeats beyond its edges and is
+    // smoothed; its matrix carries the bitmap's pixels to the clip's.
+    Object* bitmapData = nullptr;
+    bool repeat = true;
+    bool smooth = false;
     std::uint8_t spread = 0;     // pad, reflect, repeat
     bool linearRgb = false;      // interpolated in linear light
     std::optional<double> focal; // radial only: -1..1

@@ -215,6 +215,9 @@ struct FrameHeader {
     std::size_t length = 0;
     int samples = 0;
     int rate = 0;
+    int bitrate = 0;
+    int layer = 0;
+    int channels = 2;
 };
 
 // An MPEG audio frame header (layer I, II or III of versions 1, 2 and 2.5); nullopt for one that
@@ -243,6 +246,9 @@ std::optional<FrameHeader> ReadFrameHeader(std::uint32_t h) {
     int padding = static_cast<int>(h >> 9 & 1);
     FrameHeader f;
     f.rate = rate;
+    f.bitrate = bitrate;
+    f.layer = layer;
+    f.channels = (h >> 6 & 3) == 3 ? 1 : 2;
     if (layer == 1) {
         f.samples = 384;
         f.length = static_cast<std::size_t>((12 * bitrate / rate + padding) * 4);
@@ -253,16 +259,34 @@ std::optional<FrameHeader> ReadFrameHeader(std::uint32_t h) {
     return f;
 }
 
-} // namespace
-
-Mp3Info ReadMp3Info(std::string_view bytes) {
-    Mp3Info info;
+// Past the ID3v2 tags at the start; the first one's frames read into tag.
+std::size_t SkipTags(std::string_view bytes, std::optional<std::vector<Id3Frame>>& tag) {
     std::size_t pos = 0;
-    info.tag = ReadTag(bytes, pos);
+    tag = ReadTag(bytes, pos);
     // Further tags may follow the first; their frames are not read.
     for (std::size_t more = 0; pos < bytes.size() && ReadTag(bytes.substr(pos), more) && more;) {
         pos += more;
     }
+    return pos;
+}
+
+} // namespace
+
+std::optional<Mp3Frame> FirstMp3Frame(std::string_view bytes) {
+    std::optional<std::vector<Id3Frame>> tag;
+    for (std::size_t pos = SkipTags(bytes, tag); pos + 4 <= bytes.size(); ++pos) {
+        auto frame = ReadFrameHeader(BigEndian(bytes, pos, 4));
+        if (frame && frame->length >= 4) {
+            return Mp3Frame{pos,         frame->length,  frame->layer,
+                            frame->rate, frame->bitrate, frame->channels};
+        }
+    }
+    return std::nullopt;
+}
+
+Mp3Info ReadMp3Info(std::string_view bytes) {
+    Mp3Info info;
+    std::size_t pos = SkipTags(bytes, info.tag);
     long long samples = 0;
     int rate = 0;
     while (pos + 4 <= bytes.size()) {

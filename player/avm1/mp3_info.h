@@ -2,6 +2,7 @@
 // What a script learns of an MP3 file without decoding it: how long it plays, from its frame
 // headers, and the tags of its ID3v2 header.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,5 +25,16 @@ struct Mp3Info {
 };
 
 Mp3Info ReadMp3Info(std::string_view bytes);
+
+// The first MPEG audio frame after any ID3v2 tags, as a codec is told what it decodes.
+struct Mp3Frame {
+    std::size_t offset = 0; // where it starts in the bytes
+    std::size_t length = 0;
+    int layer = 3;
+    int rate = 0;    // samples a second
+    int bitrate = 0; // bits a second
+    int channels = 2;
+};
+std::optional<Mp3Frame> FirstMp3Frame(std::string_view bytes);
 
 } // namespace fw::avm1

@@ -67,6 +67,18 @@ std::optional<render::Mask> Intersect(const render::Mask* a, const render::Mask*
     return out;
 }
 
+// Scales every premultiplied channel by alpha / 256.
+void Fade(render::Picture& picture, int alpha) {
+    for (render::Pixel& p : picture.pixels) {
+        render::Pixel out = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            render::Pixel c = (p >> shift) & 0xFF;
+            out |= ((c * static_cast<render::Pixel>(alpha) + 128) >> 8) << shift;
+        }
+        p = out;
+    }
+}
+
 render::Mask EmptyMask(int width, int height) {
     render::Mask m;
     m.width = width;
@@ -159,21 +171,30 @@ void Painter::Content(const display::Clip& clip, const swf::Matrix& m,
         }
         return cover_ ? scratch : target;
     };
-    auto shape = [&](const swf::Shape& s) {
+    auto shape = [&](const swf::Shape& s, FillBitmaps bitmaps) {
         if (cover_) {
             CoverShape(s, m, stageScale_, *cover_);
         } else {
-            DrawShape(s, clip.movie, m, cx, stageScale_, target, clipMask);
+            DrawShape(s, bitmaps, m, cx, stageScale_, target, clipMask);
         }
     };
     if (clip.drawing) {
-        shape(clip.drawing->Closed());
+        // The BitmapData objects its fills show as they stand now; a disposed one shows none.
+        std::vector<render::PictureView> own;
+        for (avm1::Object* o : clip.drawing->bitmaps) {
+            const avm1::Bitmap* b = avm1::BitmapOf(avm1::Value(o));
+            bool whole = b && b->width > 0 && b->height > 0 &&
+                         b->px.size() >= static_cast<std::size_t>(b->width) * b->height;
+            own.push_back(whole ? render::PictureView{b->width, b->height, b->px.data()}
+                                : render::PictureView{});
+        }
+        shape(clip.drawing->Closed(), {clip.movie, &own});
     }
     if (clip.definition) {
         if (const auto* s = std::get_if<swf::Shape>(clip.definition)) {
-            shape(*s);
+            shape(*s, {clip.movie, nullptr});
         } else if (const auto* morph = std::get_if<swf::MorphShape>(clip.definition)) {
-            shape(swf::MorphAt(*morph, clip.ratio));
+            shape(swf::MorphAt(*morph, clip.ratio), {clip.movie, nullptr});
         }
     }
     if (clip.movie) {
@@ -272,7 +293,7 @@ bool Painter::InLayer(const display::Clip& clip, const swf::Matrix& m,
                       const render::Mask* clipMask, int nesting) {
     bool blended = clip.blendMode > static_cast<int>(render::BlendMode::Layer) &&
                    clip.blendMode <= static_cast<int>(render::BlendMode::Hardlight);
-    if ((!blended && clip.filters.empty()) || layers_ >= kMaxLayers) {
+    if ((!blended && clip.filters.empty() && !clip.cacheAsBitmap) || layers_ >= kMaxLayers) {
         return false;
     }
     auto bounds = ContentBounds(clip, true, m);
@@ -306,12 +327,23 @@ bool Painter::InLayer(const display::Clip& clip, const swf::Matrix& m,
     render::Picture layer(static_cast<int>(x1 - x0), static_cast<int>(y1 - y0));
     Painter inner(stage_, toPixels_, layers_ + 1);
     swf::Matrix shifted = m.Then(Translation(-left, -top));
-    inner.Content(clip, shifted, cx, layer, nullptr, nesting);
+    // The layer takes the clip's alpha once, as a whole, after its filters: where its children
+    // overlap the lower ones do not show through.
+    swf::ColorTransform inside = cx;
+    int alpha = 256;
+    if (cx.add[3] == 0 && cx.mult[3] >= 0 && cx.mult[3] < 256) {
+        alpha = cx.mult[3];
+        inside.mult[3] = 256;
+    }
+    inner.Content(clip, shifted, inside, layer, nullptr, nesting);
     for (const swf::Filter& f : clip.filters) {
         render::Reach r = render::FilterReach(f, sx, sy);
         layer = render::ApplyFilter(layer, f, sx, sy);
         left -= r.left;
         top -= r.top;
+    }
+    if (alpha != 256) {
+        Fade(layer, alpha);
     }
     auto mode =
         blended ? static_cast<render::BlendMode>(clip.blendMode) : render::BlendMode::Normal;

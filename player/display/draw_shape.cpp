@@ -66,7 +66,7 @@ render::StrokeStyle StrokeOf(const swf::LineStyle& line, const swf::Matrix& m, d
 
 } // namespace
 
-std::unique_ptr<render::Paint> FillPaint(const swf::FillStyle& fill, const swf::Movie* movie,
+std::unique_ptr<render::Paint> FillPaint(const swf::FillStyle& fill, FillBitmaps bitmaps,
                                          const swf::Matrix& m, const swf::ColorTransform& cx) {
     auto finite = [](const swf::Matrix& k) {
         return std::isfinite(k.a) && std::isfinite(k.b) && std::isfinite(k.c) &&
@@ -87,31 +87,36 @@ std::unique_ptr<render::Paint> FillPaint(const swf::FillStyle& fill, const swf::
     case swf::kFillClippedBitmap:
     case swf::kFillRepeatingBitmapHard:
     case swf::kFillClippedBitmapHard: {
-        if (!movie) {
+        render::PictureView image{};
+        if (bitmaps.own) {
+            if (fill.bitmap >= 1 && fill.bitmap <= bitmaps.own->size()) {
+                image = (*bitmaps.own)[fill.bitmap - 1];
+            }
+        } else if (bitmaps.movie) {
+            auto it = bitmaps.movie->bitmaps.find(fill.bitmap);
+            if (it != bitmaps.movie->bitmaps.end() && it->second &&
+                it->second->pixels.size() >=
+                    static_cast<std::size_t>(std::max(0, it->second->width)) *
+                        std::max(0, it->second->height)) {
+                image = {it->second->width, it->second->height, it->second->pixels.data()};
+            }
+        }
+        if (image.width <= 0 || image.height <= 0 || !image.pixels) {
             return nullptr;
         }
-        auto it = movie->bitmaps.find(fill.bitmap);
-        if (it == movie->bitmaps.end() || !it->second || it->second->width <= 0 ||
-            it->second->height <= 0 ||
-            it->second->pixels.size() <
-                static_cast<std::size_t>(it->second->width) * it->second->height) {
-            return nullptr;
-        }
-        const swf::Image& image = *it->second;
         bool repeat =
             fill.type == swf::kFillRepeatingBitmap || fill.type == swf::kFillRepeatingBitmapHard;
         bool smooth =
             fill.type == swf::kFillRepeatingBitmap || fill.type == swf::kFillClippedBitmap;
         // The fill's matrix carries the bitmap's pixels into the shape's twips.
-        return render::BitmapPaint({image.width, image.height, image.pixels.data()},
-                                   fill.bitmapMatrix.Then(m), repeat, smooth, cx);
+        return render::BitmapPaint(image, fill.bitmapMatrix.Then(m), repeat, smooth, cx);
     }
     default:
         return std::make_unique<render::SolidPaint>(render::Premultiplied(cx.Apply(fill.colour)));
     }
 }
 
-void DrawShape(const swf::Shape& shape, const swf::Movie* movie, const swf::Matrix& m,
+void DrawShape(const swf::Shape& shape, FillBitmaps bitmaps, const swf::Matrix& m,
                const swf::ColorTransform& cx, double stageScale, render::Picture& target,
                const render::Mask* clip) {
     auto fills = FillPaths(shape);
@@ -119,7 +124,7 @@ void DrawShape(const swf::Shape& shape, const swf::Movie* movie, const swf::Matr
         if (fills[i].empty()) {
             continue;
         }
-        if (auto paint = FillPaint(shape.fills[i], movie, m, cx)) {
+        if (auto paint = FillPaint(shape.fills[i], bitmaps, m, cx)) {
             render::FillPath(target, render::Transformed(fills[i], m), RuleOf(shape), *paint, clip);
         }
     }
@@ -130,7 +135,7 @@ void DrawShape(const swf::Shape& shape, const swf::Movie* movie, const swf::Matr
         }
         const swf::LineStyle& style = shape.lines[i];
         std::unique_ptr<render::Paint> paint =
-            style.fill ? FillPaint(*style.fill, movie, m, cx)
+            style.fill ? FillPaint(*style.fill, bitmaps, m, cx)
                        : std::make_unique<render::SolidPaint>(
                              render::Premultiplied(cx.Apply(style.colour)));
         if (paint) {

@@ -7,6 +7,7 @@
 #include "swf/morph.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -407,7 +408,17 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
         CloseOutline();
         swf::FillStyle style = FillOf(c);
         if (c.op == Op::BitmapFill) {
-            style.type = swf::kFillClippedBitmap; // no bitmap of the movie's: shows nothing yet
+            style.type =
+                c.repeat ? (c.smooth ? swf::kFillRepeatingBitmap : swf::kFillRepeatingBitmapHard)
+                         : (c.smooth ? swf::kFillClippedBitmap : swf::kFillClippedBitmapHard);
+            const avm1::Affine& m = c.matrix;
+            style.bitmapMatrix = {m.a * 20, m.b * 20,      m.c * 20,
+                                  m.d * 20, ToTwips(m.tx), ToTwips(m.ty)};
+            auto at = std::find(bitmaps.begin(), bitmaps.end(), c.bitmapData);
+            if (at == bitmaps.end() && bitmaps.size() < 0xFFFF) {
+                at = bitmaps.insert(at, c.bitmapData);
+            }
+            style.bitmap = static_cast<std::uint16_t>(at - bitmaps.begin() + 1);
         }
         style.solid = c.op == Op::SolidFill;
         style.colour = c.stops.empty() ? colour(c.rgb, c.alpha)
@@ -435,6 +446,9 @@ void Drawing::Apply(const avm1::DrawCommand& c) {
         }
         break;
     }
+    // Any player's drawings count their changes together, so two never share a number.
+    static std::atomic<std::uint64_t> changes{0};
+    revision = ++changes;
 }
 
 // --- what scripts see ---

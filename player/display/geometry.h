@@ -24,6 +24,11 @@ struct Drawing {
     int fill = 0;         // the open fill's style, 1-based; 0 none
     int line = 0;         // the current line style, 1-based; 0 none
     bool filling = false; // a begun fill has edges since its last outline was closed
+    // Which change it was made by last, unique among every drawing's: a host compares it to
+    // see that the picture changed.
+    std::uint64_t revision = 0;
+    // The BitmapData objects its bitmap fills show, which those fills number from 1.
+    std::vector<avm1::Object*> bitmaps;
 
     void Apply(const avm1::DrawCommand& command);
     // The shape as it shows: a fill still open is closed back to where its outline began.

@@ -122,9 +122,13 @@ bool HitTest(const Stage& stage, const Clip& clip, swf::Point stagePoint) {
 void ShowButtonState(Stage& stage, Clip& button, std::uint8_t state) {
     const swf::Character* c = CharacterOf(MovieOf(stage, button), button.character);
     const auto* b = c ? std::get_if<swf::Button>(c) : nullptr;
+    std::uint8_t was = button.buttonState;
     button.buttonState = state;
     if (!b) {
         return;
+    }
+    if (was != state) {
+        stage.ButtonSound(button, *b, was, state);
     }
     std::map<int, const swf::ButtonRecord*> wanted;
     for (const auto& rec : b->records) {

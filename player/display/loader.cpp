@@ -266,6 +266,7 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
     clip.current = -1;
     clip.playing = true;
     clip.loaded = false;
+    sounds_.StopStream(clip.id);
     if (!movie) {
         clip.movie = clip.parent ? clip.parent->movie : root_->movie;
         clip.loaded = true;

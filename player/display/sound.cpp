@@ -1,49 +1,102 @@
 // A timeline's own sounds: what a frame's StartSound tags start, stop or leave alone as the
-// frame is entered.
+// frame is entered, the frame's share of the timeline's stream, and a button's sounds as it
+// changes state.
 
 #include "stage.h"
 
 namespace fw::display {
+namespace {
 
-void Stage::StartSounds(const Clip& clip, const swf::Frame& frame) {
-    if (frame.sounds.empty() || !clip.movie) {
+// Twice the farthest an MP3 frame's data may begin before it, and more than a frame.
+constexpr std::size_t kStreamLeadBytes = 2048;
+
+} // namespace
+
+void Stage::StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo& info) {
+    const swf::Movie& movie = *clip.movie;
+    auto it = movie.sounds.find(id);
+    if (it == movie.sounds.end()) {
         return;
     }
-    const swf::Movie& movie = *clip.movie;
+    const void* key = it->second.get();
+    if (info.stop) {
+        sounds_.StopSound(key);
+        return;
+    }
+    if (info.noMultiple && sounds_.Playing(key)) {
+        return;
+    }
+    std::string error;
+    auto pcm = sounds_.Decoded(it->second, error);
+    if (!error.empty()) {
+        Report("sound " + std::to_string(id) + ": " + error);
+    }
+    audio::VoiceStart how;
+    how.owner = clip.id;
+    how.key = key;
+    how.inPoint = info.inPoint.value_or(0);
+    how.outPoint = info.outPoint;
+    how.loops = info.loops;
+    how.envelope = info.envelope;
+    sounds_.Start(std::move(pcm), std::move(how));
+}
+
+void Stage::StartSounds(const Clip& clip, const swf::Frame& frame) {
+    if (!clip.movie) {
+        return;
+    }
     for (const auto& start : frame.sounds) {
         std::uint16_t id = start.id;
         if (!start.className.empty()) {
-            auto exported = movie.exports.find(start.className);
-            if (exported == movie.exports.end()) {
+            auto exported = clip.movie->exports.find(start.className);
+            if (exported == clip.movie->exports.end()) {
                 continue;
             }
             id = exported->second;
         }
-        auto it = movie.sounds.find(id);
-        if (it == movie.sounds.end()) {
-            continue;
-        }
-        const void* key = it->second.get();
-        if (start.info.stop) {
-            sounds_.StopSound(key);
-            continue;
-        }
-        if (start.info.noMultiple && sounds_.Playing(key)) {
-            continue;
+        StartSound(clip, id, start.info);
+    }
+    if (frame.stream) {
+        // The blocks before, when the stream plays on from them: enough for what an MP3 frame
+        // may reach back to.
+        std::vector<const swf::StreamBlock*> before;
+        std::size_t bytes = 0;
+        for (int f = clip.current - 1;
+             f >= 0 && sounds_.Streaming(clip.id) && bytes < kStreamLeadBytes && before.size() < 8;
+             --f) {
+            const auto& previous = (*clip.frames)[static_cast<std::size_t>(f)].stream;
+            if (!previous) {
+                break;
+            }
+            before.insert(before.begin(), &*previous);
+            bytes += previous->data.size();
         }
         std::string error;
-        auto pcm = sounds_.Decoded(it->second, error);
-        if (!error.empty()) {
-            Report("sound " + std::to_string(id) + ": " + error);
+        if (auto pcm = audio::DecodeStreamBlock(*frame.stream, before, sounds_.mp3(), error)) {
+            sounds_.Stream(clip.id, *pcm);
+        } else if (!error.empty() && unplayedStreams_.insert(clip.id).second) {
+            Report("sound stream: " + error);
         }
-        audio::VoiceStart how;
-        how.owner = clip.id;
-        how.key = key;
-        how.inPoint = start.info.inPoint.value_or(0);
-        how.outPoint = start.info.outPoint;
-        how.loops = start.info.loops;
-        how.envelope = start.info.envelope;
-        sounds_.Start(std::move(pcm), std::move(how));
+    }
+}
+
+void Stage::ButtonSound(const Clip& button, const swf::Button& definition, std::uint8_t from,
+                        std::uint8_t to) {
+    // The file's order of transitions: over to idle, idle to over, over to down, down to over.
+    constexpr std::pair<std::uint8_t, std::uint8_t> kTransitions[] = {
+        {swf::kStateOver, swf::kStateUp},
+        {swf::kStateUp, swf::kStateOver},
+        {swf::kStateOver, swf::kStateDown},
+        {swf::kStateDown, swf::kStateOver},
+    };
+    if (!button.movie) {
+        return;
+    }
+    for (std::size_t i = 0; i < std::size(kTransitions); ++i) {
+        const swf::ButtonSound& sound = definition.sounds[i];
+        if (kTransitions[i] == std::pair{from, to} && sound.sound != 0) {
+            StartSound(button, sound.sound, sound.info);
+        }
     }
 }
 

@@ -77,6 +77,7 @@ void Stage::Load(const swf::Movie& movie) {
     ++generation_;
     movie_ = &movie;
     sounds_.Reset();
+    unplayedStreams_.clear();
     for (auto& q : queue_) {
         q.clear();
     }
@@ -516,6 +517,7 @@ std::string Stage::SymbolOf(const swf::Movie* movie, std::uint16_t character) co
 
 void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     clip.removed = true;
+    sounds_.StopStream(clip.id);
     if (rt_) {
         ++rt_->clipsRemoved;
     }
@@ -573,6 +575,7 @@ bool Stage::DeferRemoval(Clip& clip) {
     }
     std::function<void(Clip&)> unload = [&](Clip& c) {
         c.removed = true;
+        sounds_.StopStream(c.id);
         for (auto& [d, child] : c.children) {
             unload(*child);
         }
@@ -630,6 +633,8 @@ void Stage::Goto(Clip& clip, int frame) {
         EnterFrame(clip, frame, true, withScripts);
         return;
     }
+    // A jump plays the stream afresh from the block of the frame it lands on.
+    sounds_.StopStream(clip.id);
     Rebuild(clip, frame, withScripts);
 }
 
@@ -967,6 +972,9 @@ void Stage::GotoFrame(int id, int frame) {
 void Stage::SetPlaying(int id, bool play) {
     if (Clip* clip = Find(id)) {
         clip->playing = play;
+        if (!play) {
+            sounds_.StopStream(id); // a stream is heard only while its timeline moves
+        }
     }
 }
 
@@ -1220,8 +1228,10 @@ Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x,
     clip->matrix.ty = y * 20;
     auto field = std::make_unique<TextField>();
     field->movie = movie_;
-    field->bounds.xMax = std::abs(width) * 20;
-    field->bounds.yMax = std::abs(height) * 20;
+    // A negative size keeps its box turned over: the corner stays at the origin, where _x and
+    // _y read it, and the box reaches left of or above it.
+    field->bounds.xMax = width * 20;
+    field->bounds.yMax = height * 20;
     field->editable = false;
     StartTextField(*clip, std::move(field));
     return clip->object;
@@ -1384,6 +1394,9 @@ void Stage::Roots(std::vector<avm1::Cell*>& out) {
         }
         if (clip->bitmapData) {
             out.push_back(clip->bitmapData); // a bitmap shown may have no other holder
+        }
+        if (clip->drawing) {
+            out.insert(out.end(), clip->drawing->bitmaps.begin(), clip->drawing->bitmaps.end());
         }
     }
     for (auto& [id, clip] : goneClips_) {

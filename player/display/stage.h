@@ -221,7 +221,11 @@ private:
     void Place(Clip& parent, const swf::Placement& p, int frame);
     void EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScripts = true);
     void QueueFrameActions(Clip& clip, int frame, std::size_t from, std::size_t to);
-    void StartSounds(const Clip& clip, const swf::Frame& frame); // sound.cpp
+    // sound.cpp
+    void StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo& info);
+    void StartSounds(const Clip& clip, const swf::Frame& frame);
+    void ButtonSound(const Clip& button, const swf::Button& definition, std::uint8_t from,
+                     std::uint8_t to);
     void QueueEvents(Clip& clip, std::uint32_t event, const char* method, Priority priority,
                      bool unload = false);
     void Remove(Clip& clip);
@@ -268,6 +272,7 @@ private:
     std::unique_ptr<display::Geometry> geometry_;
     std::unique_ptr<Focus> focus_;
     audio::Mixer sounds_;
+    std::set<int> unplayedStreams_; // clips whose stream was reported as not playing
 };
 
 } // namespace fw::display

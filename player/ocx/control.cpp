@@ -203,6 +203,7 @@ PlayerControl::PlayerControl() : player_(static_cast<swf::PlayerHost&>(*this)) {
 }
 
 PlayerControl::~PlayerControl() {
+    sound_.Close();
     window_.Destroy();
     for (auto& s : sinks_) {
         s.dispatch->Release();
@@ -879,6 +880,8 @@ void PlayerControl::LoadMovie(const std::wstring& path) {
         result = movie.valid ? DecimalText(movie.frames.size()) + L" frames" : L"not a movie";
     }
     TraceLine({L"load", path, result});
+    // Nothing of the old movie may be heard over the new one.
+    sound_.Close();
     player_.Load(std::move(movie));
     // Parameters given before the movie reach it before its first frame.
     if (!flashVars_.empty()) {
@@ -918,6 +921,8 @@ std::optional<std::string> PlayerControl::ReadFile(std::string_view url) {
 }
 
 void PlayerControl::UpdateTimer() {
+    // Whatever moved the movie on may have started a sound.
+    sound_.Wake();
     // A stopped movie has nothing to do until the container, the mouse or a key moves it on,
     // and each of those runs what it starts at once; so the timer rests meanwhile.
     if (!player_.NeedsTicks()) {
@@ -939,6 +944,16 @@ void PlayerControl::OnFrameTimer() {
         window_.Invalidate();
     }
     UpdateTimer();
+}
+
+void PlayerControl::Fill(std::int16_t* out, std::size_t frames) {
+    player_.MixSound(out, frames);
+}
+
+bool PlayerControl::Sounding() {
+    // Counts stream sounds too: a movie's music must not be cut off as silence.
+    const audio::Mixer* mixer = player_.runtime().display().Sounds();
+    return mixer && mixer->voices() > 0;
 }
 
 void PlayerControl::OnPaint(HDC dc, const RECT& client) {

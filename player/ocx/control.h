@@ -2,7 +2,9 @@
 // The player control: one COM object with the interfaces an OLE control container uses, the
 // dispatch interface the shell drives it through, and the FSCommand event source.
 
+#include "acm_mp3.h"
 #include "swf/player.h"
+#include "wave_out.h"
 #include "window.h"
 
 #include <ocidl.h>
@@ -24,7 +26,8 @@ class PlayerControl final : public IOleObject,
                             public IDispatch,
                             public IConnectionPointContainer,
                             private PlayerWindowOwner,
-                            private swf::PlayerHost {
+                            private swf::PlayerHost,
+                            private WaveSource {
 public:
     static HRESULT Create(REFIID riid, void** out);
 
@@ -154,6 +157,11 @@ private:
     void Problem(const std::string& text) override;
     // Files beside the movie, by a relative address.
     std::optional<std::string> ReadFile(std::string_view url) override;
+    audio::Mp3Decoder* Mp3() override { return &mp3_; }
+
+    // WaveSource
+    void Fill(std::int16_t* out, std::size_t frames) override;
+    bool Sounding() override;
 
     HRESULT InPlaceActivate(LONG verb, HWND parent, LPCRECT posRect);
     void ShowWindow(bool show);
@@ -185,7 +193,10 @@ private:
     std::vector<Sink> sinks_;
     DWORD nextCookie_ = 1;
 
+    AcmMp3Decoder mp3_;
     swf::Player player_;
+    // After the player: it pulls the player's mix, so it goes first.
+    WaveOut sound_{static_cast<WaveSource&>(*this)};
     std::wstring movie_;
     std::wstring flashVars_;
     std::wstring wmode_ = L"Window";

@@ -5,6 +5,7 @@
 #include "control.h"
 #include "dispids.h"
 #include "fire_protocol.h"
+#include "wave_out.h"
 
 #include <new>
 
@@ -84,6 +85,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         // A class registered by a DLL outlives it; a later load at another address must not
         // find a window procedure that is gone.
         ::UnregisterClassW(fw::player::kPlayerWindowClass, instance);
+        ::UnregisterClassW(fw::player::kWaveWindowClass, instance);
     }
     return TRUE;
 }

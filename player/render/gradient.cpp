@@ -134,23 +134,22 @@ GradientTable MakeGradientTable(const std::vector<swf::GradientStop>& given,
         while (next < stops.size() && stops[next].ratio < i) {
             ++next;
         }
-        swf::Rgba c;
-        if (next == 0) {
-            c = stops.front().colour;
-        } else if (next == stops.size()) {
-            c = stops.back().colour;
-        } else {
-            const swf::GradientStop& a = stops[next - 1];
-            const swf::GradientStop& b = stops[next];
-            double f = static_cast<double>(i - a.ratio) / (b.ratio - a.ratio);
-            auto mix = [&](std::uint8_t u, std::uint8_t v, bool gamma) {
-                double r = gamma ? FromLinear(ToLinear(u) + (ToLinear(v) - ToLinear(u)) * f)
-                                 : u + (v - u) * f;
-                return static_cast<std::uint8_t>(std::lround(std::clamp(r, 0.0, 255.0)));
-            };
-            c = {mix(a.colour.r, b.colour.r, linear), mix(a.colour.g, b.colour.g, linear),
-                 mix(a.colour.b, b.colour.b, linear), mix(a.colour.a, b.colour.a, false)};
-        }
+        // Before the first stop and after the last the end stops stand alone.
+        const swf::GradientStop& a = stops[next == 0 ? 0 : next - 1];
+        const swf::GradientStop& b = stops[std::min(next, stops.size() - 1)];
+        double f = b.ratio > a.ratio ? static_cast<double>(i - a.ratio) / (b.ratio - a.ratio) : 0;
+        double alpha = a.colour.a + (b.colour.a - a.colour.a) * f;
+        auto mix = [&](std::uint8_t u, std::uint8_t v) {
+            // In linear light the colour is weighed by its alpha before it goes back, so a
+            // translucent stop comes out darker there than its own colour.
+            double r =
+                linear ? FromLinear((ToLinear(u) + (ToLinear(v) - ToLinear(u)) * f) * alpha / 255)
+                       : u + (v - u) * f;
+            return static_cast<std::uint8_t>(std::lround(std::clamp(r, 0.0, 255.0)));
+        };
+        swf::Rgba c{mix(a.colour.r, b.colour.r), mix(a.colour.g, b.colour.g),
+                    mix(a.colour.b, b.colour.b),
+                    static_cast<std::uint8_t>(std::lround(std::clamp(alpha, 0.0, 255.0)))};
         table.colours[i] = Premultiplied(c);
     }
     return table;

@@ -16,34 +16,6 @@ Button* ButtonOf(Movie& movie, ByteReader& r, const char* what) {
     return b;
 }
 
-ButtonSound ReadSound(ByteReader& r, std::uint16_t id) {
-    ButtonSound s;
-    s.sound = id;
-    std::uint8_t flags = r.U8();
-    s.stop = flags & 0x20;
-    s.noMultiple = flags & 0x10;
-    if (flags & 0x01) {
-        s.inPoint = r.U32();
-    }
-    if (flags & 0x02) {
-        s.outPoint = r.U32();
-    }
-    if (flags & 0x04) {
-        s.loops = r.U16();
-    }
-    if (flags & 0x08) {
-        std::uint8_t points = r.U8();
-        for (int i = 0; i < points && r.ok(); ++i) {
-            ButtonSound::Level level;
-            level.position = r.U32();
-            level.left = r.U16();
-            level.right = r.U16();
-            s.envelope.push_back(level);
-        }
-    }
-    return s;
-}
-
 } // namespace
 
 void ReadButtonColour(Movie& movie, std::span<const std::uint8_t> body) {
@@ -72,7 +44,8 @@ void ReadButtonSounds(Movie& movie, std::span<const std::uint8_t> body) {
     for (ButtonSound& s : sounds) {
         std::uint16_t id = r.U16();
         if (id != 0) {
-            s = ReadSound(r, id);
+            s.sound = id;
+            s.info = ReadSoundInfo(r);
         }
     }
     if (!r.ok()) {

@@ -4,6 +4,7 @@
 // Coordinates are twips (1/20 pixel) throughout.
 
 #include "filter.h"
+#include "sound.h"
 
 #include <array>
 #include <cstdint>
@@ -264,18 +265,7 @@ struct ButtonAction {
 // What a button plays on one of its transitions (DefineButtonSound), kept as the file gives it.
 struct ButtonSound {
     std::uint16_t sound = 0; // the sound's character id; 0 plays nothing
-    bool stop = false;       // stops the sound rather than starting it
-    bool noMultiple = false; // does not start it again while it plays
-    std::optional<std::uint32_t> inPoint;
-    std::optional<std::uint32_t> outPoint;
-    std::uint16_t loops = 0;
-    struct Level {
-        std::uint32_t position = 0; // in samples at 44 kHz
-        std::uint16_t left = 0;
-        std::uint16_t right = 0;
-        friend bool operator==(const Level&, const Level&) = default;
-    };
-    std::vector<Level> envelope;
+    SoundInfo info;
     friend bool operator==(const ButtonSound&, const ButtonSound&) = default;
 };
 

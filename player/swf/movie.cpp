@@ -138,6 +138,8 @@ void ReadExports(std::span<const std::uint8_t> body, Movie& movie) {
 void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesting) {
     Frame current;
     bool currentUsed = false;
+    std::optional<StreamHead> streamHead; // this timeline's own
+
     auto finishFrame = [&] {
         frames.push_back(std::move(current));
         current = Frame{};
@@ -288,6 +290,23 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
             }
             break;
         }
+        case TagCode::SoundStreamHead:
+        case TagCode::SoundStreamHead2: {
+            std::string problem;
+            streamHead = ReadStreamHead(body, problem);
+            if (!streamHead) {
+                movie.problems.push_back(problem);
+            }
+            break;
+        }
+        case TagCode::SoundStreamBlock:
+            if (!streamHead) {
+                movie.problems.push_back("sound stream block without its head");
+                break;
+            }
+            current.stream = StreamBlock{*streamHead, {body.begin(), body.end()}};
+            currentUsed = true;
+            break;
         case TagCode::ExportAssets:
             ReadExports(body, movie);
             break;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ enum class TagCode : std::uint16_t {
     DefineFont3 = 75,
     DefineShape4 = 83,
     DefineSound = 14,
+    SoundStreamHead = 18,
+    SoundStreamHead2 = 45,
+    SoundStreamBlock = 19,
     StartSound = 15,
     StartSound2 = 89,
     DefineBits = 6,
@@ -88,6 +92,7 @@ struct Frame {
     std::vector<ActionBlock> actions;
     std::vector<Placement> placements; // display list changes, in file order
     std::vector<SoundStart> sounds;    // started or stopped as the frame is entered
+    std::optional<StreamBlock> stream; // its timeline's stream samples for this frame
 };
 
 // A movie clip's own timeline (DefineSprite).

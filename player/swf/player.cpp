@@ -1,6 +1,7 @@
 #include "player.h"
 
 #include "display/draw.h"
+#include "display/geometry.h"
 
 #include "flashvars.h"
 
@@ -59,6 +60,7 @@ void Player::Load(Movie movie) {
     runtime_->Reset(movie_.version);
     runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
+    dueAt_.reset();
     loadedAt_ = std::chrono::steady_clock::now();
     input_->Reset();
     ++generation_;
@@ -72,7 +74,7 @@ void Player::Play() {
 }
 
 void Player::Stop() {
-    stage_->root().playing = false;
+    stage_->SetPlaying(stage_->root().id, false);
 }
 
 bool Player::playing() const {
@@ -111,6 +113,33 @@ void Player::Tick() {
     }
     if (generation == generation_) {
         runtime_->Collect();
+    }
+}
+
+int Player::PlayDue(double ms) {
+    const double frameMs = 1000.0 / movie_.frameRate;
+    // After a rest (a gap longer than the frames it would catch up: the timer was off while
+    // the movie stood still), or with the clock gone back, the plan starts from now.
+    if (!dueAt_ || ms < *dueAt_ - frameMs || ms - lastDue_ > kMaxCatchUp * frameMs) {
+        dueAt_ = ms;
+    }
+    lastDue_ = ms;
+    unsigned generation = generation_;
+    int played = 0;
+    for (;;) {
+        Tick();
+        ++played;
+        if (generation != generation_) {
+            return played; // another movie: it plans afresh
+        }
+        *dueAt_ += frameMs;
+        if (ms < *dueAt_ || !NeedsTicks()) {
+            return played;
+        }
+        if (played >= kMaxCatchUp) {
+            dueAt_ = ms + frameMs;
+            return played;
+        }
     }
 }
 
@@ -161,6 +190,10 @@ std::string Player::FieldText(const EditText& field) {
 void Player::Render(render::Picture& target, const Matrix& toPixels) {
     Rgb c = movie_.hasBackground ? movie_.background : Rgb{};
     target.Clear(render::Premultiplied(Rgba{c.r, c.g, c.b, 255}));
+    SyncFields(stage_->root(), 0);
+    for (const auto& [number, level] : stage_->levels()) {
+        SyncFields(*level, 0);
+    }
     display::DrawStage(*stage_, target, toPixels);
 }
 
@@ -183,6 +216,36 @@ Picture Player::CurrentPicture() {
     return picture;
 }
 
+void Player::SyncField(const display::Clip& clip) {
+    // A bound field shows its variable as it stands now, also while no frame runs (a stopped
+    // movie whose host sets the variable); one that shows it already is left alone, so
+    // typing's caret and the formats stay.
+    display::TextField* field = avm1::FieldOf(clip.object);
+    if (!field || field->variable.empty()) {
+        return;
+    }
+    try {
+        auto value = avm1::VariableText(*runtime_, clip.object);
+        if (value && *value != (field->html ? field->markup() : field->Text())) {
+            avm1::SyncVariable(*runtime_, clip.object);
+        }
+    } catch (...) {
+        Report("variable of a text field not read");
+    }
+}
+
+void Player::SyncFields(const display::Clip& clip, int nesting) {
+    if (nesting > kMaxFieldNesting) {
+        return;
+    }
+    for (const auto& [depth, child] : clip.children) {
+        if (!child->removed) {
+            SyncField(*child);
+            SyncFields(*child, nesting + 1);
+        }
+    }
+}
+
 void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
                           std::vector<DrawnItem>& out) {
     for (const auto& [depth, child] : clip.children) {
@@ -192,32 +255,32 @@ void Player::CollectDrawn(const display::Clip& clip, const Matrix& m, const Colo
         }
         Matrix placed = child->matrix.Then(m);
         ColorTransform coloured = child->colour.Then(cx);
-        // A button shows through the children of its current state.
-        if (child->isClip() || !child->children.empty()) {
-            CollectDrawn(*child, placed, coloured, out);
-            continue;
-        }
         DrawnItem item;
         item.character = child->character;
         item.matrix = placed;
         item.colour = coloured;
+        item.drawing = child->drawing ? child->drawing->revision : 0;
+        item.mask = child->mask;
+        item.blendMode = child->blendMode;
+        item.cacheAsBitmap = child->cacheAsBitmap;
+        item.opaqueBackground = child->opaqueBackground;
+        item.scrollRect = child->scrollRect;
+        item.filters = child->filters;
+        // A button shows through the children of its current state; a clip stands for itself
+        // only where it draws, masks or composes something of its own.
+        if (child->isClip() || !child->children.empty()) {
+            if (item.drawing != 0 || item.mask != 0 || item.blendMode > 1 || item.cacheAsBitmap ||
+                item.opaqueBackground || item.scrollRect || !item.filters.empty()) {
+                out.push_back(item);
+            }
+            CollectDrawn(*child, placed, coloured, out);
+            continue;
+        }
         item.buttonState = child->buttonState;
         item.ratio = child->ratio;
         item.definition = child->definition;
         if (display::TextField* field = avm1::FieldOf(child->object)) {
-            // A bound field shows its variable as it stands now, also while no frame runs (a
-            // stopped movie whose host sets the variable); one that shows it already is left
-            // alone, so typing's caret and the formats stay.
-            if (!field->variable.empty()) {
-                try {
-                    auto value = avm1::VariableText(*runtime_, child->object);
-                    if (value && *value != (field->html ? field->markup() : field->Text())) {
-                        avm1::SyncVariable(*runtime_, child->object);
-                    }
-                } catch (...) {
-                    Report("variable of a text field not read");
-                }
-            }
+            SyncField(*child);
             item.field = field;
             item.text = field->Text();
         }

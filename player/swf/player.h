@@ -53,7 +53,8 @@ struct DisplayItem {
 };
 
 // One thing a picture draws: a shape, text or button of any clip, placed on the stage by the
-// matrices and colour transforms of every clip it stands in.
+// matrices and colour transforms of every clip it stands in; or a clip that draws something
+// itself (the drawing methods) or draws its content in a way of its own.
 struct DrawnItem {
     std::uint16_t character = 0;
     Matrix matrix;
@@ -63,6 +64,13 @@ struct DrawnItem {
     const Character* definition = nullptr;     // from the library of the movie it came from
     const display::TextField* field = nullptr; // a text field's settings, alive with the tree
     std::string text;                          // what a text field shows
+    std::uint64_t drawing = 0;                 // the drawing methods' last change; 0 none
+    int mask = 0;                              // the clip masking it by setMask
+    std::uint8_t blendMode = 0;
+    bool cacheAsBitmap = false;
+    std::optional<std::uint32_t> opaqueBackground;
+    std::optional<Bounds> scrollRect;
+    std::vector<Filter> filters;
     friend bool operator==(const DrawnItem&, const DrawnItem&) = default;
 };
 
@@ -97,6 +105,13 @@ public:
     // Enters the first frame on the first call, then moves one frame on while playing
     // (looping to the first frame after the last).
     void Tick();
+    // For a host on a real clock (ms, from any origin): plays the frame due and, when the
+    // host came later than a whole frame, the frames it missed (at most kMaxCatchUp; the time
+    // of any more is let go), as the reference player drops the drawing of missed frames
+    // rather than slowing the timeline, so streams stay in step with it. The host draws once
+    // after. Returns the frames played.
+    int PlayDue(double ms);
+    static constexpr int kMaxCatchUp = 8;
     void Play();
     void Stop();
     bool playing() const;
@@ -176,6 +191,10 @@ private:
     avm1::Object* Root() const { return runtime_->root(); }
     void CollectDrawn(const display::Clip& clip, const Matrix& m, const ColorTransform& cx,
                       std::vector<DrawnItem>& out);
+    // Bound text fields take their variables' values before they are drawn.
+    void SyncField(const display::Clip& clip);
+    void SyncFields(const display::Clip& clip, int nesting);
+    static constexpr int kMaxFieldNesting = 256; // as deep as the drawing goes
     display::Clip* Item(int depth) const;
     display::Clip* FindItem(std::string_view target);
     void Report(const std::string& text) { host_.Problem(text); }
@@ -188,7 +207,9 @@ private:
     std::unique_ptr<display::Input> input_;
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
-    unsigned generation_ = 0; // counts Loads, so a script notices its movie was replaced
+    std::optional<double> dueAt_; // the host's time the next frame is due
+    double lastDue_ = 0;          // the host's time of the last PlayDue
+    unsigned generation_ = 0;     // counts Loads, so a script notices its movie was replaced
     mutable std::map<std::uint16_t, DisplayItem> list_; // the root's items, as hosts see them
 };
 

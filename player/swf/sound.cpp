@@ -3,6 +3,17 @@
 #include "byte_reader.h"
 
 namespace fw::swf {
+namespace {
+
+// The byte DefineSound and a stream head code their samples' format in.
+template <typename Sound> void TakeFormat(std::uint8_t flags, Sound& s) {
+    s.coding = flags >> 4;
+    s.rateCode = (flags >> 2) & 3;
+    s.sixteenBit = (flags & 2) != 0;
+    s.stereo = (flags & 1) != 0;
+}
+
+} // namespace
 
 std::optional<SoundDefinition> ReadDefineSound(std::span<const std::uint8_t> body,
                                                std::string& problem) {
@@ -15,26 +26,15 @@ std::optional<SoundDefinition> ReadDefineSound(std::span<const std::uint8_t> bod
         problem = "sound definition cut short";
         return std::nullopt;
     }
-    s.coding = flags >> 4;
-    s.rateCode = (flags >> 2) & 3;
-    s.sixteenBit = (flags & 2) != 0;
-    s.stereo = (flags & 1) != 0;
+    TakeFormat(flags, s);
     auto data = r.Bytes(r.left());
     s.data.assign(data.begin(), data.end());
     return s;
 }
 
-std::optional<SoundStart> ReadStartSound(std::uint16_t code, std::span<const std::uint8_t> body,
-                                         std::string& problem) {
-    ByteReader r(body);
-    SoundStart start;
-    if (code == 89) {
-        start.className = r.CString();
-    } else {
-        start.id = r.U16();
-    }
+SoundInfo ReadSoundInfo(ByteReader& r) {
+    SoundInfo info;
     std::uint8_t flags = r.U8();
-    SoundInfo& info = start.info;
     info.stop = (flags & 0x20) != 0;
     info.noMultiple = (flags & 0x10) != 0;
     if (flags & 1) {
@@ -56,11 +56,38 @@ std::optional<SoundStart> ReadStartSound(std::uint16_t code, std::span<const std
             info.envelope.push_back(p);
         }
     }
+    return info;
+}
+
+std::optional<SoundStart> ReadStartSound(std::uint16_t code, std::span<const std::uint8_t> body,
+                                         std::string& problem) {
+    ByteReader r(body);
+    SoundStart start;
+    if (code == 89) {
+        start.className = r.CString();
+    } else {
+        start.id = r.U16();
+    }
+    start.info = ReadSoundInfo(r);
     if (!r.ok()) {
         problem = "sound start cut short";
         return std::nullopt;
     }
     return start;
+}
+
+std::optional<StreamHead> ReadStreamHead(std::span<const std::uint8_t> body, std::string& problem) {
+    ByteReader r(body);
+    r.U8(); // the rate the author would have liked it played at: the stream's own decides
+    std::uint8_t flags = r.U8();
+    StreamHead head;
+    head.samplesPerFrame = r.U16();
+    if (!r.ok()) {
+        problem = "sound stream head cut short";
+        return std::nullopt;
+    }
+    TakeFormat(flags, head);
+    return head;
 }
 
 } // namespace fw::swf

@@ -161,6 +161,69 @@ int UnsignedBitsFor(std::size_t v) {
     return bits;
 }
 
+// The edges as shape records, each style change written where it happens, then the end.
+void PutShapeRecords(BitWriter& w, const std::vector<Edge>& edges, int fillBits, int lineBits) {
+    std::int32_t penX = 0, penY = 0;
+    int fill0 = 0, fill1 = 0, line = 0;
+    for (const auto& e : edges) {
+        std::int32_t fx = Twips(e.from.x), fy = Twips(e.from.y);
+        bool move = fx != penX || fy != penY;
+        std::uint32_t flags = (move ? 0x01 : 0) | (e.fill0 != fill0 ? 0x02 : 0) |
+                              (e.fill1 != fill1 ? 0x04 : 0) | (e.line != line ? 0x08 : 0);
+        if (flags) {
+            w.Put(0, 1);
+            w.Put(flags, 5);
+            if (move) {
+                int bits = BitsForAll({fx, fy});
+                w.Put(static_cast<std::uint32_t>(bits), 5);
+                w.Put(static_cast<std::uint32_t>(fx), bits);
+                w.Put(static_cast<std::uint32_t>(fy), bits);
+            }
+            if (flags & 0x02) {
+                w.Put(static_cast<std::uint32_t>(e.fill0), fillBits);
+            }
+            if (flags & 0x04) {
+                w.Put(static_cast<std::uint32_t>(e.fill1), fillBits);
+            }
+            if (flags & 0x08) {
+                w.Put(static_cast<std::uint32_t>(e.line), lineBits);
+            }
+            fill0 = e.fill0;
+            fill1 = e.fill1;
+            line = e.line;
+        }
+        std::int32_t tx = Twips(e.to.x), ty = Twips(e.to.y);
+        w.Put(1, 1);
+        if (e.control) {
+            std::int32_t cx = Twips(e.control->x), cy = Twips(e.control->y);
+            std::int32_t d[4] = {cx - fx, cy - fy, tx - cx, ty - cy};
+            int bits = std::max(2, BitsForAll({d[0], d[1], d[2], d[3]}));
+            w.Put(0, 1);
+            w.Put(static_cast<std::uint32_t>(bits - 2), 4);
+            for (auto v : d) {
+                w.Put(static_cast<std::uint32_t>(v), bits);
+            }
+        } else {
+            std::int32_t dx = tx - fx, dy = ty - fy;
+            int bits = std::max(2, BitsForAll({dx, dy}));
+            w.Put(1, 1);
+            w.Put(static_cast<std::uint32_t>(bits - 2), 4);
+            if (dx != 0 && dy != 0) {
+                w.Put(1, 1);
+                w.Put(static_cast<std::uint32_t>(dx), bits);
+                w.Put(static_cast<std::uint32_t>(dy), bits);
+            } else {
+                w.Put(0, 1);
+                w.Put(dx == 0 ? 1 : 0, 1);
+                w.Put(static_cast<std::uint32_t>(dx == 0 ? dy : dx), bits);
+            }
+        }
+        penX = tx;
+        penY = ty;
+    }
+    w.Put(0, 6); // end of shape
+}
+
 } // namespace
 
 ShapeBuilder::ShapeBuilder(std::uint16_t id, int tag) {
@@ -409,6 +472,33 @@ std::vector<std::uint8_t> ActionWriter::Finish(bool withEnd) const {
     return out;
 }
 
+namespace {
+
+void PutSoundInfo(std::vector<std::uint8_t>& body, const SoundInfo& info) {
+    body.push_back(static_cast<std::uint8_t>(
+        (info.stop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) | (info.envelope.empty() ? 0 : 8) |
+        (info.loops != 1 ? 4 : 0) | (info.outPoint ? 2 : 0) | (info.inPoint ? 1 : 0)));
+    if (info.inPoint) {
+        PutU32(body, *info.inPoint);
+    }
+    if (info.outPoint) {
+        PutU32(body, *info.outPoint);
+    }
+    if (info.loops != 1) {
+        PutU16(body, info.loops);
+    }
+    if (!info.envelope.empty()) {
+        body.push_back(static_cast<std::uint8_t>(info.envelope.size()));
+        for (const auto& p : info.envelope) {
+            PutU32(body, p.position);
+            PutU16(body, p.left);
+            PutU16(body, p.right);
+        }
+    }
+}
+
+} // namespace
+
 MovieWriter::MovieWriter(MovieOptions options) : options_(options) {}
 
 MovieWriter& MovieWriter::Tag(std::uint16_t code, std::span<const std::uint8_t> body,
@@ -467,14 +557,18 @@ MovieWriter& MovieWriter::ShowFrame() {
 }
 
 MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
-    const int tag = shape.tag == 2 || shape.tag == 22 ? shape.tag : 32;
-    const bool alpha = tag == 32;
+    const int tag = shape.tag == 2 || shape.tag == 22 || shape.tag == 83 ? shape.tag : 32;
+    const bool alpha = tag >= 32;
     if (tag == 2 && (shape.fills.size() > 254 || shape.lines.size() > 254)) {
         throw std::invalid_argument("a shape of the first kind holds at most 254 styles");
     }
     std::vector<std::uint8_t> body;
     PutU16(body, shape.id);
     PutRect(body, shape.bounds);
+    if (tag == 83) {
+        PutRect(body, shape.bounds);
+        body.push_back(shape.nonZero ? 0x04 : 0x00);
+    }
     auto count = [&](std::size_t n) {
         if (n < 0xff) {
             body.push_back(static_cast<std::uint8_t>(n));
@@ -510,6 +604,9 @@ MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
     count(shape.lines.size());
     for (const auto& l : shape.lines) {
         PutU16(body, static_cast<std::uint32_t>(Twips(l.width)));
+        if (tag == 83) {
+            PutU16(body, 0); // round caps and joins, scaled, no fill
+        }
         PutColour(body, l.colour, alpha);
     }
     int fillBits = UnsignedBitsFor(shape.fills.size());
@@ -518,82 +615,131 @@ MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
         BitWriter w(body);
         w.Put(static_cast<std::uint32_t>(fillBits), 4);
         w.Put(static_cast<std::uint32_t>(lineBits), 4);
-        std::int32_t penX = 0, penY = 0;
-        int fill0 = 0, fill1 = 0, line = 0;
-        for (const auto& e : shape.edges) {
-            std::int32_t fx = Twips(e.from.x), fy = Twips(e.from.y);
-            bool move = fx != penX || fy != penY;
-            std::uint32_t flags = (move ? 0x01 : 0) | (e.fill0 != fill0 ? 0x02 : 0) |
-                                  (e.fill1 != fill1 ? 0x04 : 0) | (e.line != line ? 0x08 : 0);
-            if (flags) {
-                w.Put(0, 1);
-                w.Put(flags, 5);
-                if (move) {
-                    int bits = BitsForAll({fx, fy});
-                    w.Put(static_cast<std::uint32_t>(bits), 5);
-                    w.Put(static_cast<std::uint32_t>(fx), bits);
-                    w.Put(static_cast<std::uint32_t>(fy), bits);
-                }
-                if (flags & 0x02) {
-                    w.Put(static_cast<std::uint32_t>(e.fill0), fillBits);
-                }
-                if (flags & 0x04) {
-                    w.Put(static_cast<std::uint32_t>(e.fill1), fillBits);
-                }
-                if (flags & 0x08) {
-                    w.Put(static_cast<std::uint32_t>(e.line), lineBits);
-                }
-                fill0 = e.fill0;
-                fill1 = e.fill1;
-                line = e.line;
-            }
-            std::int32_t tx = Twips(e.to.x), ty = Twips(e.to.y);
-            w.Put(1, 1);
-            if (e.control) {
-                std::int32_t cx = Twips(e.control->x), cy = Twips(e.control->y);
-                std::int32_t d[4] = {cx - fx, cy - fy, tx - cx, ty - cy};
-                int bits = std::max(2, BitsForAll({d[0], d[1], d[2], d[3]}));
-                w.Put(0, 1);
-                w.Put(static_cast<std::uint32_t>(bits - 2), 4);
-                for (auto v : d) {
-                    w.Put(static_cast<std::uint32_t>(v), bits);
-                }
-            } else {
-                std::int32_t dx = tx - fx, dy = ty - fy;
-                int bits = std::max(2, BitsForAll({dx, dy}));
-                w.Put(1, 1);
-                w.Put(static_cast<std::uint32_t>(bits - 2), 4);
-                if (dx != 0 && dy != 0) {
-                    w.Put(1, 1);
-                    w.Put(static_cast<std::uint32_t>(dx), bits);
-                    w.Put(static_cast<std::uint32_t>(dy), bits);
-                } else {
-                    w.Put(0, 1);
-                    w.Put(dx == 0 ? 1 : 0, 1);
-                    w.Put(static_cast<std::uint32_t>(dx == 0 ? dy : dx), bits);
-                }
-            }
-            penX = tx;
-            penY = ty;
-        }
-        w.Put(0, 6); // end of shape
+        PutShapeRecords(w, shape.edges, fillBits, lineBits);
     }
     return Tag(static_cast<std::uint16_t>(tag), body, true);
 }
 
 MovieWriter& MovieWriter::DefineFont(const Font& font) {
+    const bool glyphs = !font.glyphs.empty();
+    if (glyphs && (font.codes.size() != font.glyphs.size() ||
+                   (font.hasLayout && font.advances.size() != font.glyphs.size()))) {
+        throw std::invalid_argument("a font needs a code, and with layout an advance, per glyph");
+    }
     std::vector<std::uint8_t> body;
     PutU16(body, font.id);
-    body.push_back(static_cast<std::uint8_t>((font.bold ? 0x01 : 0) | (font.italic ? 0x02 : 0) |
-                                             (options_.version >= 6 ? 0 : 0x10)));
-    body.push_back(0); // language
+    body.push_back(static_cast<std::uint8_t>(
+        (font.bold ? 0x01 : 0) | (font.italic ? 0x02 : 0) |
+        (options_.version >= 6 || glyphs ? 0 : 0x10) |
+        (glyphs ? 0x0c | (font.hasLayout ? 0x80 : 0) : 0))); // wide offsets and codes
+    body.push_back(0);                                       // language
     if (font.name.size() > 255) {
         throw std::invalid_argument("a font name holds at most 255 bytes");
     }
     body.push_back(static_cast<std::uint8_t>(font.name.size()));
     body.insert(body.end(), font.name.begin(), font.name.end());
-    PutU16(body, 0); // no glyphs: a device font
-    return Tag(static_cast<std::uint16_t>(TagCode::DefineFont2), body);
+    if (!glyphs) {
+        PutU16(body, 0); // a device font
+        return Tag(static_cast<std::uint16_t>(TagCode::DefineFont2), body);
+    }
+    if (font.glyphs.size() > 0xffff) {
+        throw std::invalid_argument("a font holds at most 65535 glyphs");
+    }
+    PutU16(body, static_cast<std::uint32_t>(font.glyphs.size()));
+    // Offsets from the table's start: one per glyph, then the code table's.
+    std::vector<std::uint8_t> shapes;
+    std::vector<std::uint32_t> offsets;
+    const std::size_t tableSize = (font.glyphs.size() + 1) * 4;
+    for (const auto& glyph : font.glyphs) {
+        offsets.push_back(static_cast<std::uint32_t>(tableSize + shapes.size()));
+        BitWriter w(shapes);
+        w.Put(1, 4); // one fill style
+        w.Put(0, 4); // no lines
+        PutShapeRecords(w, glyph, 1, 0);
+    }
+    offsets.push_back(static_cast<std::uint32_t>(tableSize + shapes.size()));
+    for (auto o : offsets) {
+        PutU32(body, o);
+    }
+    body.insert(body.end(), shapes.begin(), shapes.end());
+    for (auto c : font.codes) {
+        PutU16(body, c);
+    }
+    if (font.hasLayout) {
+        PutU16(body, static_cast<std::uint32_t>(Twips(font.ascent)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(font.descent)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(font.leading)) & 0xffff);
+        for (double a : font.advances) {
+            PutU16(body, static_cast<std::uint32_t>(Twips(a)) & 0xffff);
+        }
+        for (const auto& glyph : font.glyphs) {
+            Bounds b;
+            for (std::size_t i = 0; i < glyph.size(); ++i) {
+                const Point& p = glyph[i].to;
+                b = i == 0 ? Bounds{p.x, p.x, p.y, p.y}
+                           : Bounds{std::min(b.xMin, p.x), std::max(b.xMax, p.x),
+                                    std::min(b.yMin, p.y), std::max(b.yMax, p.y)};
+            }
+            PutRect(body, b);
+        }
+        PutU16(body, 0); // no kerning pairs
+    }
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineFont3), body, true);
+}
+
+MovieWriter& MovieWriter::DefineText2(const StaticText& text) {
+    std::vector<std::uint8_t> body;
+    PutU16(body, text.id);
+    PutRect(body, text.bounds);
+    PutMatrix(body, text.matrix);
+    std::uint32_t maxIndex = 0;
+    std::int32_t maxAdvance = 0;
+    for (const auto& rec : text.records) {
+        if (rec.glyphs.size() > 255) {
+            throw std::invalid_argument("a run of a static text holds at most 255 glyphs");
+        }
+        for (const auto& g : rec.glyphs) {
+            maxIndex = std::max(maxIndex, g.index);
+            maxAdvance = std::max({maxAdvance, g.advance, -g.advance});
+        }
+    }
+    const int glyphBits = std::max(1, UnsignedBitsFor(maxIndex));
+    const int advanceBits = SignedBitsFor(maxAdvance);
+    body.push_back(static_cast<std::uint8_t>(glyphBits));
+    body.push_back(static_cast<std::uint8_t>(advanceBits));
+    for (const auto& rec : text.records) {
+        // Every run names its font, colour and place: nothing is carried over.
+        body.push_back(0x8f);
+        PutU16(body, rec.fontId);
+        PutColour(body, rec.colour, true);
+        PutU16(body, static_cast<std::uint32_t>(Twips(rec.x)) & 0xffff);
+        PutU16(body, static_cast<std::uint32_t>(Twips(rec.y)) & 0xffff);
+        PutU16(body, static_cast<std::uint32_t>(Twips(rec.height)));
+        body.push_back(static_cast<std::uint8_t>(rec.glyphs.size()));
+        BitWriter w(body);
+        for (const auto& g : rec.glyphs) {
+            w.Put(g.index, glyphBits);
+            w.Put(static_cast<std::uint32_t>(g.advance), advanceBits);
+        }
+    }
+    body.push_back(0);
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineText2), body, true);
+}
+
+MovieWriter& MovieWriter::DefineBitsLossless2(std::uint16_t id, int width, int height,
+                                              std::span<const std::uint8_t> argb) {
+    if (width <= 0 || height <= 0 || width > 0xffff || height > 0xffff ||
+        argb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+        throw std::invalid_argument("a bitmap needs four bytes for each of its pixels");
+    }
+    std::vector<std::uint8_t> body;
+    PutU16(body, id);
+    body.push_back(5); // 32-bit pixels
+    PutU16(body, static_cast<std::uint32_t>(width));
+    PutU16(body, static_cast<std::uint32_t>(height));
+    auto z = ZlibStore(argb);
+    body.insert(body.end(), z.begin(), z.end());
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineBitsLossless2), body, true);
 }
 
 MovieWriter& MovieWriter::DefineEditText(const EditText& t) {
@@ -663,7 +809,20 @@ MovieWriter& MovieWriter::DefineButton2(const Button& button) {
         PutU16(body, cond);
         body.insert(body.end(), a.actions.begin(), a.actions.end());
     }
-    return Tag(static_cast<std::uint16_t>(TagCode::DefineButton2), body);
+    Tag(static_cast<std::uint16_t>(TagCode::DefineButton2), body);
+    if (std::any_of(button.sounds.begin(), button.sounds.end(),
+                    [](const ButtonSound& s) { return s.sound != 0; })) {
+        std::vector<std::uint8_t> sounds;
+        PutU16(sounds, button.id);
+        for (const ButtonSound& s : button.sounds) {
+            PutU16(sounds, s.sound);
+            if (s.sound != 0) {
+                PutSoundInfo(sounds, s.info);
+            }
+        }
+        Tag(static_cast<std::uint16_t>(TagCode::DefineButtonSound), sounds);
+    }
+    return *this;
 }
 
 MovieWriter& MovieWriter::Place(const Placement& p) {
@@ -751,30 +910,27 @@ MovieWriter& MovieWriter::StartSound(const SoundStart& start) {
     } else {
         PutString(body, start.className);
     }
-    const SoundInfo& info = start.info;
-    body.push_back(static_cast<std::uint8_t>(
-        (info.stop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) | (info.envelope.empty() ? 0 : 8) |
-        (info.loops != 1 ? 4 : 0) | (info.outPoint ? 2 : 0) | (info.inPoint ? 1 : 0)));
-    if (info.inPoint) {
-        PutU32(body, *info.inPoint);
-    }
-    if (info.outPoint) {
-        PutU32(body, *info.outPoint);
-    }
-    if (info.loops != 1) {
-        PutU16(body, info.loops);
-    }
-    if (!info.envelope.empty()) {
-        body.push_back(static_cast<std::uint8_t>(info.envelope.size()));
-        for (const auto& p : info.envelope) {
-            PutU32(body, p.position);
-            PutU16(body, p.left);
-            PutU16(body, p.right);
-        }
-    }
+    PutSoundInfo(body, start.info);
     return Tag(static_cast<std::uint16_t>(start.className.empty() ? TagCode::StartSound
                                                                   : TagCode::StartSound2),
                body);
+}
+
+MovieWriter& MovieWriter::SoundStream(const StreamHead& head) {
+    std::vector<std::uint8_t> body;
+    auto format = static_cast<std::uint8_t>((head.rateCode & 3) << 2 | (head.sixteenBit ? 2 : 0) |
+                                            (head.stereo ? 1 : 0));
+    body.push_back(format);
+    body.push_back(static_cast<std::uint8_t>(head.coding << 4 | format));
+    PutU16(body, head.samplesPerFrame);
+    if (head.coding == static_cast<std::uint8_t>(SoundCoding::Mp3)) {
+        PutU16(body, 0); // no samples to skip at the start
+    }
+    return Tag(static_cast<std::uint16_t>(TagCode::SoundStreamHead2), body);
+}
+
+MovieWriter& MovieWriter::StreamBlock(std::span<const std::uint8_t> data) {
+    return Tag(static_cast<std::uint16_t>(TagCode::SoundStreamBlock), data, true);
 }
 
 MovieWriter& MovieWriter::Export(std::uint16_t id, const std::string& name) {

@@ -115,9 +115,16 @@ public:
 
     // Character definitions and the display list. Coordinates are rounded to whole twips;
     // focal gradients are written as solid fills of their colour.
-    MovieWriter& DefineShape(const Shape& shape); // tag by shape.tag (2, 22 or 32)
-    MovieWriter& DefineFont(const Font& font);    // a device font: a name without glyphs
+    MovieWriter& DefineShape(const Shape& shape); // tag by shape.tag (2, 22, 32 or 83)
+    // A device font (a name) when the font has no glyphs; else its glyphs, codes and any
+    // layout as DefineFont3, all in units of an em of 20480.
+    MovieWriter& DefineFont(const Font& font);
+    MovieWriter& DefineText2(const StaticText& text);
+    // Rows of premultiplied alpha, red, green, blue bytes.
+    MovieWriter& DefineBitsLossless2(std::uint16_t id, int width, int height,
+                                     std::span<const std::uint8_t> argb);
     MovieWriter& DefineEditText(const EditText& text);
+    // DefineButton2, followed by DefineButtonSound when the button has sounds.
     MovieWriter& DefineButton2(const Button& button);
     // A movie clip whose timeline is what `timeline` holds: its frames, placements and actions
     // (definitions belong to the movie, not to a sprite).
@@ -129,6 +136,9 @@ public:
     // StartSound, or StartSound2 when the start names a class.
     MovieWriter& StartSound(const SoundStart& start);
     MovieWriter& Export(std::uint16_t id, const std::string& name); // ExportAssets of one
+    // The timeline's stream: its head once, then each frame's block before its ShowFrame.
+    MovieWriter& SoundStream(const StreamHead& head);
+    MovieWriter& StreamBlock(std::span<const std::uint8_t> data);
 
     // The file: header, tags, End. The frame count is the number of ShowFrame tags.
     std::vector<std::uint8_t> Finish() const;

@@ -48,6 +48,12 @@ SoundDefinition Tone(std::uint8_t coding) {
     return s;
 }
 
+struct Quiet : PlayerHost {
+    void FsCommand(const std::string&, const std::string&) override {}
+    void TraceOutput(const std::string&) override {}
+    void Problem(const std::string&) override {}
+};
+
 // s = new Sound(_root), or new Sound() for every sound when global.
 ActionWriter NewSound(bool global) {
     ActionWriter a;
@@ -150,11 +156,7 @@ TEST(AudioPlay, AttachedSoundStartsAndANewMovieIsSilent) {
     EXPECT_NEAR(h.seconds, 1.0, 0.01) << "half a second, twice";
     EXPECT_NEAR(h.hz, 441, 5);
 
-    struct Quiet : PlayerHost {
-        void FsCommand(const std::string&, const std::string&) override {}
-        void TraceOutput(const std::string&) override {}
-        void Problem(const std::string&) override {}
-    } host;
+    Quiet host;
     Player player(host);
     player.Load(ParseMovie(movie));
     player.Tick();
@@ -163,6 +165,124 @@ TEST(AudioPlay, AttachedSoundStartsAndANewMovieIsSilent) {
     std::vector<std::int16_t> after(2 * 4410, 1);
     player.MixSound(after.data(), 4410);
     EXPECT_EQ(Listen(after, 2, 0, 44100).peak, 0);
+}
+
+// A 441 Hz tone at 22 kHz streamed by a timeline over its first `frames` frames, each frame's
+// share of it in the coding asked for.
+MovieWriter& Stream(MovieWriter& w, std::uint8_t coding, int frames) {
+    StreamHead head;
+    head.coding = coding;
+    head.rateCode = 2;
+    head.samplesPerFrame = 1837;
+    w.SoundStream(head);
+    auto tone = Sine(441, 22050, 22050 * static_cast<std::size_t>(frames) / 12, 1);
+    for (int f = 0; f < frames; ++f) {
+        std::span<const std::int16_t> share(tone.begin() + 22050 * f / 12,
+                                            tone.begin() + 22050 * (f + 1) / 12);
+        std::vector<std::uint8_t> block;
+        if (coding == 1) {
+            block = fw::audio::EncodeAdpcm(share, 1, 4);
+        } else {
+            for (std::int16_t v : share) {
+                block.push_back(static_cast<std::uint8_t>(v & 0xff));
+                block.push_back(static_cast<std::uint8_t>((v >> 8) & 0xff));
+            }
+        }
+        w.StreamBlock(block).ShowFrame();
+    }
+    return w;
+}
+
+TEST(AudioPlay, StreamsPlayInStepWithTheirTimeline) {
+    for (std::uint8_t coding : {0, 1, 3}) {
+        // The main timeline streams a second of tone, then stops a frame later.
+        MovieWriter main;
+        Stream(main, coding, 12).Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+        Heard h = Listen(Play(main.Finish(), 24), 2, 0, 44100);
+        EXPECT_NEAR(h.hz, 441, 5) << "coding " << int(coding);
+        EXPECT_NEAR(h.seconds, 1.0, 0.01) << "coding " << int(coding);
+        EXPECT_NEAR(h.peak, 16000, coding == 1 ? 1500 : 50) << "coding " << int(coding);
+    }
+    // A clip's stream goes with the clip: removed after half a second, it is silent.
+    MovieWriter clip, w;
+    Stream(clip, 3, 12);
+    w.DefineSprite(2, clip);
+    Placement p;
+    p.depth = 1;
+    p.character = 2;
+    w.Place(p);
+    for (int f = 0; f < 6; ++f) {
+        w.ShowFrame();
+    }
+    w.Remove(1).Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+    EXPECT_NEAR(Listen(Play(w.Finish(), 24), 2, 0, 44100).seconds, 0.5, 0.01);
+}
+
+// The 440 Hz MP3 tone (MPEG-2 layer III frames of 576 samples at 22 kHz) streamed over the
+// frames its samples fall in, each block opening with its count of samples and no seek.
+TEST(AudioPlay, AnMp3StreamPlaysWithoutGapsBetweenItsBlocks) {
+    std::ifstream in(FW_UNIT_DATA "/tone440.mp3", std::ios::binary);
+    std::vector<std::uint8_t> file(std::istreambuf_iterator<char>(in), {});
+    constexpr int kKbps[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    constexpr int kRate[] = {22050, 24000, 16000};
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (std::size_t at = 0, k = 0; at + 4 <= file.size(); ++k) {
+        std::uint8_t b = file[at + 2];
+        std::size_t length = 72000u * kKbps[b >> 4] / kRate[(b >> 2) & 3] + ((b >> 1) & 1);
+        std::size_t frame = k * 576 * 12 / 22050;
+        if (blocks.size() <= frame) {
+            blocks.resize(frame + 1, {0, 0, 0, 0});
+        }
+        auto& block = blocks[frame];
+        std::uint16_t count = static_cast<std::uint16_t>((block[0] | block[1] << 8) + 576);
+        block[0] = static_cast<std::uint8_t>(count & 0xff);
+        block[1] = static_cast<std::uint8_t>(count >> 8);
+        length = std::min(length, file.size() - at);
+        block.insert(block.end(), file.begin() + static_cast<long>(at),
+                     file.begin() + static_cast<long>(at + length));
+        at += length;
+    }
+    MovieWriter w;
+    w.SoundStream(StreamHead{2, 2, true, false, 1837});
+    for (const auto& block : blocks) {
+        w.StreamBlock(block).ShowFrame();
+    }
+    w.Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+    Heard h = Listen(Play(w.Finish(), 12), 2, 0, 44100);
+    EXPECT_NEAR(h.hz, 440, 5);
+    EXPECT_NEAR(h.seconds, 0.5, 0.08);
+}
+
+TEST(AudioPlay, ButtonSoundsPlayOnTheirTransitions) {
+    MovieWriter w;
+    w.DefineSound(Tone(3));
+    ShapeBuilder square(1, 32);
+    square.Style(0, square.Fill({0, 0, 0, 255}), 0).Rect(0, 0, 1000, 1000);
+    w.DefineShape(square.Build());
+    Button button;
+    button.id = 2;
+    button.records = {ButtonRecord{kStateUp | kStateOver | kStateDown | kStateHit, 1, 1, Matrix{},
+                                   ColorTransform{}}};
+    button.sounds[2].sound = 1; // over to down: pressed
+    w.DefineButton2(button);
+    Placement p;
+    p.depth = 1;
+    p.character = 2;
+    w.Place(p).ShowFrame();
+
+    Quiet host;
+    Player player(host);
+    player.Load(ParseMovie(w.Finish()));
+    player.Tick();
+    std::vector<std::int16_t> heard(2 * 22050);
+    player.MouseMove({500, 500}, true);
+    player.MixSound(heard.data(), 22050);
+    EXPECT_EQ(Listen(heard, 2, 0, 44100).peak, 0) << "hovering plays nothing";
+    player.MouseDown();
+    player.MixSound(heard.data(), 22050);
+    Heard h = Listen(heard, 2, 0, 44100);
+    EXPECT_NEAR(h.hz, 441, 5);
+    EXPECT_NEAR(h.seconds, 0.5, 0.01);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Drawing the display tree: colour transforms down nested clips, masks by clip depth and by
-// setMask, blend modes through a layer, and the drawing methods' gradient styles.
+// setMask, blend modes through a layer, the drawing methods' gradient and bitmap fills, and
+// what scripts change of how clips draw counting as a change of the picture.
 
 #include "avm1/display_geometry.h"
 #include "display/geometry.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <tuple>
@@ -109,6 +111,20 @@ TEST(DisplayDraw, ColourTransformsMultiplyDownNestedClips) {
                      {5, 5, 0xFFFFFFFF, "the background beside it"}});
 }
 
+// target.method(variable) for its effect alone.
+ActionBlock CallWithVariable(const std::string& target, const std::string& method,
+                             const std::string& variable) {
+    return ActionWriter()
+        .Push({variable})
+        .Do(Op::GetVariable)
+        .Push({1.0, target})
+        .Do(Op::GetVariable)
+        .Push({method})
+        .RawBytes(std::vector<std::uint8_t>{0x52}) // CallMethod
+        .Do(Op::Pop)
+        .Finish();
+}
+
 TEST(DisplayDraw, MasksCutWhatTheyCover) {
     Placement mask = Place(1, 1);
     mask.clipDepth = 2; // masks depth 2 only
@@ -127,15 +143,7 @@ TEST(DisplayDraw, MasksCutWhatTheyCover) {
     n.characters[2] = Square(2, kRed, 20, 0, 20);
     n.sprites[3] = Sprite{3, {Frame{{}, {}, {}, {Place(1, 1)}}}};
     n.sprites[4] = Sprite{4, {Frame{{}, {}, {}, {Place(1, 2)}}}};
-    auto script = ActionWriter()
-                      .Push({std::string("b")})
-                      .Do(Op::GetVariable)
-                      .Push({1.0, std::string("a")})
-                      .Do(Op::GetVariable)
-                      .Push({std::string("setMask")})
-                      .RawBytes(std::vector<std::uint8_t>{0x52}) // CallMethod
-                      .Finish();
-    Picture q = Drawn(std::move(n), script);
+    Picture q = Drawn(std::move(n), CallWithVariable("a", "setMask", "b"));
     ExpectPixels(q, {{30, 10, 0xFF0000FF, "the maskee where the mask is"},
                      {10, 10, 0xFFFFFFFF, "the maskee beyond the mask"},
                      {30, 30, 0xFFFFFFFF, "below the mask, nothing"}});
@@ -154,6 +162,21 @@ TEST(DisplayDraw, ABlendModeDrawsThroughALayer) {
     ExpectPixels(p, {{15, 15, 0xFFFF00FF, "blue differing from red"},
                      {25, 25, 0xFFFFFF00, "blue differing from white"},
                      {5, 5, 0xFFFF0000, "red alone"}});
+}
+
+TEST(DisplayDraw, ALayeredClipTakesItsAlphaAsAWhole) {
+    // Two overlapping squares in a half-transparent clip with a blend mode: where they overlap
+    // the lower one does not show through the upper.
+    Placement clip = Place(1, 3);
+    clip.colour = ColorTransform{{256, 256, 256, 128}, {0, 0, 0, 0}};
+    clip.blendMode = 7; // difference, over white
+    Movie m = OneFrame(Frame{{}, {}, {}, {clip}});
+    m.characters[1] = Square(1, kRed, 0, 0, 20);
+    m.characters[2] = Square(2, kBlue, 10, 10, 20);
+    m.sprites[3] = Sprite{3, {Frame{{}, {}, {}, {Place(1, 1), Place(2, 2)}}}};
+    Picture p = Drawn(std::move(m));
+    EXPECT_EQ(p.Row(15)[15], p.Row(25)[25]) << "the overlap shows the upper square alone";
+    EXPECT_NE(p.Row(15)[15], p.Row(5)[5]);
 }
 
 TEST(DisplayDraw, GradientFillsOfTheDrawingMethodsKeepTheirBox) {
@@ -186,6 +209,89 @@ TEST(DisplayDraw, GradientFillsOfTheDrawingMethodsKeepTheirBox) {
     ASSERT_TRUE(d.shape.lines[1].fill.has_value());
     EXPECT_EQ(d.shape.lines[1].fill->type, kFillLinear);
     EXPECT_EQ(d.shape.lines[1].width, 80);
+}
+
+// target.method(args...) for its effect alone.
+ActionBlock CallOn(const std::string& target, const std::string& method,
+                   std::vector<PushItem> args) {
+    ActionWriter w;
+    double count = static_cast<double>(args.size());
+    std::reverse(args.begin(), args.end());
+    args.push_back(count);
+    args.push_back(target);
+    return w.Push(std::move(args))
+        .Do(Op::GetVariable)
+        .Push({method})
+        .RawBytes(std::vector<std::uint8_t>{0x52}) // CallMethod
+        .Do(Op::Pop)
+        .Finish();
+}
+
+TEST(DisplayDraw, ScriptsChangingHowClipsDrawChangeThePicture) {
+    Movie m = OneFrame(Frame{{}, {}, {}, {Place(1, 3, "a"), Place(2, 3, "b")}});
+    m.characters[1] = Square(1, kBlue, 0, 0, 20);
+    m.sprites[3] = Sprite{3, {Frame{{}, {}, {}, {Place(1, 1)}}}};
+    Host host;
+    Player player(host);
+    player.Load(std::move(m));
+    player.Tick();
+    auto changes = [&](const ActionBlock& script, const char* what) {
+        const fw::swf::Picture before = player.CurrentPicture();
+        player.RunBlock(script);
+        EXPECT_NE(player.CurrentPicture(), before) << what;
+    };
+    changes(CallOn("a", "setMask", {std::string("b")}), "setMask");
+    changes(CallOn("a", "setMask", {PushNull{}}), "setMask(null)");
+    player.RunBlock(CallOn("a", "lineStyle", {2.0}));
+    changes(CallOn("a", "lineTo", {10.0, 10.0}), "a line drawn");
+    changes(CallOn("a", "clear", {}), "the drawing cleared");
+    ActionWriter blend;
+    changes(blend.Push({std::string("a")})
+                .Do(Op::GetVariable)
+                .Push({std::string("blendMode"), std::string("multiply")})
+                .Do(Op::SetMember)
+                .Finish(),
+            "a blend mode");
+
+    // A stage holding only what a script drew is a picture, not an empty stage.
+    Host other;
+    Player drawn(other);
+    drawn.Load(OneFrame(Frame{}));
+    drawn.Tick();
+    drawn.RunBlock(CallOn("_root", "createEmptyMovieClip", {std::string("c"), 1.0}));
+    drawn.RunBlock(CallOn("c", "beginFill", {255.0}));
+    drawn.RunBlock(CallOn("c", "lineTo", {10.0, 10.0}));
+    EXPECT_FALSE(drawn.CurrentPicture().drawn.empty());
+}
+
+TEST(DisplayDraw, BitmapFillsOfTheDrawingMethodsShowTheirBitmapData) {
+    // bmp = new flash.display.BitmapData(2, 2, false, 0xFF0000)
+    auto made =
+        ActionWriter()
+            .Push({std::string("bmp"), 16711680.0, false, 2.0, 2.0, 4.0, std::string("flash")})
+            .Do(Op::GetVariable)
+            .Push({std::string("display")})
+            .Do(Op::GetMember)
+            .Push({std::string("BitmapData")})
+            .RawBytes(std::vector<std::uint8_t>{0x53}) // NewMethod
+            .Do(Op::SetVariable)
+            .Finish();
+    Host host;
+    Player player(host);
+    player.Load(OneFrame(Frame{}));
+    player.Tick();
+    player.RunBlock(made);
+    player.RunBlock(CallOn("_root", "createEmptyMovieClip", {std::string("c"), 1.0}));
+    // c.beginBitmapFill(bmp): repeated across the square drawn below.
+    player.RunBlock(CallWithVariable("c", "beginBitmapFill", "bmp"));
+    player.RunBlock(CallOn("c", "lineTo", {20.0, 0.0}));
+    player.RunBlock(CallOn("c", "lineTo", {20.0, 20.0}));
+    player.RunBlock(CallOn("c", "lineTo", {0.0, 20.0}));
+    player.RunBlock(CallOn("c", "endFill", {}));
+    Picture p(40, 40);
+    player.Render(p, Matrix{0.05, 0, 0, 0.05, 0, 0});
+    ExpectPixels(p, {{15, 15, 0xFFFF0000, "the bitmap repeated"},
+                     {30, 30, 0xFFFFFFFF, "beyond the square"}});
 }
 
 } // namespace

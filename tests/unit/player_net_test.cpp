@@ -73,6 +73,30 @@ TEST(Mp3Info, DurationCountsFramesPastJunkAndTags) {
     }
 }
 
+TEST(Mp3Info, FirstFrameAsACodecIsToldIt) {
+    const std::string tag = Tag(3, Frame(3, "TIT2", std::string("\0x", 2)));
+    std::string mono = Frames(2);
+    mono[3] = '\xC4';
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::size_t offset;
+        int channels;
+    } cases[] = {{"after a tag and junk", tag + "junk" + Frames(2), tag.size() + 4, 2},
+                 {"mono", mono, 0, 1}};
+    for (const auto& c : cases) {
+        auto frame = fw::avm1::FirstMp3Frame(c.bytes);
+        ASSERT_TRUE(frame) << c.what;
+        EXPECT_EQ(frame->offset, c.offset) << c.what;
+        EXPECT_EQ(frame->length, std::size_t{kFrameBytes}) << c.what;
+        EXPECT_EQ(frame->layer, 3) << c.what;
+        EXPECT_EQ(frame->rate, 22050) << c.what;
+        EXPECT_EQ(frame->bitrate, 64000) << c.what;
+        EXPECT_EQ(frame->channels, c.channels) << c.what;
+    }
+    EXPECT_FALSE(fw::avm1::FirstMp3Frame("not an mp3 at all"));
+}
+
 TEST(Mp3Info, TagTextsInEveryEncodingAndVersion) {
     const std::string latin("\x00"
                             "Caf\xE9",

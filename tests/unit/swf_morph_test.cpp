@@ -107,7 +107,7 @@ TEST(SwfButton1, ReadsRecordsReleaseActionsColourAndSounds) {
     EXPECT_EQ(b->actions[0].conditions, kCondRelease);
     EXPECT_EQ(b->actions[0].actions, (Bytes{0x07, 0x00}));
     EXPECT_EQ(b->sounds[1].sound, 9);
-    EXPECT_EQ(b->sounds[1].loops, 3);
+    EXPECT_EQ(b->sounds[1].info.loops, 3);
     EXPECT_EQ(b->sounds[0].sound, 0);
     ASSERT_EQ(movie.problems.size(), 1u) << "expected the colour of a missing button noted";
 }

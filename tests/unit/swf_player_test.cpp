@@ -484,6 +484,21 @@ TEST(Timeline, LoopsAndObeysPlayAndStop) {
     EXPECT_EQ(player.GetVariableText("f"), "123123");
 }
 
+TEST(Timeline, ALateHostPlaysTheFramesItMissedUpToALimit) {
+    RecordingHost host;
+    Player player(host);
+    player.Load(ParseMovie(NumberedFrames(3).Finish()));
+    const double frame = 1000.0 / 12;
+    // On time, early, three frames late, eight frames late; then after a long rest (the
+    // timer off while the movie stood still) it starts afresh rather than catching up.
+    std::vector<int> played;
+    for (double ms : {1000.0, 1000 + frame, 1000 + 1.9 * frame, 1000 + 5.1 * frame,
+                      1000 + 13.05 * frame, 60000.0, 60000 + frame}) {
+        played.push_back(player.PlayDue(ms));
+    }
+    EXPECT_EQ(played, (std::vector<int>{1, 1, 1, 3, Player::kMaxCatchUp, 1, 1}));
+}
+
 TEST(Timeline, TicksAreNeededOnlyWhileTheyCanMoveTheMovieOn) {
     enum Do { Tick, Stop, Play, GotoAndStop, GotoAndPlay };
     struct Step {

@@ -446,6 +446,23 @@ std::wstring InstalledCopy(const std::wstring& name) {
     return folder;
 }
 
+void StartWithMovie(const std::wstring& name, const std::vector<std::uint8_t>& movie,
+                    std::unique_ptr<Shell>& shell) {
+    const std::wstring folder = InstalledCopy(name);
+    FILE* f = _wfopen((folder + L"SWF\\Game.swf").c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    const std::size_t written = std::fwrite(movie.data(), 1, movie.size(), f);
+    std::fclose(f);
+    ASSERT_EQ(written, movie.size());
+    RegisterControl(folder + L"SWF\\FLASH.OCX");
+    StartArgs args;
+    args.exe = folder + L"Fenwobble.exe";
+    args.workDir = folder;
+    shell = std::make_unique<Shell>(std::move(args));
+    ASSERT_NO_FATAL_FAILURE(shell->WaitMovie());
+    ASSERT_NO_FATAL_FAILURE(shell->SkipIntro());
+}
+
 ProgmanServer::ProgmanServer() {
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);

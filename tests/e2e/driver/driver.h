@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -148,6 +150,12 @@ void CopyTree(const std::wstring& from, const std::wstring& to);
 // The sample CD copied to a folder of drive C: as an installed program
 // (the program key marks it registered), so scenarios can add files to it.
 std::wstring InstalledCopy(const std::wstring& name);
+
+// The sample CD installed as InstalledCopy does with the given movie as its Game.swf, its control
+// registered, and the shell started there and followed past the intro. A step that fails is
+// fatal: call it under ASSERT_NO_FATAL_FAILURE.
+void StartWithMovie(const std::wstring& name, const std::vector<std::uint8_t>& movie,
+                    std::unique_ptr<Shell>& shell);
 
 // Our Program Manager DDE server (tests/tools/progman), recording every
 // command's bytes; it is stopped when the object goes.
