@@ -12,6 +12,7 @@
 #include "swf/movie.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
 
@@ -939,7 +940,10 @@ void PlayerControl::OnFrameTimer() {
     // A movie that loops over frames which change nothing on the stage (reading a variable
     // that stays the same) repaints nothing.
     const swf::Picture before = player_.CurrentPicture();
-    player_.Tick();
+    // A late timer (a busy machine, a modal loop) plays the frames it missed before one paint,
+    // so the timeline keeps pace with its stream sounds.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    player_.PlayDue(std::chrono::duration<double, std::milli>(now).count());
     if (player_.CurrentPicture() != before) {
         window_.Invalidate();
     }
