@@ -291,8 +291,13 @@ std::uint16_t ChimeClip(Game& g) {
 std::vector<std::uint8_t> WriteGame(const std::string& fontPath) {
     Game g;
     g.movie.Background(kBackground);
-    g.movie.DefineFont(Font{kFont, "Tahoma", false, false});
-    g.movie.DefineFont(Font{kFontBold, "Tahoma", true, false});
+    for (bool bold : {false, true}) {
+        Font device;
+        device.id = bold ? kFontBold : kFont;
+        device.name = "Tahoma";
+        device.bold = bold;
+        g.movie.DefineFont(device);
+    }
     g.root.Place(ChimeClip(g), 0, 0, "chime");
 
     // Title and what the shell passed.
