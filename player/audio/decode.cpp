@@ -140,7 +140,8 @@ void DecodePcm(std::span<const std::uint8_t> data, bool sixteenBit, int channels
     }
 }
 
-bool DecodeMp3(std::span<const std::uint8_t> frames, std::int16_t seek, std::uint32_t sampleCount,
+// Decodes MP3 frames, drops the first skip sample frames and keeps at most sampleCount (0: all).
+bool DecodeMp3(std::span<const std::uint8_t> frames, std::size_t skip, std::uint32_t sampleCount,
                Mp3Decoder* mp3, Pcm& pcm, std::string& error) {
     if (!mp3) {
         error = "MP3 sound not played: no MP3 decoder here";
@@ -149,7 +150,6 @@ bool DecodeMp3(std::span<const std::uint8_t> frames, std::int16_t seek, std::uin
     if (!mp3->Decode(frames, pcm, error)) {
         return false;
     }
-    std::size_t skip = seek > 0 ? static_cast<std::size_t>(seek) : 0;
     std::size_t channels = static_cast<std::size_t>(std::max(pcm.channels, 1));
     skip = std::min(skip * channels, pcm.samples.size());
     pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
@@ -203,7 +203,8 @@ std::optional<Pcm> DecodeSamples(std::uint8_t coding, double rate, bool sixteenB
         }
         // The samples before the first one to be heard: the encoder's delay.
         auto seek = static_cast<std::int16_t>(data[0] | data[1] << 8);
-        if (!DecodeMp3(data.subspan(2), seek, sampleCount, mp3, pcm, error)) {
+        if (!DecodeMp3(data.subspan(2), seek > 0 ? static_cast<std::size_t>(seek) : 0, sampleCount,
+                       mp3, pcm, error)) {
             return std::nullopt;
         }
         break;
@@ -246,26 +247,18 @@ std::optional<Pcm> DecodeStreamBlock(const swf::StreamBlock& block,
                 theirs += static_cast<std::size_t>(b->data[0] | b->data[1] << 8);
             }
         }
+        std::span<const std::uint8_t> frames = data.subspan(4);
+        std::size_t skip = 0;
         if (joined.empty()) {
             auto seek = before.empty() ? static_cast<std::int16_t>(data[2] | data[3] << 8)
                                        : std::int16_t{0};
-            if (!DecodeMp3(data.subspan(4), seek, count, mp3, pcm, error) || pcm.samples.empty()) {
-                return std::nullopt;
-            }
-            return pcm;
+            skip = seek > 0 ? static_cast<std::size_t>(seek) : 0;
+        } else {
+            joined.insert(joined.end(), data.begin() + 4, data.end());
+            frames = joined;
+            skip = theirs;
         }
-        joined.insert(joined.end(), data.begin() + 4, data.end());
-        if (!DecodeMp3(joined, 0, 0, mp3, pcm, error)) {
-            return std::nullopt;
-        }
-        std::size_t skip =
-            std::min(theirs * static_cast<std::size_t>(pcm.channels), pcm.samples.size());
-        pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + static_cast<long>(skip));
-        std::size_t most = count * static_cast<std::size_t>(pcm.channels);
-        if (count > 0 && pcm.samples.size() > most) {
-            pcm.samples.resize(most);
-        }
-        if (pcm.samples.empty()) {
+        if (!DecodeMp3(frames, skip, count, mp3, pcm, error) || pcm.samples.empty()) {
             return std::nullopt;
         }
         return pcm;
