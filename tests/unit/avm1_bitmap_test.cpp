@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,39 @@ TEST_F(Bitmaps, FilterCloneIsIndependent) {
     EXPECT_EQ(rt().ToNum(rt().Get(glow, "color")), 0x00FF00);
     EXPECT_EQ(rt().ToNum(rt().Get(copy, "color")), 0x0000FF);
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
+TEST_F(Bitmaps, PerlinNoiseTakesAnyArgumentsAndRepeatsItself) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double baseX, baseY, octaves, seed;
+        bool stitch;
+    } cases[] = {
+        {nan, 20, 2, 1, false}, {1e-300, 1e-300, 3, 7, true}, {30, 40, 1e9, -2147483648.0, true},
+        {0, 0, 4, 0, true},     {-25, 1e300, 2, 1e12, false},
+    };
+    for (const Case& c : cases) {
+        auto draw = [&] {
+            Value b = Make(17, 9, false, 0);
+            Value offsets = rt().Construct(rt().Get(Value(rt().global()), "Array"),
+                                           {Obj({{"x", 1e308}, {"y", -1e308}}), Value(nan)});
+            Call(b, "perlinNoise",
+                 {Value(c.baseX), Value(c.baseY), Value(c.octaves), Value(c.seed), Value(c.stitch),
+                  Value(true), Value(15), Value(false), offsets});
+            std::vector<std::uint32_t> px;
+            for (int y = 0; y < 9; ++y) {
+                for (int x = 0; x < 17; ++x) {
+                    px.push_back(Pixel(b, x, y));
+                }
+            }
+            return px;
+        };
+        std::vector<std::uint32_t> first = draw();
+        EXPECT_EQ(first, draw()) << "base " << c.baseX << " x " << c.baseY;
+        for (std::uint32_t p : first) {
+            ASSERT_EQ(p >> 24, 255u) << "an opaque picture got alpha " << (p >> 24);
+        }
+    }
 }
 
 } // namespace
