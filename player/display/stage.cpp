@@ -518,6 +518,7 @@ std::string Stage::SymbolOf(const swf::Movie* movie, std::uint16_t character) co
 void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     clip.removed = true;
     sounds_.StopStream(clip.id);
+    Unheard(clip);
     if (rt_) {
         ++rt_->clipsRemoved;
     }
