@@ -275,6 +275,7 @@ private:
     std::unique_ptr<display::Geometry> geometry_;
     std::unique_ptr<Focus> focus_;
     audio::Mixer sounds_;
+    double soundBufTime_ = 5;       // _soundbuftime, the whole player's, in seconds
     std::set<int> unplayedStreams_; // clips whose stream was reported as not playing
 };
 
