@@ -124,6 +124,10 @@ void Mixer::StopOwner(int owner) {
     std::erase_if(voices_, [&](const Voice& v) { return v.how.owner == owner; });
 }
 
+void Mixer::StopMovie(const void* movie) {
+    std::erase_if(voices_, [&](const Voice& v) { return movie && v.how.movie == movie; });
+}
+
 void Mixer::StopAll() {
     voices_.clear();
 }

@@ -28,9 +28,10 @@ struct Transform {
 };
 
 struct VoiceStart {
-    int owner = kEverySound;   // the clip whose timeline or Sound started it
-    const void* key = nullptr; // the sound it plays, for stopping it by name
-    std::uint32_t inPoint = 0; // in samples at 44.1 kHz from the sound's start
+    int owner = kEverySound;     // the clip whose timeline or Sound started it
+    const void* key = nullptr;   // the sound it plays, for stopping it by name
+    const void* movie = nullptr; // the movie whose library holds it, which it goes with
+    std::uint32_t inPoint = 0;   // in samples at 44.1 kHz from the sound's start
     std::optional<std::uint32_t> outPoint;
     int loops = 1;
     std::vector<swf::EnvelopePoint> envelope;
@@ -54,6 +55,7 @@ public:
     void StopVoice(int voice);
     void StopSound(const void* key);
     void StopOwner(int owner);
+    void StopMovie(const void* movie);
     void StopAll();
     // A clip's stream: what each frame its timeline enters brings is appended and played on
     // from where the last left off, at the pace of the output rather than of the timeline.

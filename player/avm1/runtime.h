@@ -131,6 +131,8 @@ public:
     virtual Object* Level(int) { return nullptr; }
     // The root of the movie a clip belongs to (_root); null for the first level's.
     virtual Object* RootOf(int) { return nullptr; }
+    // The movie whose library a clip's characters come from; null for a clip gone.
+    virtual const swf::Movie* MovieOf(int) { return nullptr; }
     // What the movie a clip belongs to says of itself; nullopt for a clip gone.
     virtual std::optional<int> SwfVersion(int) { return std::nullopt; }
     virtual std::optional<std::string> MovieUrl(int) { return std::nullopt; }

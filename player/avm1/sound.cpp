@@ -46,7 +46,8 @@ struct SoundState {
     // What the mixer plays for it: a library sound attached, or a file loaded and decoded.
     std::shared_ptr<const swf::SoundDefinition> attached;
     std::shared_ptr<const audio::Pcm> pcm;
-    const void* key = nullptr; // the sound, as the mixer knows it
+    const void* key = nullptr;   // the sound, as the mixer knows it
+    const void* movie = nullptr; // the movie whose library it is from, which it goes with
     std::vector<int> voices;
 };
 
@@ -85,6 +86,20 @@ SoundState* StateOf(const Value& self) {
     return data ? data->state.get() : nullptr;
 }
 
+// The timeline a sound names; null when it names none or that one is not there (any more).
+Object* TargetClip(Runtime& rt, const SoundState& s) {
+    if (!s.target) {
+        return nullptr;
+    }
+    Object* clip = rt.GetPath(*s.target).object();
+    return clip && clip->kind == Kind::Clip ? clip : nullptr;
+}
+
+// A sound that names a timeline acts only while that timeline is there to be found.
+bool TargetLost(Runtime& rt, const SoundState& s) {
+    return s.target && !TargetClip(rt, s);
+}
+
 // The mix the sound controls and whose sounds it weighs in the mixer; null when its timeline
 // is not there (any more).
 Mix* MixOf(Runtime& rt, const Value& self, int* owner = nullptr) {
@@ -99,8 +114,8 @@ Mix* MixOf(Runtime& rt, const Value& self, int* owner = nullptr) {
         }
         return &mixer->global;
     }
-    Object* clip = rt.GetPath(*s->target).object();
-    if (!clip || clip->kind != Kind::Clip) {
+    Object* clip = TargetClip(rt, *s);
+    if (!clip) {
         return nullptr;
     }
     if (owner) {
@@ -137,6 +152,7 @@ void PlayVoice(Runtime& rt, SoundState& s, const Value& self, double offset, int
     audio::VoiceStart how;
     how.owner = owner;
     how.key = s.key;
+    how.movie = s.movie;
     how.inPoint = static_cast<std::uint32_t>(std::clamp(offset * audio::kMixRate / 1000, 0.0, 4e9));
     how.loops = loops;
     std::erase_if(s.voices, [&](int v) { return !sounds->PlayingVoice(v); });
@@ -268,11 +284,37 @@ Value SetTransform(Runtime& rt, Activation&, Value self, std::vector<Value>& arg
     return Value();
 }
 
+Value GetDuration(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s && s->duration ? Value(*s->duration) : Value();
+}
+
+// The counters a loaded sound gains: its position reads undefined until it is loaded.
+Value PositionProperty(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    SoundState* s = StateOf(self);
+    return s && s->loaded ? Value(Position(rt, *s)) : Value();
+}
+
+// A getter the sound itself carries, in place of whatever the movie had put there.
+void OwnCounter(Runtime& rt, Object* o, const char* name, NativeFn get) {
+    Property& p = o->Set(name, Value(), kDontEnum | kDontDelete);
+    p.flags = kDontEnum | kDontDelete;
+    p.getter = rt.NewFunction(get);
+}
+
+// A sound with something to play (attached or loaded) gains its position and duration.
+void AddCounters(Runtime& rt, Object* self) {
+    if (self && (!rt.Has(self, "position") || !rt.Has(self, "duration"))) {
+        OwnCounter(rt, self, "position", PositionProperty);
+        OwnCounter(rt, self, "duration", GetDuration);
+    }
+}
+
 // start(secondOffset, loops): plays a loaded sound from the offset; one still loading plays
 // once loaded; one with nothing loaded stays silent.
 Value Start(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     SoundState* s = StateOf(self);
-    if (!s) {
+    if (!s || TargetLost(rt, *s)) {
         return Value();
     }
     double offset = args.empty() ? 0 : rt.ToNum(args[0]);
@@ -289,15 +331,26 @@ Value Start(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
+// The library a sound draws on: that of the movie its timeline came from, else the first
+// level's; null when its timeline is lost.
+const swf::Movie* LibraryOf(Runtime& rt, const SoundState& s) {
+    if (!s.target) {
+        return rt.movie;
+    }
+    Object* clip = TargetClip(rt, s);
+    return clip ? rt.display().MovieOf(clip->clipId) : nullptr;
+}
+
 // The library sound exported under a name; null when there is none.
-std::shared_ptr<const swf::SoundDefinition> Exported(Runtime& rt, const std::string& name) {
-    if (!rt.movie) {
+std::shared_ptr<const swf::SoundDefinition> Exported(Runtime& rt, const swf::Movie* library,
+                                                     const std::string& name) {
+    if (!library) {
         return nullptr;
     }
-    for (const auto& [symbol, id] : rt.movie->exports) {
+    for (const auto& [symbol, id] : library->exports) {
         if (symbol == name || (rt.version() < 7 && AsciiLower(symbol) == AsciiLower(name))) {
-            auto it = rt.movie->sounds.find(id);
-            return it == rt.movie->sounds.end() ? nullptr : it->second;
+            auto it = library->sounds.find(id);
+            return it == library->sounds.end() ? nullptr : it->second;
         }
     }
     return nullptr;
@@ -309,17 +362,20 @@ Value AttachSound(Runtime& rt, Activation&, Value self, std::vector<Value>& args
     if (!s || args.empty()) {
         return Value();
     }
-    auto sound = Exported(rt, rt.ToStr(args[0]));
+    const swf::Movie* library = LibraryOf(rt, *s);
+    auto sound = Exported(rt, library, rt.ToStr(args[0]));
     if (!sound) {
         return Value();
     }
     s->attached = sound;
     s->pcm.reset();
     s->key = sound.get();
+    s->movie = library;
     s->loaded = true;
     s->streaming = false;
     s->duration =
         sound->sampleCount > 0 ? std::round(sound->sampleCount * 1000.0 / sound->rate()) : 0;
+    AddCounters(rt, self.object());
     return Value();
 }
 
@@ -329,8 +385,11 @@ Value Stop(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     SoundState* s = StateOf(self);
     Mixer* mixer = MixerOf(rt);
     audio::Mixer* sounds = rt.display().Sounds();
+    if (s && TargetLost(rt, *s)) {
+        return Value();
+    }
     if (s && mixer && !args.empty()) {
-        auto sound = Exported(rt, rt.ToStr(args[0]));
+        auto sound = Exported(rt, LibraryOf(rt, *s), rt.ToStr(args[0]));
         if (sound && sounds) {
             sounds->StopSound(sound.get());
         }
@@ -367,20 +426,9 @@ Value Stop(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value();
 }
 
-Value GetDuration(Runtime&, Activation&, Value self, std::vector<Value>&) {
-    SoundState* s = StateOf(self);
-    return s && s->duration ? Value(*s->duration) : Value();
-}
-
 Value GetPosition(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     SoundState* s = StateOf(self);
-    return s ? Value(Position(rt, *s)) : Value();
-}
-
-// The counters a loaded sound gains: its position reads undefined until it is loaded.
-Value PositionProperty(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
-    SoundState* s = StateOf(self);
-    return s && s->loaded ? Value(Position(rt, *s)) : Value();
+    return s && (s->loaded || s->loading) ? Value(Position(rt, *s)) : Value();
 }
 
 Value LoadSound(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -414,13 +462,6 @@ Value BytesTotal(Runtime&, Activation&, Value self, std::vector<Value>&) {
 
 Value Nothing(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
-}
-
-// A getter the sound itself carries, in place of whatever the movie had put there.
-void OwnCounter(Runtime& rt, Object* o, const char* name, NativeFn get) {
-    Property& p = o->Set(name, Value(), kDontEnum | kDontDelete);
-    p.flags = kDontEnum | kDontDelete;
-    p.getter = rt.NewFunction(get);
 }
 
 // The tag's frames by their ids, and the older short names of the common ones; several
@@ -473,6 +514,7 @@ void Arrive(Runtime& rt, Object* self, const std::shared_ptr<SoundState>& s) {
         s->attached.reset();
         s->pcm.reset();
         s->key = s.get();
+        s->movie = nullptr;
         audio::Mixer* sounds = rt.display().Sounds();
         std::string error;
         if (sounds && sounds->mp3()) {
@@ -492,10 +534,7 @@ void Arrive(Runtime& rt, Object* self, const std::shared_ptr<SoundState>& s) {
         for (const Play& p : queued) {
             StartPlay(rt, *s, Value(self), p);
         }
-        if (!rt.Has(self, "position") || !rt.Has(self, "duration")) {
-            OwnCounter(rt, self, "position", PositionProperty);
-            OwnCounter(rt, self, "duration", GetDuration);
-        }
+        AddCounters(rt, self);
         if (info.tag) {
             Object* id3 = Id3Object(rt, *info.tag);
             if (!rt.Has(self, "id3")) {

@@ -228,6 +228,7 @@ void Stage::Notify(Object* loader, const char* event, Clip* clip, std::vector<Va
 }
 
 void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url) {
+    Unheard(clip);
     std::vector<Clip*> old;
     for (auto& [depth, child] : clip.children) {
         old.push_back(child.get());

@@ -34,6 +34,7 @@ void Stage::StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo&
     audio::VoiceStart how;
     how.owner = clip.id;
     how.key = key;
+    how.movie = clip.movie;
     how.inPoint = info.inPoint.value_or(0);
     how.outPoint = info.outPoint;
     how.loops = info.loops;
@@ -78,6 +79,26 @@ void Stage::StartSounds(const Clip& clip, const swf::Frame& frame) {
             Report("sound stream: " + error);
         }
     }
+}
+
+const swf::Movie* Stage::MovieOf(int id) {
+    const Clip* clip = FindAny(id);
+    return clip ? clip->movie : nullptr;
+}
+
+void Stage::Unheard(const Clip& clip) {
+    // Only the root of a loaded movie takes its library along, and only when no other clip
+    // still shows the same file.
+    if (!clip.movie || (clip.url.empty() && clip.level < 0)) {
+        return;
+    }
+    for (const auto& [id, other] : byId_) {
+        if (other != &clip && !other->removed && other->movie == clip.movie &&
+            (!other->url.empty() || other->level >= 0)) {
+            return;
+        }
+    }
+    sounds_.StopMovie(clip.movie);
 }
 
 void Stage::ButtonSound(const Clip& button, const swf::Button& definition, std::uint8_t from,

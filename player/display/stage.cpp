@@ -77,6 +77,7 @@ void Stage::Load(const swf::Movie& movie) {
     ++generation_;
     movie_ = &movie;
     sounds_.Reset();
+    soundBufTime_ = 5;
     unplayedStreams_.clear();
     for (auto& q : queue_) {
         q.clear();
@@ -518,6 +519,7 @@ std::string Stage::SymbolOf(const swf::Movie* movie, std::uint16_t character) co
 void Stage::MarkRemoved(Clip& clip, bool unloadQueued) {
     clip.removed = true;
     sounds_.StopStream(clip.id);
+    Unheard(clip);
     if (rt_) {
         ++rt_->clipsRemoved;
     }
@@ -999,7 +1001,7 @@ std::optional<Value> Stage::GetDisplayProperty(int id, int property) {
     case 17:
         return focus_->Rect(*clip);
     case 18:
-        return Value(5);
+        return Value(soundBufTime_);
     case 19:
         return Value("HIGH");
     case 20:
@@ -1041,11 +1043,16 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
     case 14:
     case 15:
     case 16:
-    case 18:
     case 19:
     case 20:
     case 21:
         return true; // read only, or the whole player's
+    case 18:
+        // Every clip reads the one setting; what is no number leaves it.
+        if (double seconds = rt_->ToNum(v); std::isfinite(seconds)) {
+            soundBufTime_ = std::trunc(seconds);
+        }
+        return true;
     case 7:
         if (!v.isUndefined()) {
             clip->visible = rt_->ToBool(v);

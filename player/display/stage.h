@@ -164,6 +164,7 @@ public:
     void LoadLevel(int level, std::string_view url, avm1::Object* loader) override;
     avm1::Object* Level(int level) override;
     avm1::Object* RootOf(int clip) override;
+    const swf::Movie* MovieOf(int clip) override;
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
@@ -230,6 +231,8 @@ private:
                      bool unload = false);
     void Remove(Clip& clip);
     void MarkRemoved(Clip& clip, bool unloadQueued = false);
+    // A loaded movie leaves the stage: what its library sounds stops with it.
+    void Unheard(const Clip& clip);
     // The timeline's removal of a clip with unload handlers: it steps below the timeline's
     // depths, stays addressable while the handlers run and leaves at the end of the tick.
     bool DeferRemoval(Clip& clip);
@@ -272,6 +275,7 @@ private:
     std::unique_ptr<display::Geometry> geometry_;
     std::unique_ptr<Focus> focus_;
     audio::Mixer sounds_;
+    double soundBufTime_ = 5;       // _soundbuftime, the whole player's, in seconds
     std::set<int> unplayedStreams_; // clips whose stream was reported as not playing
 };
 

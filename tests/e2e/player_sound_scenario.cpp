@@ -1,7 +1,9 @@
 // wine-shares: sound
 // The movie heard: a tone the movie plays reaches the sound server's null sink through the
 // control hosted in the shell, at its own pitch, and the movie's "setvolume" 10 makes it half
-// as loud as "setvolume" 20, so a game's volume buttons are heard to work.
+// as loud as "setvolume" 20, so a game's volume buttons are heard to work. An MP3 tone goes
+// through the system's codec the same way, and a movie that replaces it falls silent at once
+// and lets the device go.
 #include "sound_window.h"
 #include "swf/writer.h"
 #include "tone.h"
@@ -43,6 +45,34 @@ std::vector<std::uint8_t> ToneMovie() {
     start.info.loops = 600;
     w.StartSound(start);
     w.Actions(ActionWriter().Do(Op::Stop)).ShowFrame();
+    return w.Finish();
+}
+
+// A movie that loops its MP3 tone (half a second of 440 Hz at 22 kHz) for minutes and, from
+// its second frame on, loads "QuietN.swf" over itself, N the volume it was told last: only the
+// file written for volume 10 is there.
+std::vector<std::uint8_t> Mp3Movie() {
+    using namespace fw::swf;
+    std::ifstream in(L"Z:" FW_UNIT_DATA_W L"/tone440.mp3", std::ios::binary);
+    SoundDefinition sound;
+    sound.id = 1;
+    sound.coding = static_cast<std::uint8_t>(SoundCoding::Mp3);
+    sound.rateCode = 2;
+    sound.sixteenBit = true;
+    sound.sampleCount = 11025;
+    sound.data.assign({0, 0}); // no samples to skip
+    sound.data.insert(sound.data.end(), std::istreambuf_iterator<char>(in), {});
+    MovieWriter w(MovieOptions{6, 800, 600, 12, false});
+    w.DefineSound(sound);
+    SoundStart start;
+    start.id = 1;
+    start.info.loops = 600;
+    w.StartSound(start).ShowFrame();
+    ActionWriter load;
+    load.Push({"Quiet", "currentvolume"}).Do(Op::GetVariable).Do(Op::StringAdd);
+    load.Push({".swf"}).Do(Op::StringAdd).Push({"_level0"}).GetUrl2();
+    w.Actions(load).ShowFrame();
+    w.Actions(ActionWriter().GotoFrame(1).Do(Op::Play)).ShowFrame();
     return w.Finish();
 }
 
@@ -93,12 +123,14 @@ double PitchOf(const std::vector<std::int16_t>& samples, int channel, int* gaps)
 
 class PlayerSound : public ::testing::Test {
 protected:
+    virtual std::vector<std::uint8_t> Movie() { return ToneMovie(); }
+
     void SetUp() override {
         if (!HostAvailable()) {
             GTEST_SKIP() << "no host bridge to record the sound server";
         }
         ASSERT_GT(::waveOutGetNumDevs(), 0u) << "expected a wave device from the sound server";
-        ASSERT_NO_FATAL_FAILURE(StartWithMovie(L"SoundTest", ToneMovie(), shell_));
+        ASSERT_NO_FATAL_FAILURE(StartWithMovie(L"SoundTest", Movie(), shell_));
         trace_ = shell_->Trace();
     }
 
@@ -126,25 +158,58 @@ protected:
     std::wstring trace_;
 };
 
+// A recording of the movie's tone: long enough, and at its pitch on the left.
+std::vector<std::int16_t> RecordTone(const std::string& name, int* gaps) {
+    auto heard = Record(name);
+    EXPECT_GT(heard.size(), 2u * 44100 / 2) << "expected half a second recorded at least";
+    EXPECT_NEAR(PitchOf(heard, 0, gaps), kHz, 5) << "expected the movie's tone on the left";
+    return heard;
+}
+
+class PlayerMp3Sound : public PlayerSound {
+protected:
+    std::vector<std::uint8_t> Movie() override { return Mp3Movie(); }
+};
+
 } // namespace
 
 TEST_F(PlayerSound, TheMoviesToneIsHeardAndItsVolumeHalvesIt) {
     ASSERT_NO_FATAL_FAILURE(SetVolume(20));
-    const auto loud = Record("fw_tone20");
-    ASSERT_GT(loud.size(), 2u * 44100 / 2) << "expected half a second recorded at least";
     int gaps = 0;
-    EXPECT_NEAR(PitchOf(loud, 0, &gaps), kHz, 5) << "expected the movie's tone on the left";
+    const auto loud = RecordTone("fw_tone20", &gaps);
     EXPECT_NEAR(PitchOf(loud, 1, &gaps), kHz, 5) << "expected the movie's tone on the right";
     const int full = fw::test::Listen(loud, 2, 0, 44100).peak;
     EXPECT_NEAR(full, kAmplitude, kAmplitude / 10) << "expected the tone at full volume";
 
     ASSERT_NO_FATAL_FAILURE(SetVolume(10));
-    const auto quiet = Record("fw_tone10");
-    ASSERT_GT(quiet.size(), 2u * 44100 / 2);
-    EXPECT_NEAR(PitchOf(quiet, 0, &gaps), kHz, 5);
+    const auto quiet = RecordTone("fw_tone10", &gaps);
     const int half = fw::test::Listen(quiet, 2, 0, 44100).peak;
     ASSERT_GT(full, 0);
     EXPECT_NEAR(static_cast<double>(half) / full, 0.5, 0.05)
         << "peaks " << half << " at 10 and " << full << " at 20";
     std::printf("peak %d at volume 20, %d at 10; %d gaps heard\n", full, half, gaps);
+}
+
+TEST_F(PlayerMp3Sound, TheMp3IsHeardAndTheMovieReplacingItFallsSilentAndLetsTheDeviceGo) {
+    ASSERT_NO_FATAL_FAILURE(SetVolume(20));
+    int gaps = 0;
+    const auto heard = RecordTone("fw_mp3", &gaps);
+    EXPECT_NEAR(fw::test::Listen(heard, 2, 0, 44100).peak, 16000, 2000) << "expected it decoded";
+
+    using namespace fw::swf;
+    MovieWriter quiet(MovieOptions{6, 800, 600, 12, false});
+    quiet.Actions(ActionWriter().Push({"quiet"}).Do(Op::Trace).Do(Op::Stop)).ShowFrame();
+    const auto bytes = quiet.Finish();
+    std::ofstream(L"C:\\SoundTest\\SWF\\Quiet10.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    ASSERT_TRUE(shell_->Send(L"setvolume", L"10"));
+    ASSERT_TRUE(WaitTrace(trace_, {L"trace", L"quiet"}, 10s)) << "expected the movie replaced";
+    const auto after = Record("fw_quiet");
+    EXPECT_LT(fw::test::Listen(after, 2, 0, 44100).peak, 300) << "expected the old tone gone";
+    // Nothing sounds, so the control closes the device and the server's stream goes with it.
+    const auto streams = [] {
+        const auto r = Host("pactl list short sink-inputs | wc -l");
+        return r.status == 0 && r.output.rfind("0\n", 0) == 0;
+    };
+    EXPECT_TRUE(WaitFor(streams, 5s)) << "expected no stream left playing";
 }

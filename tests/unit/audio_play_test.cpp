@@ -285,4 +285,70 @@ TEST(AudioPlay, ButtonSoundsPlayOnTheirTransitions) {
     EXPECT_NEAR(h.seconds, 0.5, 0.01);
 }
 
+// A loaded movie's sounds go when it leaves the stage, though no script stops them; those of
+// the movie that loaded it play on.
+TEST(AudioPlay, AMovieUnloadedTakesItsSoundsAlong) {
+    struct Files : Quiet {
+        std::optional<std::string> ReadFile(std::string_view url) override {
+            return url == "child.swf" ? std::optional<std::string>(child) : std::nullopt;
+        }
+        std::string child;
+    } host;
+    SoundStart looped;
+    looped.id = 1;
+    looped.info.loops = 100;
+    auto child = Movie(Tone(3), looped);
+    host.child.assign(child.begin(), child.end());
+
+    SoundDefinition quiet = Tone(3);
+    quiet.id = 2;
+    for (std::size_t i = 0; i + 1 < quiet.data.size(); i += 2) {
+        auto v = static_cast<std::int16_t>(quiet.data[i] | quiet.data[i + 1] << 8) / 4;
+        quiet.data[i] = static_cast<std::uint8_t>(v & 0xff);
+        quiet.data[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xff);
+    }
+    MovieWriter w;
+    SoundStart own{2, {}, {}};
+    own.info.loops = 100;
+    ActionWriter make;
+    make.Push({1, "c", 2, "this"}).Do(Op::GetVariable).Push({"createEmptyMovieClip"});
+    make.Do(kCallMethod).Do(Op::Pop).Push({"child.swf", "c"}).GetUrl2(0x40); // loadMovie
+    w.DefineSound(quiet).StartSound(own).Actions(make).ShowFrame().ShowFrame();
+    w.Actions(ActionWriter().Push({"c"}).Do(static_cast<Op>(0x25)).Do(Op::Stop)).ShowFrame();
+
+    Player player(host);
+    player.Load(ParseMovie(w.Finish()));
+    std::vector<std::int16_t> heard(2 * 4410);
+    int peaks[3] = {};
+    for (int& peak : peaks) {
+        player.Tick();
+        player.MixSound(heard.data(), 4410);
+        peak = Listen(heard, 2, 0, 44100).peak;
+    }
+    EXPECT_GT(peaks[1], 16000 - 4000) << "expected the loaded movie's tone";
+    EXPECT_NEAR(peaks[2], 4000, 50) << "expected the loaded movie's tone gone with it";
+}
+
+// _soundbuftime is the whole player's: set through one clip, every clip reads it; what is no
+// number leaves it.
+TEST(AudioPlay, SoundBufferTimeIsOneSettingForEveryClip) {
+    auto bufTime = [](const std::string& clip) {
+        return ActionWriter().Push({clip, 18}).Do(Op::GetProperty).Do(Op::Trace);
+    };
+    auto setBufTime = [](const std::string& clip, PushItem value) {
+        return ActionWriter().Push({clip, 18, value}).Do(Op::SetProperty);
+    };
+    MovieWriter w;
+    w.DefineSprite(1, MovieWriter().ShowFrame());
+    Placement p;
+    p.depth = 1;
+    p.character = 1;
+    p.name = "c";
+    w.Place(p).Actions(bufTime("")).Actions(setBufTime("c", 10));
+    w.Actions(bufTime("")).Actions(setBufTime("", "x")).Actions(bufTime("c")).ShowFrame();
+    std::ostringstream out, err;
+    EXPECT_EQ(fw::play::PlayMovie(w.Finish(), 1, out, err, {}, {}, {}, {}, {}, {}, nullptr), 0);
+    EXPECT_EQ(out.str(), "5\n10\n10\n") << err.str();
+}
+
 } // namespace
