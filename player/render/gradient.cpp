@@ -9,12 +9,17 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 
 namespace fw::render {
 namespace {
 
 constexpr double kHalfSquare = 16384.0;
+constexpr std::size_t kMaxStops = 15;
 
 double ToLinear(double v) {
     v /= 255.0;
@@ -24,6 +29,12 @@ double ToLinear(double v) {
 double FromLinear(double v) {
     v = v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
     return std::clamp(v * 255.0, 0.0, 255.0);
+}
+
+// Halves away from zero, as lround does, for 0..255 without a call into the library.
+std::uint8_t Round(double v) {
+    int whole = static_cast<int>(v);
+    return static_cast<std::uint8_t>(whole + (v - whole >= 0.5 ? 1 : 0));
 }
 
 // Where t (0 at the start of the gradient, 1 at its end) falls once the spread is applied.
@@ -43,10 +54,70 @@ double Spread(double t, swf::Spread spread) {
     }
 }
 
+// A table with what the rasteriser asks of it, shared by every paint of the same colours.
+struct Colours {
+    GradientTable table;
+    bool opaque = false;
+};
+
+// The tables of the gradients drawn lately: a movie draws the same gradients frame after
+// frame, under the same colour transforms, and a table costs more than most fills it colours.
+class TableCache {
+public:
+    std::shared_ptr<const Colours> Get(const swf::Gradient& g, const swf::ColorTransform& cx) {
+        // Stops past the fifteenth are never drawn, so they need not tell tables apart.
+        Key key{{}, std::min<std::size_t>(g.stops.size(), kMaxStops), g.interpolation, cx};
+        std::copy_n(g.stops.begin(), key.count, key.stops.begin());
+        auto it = entries_.find(key);
+        if (it != entries_.end()) {
+            return it->second;
+        }
+        if (entries_.size() >= kEntries) {
+            entries_.clear(); // paints still drawing keep theirs
+        }
+        auto made = std::make_shared<Colours>();
+        made->table = MakeGradientTable(g.stops, g.interpolation, cx);
+        made->opaque = std::all_of(made->table.colours.begin(), made->table.colours.end(),
+                                   [](Pixel p) { return (p >> 24) == 0xFF; });
+        entries_.emplace(key, made);
+        return made;
+    }
+
+private:
+    // Enough for a stage full of distinct gradients, each a kilobyte.
+    static constexpr std::size_t kEntries = 2048;
+
+    struct Key {
+        std::array<swf::GradientStop, kMaxStops> stops;
+        std::size_t count;
+        swf::Interpolation interpolation;
+        swf::ColorTransform cx;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        std::size_t operator()(const Key& k) const {
+            std::uint64_t h = static_cast<std::uint64_t>(k.interpolation) + 1;
+            auto mix = [&](std::uint64_t v) { h = (h ^ v) * 0x100000001B3ull; };
+            for (std::size_t i = 0; i < k.count; ++i) {
+                const swf::GradientStop& s = k.stops[i];
+                mix(s.ratio | std::uint64_t{s.colour.r} << 8 | std::uint64_t{s.colour.g} << 16 |
+                    std::uint64_t{s.colour.b} << 24 | std::uint64_t{s.colour.a} << 32);
+            }
+            for (int i = 0; i < 4; ++i) {
+                mix(static_cast<std::uint16_t>(k.cx.mult[i]) |
+                    std::uint64_t{static_cast<std::uint16_t>(k.cx.add[i])} << 16);
+            }
+            return static_cast<std::size_t>(h ^ (h >> 29));
+        }
+    };
+    std::unordered_map<Key, std::shared_ptr<const Colours>, Hash> entries_;
+};
+
 class Gradient final : public Paint {
 public:
-    Gradient(const GradientTable& table, const swf::FillStyle& fill, const swf::Matrix& toPixels)
-        : table_(table), type_(fill.type), spread_(fill.gradient.spread) {
+    Gradient(std::shared_ptr<const Colours> colours, const swf::FillStyle& fill,
+             const swf::Matrix& toPixels)
+        : colours_(std::move(colours)), type_(fill.type), spread_(fill.gradient.spread) {
         // A focal point on the rim would leave the points behind it nowhere on the gradient.
         double focal = std::isfinite(fill.gradient.focal) ? fill.gradient.focal : 0;
         focal_ = std::clamp(focal, -0.98, 0.98) * kHalfSquare;
@@ -54,10 +125,8 @@ public:
         if (inverse) {
             inverse_ = *inverse;
         } else {
-            flat_ = table_.colours[255];
+            flat_ = colours_->table.colours[255];
         }
-        opaque_ = std::all_of(table_.colours.begin(), table_.colours.end(),
-                              [](Pixel p) { return (p >> 24) == 0xFF; });
     }
 
     void Span(int x, int y, int count, Pixel* out) const override {
@@ -65,19 +134,43 @@ public:
             std::fill(out, out + count, *flat_);
             return;
         }
+        // The kind and spread are settled once per span, so each pixel's loop is plain.
+        switch (type_) {
+        case swf::kFillRadial:
+            return BySpread<swf::kFillRadial>(x, y, count, out);
+        case swf::kFillFocal:
+            return BySpread<swf::kFillFocal>(x, y, count, out);
+        default:
+            return BySpread<swf::kFillLinear>(x, y, count, out);
+        }
+    }
+
+    bool Opaque() const override { return colours_->opaque; }
+
+private:
+    template <std::uint8_t kType> void BySpread(int x, int y, int count, Pixel* out) const {
+        switch (spread_) {
+        case swf::Spread::Repeat:
+            return Fill<kType, swf::Spread::Repeat>(x, y, count, out);
+        case swf::Spread::Reflect:
+            return Fill<kType, swf::Spread::Reflect>(x, y, count, out);
+        default:
+            return Fill<kType, swf::Spread::Pad>(x, y, count, out);
+        }
+    }
+
+    template <std::uint8_t kType, swf::Spread kSpread>
+    void Fill(int x, int y, int count, Pixel* out) const {
+        const Pixel* colours = colours_->table.colours.data();
         ForEachCentre(inverse_, x, y, count, [&](int i, double gx, double gy) {
-            out[i] = table_.colours[Index(Place(gx, gy))];
+            out[i] = colours[Index<kSpread>(Place<kType>(gx, gy))];
         });
     }
 
-    bool Opaque() const override { return opaque_; }
-
-private:
-    double Place(double gx, double gy) const {
-        switch (type_) {
-        case swf::kFillRadial:
+    template <std::uint8_t kType> double Place(double gx, double gy) const {
+        if constexpr (kType == swf::kFillRadial) {
             return std::sqrt(gx * gx + gy * gy) / kHalfSquare;
-        case swf::kFillFocal: {
+        } else if constexpr (kType == swf::kFillFocal) {
             // The ray from the focal point through the pixel meets the rim at s times its
             // length; the pixel lies 1/s of the way along the gradient.
             double dx = gx - focal_, dy = gy;
@@ -89,24 +182,32 @@ private:
             double ff = focal_ * focal_ - kHalfSquare * kHalfSquare;
             double s = (-fd + std::sqrt(std::max(0.0, fd * fd - dd * ff))) / dd;
             return s > 0 ? 1 / s : 1;
-        }
-        default:
+        } else {
             return (gx + kHalfSquare) / (2 * kHalfSquare);
         }
     }
 
-    int Index(double t) const {
-        double spread = Spread(t, spread_);
-        return std::clamp(static_cast<int>(spread * 256), 0, 255);
+    template <swf::Spread kSpread> static int Index(double t) {
+        if constexpr (kSpread == swf::Spread::Pad) {
+            // Scaling by 256 is exact, so this is the clamped place's entry without the
+            // library's clamp; past either end, and nowhere at all, the end entries stand.
+            double s = t * 256;
+            if (s > 0) {
+                return s < 256 ? static_cast<int>(s) : 255;
+            }
+            return s >= -std::numeric_limits<double>::max() ? 0 : 255;
+        } else {
+            double spread = Spread(t, kSpread);
+            return std::clamp(static_cast<int>(spread * 256), 0, 255);
+        }
     }
 
-    const GradientTable table_;
+    std::shared_ptr<const Colours> colours_;
     std::uint8_t type_;
     swf::Spread spread_;
     double focal_ = 0;
     swf::Matrix inverse_;
     std::optional<Pixel> flat_;
-    bool opaque_ = false;
 };
 
 } // namespace
@@ -121,7 +222,7 @@ GradientTable MakeGradientTable(const std::vector<swf::GradientStop>& given,
     // Stops out of order are kept where they stand in the list: a ratio below the one before
     // it is read as that one, so the later stop starts a hard edge.
     std::vector<swf::GradientStop> stops(given.begin(),
-                                         given.begin() + std::min<std::size_t>(given.size(), 15));
+                                         given.begin() + std::min(given.size(), kMaxStops));
     for (std::size_t i = 1; i < stops.size(); ++i) {
         stops[i].ratio = std::max(stops[i].ratio, stops[i - 1].ratio);
     }
@@ -145,11 +246,10 @@ GradientTable MakeGradientTable(const std::vector<swf::GradientStop>& given,
             double r =
                 linear ? FromLinear((ToLinear(u) + (ToLinear(v) - ToLinear(u)) * f) * alpha / 255)
                        : u + (v - u) * f;
-            return static_cast<std::uint8_t>(std::lround(std::clamp(r, 0.0, 255.0)));
+            return Round(std::clamp(r, 0.0, 255.0));
         };
         swf::Rgba c{mix(a.colour.r, b.colour.r), mix(a.colour.g, b.colour.g),
-                    mix(a.colour.b, b.colour.b),
-                    static_cast<std::uint8_t>(std::lround(std::clamp(alpha, 0.0, 255.0)))};
+                    mix(a.colour.b, b.colour.b), Round(std::clamp(alpha, 0.0, 255.0))};
         table.colours[i] = Premultiplied(c);
     }
     return table;
@@ -157,8 +257,8 @@ GradientTable MakeGradientTable(const std::vector<swf::GradientStop>& given,
 
 std::unique_ptr<Paint> GradientPaint(const swf::FillStyle& fill, const swf::Matrix& toPixels,
                                      const swf::ColorTransform& cx) {
-    GradientTable table = MakeGradientTable(fill.gradient.stops, fill.gradient.interpolation, cx);
-    return std::make_unique<Gradient>(table, fill, toPixels);
+    static thread_local TableCache cache;
+    return std::make_unique<Gradient>(cache.Get(fill.gradient, cx), fill, toPixels);
 }
 
 } // namespace fw::render
