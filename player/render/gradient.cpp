@@ -155,8 +155,79 @@ private:
         case swf::Spread::Reflect:
             return Fill<kType, swf::Spread::Reflect>(x, y, count, out);
         default:
+            if constexpr (kType != swf::kFillFocal) {
+                if (FillPadded<kType>(x, y, count, out)) {
+                    return;
+                }
+            }
             return Fill<kType, swf::Spread::Pad>(x, y, count, out);
         }
+    }
+
+    // Padded linear and radial runs step along in 32.32 fixed point: the place along the
+    // table (a radial one's square) changes by a constant (a radial one's by a constant
+    // change) from pixel to pixel, so integer adds replace a square root and a division, and
+    // no chain of rounded sums runs along the row. Runs whose places lie too far out for the
+    // fixed point go the long way.
+    template <std::uint8_t kType> bool FillPadded(int x, int y, int count, Pixel* out) const {
+        constexpr double kScale = 4294967296.0; // 2^32
+        constexpr double kRoom = 1073741824.0;  // 2^30, well inside 64 bits once scaled
+        const Pixel* colours = colours_->table.colours.data();
+        const swf::Matrix& m = inverse_;
+        double px = x + 0.5, py = y + 0.5;
+        double u = m.a * px + m.c * py + m.tx;
+        double v = m.b * px + m.d * py + m.ty;
+        double last = count - 1.0;
+        if constexpr (kType == swf::kFillRadial) {
+            // Places in table entries: the entry is the square root of (u^2 + v^2) / 4096.
+            auto square = [&](double k) {
+                double gu = u + m.a * k, gv = v + m.b * k;
+                return (gu * gu + gv * gv) / 4096;
+            };
+            double bend = (m.a * m.a + m.b * m.b) / 4096;
+            // The square is convex along the row, so its ends bound it.
+            if (!(square(0) < kRoom && square(last) < kRoom && bend < kRoom)) {
+                return false;
+            }
+            const std::uint8_t* roots = Roots();
+            auto q = static_cast<std::int64_t>(std::nearbyint(square(0) * kScale));
+            auto dq = static_cast<std::int64_t>(
+                std::nearbyint((2 * (u * m.a + v * m.b) / 4096 + bend) * kScale));
+            auto ddq = static_cast<std::int64_t>(std::nearbyint(2 * bend * kScale));
+            for (int i = 0; i < count; ++i) {
+                std::int64_t whole = q >> 32;
+                int index = whole < 0 ? 0 : whole >= 65536 ? 255 : roots[whole];
+                out[i] = colours[index];
+                q += dq;
+                dq += ddq;
+            }
+        } else {
+            // Places in table entries: (u + 16384) / 128.
+            double start = (u + kHalfSquare) / 128, step = m.a / 128;
+            if (!(std::abs(start) < kRoom && std::abs(start + step * last) < kRoom)) {
+                return false;
+            }
+            auto t = static_cast<std::int64_t>(std::nearbyint(start * kScale));
+            auto dt = static_cast<std::int64_t>(std::nearbyint(step * kScale));
+            for (int i = 0; i < count; ++i) {
+                std::int64_t whole = t >> 32;
+                out[i] = colours[whole < 0 ? 0 : whole > 255 ? 255 : whole];
+                t += dt;
+            }
+        }
+        return true;
+    }
+
+    // The whole square root of every square below 256^2.
+    static const std::uint8_t* Roots() {
+        static const std::array<std::uint8_t, 65536> roots = [] {
+            std::array<std::uint8_t, 65536> r{};
+            for (int i = 0; i < 256; ++i) {
+                std::fill(r.begin() + i * i, r.begin() + std::min((i + 1) * (i + 1), 65536), i);
+            }
+            return r;
+        }();
+        return roots.data();
     }
 
     template <std::uint8_t kType, swf::Spread kSpread>

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(FW_RASTER_SCALAR)
+#define FW_RASTER_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -390,15 +391,9 @@ private:
         std::uint32_t sum = 0;
         // The fill rule is chosen once per row, keeping each loop branch-free.
         if (rule == FillRule::NonZero) {
-            for (int i = first; i < end; ++i) {
-                sum += c[i];
-                cover[i] = CoverOf<FillRule::NonZero>(sum);
-            }
+            sum = Cover<FillRule::NonZero>(c, cover, first, end);
         } else {
-            for (int i = first; i < end; ++i) {
-                sum += c[i];
-                cover[i] = CoverOf<FillRule::EvenOdd>(sum);
-            }
+            sum = Cover<FillRule::EvenOdd>(c, cover, first, end);
         }
         std::fill(c + first, c + last + 1, 0u);
         std::uint16_t rest = rule == FillRule::NonZero ? CoverOf<FillRule::NonZero>(sum)
@@ -408,16 +403,73 @@ private:
             end = count;
         }
         for (int i = first; i < end;) {
-            if (cover[i] == 0) {
-                ++i;
-                continue;
+            i = Skip<true>(cover, i, end);
+            if (i == end) {
+                break;
             }
             int start = i;
-            while (i < end && cover[i] != 0) {
-                ++i;
-            }
+            i = Skip<false>(cover, i, end);
             emit(y, left_ + start, left_ + i, cover + start);
         }
+    }
+
+    // The running sum of cells [first, end) of a row into each pixel's cover; the sum at the
+    // end is returned. Four pixels at a time where the machine has the instructions.
+    template <FillRule kRule>
+    static std::uint32_t Cover(const std::uint32_t* c, std::uint16_t* cover, int first, int end) {
+        std::uint32_t sum = 0;
+        int i = first;
+#if defined(FW_RASTER_SSE2)
+        const __m128i full = _mm_set1_epi32(kFull);
+        __m128i run = _mm_setzero_si128();
+        for (; i + 4 <= end; i += 4) {
+            __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+            x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
+            x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
+            x = _mm_add_epi32(x, run);
+            run = _mm_shuffle_epi32(x, 0xFF);
+            __m128i v;
+            if constexpr (kRule == FillRule::NonZero) {
+                __m128i sign = _mm_srai_epi32(x, 31);
+                v = _mm_sub_epi32(_mm_xor_si128(x, sign), sign);
+                // Beyond a whole pixel (the most negative sum reads as below nought) is whole.
+                __m128i over =
+                    _mm_or_si128(_mm_cmpgt_epi32(v, full), _mm_cmplt_epi32(v, _mm_setzero_si128()));
+                v = _mm_or_si128(_mm_and_si128(over, full), _mm_andnot_si128(over, v));
+            } else {
+                v = _mm_and_si128(x, _mm_set1_epi32(2 * kFull - 1));
+                __m128i over = _mm_cmpgt_epi32(v, full);
+                v = _mm_or_si128(_mm_and_si128(over, _mm_sub_epi32(_mm_set1_epi32(2 * kFull), v)),
+                                 _mm_andnot_si128(over, v));
+            }
+            v = _mm_srli_epi32(v, kShift + 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(cover + i), _mm_packs_epi32(v, v));
+        }
+        sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(run));
+#endif
+        for (; i < end; ++i) {
+            sum += c[i];
+            cover[i] = CoverOf<kRule>(sum);
+        }
+        return sum;
+    }
+
+    // The first pixel from i on whose cover is (kZero false) or is not (kZero true) nought.
+    template <bool kZero> static int Skip(const std::uint16_t* cover, int i, int end) {
+#if defined(FW_RASTER_SSE2)
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 8 <= end; i += 8) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cover + i));
+            int zeros = _mm_movemask_epi8(_mm_cmpeq_epi16(v, zero));
+            if (zeros != (kZero ? 0xFFFF : 0)) {
+                break;
+            }
+        }
+#endif
+        while (i < end && (cover[i] == 0) == kZero) {
+            ++i;
+        }
+        return i;
     }
 
     int width_ = 0, height_ = 0;
@@ -472,7 +524,7 @@ inline Pixel Over(Pixel src, Pixel dst) {
 // The vector path does the same integer steps as the plain one, so both give the same bytes.
 void BlendSpan(Pixel* dst, const Pixel* src, const std::uint16_t* cover, int n) {
     int i = 0;
-#if defined(__SSE2__) || defined(_M_X64)
+#if defined(FW_RASTER_SSE2)
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(256);
     for (; i + 4 <= n; i += 4) {
