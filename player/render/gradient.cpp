@@ -164,6 +164,11 @@ private:
         }
     }
 
+    // Rounded to the nearest, halves away from nought, without a call into the library.
+    static std::int64_t Fixed(double v) {
+        return static_cast<std::int64_t>(v < 0 ? v - 0.5 : v + 0.5);
+    }
+
     // Padded linear and radial runs step along in 32.32 fixed point: the place along the
     // table (a radial one's square) changes by a constant (a radial one's by a constant
     // change) from pixel to pixel, so integer adds replace a square root and a division, and
@@ -190,10 +195,9 @@ private:
                 return false;
             }
             const std::uint8_t* roots = Roots();
-            auto q = static_cast<std::int64_t>(std::nearbyint(square(0) * kScale));
-            auto dq = static_cast<std::int64_t>(
-                std::nearbyint((2 * (u * m.a + v * m.b) / 4096 + bend) * kScale));
-            auto ddq = static_cast<std::int64_t>(std::nearbyint(2 * bend * kScale));
+            std::int64_t q = Fixed(square(0) * kScale);
+            std::int64_t dq = Fixed((2 * (u * m.a + v * m.b) / 4096 + bend) * kScale);
+            std::int64_t ddq = Fixed(2 * bend * kScale);
             for (int i = 0; i < count; ++i) {
                 std::int64_t whole = q >> 32;
                 int index = whole < 0 ? 0 : whole >= 65536 ? 255 : roots[whole];
@@ -207,8 +211,8 @@ private:
             if (!(std::abs(start) < kRoom && std::abs(start + step * last) < kRoom)) {
                 return false;
             }
-            auto t = static_cast<std::int64_t>(std::nearbyint(start * kScale));
-            auto dt = static_cast<std::int64_t>(std::nearbyint(step * kScale));
+            std::int64_t t = Fixed(start * kScale);
+            std::int64_t dt = Fixed(step * kScale);
             for (int i = 0; i < count; ++i) {
                 std::int64_t whole = t >> 32;
                 out[i] = colours[whole < 0 ? 0 : whole > 255 ? 255 : whole];

@@ -294,6 +294,7 @@ private:
             for (int row = firstRow; row <= lastRow; ++row) {
                 std::int64_t ya = std::max<std::int64_t>(y0, std::int64_t{row} << kShift);
                 std::int64_t yb = std::min<std::int64_t>(y1, std::int64_t{row + 1} << kShift);
+                Touch(row, cell, cell);
                 AddCell(row, cell, static_cast<int>(yb - ya) * dir, twiceFx);
             }
             return;
@@ -327,6 +328,7 @@ private:
         if (fya == fyb) {
             return;
         }
+        Touch(row, ca, cb);
         if (ca == cb) {
             AddCell(row, ca, (fyb - fya) * dir, fxa + fxb);
             return;
@@ -353,11 +355,15 @@ private:
         AddCell(row, cb, (fyb - y) * dir, fx + fxb);
     }
 
+    // Notes that cells from..to (either way round) of a row are about to be added to.
+    void Touch(int row, int from, int to) {
+        Touched& t = touched_[static_cast<std::size_t>(row - bandTop_)];
+        t.first = std::min(t.first, std::clamp(std::min(from, to) - left_, 0, stride_ - 2));
+        t.last = std::max(t.last, std::clamp(std::max(from, to) - left_, 0, stride_ - 2) + 1);
+    }
+
     void AddCell(int row, int cell, int height, int twiceFx) {
         int col = std::clamp(cell - left_, 0, stride_ - 2);
-        Touched& t = touched_[static_cast<std::size_t>(row - bandTop_)];
-        t.first = std::min(t.first, col);
-        t.last = std::max(t.last, col + 1);
         std::uint32_t* c = cells_.data() + static_cast<std::size_t>(row - bandTop_) * stride_ + col;
         c[0] += static_cast<std::uint32_t>(height * (2 * kOne - twiceFx));
         c[1] += static_cast<std::uint32_t>(height * twiceFx);
@@ -395,7 +401,7 @@ private:
         } else {
             sum = Cover<FillRule::EvenOdd>(c, cover, first, end);
         }
-        std::fill(c + first, c + last + 1, 0u);
+        std::fill(c + end, c + last + 1, 0u); // Cover cleared the rest
         std::uint16_t rest = rule == FillRule::NonZero ? CoverOf<FillRule::NonZero>(sum)
                                                        : CoverOf<FillRule::EvenOdd>(sum);
         if (rest != 0) {
@@ -413,10 +419,11 @@ private:
         }
     }
 
-    // The running sum of cells [first, end) of a row into each pixel's cover; the sum at the
-    // end is returned. Four pixels at a time where the machine has the instructions.
+    // The running sum of cells [first, end) of a row into each pixel's cover, clearing the
+    // cells; the sum at the end is returned. Four pixels at a time where the machine has the
+    // instructions.
     template <FillRule kRule>
-    static std::uint32_t Cover(const std::uint32_t* c, std::uint16_t* cover, int first, int end) {
+    static std::uint32_t Cover(std::uint32_t* c, std::uint16_t* cover, int first, int end) {
         std::uint32_t sum = 0;
         int i = first;
 #if defined(FW_RASTER_SSE2)
@@ -424,6 +431,7 @@ private:
         __m128i run = _mm_setzero_si128();
         for (; i + 4 <= end; i += 4) {
             __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(c + i), _mm_setzero_si128());
             x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
             x = _mm_add_epi32(x, run);
@@ -449,6 +457,7 @@ private:
 #endif
         for (; i < end; ++i) {
             sum += c[i];
+            c[i] = 0;
             cover[i] = CoverOf<kRule>(sum);
         }
         return sum;
@@ -594,6 +603,15 @@ void FillPath(Picture& target, const Path& path, FillRule rule, const Paint& pai
             cover = scaled.data();
         }
         Pixel* dst = target.Row(y) + x0;
+#if defined(FW_RASTER_SSE2)
+        // The row below is drawn next, most likely over about the same columns.
+        if (y + 1 < target.height) {
+            const char* below = reinterpret_cast<const char*>(dst + target.width);
+            for (int i = 0; i < n * 4; i += 64) {
+                _mm_prefetch(below + i, _MM_HINT_T0);
+            }
+        }
+#endif
         if (opaque) {
             // Wholly covered runs take the paint as it is, straight into the target.
             for (int i = 0; i < n;) {
