@@ -340,14 +340,24 @@ private:
         // Numerator and divisor are both negated when going left, keeping the divisor positive.
         std::int32_t sign = dx > 0 ? 1 : -1, run = static_cast<std::int32_t>(dx);
         std::int32_t lead = static_cast<std::int32_t>(firstEdge - xa); // within one cell
-        Stepper<std::int32_t> edgeY(sign * (fya * run + lead * static_cast<std::int32_t>(dy)),
-                                    static_cast<std::int32_t>(dy) * kOne, sign * run);
+        std::int32_t start = sign * (fya * run + lead * static_cast<std::int32_t>(dy));
+        int exitFx = dx > 0 ? kOne : 0;
+        auto within = [&](std::int32_t v) {
+            return static_cast<int>(
+                std::clamp<std::int32_t>(v, std::min(fya, fyb), std::max(fya, fyb)));
+        };
+        if (cb - ca == step) {
+            // Into the next cell only (the most common case): one crossing, one division.
+            int yEdge = within(FloorDiv(start, sign * run));
+            AddCell(row, ca, (yEdge - fya) * dir, fxa + exitFx);
+            AddCell(row, cb, (fyb - yEdge) * dir, kOne - exitFx + fxb);
+            return;
+        }
+        Stepper<std::int32_t> edgeY(start, static_cast<std::int32_t>(dy) * kOne, sign * run);
         int y = fya, fx = fxa;
         for (int cell = ca; cell != cb; cell += step) {
-            int yEdge = static_cast<int>(
-                std::clamp<std::int64_t>(edgeY.value, std::min(fya, fyb), std::max(fya, fyb)));
+            int yEdge = within(edgeY.value);
             edgeY.Next();
-            int exitFx = dx > 0 ? kOne : 0;
             AddCell(row, cell, (yEdge - y) * dir, fx + exitFx);
             y = yEdge;
             fx = kOne - exitFx;
