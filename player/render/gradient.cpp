@@ -200,7 +200,9 @@ private:
             std::int64_t ddq = Fixed(2 * bend * kScale);
             for (int i = 0; i < count; ++i) {
                 std::int64_t whole = q >> 32;
-                int index = whole < 0 ? 0 : whole >= 65536 ? 255 : roots[whole];
+                // Past the last square the root stays 255, as it is at the last: clamping
+                // instead of branching keeps the loop free of guesses.
+                int index = roots[std::clamp<std::int64_t>(whole, 0, 65535)];
                 out[i] = colours[index];
                 q += dq;
                 dq += ddq;

@@ -544,26 +544,24 @@ inline Pixel Over(Pixel src, Pixel dst) {
 void BlendSpan(Pixel* dst, const Pixel* src, const std::uint16_t* cover, int n) {
     int i = 0;
 #if defined(FW_RASTER_SSE2)
-    const __m128i zero = _mm_setzero_si128();
+    // As Scale does, red and blue are scaled in the low bytes of 16-bit lanes and alpha and
+    // green in the high ones; no product leaves its lane.
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF), highBytes = _mm_set1_epi16(-256);
     const __m128i full = _mm_set1_epi16(256);
+    auto scale = [&](__m128i p, __m128i k) {
+        __m128i rb = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(p, lowBytes), k), 8);
+        __m128i ag = _mm_and_si128(_mm_mullo_epi16(_mm_srli_epi16(p, 8), k), highBytes);
+        return _mm_or_si128(rb, ag);
+    };
     for (; i + 4 <= n; i += 4) {
-        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
         __m128i k = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cover + i));
-        k = _mm_unpacklo_epi16(k, k);
-        __m128i kLo = _mm_unpacklo_epi32(k, k), kHi = _mm_unpackhi_epi32(k, k);
-        // Channels widened to 16 bits: every product stays within 255 * 256.
-        __m128i sLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), kLo), 8);
-        __m128i sHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), kHi), 8);
-        __m128i aLo =
-            _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xFF), 0xFF));
-        __m128i aHi =
-            _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xFF), 0xFF));
-        __m128i dLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), aLo), 8);
-        __m128i dHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), aHi), 8);
+        __m128i s = scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)),
+                          _mm_unpacklo_epi16(k, k));
+        __m128i a = _mm_srli_epi32(s, 24);
+        __m128i rest = _mm_sub_epi16(full, _mm_or_si128(a, _mm_slli_epi32(a, 16)));
+        __m128i d = scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)), rest);
         // Whole pixels are added, as the plain path adds them.
-        __m128i out = _mm_add_epi32(_mm_packus_epi16(sLo, sHi), _mm_packus_epi16(dLo, dHi));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_add_epi32(s, d));
     }
 #endif
     for (; i < n; ++i) {
