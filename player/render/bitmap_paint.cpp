@@ -22,6 +22,15 @@ public:
         if (usable_) {
             inverse_ = *inverse;
         }
+        // Drawn at its own size on whole pixels, each pixel's centre falls on a bitmap pixel's
+        // centre: sampling, smoothed or not, is then that pixel.
+        const swf::Matrix& m = inverse_;
+        if (usable_ && m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1 && std::abs(m.tx) < kWhole &&
+            std::abs(m.ty) < kWhole && m.tx == std::floor(m.tx) && m.ty == std::floor(m.ty)) {
+            whole_ = true;
+            shiftX_ = static_cast<int>(m.tx);
+            shiftY_ = static_cast<int>(m.ty);
+        }
         if (usable_ && plain_) {
             opaque_ = std::all_of(view.pixels,
                                   view.pixels + static_cast<std::size_t>(view.width) * view.height,
@@ -34,6 +43,15 @@ public:
             std::fill(out, out + count, Pixel{0});
             return;
         }
+        if (whole_) {
+            Copy(x + shiftX_, y + shiftY_, count, out);
+            if (!plain_) {
+                for (int i = 0; i < count; ++i) {
+                    out[i] = Transformed(out[i], cx_);
+                }
+            }
+            return;
+        }
         ForEachCentre(inverse_, x, y, count, [&](int i, double u, double v) {
             Pixel p = smooth_ ? Smooth(u - 0.5, v - 0.5)
                               : At(Cell(u, view_.width), Cell(v, view_.height));
@@ -44,6 +62,37 @@ public:
     bool Opaque() const override { return opaque_; }
 
 private:
+    // Offsets beyond this go the long way, keeping every sum well inside an int.
+    static constexpr double kWhole = 1 << 29;
+
+    // count pixels of the bitmap's row y from column x, tiled or held at the edges.
+    void Copy(int x, int y, int count, Pixel* out) const {
+        int w = view_.width, h = view_.height;
+        auto wrap = [](int v, int size) { return ((v % size) + size) % size; };
+        const Pixel* row =
+            view_.pixels +
+            static_cast<std::size_t>(repeat_ ? wrap(y, h) : std::clamp(y, 0, h - 1)) * w;
+        if (repeat_) {
+            for (int i = 0, c = wrap(x, w); i < count; ++i) {
+                out[i] = row[c];
+                c = c + 1 == w ? 0 : c + 1;
+            }
+            return;
+        }
+        int i = 0;
+        for (; i < count && x + i < 0; ++i) {
+            out[i] = row[0];
+        }
+        int inside = std::clamp(w - (x + i), 0, count - i);
+        if (inside > 0) {
+            std::copy_n(row + x + i, inside, out + i);
+            i += inside;
+        }
+        for (; i < count; ++i) {
+            out[i] = row[w - 1];
+        }
+    }
+
     // The bitmap's column (or row) that coordinate t falls in, tiled or held at the edge.
     int Cell(double t, int size) const {
         if (!std::isfinite(t)) {
@@ -88,6 +137,8 @@ private:
     bool plain_;
     bool usable_ = false;
     bool opaque_ = false;
+    bool whole_ = false;
+    int shiftX_ = 0, shiftY_ = 0;
     swf::Matrix inverse_;
 };
 

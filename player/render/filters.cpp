@@ -290,10 +290,12 @@ Picture BevelFilter(const Picture& layer, const swf::Filter& f, const Reach& r, 
         highlight = f.colours.size() > 0 ? Colour(f.colours[0]) : 0;
         shadow = f.colours.size() > 1 ? Colour(f.colours[1]) : 0;
     }
+    // Read through the checked accessor: the offset reaches past the plane's edges.
+    const Plane& shade = alpha;
     for (int y = 0; y < out.height; ++y) {
         Pixel* row = out.Row(y);
         for (int x = 0; x < out.width; ++x) {
-            double lit = alpha.At(x + o.x, y + o.y) - alpha.At(x - o.x, y - o.y);
+            double lit = shade.At(x + o.x, y + o.y) - shade.At(x - o.x, y - o.y);
             lit = std::clamp(lit * strength, -1.0, 1.0);
             Pixel bevel;
             if (gradient) {

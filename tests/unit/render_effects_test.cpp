@@ -223,6 +223,18 @@ TEST(RenderFilters, DropShadowFallsAlongTheAngle) {
     EXPECT_EQ(knocked.Row(1)[5], 0xFF000000u);
 }
 
+TEST(RenderFilters, InnerBevelLitFromBeyondItsLayer) {
+    // An inner bevel does not grow the layer, yet its light and shade are looked up ten pixels
+    // off: from beyond a 4 x 4 layer nothing lights it, so it stays as it was.
+    Picture square(4, 4, 0xFFFFFFFF);
+    swf::Filter bevel = Shadow(0, 0, 10, 0x80 | 1);
+    bevel.id = 3;
+    bevel.colours = {0xFFFFFFFF, 0x000000FF};
+    Picture out = ApplyFilter(square, bevel, 1, 1);
+    EXPECT_EQ(out.width, 4);
+    EXPECT_EQ(out.pixels, square.pixels);
+}
+
 TEST(RenderFilters, ColourMatrixSwapsChannels) {
     swf::Filter f;
     f.id = 6;
