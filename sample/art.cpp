@@ -180,6 +180,22 @@ struct GlyphCutter::Impl {
     std::map<std::uint16_t, std::map<char32_t, std::uint32_t>> indices;
 };
 
+swf::EditText Caption(std::uint16_t id, std::uint16_t fontId, const std::string& text, double w,
+                      double h, double size, Rgba colour) {
+    swf::EditText t;
+    t.id = id;
+    t.bounds = swf::Bounds{0, w * 20, 0, h * 20};
+    t.hasFont = true;
+    t.fontId = fontId;
+    t.height = size * 20;
+    t.colour = colour;
+    t.readOnly = true;
+    t.noSelect = true;
+    t.hasText = !text.empty();
+    t.initialText = text;
+    return t;
+}
+
 GlyphCutter::GlyphCutter(const std::string& path) : impl_(std::make_unique<Impl>()) {
     std::ifstream in(path, std::ios::binary);
     impl_->bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -20,6 +20,11 @@ void RoundRect(swf::ShapeBuilder& b, double x, double y, double w, double h, dou
 // A circle around (cx, cy) of radius r, clockwise, in eight curves (twips).
 void Circle(swf::ShapeBuilder& b, double cx, double cy, double r);
 
+// A read-only, unselectable edit text of w x h pixels that shows text in the font, size pixels
+// high.
+swf::EditText Caption(std::uint16_t id, std::uint16_t fontId, const std::string& text, double w,
+                      double h, double size, swf::Rgba colour);
+
 // Mono 16-bit PCM at 22 kHz, little-endian, as DefineSound carries it.
 swf::SoundDefinition ClickSound(std::uint16_t id);
 swf::SoundDefinition ChimeSound(std::uint16_t id);

@@ -65,19 +65,10 @@ struct Game {
     std::uint16_t Text(Timeline* into, const std::string& text, double x, double y, double w,
                        double h, double size, Rgba colour, TextAlign align = TextAlign::Left,
                        const std::string& variable = {}, bool bold = false) {
-        EditText t;
-        t.id = ids.Next();
-        t.bounds = Bounds{0, w * kPx, 0, h * kPx};
-        t.hasFont = true;
-        t.fontId = bold ? kFontBold : kFont;
-        t.height = size * kPx;
-        t.colour = colour;
+        EditText t =
+            fw::sample::Caption(ids.Next(), bold ? kFontBold : kFont, text, w, h, size, colour);
         t.align = align;
-        t.readOnly = true;
-        t.noSelect = true;
         t.variable = variable;
-        t.hasText = !text.empty();
-        t.initialText = text;
         movie.DefineEditText(t);
         if (into) {
             into->Place(t.id, x, y);

@@ -100,7 +100,8 @@ std::optional<Image> Lossless(ByteReader& r, bool alpha, std::size_t maxPixels,
     return image;
 }
 
-// An 8-bit alpha plane over a decoded JPEG, which comes opaque.
+// An 8-bit alpha plane over a decoded JPEG, which comes opaque. Tools write the colours
+// already multiplied by the plane, and the reference player takes them so.
 void ApplyAlpha(Image& image, std::span<const std::uint8_t> packed, std::string& problem) {
     if (packed.empty()) {
         return; // no plane: opaque
@@ -111,10 +112,8 @@ void ApplyAlpha(Image& image, std::span<const std::uint8_t> packed, std::string&
         problem = "alpha plane cut short" + (z.ok() ? std::string() : ": " + z.error);
     }
     for (std::size_t i = 0; i < z.data.size(); ++i) {
-        std::uint32_t a = z.data[i];
         std::uint32_t p = image.pixels[i];
-        auto mul = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-        image.pixels[i] = Pack(a, mul(p >> 16 & 0xFF), mul(p >> 8 & 0xFF), mul(p & 0xFF));
+        image.pixels[i] = Clamped(z.data[i], p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
     }
 }
 

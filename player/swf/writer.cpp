@@ -224,6 +224,92 @@ void PutShapeRecords(BitWriter& w, const std::vector<Edge>& edges, int fillBits,
     w.Put(0, 6); // end of shape
 }
 
+// The style index sizes, then the edges, of a shape that has so many fill and line styles.
+void PutShape(std::vector<std::uint8_t>& out, const std::vector<Edge>& edges, std::size_t fills,
+              std::size_t lines) {
+    int fillBits = UnsignedBitsFor(fills);
+    int lineBits = UnsignedBitsFor(lines);
+    BitWriter w(out);
+    w.Put(static_cast<std::uint32_t>(fillBits), 4);
+    w.Put(static_cast<std::uint32_t>(lineBits), 4);
+    PutShapeRecords(w, edges, fillBits, lineBits);
+}
+
+void PutCount(std::vector<std::uint8_t>& out, std::size_t n) {
+    if (n < 0xff) {
+        out.push_back(static_cast<std::uint8_t>(n));
+    } else {
+        out.push_back(0xff);
+        PutU16(out, static_cast<std::uint32_t>(n));
+    }
+}
+
+std::int32_t Fixed8(double v) {
+    return static_cast<std::int32_t>(std::lround(v * 256));
+}
+
+bool IsBitmapFill(std::uint8_t type) {
+    return type >= kFillRepeatingBitmap && type <= kFillClippedBitmapHard;
+}
+
+bool IsGradientFill(std::uint8_t type, bool focal) {
+    return type == kFillLinear || type == kFillRadial || (focal && type == kFillFocal);
+}
+
+void PutGradientHead(std::vector<std::uint8_t>& out, const Gradient& g, std::size_t stops) {
+    out.push_back(static_cast<std::uint8_t>((static_cast<int>(g.spread) << 6) |
+                                            (static_cast<int>(g.interpolation) << 4) | stops));
+}
+
+// Focal gradients exist only in the fourth shape tag; elsewhere they are written solid.
+void PutFillStyle(std::vector<std::uint8_t>& out, const FillStyle& f, bool alpha, bool focal) {
+    if (IsBitmapFill(f.type)) {
+        out.push_back(f.type);
+        PutU16(out, f.bitmap);
+        PutMatrix(out, f.bitmapMatrix);
+        return;
+    }
+    if (!IsGradientFill(f.type, focal)) {
+        out.push_back(0x00);
+        PutColour(out, f.colour, alpha);
+        return;
+    }
+    const Gradient& g = f.gradient;
+    std::size_t stops = std::min<std::size_t>(g.stops.size(), 15);
+    out.push_back(f.type);
+    PutMatrix(out, g.matrix);
+    PutGradientHead(out, g, stops);
+    for (std::size_t i = 0; i < stops; ++i) {
+        out.push_back(g.stops[i].ratio);
+        PutColour(out, g.stops[i].colour, alpha);
+    }
+    if (f.type == kFillFocal) {
+        PutU16(out, static_cast<std::uint32_t>(Fixed8(g.focal)) & 0xffff);
+    }
+}
+
+void PutLineStyle(std::vector<std::uint8_t>& out, const LineStyle& l, bool alpha, bool second) {
+    PutU16(out, static_cast<std::uint32_t>(Twips(l.width)));
+    if (!second) {
+        PutColour(out, l.colour, alpha);
+        return;
+    }
+    const bool hasFill = l.fill.has_value();
+    out.push_back(static_cast<std::uint8_t>((static_cast<int>(l.startCap) << 6) |
+                                            (static_cast<int>(l.join) << 4) | (hasFill ? 0x08 : 0) |
+                                            (l.noHScale ? 0x04 : 0) | (l.noVScale ? 0x02 : 0) |
+                                            (l.pixelHinting ? 0x01 : 0)));
+    out.push_back(static_cast<std::uint8_t>((l.noClose ? 0x04 : 0) | static_cast<int>(l.endCap)));
+    if (l.join == Join::Miter) {
+        PutU16(out, static_cast<std::uint32_t>(Fixed8(l.miterLimit)) & 0xffff);
+    }
+    if (hasFill) {
+        PutFillStyle(out, *l.fill, true, true);
+    } else {
+        PutColour(out, l.colour, true);
+    }
+}
+
 } // namespace
 
 ShapeBuilder::ShapeBuilder(std::uint16_t id, int tag) {
@@ -569,55 +655,80 @@ MovieWriter& MovieWriter::DefineShape(const Shape& shape) {
         PutRect(body, shape.bounds);
         body.push_back(shape.nonZero ? 0x04 : 0x00);
     }
-    auto count = [&](std::size_t n) {
-        if (n < 0xff) {
-            body.push_back(static_cast<std::uint8_t>(n));
-        } else {
-            body.push_back(0xff);
-            PutU16(body, static_cast<std::uint32_t>(n));
-        }
-    };
-    count(shape.fills.size());
+    PutCount(body, shape.fills.size());
     for (const auto& f : shape.fills) {
-        if (f.type >= kFillRepeatingBitmap && f.type <= kFillClippedBitmapHard) {
-            body.push_back(f.type);
-            PutU16(body, f.bitmap);
-            PutMatrix(body, f.bitmapMatrix);
-            continue;
-        }
-        if (f.type != kFillLinear && f.type != kFillRadial) {
-            body.push_back(0x00);
-            PutColour(body, f.colour, alpha);
-            continue;
-        }
-        const Gradient& g = f.gradient;
-        std::size_t stops = std::min<std::size_t>(g.stops.size(), 15);
-        body.push_back(f.type);
-        PutMatrix(body, g.matrix);
-        body.push_back(static_cast<std::uint8_t>((static_cast<int>(g.spread) << 6) |
-                                                 (static_cast<int>(g.interpolation) << 4) | stops));
-        for (std::size_t i = 0; i < stops; ++i) {
-            body.push_back(g.stops[i].ratio);
-            PutColour(body, g.stops[i].colour, alpha);
-        }
+        PutFillStyle(body, f, alpha, tag == 83);
     }
-    count(shape.lines.size());
+    PutCount(body, shape.lines.size());
     for (const auto& l : shape.lines) {
-        PutU16(body, static_cast<std::uint32_t>(Twips(l.width)));
-        if (tag == 83) {
-            PutU16(body, 0); // round caps and joins, scaled, no fill
-        }
-        PutColour(body, l.colour, alpha);
+        PutLineStyle(body, l, alpha, tag == 83);
     }
-    int fillBits = UnsignedBitsFor(shape.fills.size());
-    int lineBits = UnsignedBitsFor(shape.lines.size());
-    {
-        BitWriter w(body);
-        w.Put(static_cast<std::uint32_t>(fillBits), 4);
-        w.Put(static_cast<std::uint32_t>(lineBits), 4);
-        PutShapeRecords(w, shape.edges, fillBits, lineBits);
-    }
+    PutShape(body, shape.edges, shape.fills.size(), shape.lines.size());
     return Tag(static_cast<std::uint16_t>(tag), body, true);
+}
+
+MovieWriter& MovieWriter::DefineMorphShape(const MorphShape& morph) {
+    if (morph.startFills.size() != morph.endFills.size() ||
+        morph.startLines.size() != morph.endLines.size()) {
+        throw std::invalid_argument("a morph shape's styles come in start and end pairs");
+    }
+    std::vector<std::uint8_t> body;
+    PutU16(body, morph.id);
+    PutRect(body, morph.startBounds);
+    PutRect(body, morph.endBounds);
+    const std::size_t offsetAt = body.size();
+    PutU32(body, 0); // where the end edges start, filled in below
+    PutCount(body, morph.startFills.size());
+    for (std::size_t i = 0; i < morph.startFills.size(); ++i) {
+        const FillStyle& a = morph.startFills[i];
+        const FillStyle& b = morph.endFills[i];
+        if (a.type != b.type) {
+            throw std::invalid_argument("a morph fill keeps its type from start to end");
+        }
+        if (IsBitmapFill(a.type)) {
+            body.push_back(a.type);
+            PutU16(body, a.bitmap);
+            PutMatrix(body, a.bitmapMatrix);
+            PutMatrix(body, b.bitmapMatrix);
+        } else if (IsGradientFill(a.type, false)) {
+            std::size_t stops = std::min<std::size_t>(a.gradient.stops.size(), 15);
+            if (b.gradient.stops.size() < stops) {
+                throw std::invalid_argument("a morph gradient has as many stops at its end");
+            }
+            body.push_back(a.type);
+            PutMatrix(body, a.gradient.matrix);
+            PutMatrix(body, b.gradient.matrix);
+            PutGradientHead(body, a.gradient, stops);
+            for (std::size_t s = 0; s < stops; ++s) {
+                body.push_back(a.gradient.stops[s].ratio);
+                PutColour(body, a.gradient.stops[s].colour, true);
+                body.push_back(b.gradient.stops[s].ratio);
+                PutColour(body, b.gradient.stops[s].colour, true);
+            }
+        } else {
+            body.push_back(0x00);
+            PutColour(body, a.colour, true);
+            PutColour(body, b.colour, true);
+        }
+    }
+    PutCount(body, morph.startLines.size());
+    for (std::size_t i = 0; i < morph.startLines.size(); ++i) {
+        PutU16(body, static_cast<std::uint32_t>(Twips(morph.startLines[i].width)));
+        PutU16(body, static_cast<std::uint32_t>(Twips(morph.endLines[i].width)));
+        PutColour(body, morph.startLines[i].colour, true);
+        PutColour(body, morph.endLines[i].colour, true);
+    }
+    PutShape(body, morph.startEdges, morph.startFills.size(), morph.startLines.size());
+    const auto offset = static_cast<std::uint32_t>(body.size() - offsetAt - 4);
+    for (int i = 0; i < 4; ++i) {
+        body[offsetAt + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+    }
+    std::vector<Edge> outline = morph.endEdges;
+    for (Edge& e : outline) {
+        e.fill0 = e.fill1 = e.line = 0;
+    }
+    PutShape(body, outline, 0, 0); // the end edges name no styles
+    return Tag(static_cast<std::uint16_t>(TagCode::DefineMorphShape), body, true);
 }
 
 MovieWriter& MovieWriter::DefineFont(const Font& font) {
@@ -754,7 +865,7 @@ MovieWriter& MovieWriter::DefineEditText(const EditText& t) {
                                              (t.maxLength ? 0x02 : 0) | (t.hasFont ? 0x01 : 0)));
     body.push_back(static_cast<std::uint8_t>((t.autoSize ? 0x40 : 0) | (layout ? 0x20 : 0) |
                                              (t.noSelect ? 0x10 : 0) | (t.border ? 0x08 : 0) |
-                                             (t.html ? 0x02 : 0)));
+                                             (t.html ? 0x02 : 0) | (t.embedFonts ? 0x01 : 0)));
     if (t.hasFont) {
         PutU16(body, t.fontId);
         PutU16(body, static_cast<std::uint32_t>(Twips(t.height)));

@@ -114,8 +114,11 @@ public:
     MovieWriter& Tag(std::uint16_t code, std::span<const std::uint8_t> body, bool longForm = false);
 
     // Character definitions and the display list. Coordinates are rounded to whole twips;
-    // focal gradients are written as solid fills of their colour.
+    // focal gradients are written as solid fills of their colour outside DefineShape4.
     MovieWriter& DefineShape(const Shape& shape); // tag by shape.tag (2, 22, 32 or 83)
+    // DefineMorphShape: solid, gradient and bitmap fills and plain lines. The end edges pair
+    // one by one with the start edges and may move the pen, but change no style.
+    MovieWriter& DefineMorphShape(const MorphShape& morph);
     // A device font (a name) when the font has no glyphs; else its glyphs, codes and any
     // layout as DefineFont3, all in units of an em of 20480.
     MovieWriter& DefineFont(const Font& font);
