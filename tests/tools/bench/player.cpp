@@ -4,12 +4,13 @@
 //   bench_player frames MOVIE FRAMES   times FRAMES frames through the control: each frame is
 //                                      the control's own step (its frame timer's message, when
 //                                      the timer runs) and a paint of its window; prints
-//                                      "frames=N median=MS mean=MS worst=MS"
+//                                      "frames=N median=MS mean=MS worst=MS step=MS", the last
+//                                      the mean of the steps alone
 //   bench_player idle MOVIE SYNCDIR    plays the movie and leaves it alone: writes SYNCDIR\shown
 //                                      once it stands, runs until SYNCDIR\done appears (at most
-//                                      120 s) and prints "timers=N paints=N", what the control's
-//                                      window handled meanwhile, while the script measures the
-//                                      process's processor time from outside.
+//                                      120 s) and prints "timers=N paints=N ms=T", what the
+//                                      control's window handled in those T ms, while the script
+//                                      measures the process's processor time from outside.
 
 #include "win/com.h"
 #include "win/error.h"
@@ -96,6 +97,7 @@ int TimeFrames(const Host& host, int frames) {
     constexpr double kRestingFrameMs = 1000.0 / 30;
     const double deadline = NowMs() + 120000;
     std::vector<double> ms;
+    double stepMs = 0;
     double lastFrame = NowMs();
     while (static_cast<int>(ms.size()) < frames && NowMs() < deadline) {
         MSG msg;
@@ -118,6 +120,7 @@ int TimeFrames(const Host& host, int frames) {
         ::InvalidateRect(host.player(), nullptr, FALSE);
         ::UpdateWindow(host.player());
         ms.push_back(std::max(step, 0.0) + NowMs() - t0);
+        stepMs += std::max(step, 0.0);
         lastFrame = NowMs();
     }
     if (ms.empty()) {
@@ -127,8 +130,8 @@ int TimeFrames(const Host& host, int frames) {
     const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / ms.size();
     const double worst = *std::max_element(ms.begin(), ms.end());
     std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
-    std::printf("frames=%zu median=%.2f mean=%.2f worst=%.2f\n", ms.size(), ms[ms.size() / 2], mean,
-                worst);
+    std::printf("frames=%zu median=%.2f mean=%.2f worst=%.2f step=%.2f\n", ms.size(),
+                ms[ms.size() / 2], mean, worst, stepMs / ms.size());
     return 0;
 }
 
@@ -136,7 +139,8 @@ int Idle(const Host& host, const std::wstring& sync) {
     Touch(sync + L"\\shown");
     long timers = 0;
     long paints = 0;
-    const double deadline = NowMs() + 120000;
+    const double start = NowMs();
+    const double deadline = start + 120000;
     while (!Exists(sync + L"\\done") && NowMs() < deadline) {
         MSG msg;
         while (Pump(msg)) {
@@ -148,7 +152,7 @@ int Idle(const Host& host, const std::wstring& sync) {
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
     }
-    std::printf("timers=%ld paints=%ld\n", timers, paints);
+    std::printf("timers=%ld paints=%ld ms=%.0f\n", timers, paints, NowMs() - start);
     return 0;
 }
 
