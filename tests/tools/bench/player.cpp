@@ -141,7 +141,16 @@ int Idle(const Host& host, const std::wstring& sync) {
     long paints = 0;
     const double start = NowMs();
     const double deadline = start + 120000;
-    while (!Exists(sync + L"\\done") && NowMs() < deadline) {
+    // The file is looked for four times a second, not at every message: the process's own
+    // work at rest is what is measured.
+    double look = start;
+    for (;;) {
+        if (NowMs() >= look) {
+            if (Exists(sync + L"\\done") || NowMs() >= deadline) {
+                break;
+            }
+            look = NowMs() + 250;
+        }
         MSG msg;
         while (Pump(msg)) {
             if (msg.hwnd == host.player()) {
@@ -150,7 +159,8 @@ int Idle(const Host& host, const std::wstring& sync) {
             }
             Dispatch(msg);
         }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
+        const double wait = std::max(look - NowMs(), 0.0);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait) + 1, QS_ALLINPUT);
     }
     std::printf("timers=%ld paints=%ld ms=%.0f\n", timers, paints, NowMs() - start);
     return 0;
