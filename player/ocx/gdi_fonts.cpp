@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace fw::player {
@@ -113,8 +116,38 @@ void AddOutline(const std::vector<BYTE>& data, render::Path& out) {
 
 class GdiFonts final : public render::DeviceFonts {
 public:
+    // Every frame draws its texts anew, and GDI takes far longer to hand out an outline than
+    // the frame has; so each character's is asked for once (or again, after very many).
     bool Glyph(render::Face face, bool bold, bool italic, char32_t code,
                render::GlyphOutline& out) const override {
+        constexpr std::size_t kMaxKept = 4096;
+        const std::uint64_t key =
+            static_cast<std::uint64_t>(FontKey(face, bold, italic)) << 32 | code;
+        auto it = glyphs_.find(key);
+        if (it == glyphs_.end()) {
+            if (glyphs_.size() >= kMaxKept) {
+                glyphs_.clear();
+            }
+            std::optional<render::GlyphOutline> glyph;
+            if (render::GlyphOutline fresh; Load(face, bold, italic, code, fresh)) {
+                glyph = std::move(fresh);
+            }
+            it = glyphs_.emplace(key, std::move(glyph)).first;
+        }
+        if (!it->second) {
+            return false;
+        }
+        out = *it->second;
+        return true;
+    }
+
+private:
+    static int FontKey(render::Face face, bool bold, bool italic) {
+        return static_cast<int>(face) * 4 + (bold ? 2 : 0) + (italic ? 1 : 0);
+    }
+
+    bool Load(render::Face face, bool bold, bool italic, char32_t code,
+              render::GlyphOutline& out) const {
         if (code > 0xFFFF || !dc_.get()) {
             return false;
         }
@@ -151,10 +184,8 @@ public:
         return true;
     }
 
-private:
     HFONT Font(render::Face face, bool bold, bool italic) const {
-        int key = static_cast<int>(face) * 4 + (bold ? 2 : 0) + (italic ? 1 : 0);
-        auto& slot = fonts_[key];
+        auto& slot = fonts_[FontKey(face, bold, italic)];
         if (!slot) {
             const wchar_t* name = face == render::Face::Serif  ? L"Times New Roman"
                                   : face == render::Face::Mono ? L"Courier New"
@@ -172,6 +203,8 @@ private:
 
     MemoryDc dc_;
     mutable std::map<int, std::unique_ptr<FontHandle>> fonts_;
+    // By font and character; empty where the font has no glyph for it.
+    mutable std::unordered_map<std::uint64_t, std::optional<render::GlyphOutline>> glyphs_;
 };
 
 } // namespace

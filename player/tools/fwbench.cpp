@@ -85,8 +85,9 @@ std::vector<std::uint8_t> StressMovie(int frames) {
     return w.Finish();
 }
 
-// A photograph-like JPEG covering the stage, with a paragraph of device text over it.
-std::vector<std::uint8_t> PictureMovie(int frames) {
+// A photograph-like JPEG covering the stage, with a paragraph of device text over it that
+// scrolls, or stands still while the frames go by.
+std::vector<std::uint8_t> PictureMovie(int frames, bool scroll = true) {
     constexpr int kW = 800, kH = 600;
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kW) * kH * 3);
     for (int y = 0; y < kH; ++y) {
@@ -139,6 +140,9 @@ std::vector<std::uint8_t> PictureMovie(int frames) {
     w.DefineEditText(text);
     for (int frame = 0; frame < frames; ++frame) {
         for (std::uint16_t id : {2, 4}) {
+            if (frame > 0 && !scroll) {
+                break;
+            }
             Placement p;
             p.depth = id;
             p.move = frame > 0;
@@ -196,11 +200,13 @@ Timing TimeRendering(const std::vector<std::uint8_t>& file, int frames, int widt
 
 } // namespace
 
-// The bench's own movies as files, each one still frame, for drawing them elsewhere too.
-int WriteMovies(const std::string& folder) {
+// The bench's own movies as files, for drawing them elsewhere too: by default each one still
+// frame; and a movie that loops over a second of frames which change nothing.
+int WriteMovies(const std::string& folder, int frames) {
     const std::pair<const char*, std::vector<std::uint8_t>> movies[] = {
-        {"gradients.swf", StressMovie(1)},
-        {"jpeg_text.swf", PictureMovie(1)},
+        {"gradients.swf", StressMovie(frames)},
+        {"jpeg_text.swf", PictureMovie(frames)},
+        {"still.swf", PictureMovie(30, false)},
     };
     for (const auto& [name, bytes] : movies) {
         std::ofstream out(folder + "/" + name, std::ios::binary);
@@ -215,11 +221,11 @@ int WriteMovies(const std::string& folder) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--write") {
-        return WriteMovies(argv[2]);
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--write") {
+        return WriteMovies(argv[2], argc == 4 ? std::clamp(std::atoi(argv[3]), 1, 10000) : 1);
     }
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: fwbench GAME.swf [FRAMES] | fwbench --write FOLDER\n"
+        std::fprintf(stderr, "usage: fwbench GAME.swf [FRAMES] | fwbench --write FOLDER [FRAMES]\n"
                              "Times the drawing of a frame at 800x600: the sample game, 500 "
                              "moving gradient shapes with alpha, a full-stage JPEG under text.\n");
         return 2;

@@ -23,19 +23,13 @@
 #include <string>
 
 #include "fire_protocol.h"
+#include "sync.h"
 
 namespace {
 
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+using fw::bench::Exists;
+using fw::bench::NowMs;
+using fw::bench::Touch;
 
 struct Search {
     DWORD pid;
@@ -89,15 +83,6 @@ template <typename F> double Until(HANDLE process, double limitMs, F cond) {
         }
     }
     return -1;
-}
-
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void Touch(const std::wstring& path) {
-    ::CloseHandle(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 // Waits for the file, or for the process to end; false when it ended.
