@@ -1,10 +1,12 @@
 #include "display/text_field.h"
 
 #include "avm1/value.h"
+#include "render/device_fonts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 namespace fw::display {
 
@@ -253,11 +255,11 @@ void TextField::SetTextColor(std::uint32_t color) {
 
 namespace {
 
-// Device fonts measured by one table until real font files are read: the advance of a
-// character as a share of the font size, and the ascent and descent likewise.
+// Device fonts' heights as a share of the font size; where the host has no fonts, or they lack
+// a character, its advance comes from a rough table of the usual sans widths.
 constexpr double kDeviceAscent = 0.905;
 constexpr double kDeviceDescent = 0.212;
-double DeviceAdvance(char16_t c) {
+double TableAdvance(char16_t c) {
     if (c == u' ') {
         return 0.25;
     }
@@ -271,6 +273,31 @@ double DeviceAdvance(char16_t c) {
         return 0.67;
     }
     return 0.5;
+}
+
+// The host's own font measures a device text, so its letters stand where they are drawn.
+double DeviceAdvance(const CharFormat& f, char16_t c) {
+    const render::DeviceFonts* fonts = render::CurrentDeviceFonts();
+    if (!fonts) {
+        return TableAdvance(c);
+    }
+    // Asking for a glyph builds its outline: a text laid out again each frame asks once.
+    thread_local const render::DeviceFonts* cachedFor = nullptr;
+    thread_local std::unordered_map<std::uint32_t, double> cache;
+    if (cachedFor != fonts) {
+        cache.clear();
+        cachedFor = fonts;
+    }
+    render::Face face = render::FaceOf(f.font);
+    std::uint32_t key = std::uint32_t{c} | static_cast<std::uint32_t>(face) << 16 |
+                        (f.bold ? 1u : 0u) << 20 | (f.italic ? 1u : 0u) << 21;
+    auto [it, added] = cache.try_emplace(key, 0.0);
+    if (added) {
+        render::GlyphOutline glyph;
+        it->second =
+            fonts->Glyph(face, f.bold, f.italic, c, glyph) ? glyph.advance : TableAdvance(c);
+    }
+    return it->second;
 }
 
 const swf::Font* FindFont(const swf::Movie* movie, const CharFormat& f) {
@@ -302,7 +329,8 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
         }
         return 0;
     }
-    return DeviceAdvance(c) * f.size;
+    // The platform lays device text out in whole pixels, each letter's advance rounded.
+    return std::round(DeviceAdvance(f, c) * f.size);
 }
 
 void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <span>
 #include <iterator>
 
 namespace fw::render {
@@ -149,13 +150,31 @@ bool FontFiles::Glyph(Face face, bool bold, bool italic, char32_t code, GlyphOut
     return false;
 }
 
+namespace {
+
+struct FamilyFile {
+    Face face;
+    bool bold, italic;
+    const char* name;
+};
+
+std::shared_ptr<FontFiles> FamilyFonts(const std::string& dir, std::span<const FamilyFile> files) {
+    auto fonts = std::make_shared<FontFiles>();
+    bool any = false;
+    for (const auto& f : files) {
+        std::string path = dir + "/" + f.name;
+        if (std::ifstream(path, std::ios::binary)) {
+            fonts->Add(f.face, f.bold, f.italic, std::move(path));
+            any = any || (!f.bold && !f.italic);
+        }
+    }
+    return any ? fonts : nullptr;
+}
+
+} // namespace
+
 std::shared_ptr<FontFiles> DejaVuFonts(const std::string& dir) {
-    struct File {
-        Face face;
-        bool bold, italic;
-        const char* name;
-    };
-    static constexpr File kFiles[] = {
+    static constexpr FamilyFile kFiles[] = {
         {Face::Sans, false, false, "DejaVuSans.ttf"},
         {Face::Sans, true, false, "DejaVuSans-Bold.ttf"},
         {Face::Sans, false, true, "DejaVuSans-Oblique.ttf"},
@@ -169,16 +188,25 @@ std::shared_ptr<FontFiles> DejaVuFonts(const std::string& dir) {
         {Face::Mono, false, true, "DejaVuSansMono-Oblique.ttf"},
         {Face::Mono, true, true, "DejaVuSansMono-BoldOblique.ttf"},
     };
-    auto fonts = std::make_shared<FontFiles>();
-    bool any = false;
-    for (const auto& f : kFiles) {
-        std::string path = dir + "/" + f.name;
-        if (std::ifstream(path, std::ios::binary)) {
-            fonts->Add(f.face, f.bold, f.italic, std::move(path));
-            any = any || (!f.bold && !f.italic);
-        }
-    }
-    return any ? fonts : nullptr;
+    return FamilyFonts(dir, kFiles);
+}
+
+std::shared_ptr<FontFiles> LiberationFonts(const std::string& dir) {
+    static constexpr FamilyFile kFiles[] = {
+        {Face::Sans, false, false, "LiberationSans-Regular.ttf"},
+        {Face::Sans, true, false, "LiberationSans-Bold.ttf"},
+        {Face::Sans, false, true, "LiberationSans-Italic.ttf"},
+        {Face::Sans, true, true, "LiberationSans-BoldItalic.ttf"},
+        {Face::Serif, false, false, "LiberationSerif-Regular.ttf"},
+        {Face::Serif, true, false, "LiberationSerif-Bold.ttf"},
+        {Face::Serif, false, true, "LiberationSerif-Italic.ttf"},
+        {Face::Serif, true, true, "LiberationSerif-BoldItalic.ttf"},
+        {Face::Mono, false, false, "LiberationMono-Regular.ttf"},
+        {Face::Mono, true, false, "LiberationMono-Bold.ttf"},
+        {Face::Mono, false, true, "LiberationMono-Italic.ttf"},
+        {Face::Mono, true, true, "LiberationMono-BoldItalic.ttf"},
+    };
+    return FamilyFonts(dir, kFiles);
 }
 
 } // namespace fw::render

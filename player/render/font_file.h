@@ -49,5 +49,8 @@ private:
 // The DejaVu families in dir (Sans, Serif, Sans Mono with their bold and oblique files);
 // nullptr when not even one regular face is there.
 std::shared_ptr<FontFiles> DejaVuFonts(const std::string& dir);
+// The Liberation families in dir, which take the same room letter by letter as the fonts a
+// movie's device texts meet on Windows (Arial, Times New Roman, Courier New).
+std::shared_ptr<FontFiles> LiberationFonts(const std::string& dir);
 
 } // namespace fw::render

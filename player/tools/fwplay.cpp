@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         std::cout << fw::play::Usage();
         return fw::play::kPlayed;
     }
-    // Device texts draw with one fixed family, so pictures come out the same on any machine.
-    fw::render::SetDeviceFonts(fw::render::DejaVuFonts("/usr/share/fonts/truetype/dejavu"));
+    // Device texts draw with one fixed family, so pictures come out the same on any machine; it
+    // is one whose letters take the room the platform's fonts give them, so lines break alike.
+    fw::render::SetDeviceFonts(fw::render::LiberationFonts("/usr/share/fonts/truetype/liberation"));
     return fw::play::Run(*options, std::cout, std::cerr);
 }
