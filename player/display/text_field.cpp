@@ -281,10 +281,12 @@ double DeviceAdvance(const CharFormat& f, char16_t c) {
     if (!fonts) {
         return TableAdvance(c);
     }
-    // Asking for a glyph builds its outline: a text laid out again each frame asks once.
+    // Asking for a glyph builds its outline: a text laid out again each frame asks once. A
+    // movie that wanders through very many characters starts the cache again.
+    constexpr std::size_t kMaxKept = 4096;
     thread_local const render::DeviceFonts* cachedFor = nullptr;
     thread_local std::unordered_map<std::uint32_t, double> cache;
-    if (cachedFor != fonts) {
+    if (cachedFor != fonts || cache.size() >= kMaxKept) {
         cache.clear();
         cachedFor = fonts;
     }
