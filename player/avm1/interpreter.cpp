@@ -1465,8 +1465,9 @@ private:
                 rt_.Stop("goto cut short");
             }
             Value frame = Pop();
-            if (frame.isObject()) {
-                frame = Value(rt_.ToStr(frame)); // an object names its frame by its text
+            if (!frame.isNumber()) {
+                // Anything but a number names its frame by its text: false is the label "false".
+                frame = Value(rt_.ToStr(frame));
             }
             // Unlike the other timeline actions, this one falls back to the root.
             int clip = a_.targetLost ? 0 : TargetClip();

@@ -188,6 +188,7 @@ void Input::Reset() {
     hover_ = 0;
     pressed_ = 0;
     menu_ = 0;
+    hoverSpot_ = pressedSpot_ = {};
     down_ = false;
     mouse_ = {};
 }
@@ -326,7 +327,44 @@ bool Input::Finish() {
         stage_.RunQueued();
     }
     replaced_ = false;
+    Remember();
     return ran;
+}
+
+void Input::Remember() {
+    auto spot = [&](int id) {
+        Clip* c = Live(id);
+        if (!c || c->removed || c->isClip() || !c->parent) {
+            return Spot{};
+        }
+        return Spot{id, c->parent->id, c->depth, c->character, c->buttonState};
+    };
+    hoverSpot_ = spot(hover_);
+    pressedSpot_ = spot(pressed_);
+}
+
+void Input::Adopt(int& id, const Spot& spot) {
+    if (Clip* c = Live(id); !id || id != spot.id || (c && !c->removed)) {
+        return;
+    }
+    Clip* parent = stage_.Find(spot.parent);
+    if (!parent || parent->removed) {
+        return;
+    }
+    auto it = parent->children.find(spot.depth);
+    if (it == parent->children.end()) {
+        return;
+    }
+    Clip& heir = *it->second;
+    const swf::Character* c = CharacterOf(MovieOf(stage_, heir), heir.character);
+    if (heir.removed || heir.isClip() || heir.character != spot.character || !c ||
+        !std::holds_alternative<swf::Button>(*c)) {
+        return;
+    }
+    id = heir.id;
+    if (heir.buttonState != spot.state) {
+        ShowButtonState(stage_, heir, spot.state);
+    }
 }
 
 bool Input::TrackAsMenu(const Clip& clip) {
@@ -342,6 +380,8 @@ bool Input::TrackAsMenu(const Clip& clip) {
 }
 
 void Input::UpdateHover() {
+    Adopt(hover_, hoverSpot_);
+    Adopt(pressed_, pressedSpot_);
     if (focusHover_) {
         // What the focus rolled over keeps the hover while the pointer rests, unless it hides.
         if (Clip* held = Live(hover_); held && held->visible && !held->removed) {
@@ -470,6 +510,8 @@ bool Input::MouseUp() {
     Notify(rt_.mouseObject_, "onMouseUp");
     Broadcast(kEventMouseUp, "onMouseUp");
     bool released = false;
+    Adopt(hover_, hoverSpot_);
+    Adopt(pressed_, pressedSpot_);
     if (Clip* pressed = Live(pressed_); pressed && Interactive(*pressed)) {
         Clip* t = Target(stage_.root(), mouse_, 0);
         released = true;

@@ -105,6 +105,17 @@ private:
     Clip* FieldAt(Clip& parent, swf::Point p, int nesting);
     // Runs a change of the focus, whose handlers may stop or load another movie.
     void Guard(const std::function<void()>& change);
+    // A button the timeline takes away and places again in one go (a goto back to its frame)
+    // stays the one the pointer is over or pressed, in the state it showed.
+    struct Spot {
+        int id = 0;
+        int parent = 0;
+        int depth = 0;
+        std::uint16_t character = 0;
+        std::uint8_t state = 0;
+    };
+    void Remember();
+    void Adopt(int& id, const Spot& spot);
 
     Stage& stage_;
     avm1::Runtime& rt_;
@@ -113,6 +124,7 @@ private:
     int hover_ = 0;   // what acts as a button under the pointer (clip id; 0: none)
     int pressed_ = 0; // where the press began, while the button is held
     int menu_ = 0;    // a menu item the held pointer is over, not where it was pressed
+    Spot hoverSpot_, pressedSpot_;
     bool down_ = false;
     bool seen_ = false;       // the pointer has been over the stage
     bool acted_ = false;      // a target acted since the last Finish
