@@ -272,6 +272,11 @@ Value PixelBounds(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
     if (!r) {
         return Value();
     }
+    // An empty clip covers no pixel; its bounds stand at the far corner that means "none".
+    constexpr double kNoRectangle = 134217727 / 20.0;
+    if (r->xMin >= kNoRectangle && r->yMin >= kNoRectangle) {
+        r = Rect{};
+    }
     return rt.Construct(
         GeomClass(rt, "Rectangle"),
         {Value(r->xMin), Value(r->yMin), Value(r->xMax - r->xMin), Value(r->yMax - r->yMin)});

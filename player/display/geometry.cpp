@@ -464,7 +464,7 @@ std::optional<avm1::Rect> Geometry::Bounds(int id, int spaceId, bool withStrokes
         return std::nullopt;
     }
     // Asked in its own space the rectangle is read before the asking widens it.
-    bool wide = wideInvalid_ || (widens && clip != space);
+    bool wide = clip != space && (wideInvalid_ || widens);
     wideInvalid_ = wideInvalid_ || widens;
     swf::Matrix m;
     if (clip != space) {

@@ -134,19 +134,23 @@ std::optional<std::string> Stage::MovieUrl(int id) {
 }
 
 std::optional<std::pair<double, double>> Stage::BytesOf(int id) {
-    // A part of a movie counts the bytes of the file it came from.
-    int n = 0;
-    for (Clip* clip = Find(id); clip && ++n < 4096; clip = clip->parent) {
-        if (auto it = bytes_.find(clip->id); it != bytes_.end()) {
-            auto size = static_cast<double>(it->second);
-            return std::pair<double, double>(size, size);
-        }
-        if (clip == root_.get() && clip->movie) {
-            auto size = static_cast<double>(clip->movie->fileBytes);
-            return std::pair<double, double>(size, size);
+    Clip* clip = Find(id);
+    if (!clip) {
+        return std::nullopt;
+    }
+    double size = 0;
+    if (auto it = bytes_.find(clip->id); it != bytes_.end()) {
+        size = static_cast<double>(it->second);
+    } else if (clip == root_.get() && clip->movie) {
+        size = static_cast<double>(clip->movie->fileBytes);
+    } else if (clip->movie) {
+        // A part of a movie counts the bytes of its own definition; one a script made, none.
+        auto it = clip->movie->sprites.find(clip->character);
+        if (it != clip->movie->sprites.end() && &it->second.frames == clip->frames) {
+            size = static_cast<double>(it->second.tagBytes);
         }
     }
-    return std::nullopt;
+    return std::pair<double, double>(size, size);
 }
 
 std::optional<bool> Stage::LockRoot(int id) {

@@ -104,6 +104,7 @@ void ReadSprite(std::span<const std::uint8_t> body, Movie& movie, int nesting) {
         movie.problems.push_back("sprite cut short");
         return;
     }
+    sprite.tagBytes = body.size() - 4;
     if (nesting >= kMaxSpriteNesting) {
         movie.problems.push_back("sprite " + std::to_string(sprite.id) + " nested too deep");
         return;

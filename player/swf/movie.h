@@ -99,6 +99,7 @@ struct Frame {
 struct Sprite {
     std::uint16_t id = 0;
     std::vector<Frame> frames; // at least one
+    std::size_t tagBytes = 0;  // of its tags, as the file stores them
 };
 
 // Index of the frame carrying the label (labels compare without letter case), or -1.
