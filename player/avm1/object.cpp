@@ -187,9 +187,17 @@ void InstallObject(Runtime& rt, Object* global) {
     Object* ctor = rt.MakeClass("Object", Construct, proto, global);
     rt.Method(proto, "toString", ToStringFn);
     rt.Method(proto, "valueOf", ValueOf);
-    rt.Method(proto, "hasOwnProperty", HasOwnProperty);
-    rt.Method(proto, "isPropertyEnumerable", IsPropertyEnumerable);
-    rt.Method(proto, "isPrototypeOf", IsPrototypeOf);
+    // Version 6 brought these: older movies do not see them.
+    struct Later {
+        const char* name;
+        NativeFn fn;
+    };
+    for (Later m : {Later{"hasOwnProperty", HasOwnProperty},
+                    Later{"isPropertyEnumerable", IsPropertyEnumerable},
+                    Later{"isPrototypeOf", IsPrototypeOf}}) {
+        rt.Method(proto, m.name, m.fn);
+        proto->FindOwn(m.name)->flags |= kOnlyFrom6;
+    }
     rt.Method(proto, "addProperty", AddProperty);
     rt.Method(proto, "watch", Watch);
     rt.Method(proto, "unwatch", Unwatch);
