@@ -460,7 +460,11 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     rt_->RememberPath(clip.object);
     exec_.push_back(clip.id);
     if (byScript) {
-        // Made by a script: its initialisation and constructor run now, before the script goes on.
+        // Made by a script: its initialisation and constructor run now, before the script goes on,
+        // on a clip that already shows its first frame.
+        if (clip.frames != &kEmptyTimeline) {
+            EnterFrame(clip, 0, true);
+        }
         if (init) {
             init->ForEach([&](const avm1::Property& p) {
                 if (!(p.flags & avm1::kDontEnum)) {
@@ -483,7 +487,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
     }
     QueueEvents(clip, kEventLoad, "onLoad", kNormal);
     clip.loaded = true;
-    if (clip.frames != &kEmptyTimeline) {
+    if (!byScript && clip.frames != &kEmptyTimeline) {
         EnterFrame(clip, 0, true);
     }
 }
@@ -925,9 +929,10 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
         auto b = LocalBounds(clip);
         double size = b ? (property == 8 ? b->xMax - b->xMin : b->yMax - b->yMin) : 0;
         if (size <= 0) {
-            return true;
-        }
-        if (property == 8) {
+            // With no extent to scale from, both scales fall to nothing: what the clip shows
+            // later stays unseen.
+            m.a = m.b = m.c = m.d = 0;
+        } else if (property == 8) {
             Rescale(m.a, m.b, value * 20 / size * 100);
         } else {
             Rescale(m.d, m.c, value * 20 / size * 100);
