@@ -17,7 +17,6 @@ namespace {
 
 constexpr double kInvalid = 134217727; // 2^27 - 1 twips: the player's "no rectangle"
 constexpr int kMaxDepth = 256;         // clips within clips that geometry walks
-constexpr double kHairline = 20;       // a zero-width line still covers a pixel
 constexpr int kCurveSteps = 16;        // segments a curve is cut into for hit tests
 
 // Drawing coordinates are whole twips, cut toward zero as the player's integers are.
@@ -164,7 +163,40 @@ template <typename F> void Pieces(const swf::Edge& e, F&& f) {
     }
 }
 
-bool HitTree(const Clip& clip, swf::Point p, int depth) {
+bool HitFills(const std::vector<swf::Edge>& edges, bool nonZero, swf::Point p);
+
+// A static text is hit on its glyphs, not between them.
+bool HitStaticText(const swf::StaticText& text, const swf::Movie& movie, swf::Point p) {
+    auto inverse = text.matrix.Inverse();
+    if (!inverse) {
+        return false;
+    }
+    swf::Point t = inverse->Apply(p);
+    for (const auto& record : text.records) {
+        auto it = movie.fonts.find(record.fontId);
+        if (it == movie.fonts.end() || it->second.emSquare <= 0 || record.height <= 0) {
+            continue;
+        }
+        const swf::Font& font = it->second;
+        double scale = record.height / font.emSquare;
+        double x = record.x;
+        for (const auto& g : record.glyphs) {
+            swf::Point em{(t.x - x) / scale, (t.y - record.y) / scale};
+            if (g.index < font.glyphs.size() && HitFills(font.glyphs[g.index], true, em)) {
+                return true;
+            }
+            x += g.advance;
+        }
+    }
+    return false;
+}
+
+// p is in the clip's own space; toStage carries that space to the stage, where stagePoint is.
+bool HitTree(const Clip& clip, swf::Point p, const swf::Matrix& toStage, swf::Point stagePoint,
+             int depth) {
+    // A hairline is a pixel of the stage wide, however the clip is scaled.
+    double scale = std::sqrt(std::abs(toStage.a * toStage.d - toStage.b * toStage.c));
+    double pixel = scale > 0 ? 20 / scale : 20;
     if (const TextField* f = avm1::FieldOf(clip.object)) {
         const auto& b = f->bounds;
         if (p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax) {
@@ -173,7 +205,7 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
     } else if (clip.definition) {
         std::optional<swf::Shape> morphed = MorphShapeAt(clip, clip.ratio);
         if (const auto* s = morphed ? &*morphed : std::get_if<swf::Shape>(clip.definition)) {
-            if (HitShapeEdges(*s, p)) {
+            if (HitShapeEdges(*s, p, pixel)) {
                 return true;
             }
         } else if (const auto* t = std::get_if<swf::EditText>(clip.definition)) {
@@ -182,19 +214,40 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
                 return true;
             }
         }
+    } else if (clip.movie && !clip.isClip()) {
+        if (auto it = clip.movie->texts.find(clip.character); it != clip.movie->texts.end()) {
+            // Text of the newer anti-aliasing is hit anywhere in its box as the stage sees it.
+            auto settings = clip.movie->textSettings.find(clip.character);
+            if (settings != clip.movie->textSettings.end() && settings->second.advanced) {
+                swf::Bounds b = TransformBounds(it->second.bounds, toStage);
+                if (stagePoint.x >= b.xMin && stagePoint.x <= b.xMax && stagePoint.y >= b.yMin &&
+                    stagePoint.y <= b.yMax) {
+                    return true;
+                }
+            } else if (HitStaticText(it->second, *clip.movie, p)) {
+                return true;
+            }
+        }
     }
-    if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p)) {
+    if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p, pixel)) {
         return true;
     }
     if (depth > kMaxDepth) {
         return false;
     }
-    for (const auto& [d, child] : clip.children) {
-        if (child->clipDepth > 0) {
-            continue; // a mask shapes what it covers, it is not hit itself
-        }
+    // A mask layer is not hit itself; where the point misses it, what it covers is not hit.
+    std::vector<int> missed; // the depths up to which such layers reach
+    for (const auto& [at, child] : clip.children) {
+        std::erase_if(missed, [&, at = at](int until) { return at > until; });
         auto inverse = child->matrix.Inverse();
-        if (inverse && HitTree(*child, inverse->Apply(p), depth + 1)) {
+        bool hit =
+            inverse && (child->clipDepth > 0 || missed.empty()) &&
+            HitTree(*child, inverse->Apply(p), child->matrix.Then(toStage), stagePoint, depth + 1);
+        if (child->clipDepth > 0) {
+            if (!hit) {
+                missed.push_back(child->clipDepth + kTimelineDepth);
+            }
+        } else if (hit) {
             return true;
         }
     }
@@ -249,12 +302,14 @@ swf::Matrix StageMatrix(const Clip& clip) {
     return m;
 }
 
-bool HitShapeEdges(const swf::Shape& shape, swf::Point p) {
-    // Each fill style covers what its edges wind around on the way out to the right: an odd
-    // number of crossings, or by the non-zero rule any turn at all. An edge has its right-hand
-    // style (fill1) on the side it turns the point into when it goes up.
+// Each fill style covers what its edges wind around on the way out to the right: an odd
+// number of crossings, or by the non-zero rule any turn at all. An edge has its right-hand
+// style (fill1) on the side it turns the point into when it goes up.
+namespace {
+
+bool HitFills(const std::vector<swf::Edge>& edges, bool nonZero, swf::Point p) {
     std::map<int, int> winding;
-    for (const auto& e : shape.edges) {
+    for (const auto& e : edges) {
         if (e.fill0 == e.fill1) {
             continue;
         }
@@ -271,15 +326,25 @@ bool HitShapeEdges(const swf::Shape& shape, swf::Point p) {
         });
     }
     for (const auto& [style, turns] : winding) {
-        if (shape.nonZero ? turns != 0 : (turns & 1) != 0) {
+        if (nonZero ? turns != 0 : (turns & 1) != 0) {
             return true;
         }
+    }
+    return false;
+}
+
+} // namespace
+
+bool HitShapeEdges(const swf::Shape& shape, swf::Point p, double pixel) {
+    if (HitFills(shape.edges, shape.nonZero, p)) {
+        return true;
     }
     for (const auto& e : shape.edges) {
         if (e.line <= 0 || e.line > static_cast<int>(shape.lines.size())) {
             continue;
         }
-        double half = std::max(shape.lines[e.line - 1].width, kHairline) / 2;
+        double width = shape.lines[e.line - 1].width;
+        double half = (width > 0 ? width : pixel) / 2;
         bool hit = false;
         Pieces(e, [&](swf::Point a, swf::Point b) {
             hit = hit || DistanceToSegment(p, a, b) <= half;
@@ -303,7 +368,7 @@ bool HitTestPoint(const Clip& clip, double stageX, double stageY, bool shapeFlag
         return p.x >= s.xMin && p.x <= s.xMax && p.y >= s.yMin && p.y <= s.yMax;
     }
     auto inverse = m.Inverse();
-    return inverse && HitTree(clip, inverse->Apply(p), 0);
+    return inverse && HitTree(clip, inverse->Apply(p), m, p, 0);
 }
 
 // --- drawings ---
@@ -506,6 +571,11 @@ bool Geometry::HitPoint(int id, double x, double y, bool shapeFlag) {
     }
     // The point is in the root's space, which the root's own matrix carries to the stage.
     swf::Point p = stage_.root().matrix.Apply({x * 20, y * 20});
+    // Where the clip's own mask leaves it out it is not hit.
+    if (const Clip* mask = shapeFlag && clip->mask ? stage_.Find(clip->mask) : nullptr;
+        mask && !HitTestPoint(*mask, p.x / 20, p.y / 20, true)) {
+        return false;
+    }
     return HitTestPoint(*clip, p.x / 20, p.y / 20, shapeFlag);
 }
 

@@ -54,7 +54,8 @@ swf::Matrix StageMatrix(const Clip& clip);
 // shapeFlag its shapes, drawings and texts.
 bool HitTestPoint(const Clip& clip, double stageX, double stageY, bool shapeFlag);
 // Whether a point of a shape's space (twips) lies in one of its fills or on one of its lines.
-bool HitShapeEdges(const swf::Shape& shape, swf::Point p);
+// pixel: how long one pixel of the stage is in that space, the width of a hairline.
+bool HitShapeEdges(const swf::Shape& shape, swf::Point p, double pixel = 20);
 
 // The scripts' side of the geometry, over the stage's tree.
 class Geometry : public avm1::GeometryInterface {
