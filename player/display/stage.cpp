@@ -926,17 +926,29 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
             clip.scripted = true;
             return true;
         }
+        // The size is the box the stage sees, but the scales are of the clip's own sides: on a
+        // turned clip the player shares the change between both as below. Without the extent
+        // to work from, both scales fall to nothing.
         auto b = LocalBounds(clip);
-        double size = b ? (property == 8 ? b->xMax - b->xMin : b->yMax - b->yMin) : 0;
-        if (size <= 0) {
-            // With no extent to scale from, both scales fall to nothing: what the clip shows
-            // later stays unseen.
-            m.a = m.b = m.c = m.d = 0;
-        } else if (property == 8) {
-            Rescale(m.a, m.b, value * 20 / size * 100);
-        } else {
-            Rescale(m.d, m.c, value * 20 / size * 100);
-        }
+        double width = b ? (b->xMax - b->xMin) / 20 : 0;
+        double height = b ? (b->yMax - b->yMin) / 20 : 0;
+        bool wide = property == 8;
+        double along = wide ? width : height;
+        double across = wide ? height : width;
+        double ratio = across / along;
+        double toAlong = along != 0 ? value / along : 0;
+        double toAcross = along != 0 ? value / across : 0;
+        double scaleAlong = wide ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d);
+        double scaleAcross = wide ? std::hypot(m.c, m.d) : std::hypot(m.a, m.b);
+        double turn = std::atan2(m.b, m.a);
+        double cos = std::abs(std::cos(turn)), sin = std::abs(std::sin(turn));
+        double sized =
+            ratio * (cos * toAlong + sin * toAcross) / ((cos + ratio * sin) * (ratio * cos + sin));
+        double kept = (sin * scaleAlong + ratio * cos * scaleAcross) / (ratio * cos + sin);
+        sized = std::isfinite(sized) ? sized : 0;
+        kept = std::isfinite(kept) ? kept : 0;
+        Rescale(wide ? m.a : m.d, wide ? m.b : m.c, sized * 100);
+        Rescale(wide ? m.d : m.a, wide ? m.c : m.b, kept * 100);
         clip.scaleAndRotation.reset();
         break;
     }
@@ -1059,8 +1071,9 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
         }
         return true;
     case 7:
-        if (!v.isUndefined()) {
-            clip->visible = rt_->ToBool(v);
+        // A number, as in the days of the first scripts: what reads as none leaves it.
+        if (double n = v.isNullish() ? NAN : rt_->ToNum(v); std::isfinite(n)) {
+            clip->visible = n != 0;
             if (!clip->visible) {
                 focus_->Left(*clip);
                 focus_->Settle();
