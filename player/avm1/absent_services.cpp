@@ -12,13 +12,21 @@ Value PlainCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
     return Value();
 }
 
+// A video the timeline placed reads as its path, as every display object does.
+Value VideoText(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
+    Object* o = self.object();
+    return o && o->kind == Kind::Clip ? Value(rt.Describe(o)) : Value("[object Object]");
+}
+
 } // namespace
 
 void InstallAbsentServices(Runtime& rt, Object* global) {
-    for (const char* name :
-         {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject", "Video"}) {
+    for (const char* name : {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject"}) {
         rt.MakeClass(name, PlainCtor, rt.NewPlain(), global);
     }
+    Object* video = rt.NewPlain();
+    rt.MakeClass("Video", PlainCtor, video, global);
+    rt.Method(video, "toString", VideoText);
     InstallXmlSocket(rt, global);
     global->Set("Accessibility", Value(rt.NewPlain()), kDontEnum);
     if (Object* system = rt.Get(Value(global), "System").object()) {

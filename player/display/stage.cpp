@@ -445,6 +445,14 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
             StartTextField(clip, std::make_unique<TextField>(*field, *movie_, rt_->version()));
         }
+        if (std::holds_alternative<swf::Video>(c->second) && rt_->version() >= 6) {
+            Value video = rt_->Get(Value(rt_->global()), "Video");
+            Value proto = video.isObject() ? rt_->Get(video, "prototype") : Value();
+            if (proto.isObject()) {
+                clip.object = rt_->NewObject(proto.asObject(), avm1::Kind::Clip);
+                clip.object->clipId = clip.id;
+            }
+        }
         return;
     }
     Object* ctor = RegisteredClass(clip.movie, clip.character);

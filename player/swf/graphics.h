@@ -294,7 +294,16 @@ struct MorphShape {
     std::vector<Edge> endEdges;   // only the outline
 };
 
-using Character = std::variant<Shape, Button, EditText, MorphShape>;
+// A video the timeline places: its frames are not decoded, so it shows nothing, but scripts
+// see it as the object it is.
+struct Video {
+    std::uint16_t id = 0;
+    std::uint16_t frames = 0;
+    std::uint16_t width = 0; // pixels
+    std::uint16_t height = 0;
+};
+
+using Character = std::variant<Shape, Button, EditText, MorphShape, Video>;
 
 // Actions a placed clip runs on its events (onClipEvent), by the event bits of the file.
 struct ClipAction {

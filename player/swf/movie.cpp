@@ -51,6 +51,20 @@ void Define(Movie& movie, std::uint16_t code, std::span<const std::uint8_t> body
             character = std::move(*t);
         }
         break;
+    case TagCode::DefineVideoStream: {
+        ByteReader r(body);
+        Video v;
+        v.id = r.U16();
+        v.frames = r.U16();
+        v.width = r.U16();
+        v.height = r.U16();
+        if (r.ok()) {
+            character = v;
+        } else {
+            problem = "video cut short";
+        }
+        break;
+    }
     default:
         if (auto s = ReadShape(code, body, problem)) {
             character = std::move(*s);
@@ -223,6 +237,7 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::DefineButton:
         case TagCode::DefineMorphShape:
         case TagCode::DefineMorphShape2:
+        case TagCode::DefineVideoStream:
             Define(movie, code, body);
             break;
         case TagCode::DefineButtonCxform:

@@ -77,6 +77,7 @@ enum class TagCode : std::uint16_t {
     DefineBitsLossless2 = 36,
     DefineBitsJPEG4 = 90,
     DefineButton = 7,
+    DefineVideoStream = 60,
     DefineButtonSound = 17,
     DefineButtonCxform = 23,
     DefineMorphShape = 46,
