@@ -21,6 +21,18 @@ constexpr std::size_t kMaxQueued = 1u << 16; // scripts run from one queue in on
 constexpr int kMaxScriptDepth = 2130690044;  // the deepest a script may place
 const std::vector<swf::Frame> kEmptyTimeline(1);
 
+// What a script hands a clip it makes: the init object's enumerable properties, set in turn.
+void CopyInit(avm1::Runtime& rt, avm1::Object* to, avm1::Object* init) {
+    if (!init || !to) {
+        return;
+    }
+    init->ForEach([&](const avm1::Property& p) {
+        if (!(p.flags & avm1::kDontEnum)) {
+            rt.Put(Value(to), p.name, p.value);
+        }
+    });
+}
+
 void Rescale(double& a, double& b, double percent) {
     double now = std::sqrt(a * a + b * b);
     if (now < 1e-9) {
@@ -473,13 +485,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         if (clip.frames != &kEmptyTimeline) {
             EnterFrame(clip, 0, true);
         }
-        if (init) {
-            init->ForEach([&](const avm1::Property& p) {
-                if (!(p.flags & avm1::kDontEnum)) {
-                    rt_->Put(Value(clip.object), p.name, p.value);
-                }
-            });
-        }
+        CopyInit(*rt_, clip.object, init);
         if (ctor) {
             rt_->Call(Value(ctor), Value(clip.object), {});
         }
@@ -1199,10 +1205,17 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
                 }
             }
         }
-        if (it == lib->exports.end() || !lib->sprites.count(it->second)) {
+        if (it == lib->exports.end()) {
             return nullptr;
         }
         character = it->second;
+        if (auto c = lib->characters.find(character);
+            c != lib->characters.end() && std::holds_alternative<swf::Button>(c->second)) {
+            return AttachButton(*parent, character, name, depth, init);
+        }
+        if (!lib->sprites.count(character)) {
+            return nullptr;
+        }
     } else if (how == Make::Duplicate) {
         if (avm1::FieldOf(source->object)) {
             return DuplicateTextField(*source, name, depth);
@@ -1244,6 +1257,22 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
         throw;
     }
     return clip->object;
+}
+
+// A button symbol attaches as a button, whatever class the symbol is registered with.
+Object* Stage::AttachButton(Clip& parent, std::uint16_t character, std::string_view name, int depth,
+                            Object* init) {
+    if (auto old = parent.children.find(depth); old != parent.children.end()) {
+        Remove(*old->second);
+    }
+    Clip* button = Instantiate(parent, character, depth, -1);
+    if (!button) {
+        return nullptr;
+    }
+    button->name = std::string(name);
+    StartClip(*button, true, nullptr);
+    CopyInit(*rt_, button->object, init);
+    return button->object;
 }
 
 Object* Stage::MakeTextField(int id, std::string_view name, int depth, double x, double y,

@@ -231,6 +231,8 @@ private:
                      bool unload = false);
     void Remove(Clip& clip);
     void MarkRemoved(Clip& clip, bool unloadQueued = false);
+    avm1::Object* AttachButton(Clip& parent, std::uint16_t character, std::string_view name,
+                               int depth, avm1::Object* init);
     // A loaded movie leaves the stage: what its library sounds stops with it.
     void Unheard(const Clip& clip);
     // The timeline's removal of a clip with unload handlers: it steps below the timeline's
