@@ -123,17 +123,22 @@ Value Unwatch(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     return Value(o->watchers->erase(o->caseSensitive() ? name : AsciiLower(name)) > 0);
 }
 
-Value RegisterClass(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
+// Movies up to version 6 register their classes apart from later ones, and name the symbols
+// without regard to letter case.
+Value RegisterClass(Runtime& rt, Activation& caller, Value, std::vector<Value>& args) {
     if (args.size() < 2) {
         return Value(false);
     }
-    Object* registry =
-        rt.global()->Find("__classes") ? rt.global()->Find("__classes")->object() : nullptr;
+    int base = caller.base && caller.base->kind == Kind::Clip ? caller.base->clipId : -1;
+    int version = base >= 0 ? rt.display().SwfVersion(base).value_or(rt.version()) : rt.version();
+    const char* name = ClassRegistryName(version);
+    Object* registry = rt.global()->Find(name) ? rt.global()->Find(name)->object() : nullptr;
     if (!registry) {
         registry = rt.NewObject(nullptr);
-        rt.global()->Set("__classes", Value(registry), kDontEnum);
+        rt.global()->Set(name, Value(registry), kDontEnum);
     }
-    registry->Set(rt.ToStr(args[0]), args[1]);
+    std::string symbol = rt.ToStr(args[0]);
+    registry->Set(version < 7 ? AsciiLower(symbol) : symbol, args[1]);
     return Value(true);
 }
 

@@ -40,6 +40,12 @@ inline bool VisibleIn(std::uint16_t flags, int version) {
              (flags & kOnlyFrom9 && version < 9) || (flags & kOnlyFrom10 && version < 10));
 }
 
+// The hidden global holding the classes that movies of a version register for their symbols;
+// up to version 6 the symbols are kept in lower case.
+inline const char* ClassRegistryName(int version) {
+    return version < 7 ? "__classes6" : "__classes";
+}
+
 struct Property {
     std::string name; // its first spelling
     Value value;

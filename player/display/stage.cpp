@@ -517,9 +517,13 @@ void Stage::StartTextField(Clip& clip, std::unique_ptr<TextField> field) {
 
 avm1::Object* Stage::RegisteredClass(const swf::Movie* movie, std::uint16_t character) {
     std::string symbol = SymbolOf(movie, character);
-    const Value* registry = rt_->global()->Find("__classes");
+    int version = movie->version ? movie->version : rt_->version();
+    const Value* registry = rt_->global()->Find(avm1::ClassRegistryName(version));
     if (symbol.empty() || !registry || !registry->isObject()) {
         return nullptr;
+    }
+    if (version < 7) {
+        symbol = avm1::AsciiLower(symbol);
     }
     const Value* ctor = registry->asObject()->Find(symbol);
     return ctor && rt_->IsCallable(*ctor) ? ctor->asObject() : nullptr;
