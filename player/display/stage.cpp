@@ -1102,9 +1102,8 @@ bool Stage::SetDisplayProperty(int id, int property, const Value& v) {
         focus_->SetRect(*clip, v);
         return true;
     case 13:
-        if (clip->parent) {
-            clip->name = rt_->ToStr(v);
-        }
+        // The root takes a name too; its path still names its level.
+        clip->name = rt_->ToStr(v);
         return true;
     default:
         return SetNumberProperty(*clip, property, rt_->ToNum(v));
