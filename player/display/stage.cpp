@@ -1349,10 +1349,11 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     if (!clip) {
         return nullptr;
     }
+    // A field's copy starts from its definition, where it is shown; one a script made starts
+    // from a blank definition, which lets the user type.
     clip->name = std::string(name);
     clip->matrix = source.matrix;
     clip->colour = source.colour;
-    clip->visible = source.visible;
     auto c = movie_->characters.find(source.character);
     const auto* def =
         c != movie_->characters.end() ? std::get_if<swf::EditText>(&c->second) : nullptr;
@@ -1362,6 +1363,7 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     } else {
         copy = std::make_unique<TextField>();
         copy->movie = movie_;
+        copy->editable = true;
     }
     StartTextField(*clip, std::move(copy));
     return clip->object;
