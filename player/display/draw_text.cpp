@@ -180,23 +180,35 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
     const CharFormat* lastFormat = nullptr;
     const swf::Font* font = nullptr;
     render::GlyphOutline outline;
+    auto glyph = [&](const CharFormat& f, const swf::Font* font, char16_t c, double ox, double oy) {
+        swf::Rgba colour = FromRgb(f.color);
+        if (font) {
+            int index = GlyphIndex(*font, c);
+            if (index >= 0 && static_cast<std::size_t>(index) < font->glyphs.size()) {
+                double s = f.size * 20 / font->emSquare;
+                swf::Matrix m{s, 0, 0, s, ox, oy};
+                AddGlyph(font->glyphs[index], m.Then(toPixels), run.For(colour));
+            }
+        } else if (!field.embedFonts && device &&
+                   device->Glyph(render::FaceOf(f.font), f.bold, f.italic, c, outline)) {
+            double s = f.size * 20;
+            swf::Matrix m{s, 0, 0, s, ox, oy};
+            AddOutline(outline.path, m.Then(toPixels), run.For(colour));
+        }
+    };
     for (std::size_t li = static_cast<std::size_t>(std::max(field.scroll - 1, 0));
          li < lines.size() && y < height; ++li) {
         const auto& line = lines[li];
-        const CharFormat& pf = line.start < formats.size() ? formats[line.start] : field.newFormat;
-        double left = 2 + pf.leftMargin + pf.blockIndent;
-        if (line.start == 0 || (line.start <= chars.size() && chars[line.start - 1] == u'\r')) {
-            left += pf.indent;
-        }
-        double room = width - 2 - pf.rightMargin - left;
-        double x = left;
-        if (pf.align == Align::Right) {
-            x += room - line.width;
-        } else if (pf.align == Align::Center) {
-            x += (room - line.width) / 2;
-        }
-        x -= field.hscroll;
+        double x = 2 + line.left - field.hscroll;
         double baseline = y + line.ascent;
+        if (line.bullet) {
+            const CharFormat& f = formats[line.start];
+            double at =
+                2 + f.leftMargin + f.blockIndent + f.indent + TextField::kBulletAt - field.hscroll;
+            glyph(f, field.embedFonts ? EmbeddedFont(movie, f) : nullptr, u'\u2022',
+                  b.xMin + at * 20, b.yMin + baseline * 20);
+            lastFormat = nullptr;
+        }
         for (std::size_t k = line.start; k < line.end && k < chars.size(); ++k) {
             const CharFormat& f = formats[k];
             double advance = field.AdvanceAt(k);
@@ -210,20 +222,8 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
             }
             swf::Rgba colour = FromRgb(f.color);
             double ox = b.xMin + x * 20, oy = b.yMin + baseline * 20;
-            if (c != u' ' && x + advance >= -f.size) {
-                if (font) {
-                    int index = GlyphIndex(*font, c);
-                    if (index >= 0 && static_cast<std::size_t>(index) < font->glyphs.size()) {
-                        double s = f.size * 20 / font->emSquare;
-                        swf::Matrix m{s, 0, 0, s, ox, oy};
-                        AddGlyph(font->glyphs[index], m.Then(toPixels), run.For(colour));
-                    }
-                } else if (!field.embedFonts && device &&
-                           device->Glyph(render::FaceOf(f.font), f.bold, f.italic, c, outline)) {
-                    double s = f.size * 20;
-                    swf::Matrix m{s, 0, 0, s, ox, oy};
-                    AddOutline(outline.path, m.Then(toPixels), run.For(colour));
-                }
+            if (c != u' ' && c != u'\t' && x + advance >= -f.size) {
+                glyph(f, font, c, ox, oy);
             }
             if (f.underline) {
                 double thick = std::max(1.0, f.size / 16);
