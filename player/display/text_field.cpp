@@ -353,6 +353,9 @@ double TextField::Advance(const CharFormat& f, char16_t c) const {
         lastFormat_ = &f;
         lastFont_ = FindFont(movie, f);
     }
+    if (embedFonts && !lastFont_) {
+        return 0;
+    }
     return FontAdvance(lastFont_, f, c) + f.letterSpacing;
 }
 
@@ -424,7 +427,7 @@ void TextField::Relayout() const {
             bool gap = c == u' ' || c == u'\t';
             double a =
                 c == u'\t' ? TabAdvance(pf, width) : Advance(formats_[j], password ? u'*' : c);
-            if (wordWrap && j > i && width + a > lineRoom && !gap) {
+            if (wordWrap && j > i && a > 0 && width + a > lineRoom && !gap) {
                 if (lastBreak != std::u16string::npos) {
                     j = lastBreak + 1;
                     width = widthAtBreak;
