@@ -335,14 +335,16 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
     return std::round(DeviceAdvance(f, c) * f.size);
 }
 
-void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {
+// A field that draws only with its movie's fonts gives a font the movie lacks no height.
+void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent,
+                 bool embedOnly = false) {
     if (const swf::Font* font = FindFont(movie, f)) {
         ascent = std::trunc(font->ascent * f.size * 20 / font->emSquare) / 20;
         descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
-    ascent = kDeviceAscent * f.size;
-    descent = kDeviceDescent * f.size;
+    ascent = embedOnly ? 0 : kDeviceAscent * f.size;
+    descent = embedOnly ? 0 : kDeviceDescent * f.size;
 }
 
 } // namespace
@@ -458,7 +460,7 @@ void TextField::Relayout() const {
         for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
             const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
             double a = 0, d = 0;
-            FontHeights(movie, f, a, d);
+            FontHeights(movie, f, a, d, embedFonts);
             line.ascent = std::max(line.ascent, a);
             line.descent = std::max(line.descent, d);
             line.leading = std::max(line.leading, f.leading);
@@ -473,7 +475,7 @@ void TextField::Relayout() const {
             Line last;
             last.start = last.end = n;
             const CharFormat& f = formats_[n - 1];
-            FontHeights(movie, f, last.ascent, last.descent);
+            FontHeights(movie, f, last.ascent, last.descent, embedFonts);
             last.leading = f.leading;
             last.left = f.leftMargin + f.blockIndent + f.indent;
             lines_.push_back(last);
