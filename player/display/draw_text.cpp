@@ -1,5 +1,6 @@
 #include "draw_text.h"
 
+#include "geometry.h"
 #include "render/device_fonts.h"
 #include "render/raster.h"
 #include "text_field.h"
@@ -236,14 +237,11 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
     }
 }
 
-void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
-                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
-                    render::Picture& target, const render::Mask* clip) {
-    swf::Matrix space = text.matrix.Then(toPixels);
-    if (!Finite(space) || target.width <= 0 || target.height <= 0) {
-        return;
-    }
-    GlyphRun run(target, cx, clip);
+namespace {
+
+// Calls f(edges, matrix) for each glyph of a static text where it stands in the text's own
+// space.
+template <typename F> void EachGlyph(const swf::StaticText& text, const swf::Movie& movie, F&& f) {
     for (const auto& record : text.records) {
         auto it = movie.fonts.find(record.fontId);
         if (it == movie.fonts.end() || it->second.emSquare <= 0) {
@@ -252,15 +250,61 @@ void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
         const swf::Font& font = it->second;
         double s = record.height / font.emSquare;
         double x = record.x;
-        render::Path& path = run.For(record.colour);
         for (const auto& g : record.glyphs) {
             if (g.index < font.glyphs.size()) {
-                swf::Matrix m{s, 0, 0, s, x, record.y};
-                AddGlyph(font.glyphs[g.index], m.Then(space), path);
+                f(record, font.glyphs[g.index], swf::Matrix{s, 0, 0, s, x, record.y});
             }
             x += g.advance;
         }
     }
+}
+
+} // namespace
+
+void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
+                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
+                    render::Picture& target, const render::Mask* clip) {
+    swf::Matrix space = text.matrix.Then(toPixels);
+    if (!Finite(space) || target.width <= 0 || target.height <= 0) {
+        return;
+    }
+    GlyphRun run(target, cx, clip);
+    EachGlyph(text, movie, [&](const swf::TextRecord& record, const auto& edges, swf::Matrix m) {
+        AddGlyph(edges, m.Then(space), run.For(record.colour));
+    });
+}
+
+bool HitStaticText(const swf::Movie& movie, std::uint16_t id, swf::Point local) {
+    auto found = movie.texts.find(id);
+    if (found == movie.texts.end()) {
+        return false;
+    }
+    const swf::StaticText& text = found->second;
+    auto inverse = text.matrix.Inverse();
+    if (!inverse) {
+        return false;
+    }
+    swf::Point p = inverse->Apply(local);
+    const swf::Bounds& b = text.bounds;
+    if (p.x < b.xMin || p.x > b.xMax || p.y < b.yMin || p.y > b.yMax) {
+        return false;
+    }
+    bool hit = false;
+    swf::Shape glyph;
+    EachGlyph(text, movie, [&](const swf::TextRecord& record, const auto& edges, swf::Matrix m) {
+        // Only a glyph whose em square can hold the point is worth its outline.
+        double h = record.height;
+        if (hit || p.x < m.tx - h || p.x > m.tx + 2 * h || p.y < m.ty - 2 * h || p.y > m.ty + h) {
+            return;
+        }
+        auto back = m.Inverse();
+        if (!back) {
+            return;
+        }
+        glyph.edges = edges;
+        hit = HitShapeEdges(glyph, back->Apply(p));
+    });
+    return hit;
 }
 
 } // namespace fw::display
