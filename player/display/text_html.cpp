@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace fw::display {
 namespace {
@@ -228,20 +229,16 @@ void TextField::SetHtmlText(std::string_view s) {
     std::vector<CharFormat> formats;
     std::vector<CharFormat> stack{newFormat};
     std::vector<std::string> open; // tag names, matching stack[1..]
-    bool pendingBreak = false;
-    bool inParagraph = false;
-    CharFormat paragraph = newFormat;
-    auto breakLine = [&] {
+    int version = movie ? movie->version : 8;
+    bool paragraphOpen = false;
+    std::optional<CharFormat> lastFont; // inside the FONT element closed last
+    auto breakLine = [&](const CharFormat& f) {
         if (multiline) {
             text.push_back(u'\r');
-            formats.push_back(stack.back());
+            formats.push_back(f);
         }
     };
     auto add = [&](std::string_view utf8) {
-        if (pendingBreak) {
-            breakLine();
-            pendingBreak = false;
-        }
         std::u16string u = Utf16(utf8);
         for (char16_t c : u) {
             text.push_back(c);
@@ -302,23 +299,35 @@ void TextField::SetHtmlText(std::string_view s) {
             const std::string& n = tag.name;
             if (n == "br" || n == "sbr") {
                 if (!tag.closing) {
-                    if (pendingBreak) {
-                        breakLine();
-                        pendingBreak = false;
-                    }
-                    breakLine();
+                    breakLine(stack.back());
                     space = false;
                 }
             } else if (n == "p" || n == "li") {
                 if (tag.closing) {
-                    // The break belongs to the paragraph it ends.
-                    pendingBreak = false;
-                    breakLine();
+                    // The break belongs to the paragraph it ends. A list item's takes the
+                    // item's format; a paragraph's drops the styles within it and takes the
+                    // font of the FONT element closed last, and a second close adds none.
+                    if (n == "li") {
+                        breakLine(stack.back());
+                    } else if (paragraphOpen) {
+                        CharFormat f = stack.back();
+                        const CharFormat& font = lastFont ? *lastFont : newFormat;
+                        f.font = font.font;
+                        f.size = font.size;
+                        f.color = font.color;
+                        f.letterSpacing = font.letterSpacing;
+                        f.kerning = font.kerning;
+                        f.bold = f.italic = f.underline = false;
+                        f.url.clear();
+                        f.target.clear();
+                        breakLine(f);
+                        paragraphOpen = false;
+                    }
                     pop(n);
-                    inParagraph = false;
                 } else {
-                    if (!text.empty() && text.back() != u'\r') {
-                        pendingBreak = true;
+                    // An item starts a line of its own; a paragraph breaks only where it ends.
+                    if (n == "li" && !text.empty() && text.back() != u'\r') {
+                        breakLine(stack.back());
                     }
                     CharFormat f = stack.back();
                     if (const auto* a = tag.Find("align")) {
@@ -328,10 +337,9 @@ void TextField::SetHtmlText(std::string_view s) {
                                   : v == "justify" ? Align::Justify
                                                    : Align::Left;
                     }
-                    f.bullet = n == "li";
+                    f.bullet = f.bullet || n == "li";
                     push(n, f);
-                    inParagraph = true;
-                    paragraph = f;
+                    paragraphOpen = paragraphOpen || n == "p";
                 }
             } else if (n == "b" || n == "i" || n == "u") {
                 if (tag.closing) {
@@ -343,6 +351,12 @@ void TextField::SetHtmlText(std::string_view s) {
                 }
             } else if (n == "font") {
                 if (tag.closing) {
+                    for (std::size_t k = open.size(); k-- > 0;) {
+                        if (open[k] == n) {
+                            lastFont = stack[k + 1];
+                            break;
+                        }
+                    }
                     pop(n);
                 } else {
                     CharFormat f = stack.back();
@@ -359,8 +373,11 @@ void TextField::SetHtmlText(std::string_view s) {
                     if (const auto* v = tag.Find("letterspacing")) {
                         f.letterSpacing = std::atof(v->c_str());
                     }
-                    if (const auto* v = tag.Find("kerning")) {
-                        f.kerning = std::atof(v->c_str()) != 0;
+                    // Markup turns kerning on only from version 8.
+                    if (const auto* v = tag.Find("kerning"); v && *v == "1" && version >= 8) {
+                        f.kerning = true;
+                    } else if (v && *v == "0") {
+                        f.kerning = false;
                     }
                     push(n, f);
                 }
@@ -428,10 +445,6 @@ void TextField::SetHtmlText(std::string_view s) {
             if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
                 ++i;
             }
-            if (pendingBreak) {
-                breakLine();
-                pendingBreak = false;
-            }
             // A line break in the markup itself breaks the line even in a one-line field.
             text.push_back(u'\r');
             formats.push_back(stack.back());
@@ -443,8 +456,6 @@ void TextField::SetHtmlText(std::string_view s) {
         ++i;
     }
     flush();
-    (void)inParagraph;
-    (void)paragraph;
     // Paragraph settings hold for a whole paragraph: its first character's.
     for (std::size_t a = 0; a < formats.size();) {
         std::size_t b = a;
@@ -516,13 +527,16 @@ std::string TextField::HtmlText() const {
         out += p.bullet ? std::string("<LI>")
                         : std::string("<P ALIGN=\"") + AlignName(p.align) + "\">";
         // The paragraph's FONT, then one nested FONT for each run that differs from every
-        // enclosing one; a run equal to an enclosing one closes back to it.
+        // enclosing one; a run equal to an enclosing one closes back to it. The break that
+        // ends the paragraph is a run's too, though it shows no text: one of its own still
+        // opens and closes its styles.
         std::vector<CharFormat> fonts{p};
         out += "<FONT" + FontAttributes(p, nullptr) + ">";
+        std::size_t end = b < n ? b + 1 : b;
         std::size_t r = a;
-        while (r < b) {
+        while (r < end) {
             std::size_t e = r + 1;
-            while (e < b && formats_[e] == formats_[r]) {
+            while (e < end && formats_[e] == formats_[r]) {
                 ++e;
             }
             const CharFormat& f = formats_[r];
@@ -559,7 +573,7 @@ std::string TextField::HtmlText() const {
                 out += "<U>";
                 close = "</U>" + close;
             }
-            out += Escape(std::u16string_view(text_).substr(r, e - r));
+            out += Escape(std::u16string_view(text_).substr(r, std::min(e, b) - r));
             out += close;
             r = e;
         }
