@@ -30,6 +30,7 @@ bool IsWhite(char c) {
 struct Tag {
     std::string name; // lower case
     bool closing = false;
+    bool selfClosing = false;                                    // <name/>
     std::vector<std::pair<std::string, std::string>> attributes; // names lower case
     const std::string* Find(std::string_view n) const {
         for (const auto& [k, v] : attributes) {
@@ -55,6 +56,7 @@ bool ReadTag(std::string_view s, std::size_t& i, Tag& tag) {
     tag.name = Lower(s.substr(start, j - start));
     while (j < s.size() && s[j] != '>') {
         if (std::isspace(static_cast<unsigned char>(s[j])) || s[j] == '/') {
+            tag.selfClosing = s[j] == '/' && j + 1 < s.size() && s[j + 1] == '>';
             ++j;
             continue;
         }
@@ -297,6 +299,9 @@ void TextField::SetHtmlText(std::string_view s) {
             flush();
             i = j;
             const std::string& n = tag.name;
+            if (tag.closing && n != "br" && n != "sbr" && (open.empty() || open.back() != n)) {
+                continue; // an end tag closes the element opened last, or nothing
+            }
             if (n == "br" || n == "sbr") {
                 if (!tag.closing) {
                     breakLine(stack.back());
@@ -364,8 +369,20 @@ void TextField::SetHtmlText(std::string_view s) {
                         f.font = *v;
                     }
                     if (const auto* v = tag.Find("size"); v && !v->empty()) {
-                        double size = std::atof(v->c_str());
-                        f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + size : size;
+                        // Whole points only: the digits up to anything else, a decimal point
+                        // included; a size without digits changes nothing.
+                        char sign = (*v)[0] == '+' || (*v)[0] == '-' ? (*v)[0] : 0;
+                        std::size_t k = sign ? 1 : 0, digits = k;
+                        while (digits < v->size() &&
+                               std::isdigit(static_cast<unsigned char>((*v)[digits]))) {
+                            ++digits;
+                        }
+                        if (digits > k) {
+                            double size = std::atof(
+                                v->substr(k, std::min<std::size_t>(digits - k, 9)).c_str());
+                            size = sign == '+' ? f.size + size : sign == '-' ? f.size - size : size;
+                            f.size = std::clamp(size, 1.0, 127.0);
+                        }
                     }
                     if (const auto* v = tag.Find("color")) {
                         f.color = ParseColour(*v, f.color);
@@ -420,6 +437,11 @@ void TextField::SetHtmlText(std::string_view s) {
                     }
                     push(n, f);
                 }
+            } else if (tag.closing) {
+                pop(n);
+            } else if (!tag.selfClosing) {
+                // Other elements change nothing but must be closed like any.
+                push(n, stack.back());
             }
             continue;
         }
