@@ -74,20 +74,6 @@ int GlyphIndex(const swf::Font& font, char16_t c) {
     return it == font.codes.end() ? -1 : static_cast<int>(it - font.codes.begin());
 }
 
-// The movie's font a format names, with glyphs to draw; the one of the same style if any.
-const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f) {
-    const swf::Font* any = nullptr;
-    for (const auto& [id, font] : movie.fonts) {
-        if (font.name == f.font && !font.glyphs.empty()) {
-            if (font.bold == f.bold && font.italic == f.italic) {
-                return &font;
-            }
-            any = any ? any : &font;
-        }
-    }
-    return any;
-}
-
 // Collects the glyphs of a run of one colour and fills them at once.
 class GlyphRun {
 public:

@@ -337,25 +337,43 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
 
 // A field that draws only with its movie's fonts gives a font the movie lacks no height.
 void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent,
-                 bool embedOnly = false) {
+                 bool missing = false) {
     if (const swf::Font* font = FindFont(movie, f)) {
         ascent = std::trunc(font->ascent * f.size * 20 / font->emSquare) / 20;
         descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
-    ascent = embedOnly ? 0 : kDeviceAscent * f.size;
-    descent = embedOnly ? 0 : kDeviceDescent * f.size;
+    ascent = missing ? 0 : kDeviceAscent * f.size;
+    descent = missing ? 0 : kDeviceDescent * f.size;
 }
 
 } // namespace
+
+const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f) {
+    const swf::Font* any = nullptr;
+    for (const auto& [id, font] : movie.fonts) {
+        if (font.name == f.font && !font.glyphs.empty()) {
+            if (font.bold == f.bold && font.italic == f.italic) {
+                return &font;
+            }
+            any = any ? any : &font;
+        }
+    }
+    return any;
+}
+
+bool TextField::Missing(const CharFormat& f) const {
+    return embedFonts && (!movie || !EmbeddedFont(*movie, f));
+}
 
 double TextField::Advance(const CharFormat& f, char16_t c) const {
     // Runs of one format ask for one font: the search through the movie's fonts is done once.
     if (!lastFormat_ || !(*lastFormat_ == f)) {
         lastFormat_ = &f;
         lastFont_ = FindFont(movie, f);
+        lastMissing_ = !lastFont_ && Missing(f);
     }
-    if (embedFonts && !lastFont_) {
+    if (lastMissing_) {
         return 0;
     }
     return FontAdvance(lastFont_, f, c) + f.letterSpacing;
@@ -460,7 +478,7 @@ void TextField::Relayout() const {
         for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
             const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
             double a = 0, d = 0;
-            FontHeights(movie, f, a, d, embedFonts);
+            FontHeights(movie, f, a, d, Missing(f));
             line.ascent = std::max(line.ascent, a);
             line.descent = std::max(line.descent, d);
             line.leading = std::max(line.leading, f.leading);
@@ -475,7 +493,7 @@ void TextField::Relayout() const {
             Line last;
             last.start = last.end = n;
             const CharFormat& f = formats_[n - 1];
-            FontHeights(movie, f, last.ascent, last.descent, embedFonts);
+            FontHeights(movie, f, last.ascent, last.descent, Missing(f));
             last.leading = f.leading;
             last.left = f.leftMargin + f.blockIndent + f.indent;
             lines_.push_back(last);

@@ -162,11 +162,17 @@ private:
     mutable bool linesValid_ = false;
     mutable const CharFormat* lastFormat_ = nullptr; // what Advance measured last, and with
     mutable const swf::Font* lastFont_ = nullptr;    // which font
+    mutable bool lastMissing_ = false;               // or none: the movie lacks it
 
     void Relayout() const;
     double ExactWidth() const; // the widest line, before rounding
     double Advance(const CharFormat& f, char16_t c) const;
+    // Whether the field draws only with its movie's fonts and the movie lacks f's.
+    bool Missing(const CharFormat& f) const;
 };
+
+// The movie's font a format names, with glyphs to draw; the one of the same style if any.
+const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f);
 
 // Scripts' texts are UTF-8; a field counts and measures UTF-16 units.
 std::u16string Utf16(std::string_view utf8);
