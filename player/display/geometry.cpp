@@ -1,5 +1,6 @@
 #include "geometry.h"
 
+#include "draw_text.h"
 #include "stage.h"
 
 #include "avm1/bitmap_data.h"
@@ -182,6 +183,8 @@ bool HitTree(const Clip& clip, swf::Point p, int depth) {
                 return true;
             }
         }
+    } else if (!clip.isClip() && clip.movie && HitStaticText(*clip.movie, clip.character, p)) {
+        return true;
     }
     if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p)) {
         return true;

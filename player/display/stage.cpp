@@ -919,6 +919,7 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
             swf::Bounds& b = f->bounds;
             (property == 8 ? b.xMax : b.yMax) = (property == 8 ? b.xMin : b.yMin) + v;
             f->Changed();
+            f->FitToText();
             clip.scripted = true;
             return true;
         }
@@ -1294,7 +1295,6 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     clip->name = std::string(name);
     clip->matrix = source.matrix;
     clip->colour = source.colour;
-    clip->visible = source.visible;
     auto c = movie_->characters.find(source.character);
     const auto* def =
         c != movie_->characters.end() ? std::get_if<swf::EditText>(&c->second) : nullptr;
@@ -1302,8 +1302,12 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     if (def) {
         copy = std::make_unique<TextField>(*def, *movie_, rt_->version());
     } else {
+        // A script's field has no definition to start again from, but keeps its kind.
         copy = std::make_unique<TextField>();
         copy->movie = movie_;
+        if (const TextField* original = avm1::FieldOf(source.object)) {
+            copy->editable = original->editable;
+        }
     }
     StartTextField(*clip, std::move(copy));
     return clip->object;
