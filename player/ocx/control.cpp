@@ -935,10 +935,10 @@ void PlayerControl::UpdateTimer() {
     }
     double rate = player_.movie().frameRate;
     double ms = rate > 0 ? 1000.0 / rate : 83.0;
-    // Each wake of the timer costs the process about as much as a still frame; the frames it
-    // sleeps through are played when it wakes, within the player's catch-up, with room left
-    // for a late wake.
-    const int quiet = player_.QuietFrames(swf::Player::kMaxCatchUp - 3);
+    // Each wake of the timer costs the process more than a still frame; the frames it sleeps
+    // through are played when it wakes, within the player's catch-up, with room left for a
+    // wake as late as a busy machine makes it.
+    const int quiet = player_.QuietFrames(swf::Player::kMaxCatchUp / 2);
     coasting_ = quiet > 0;
     window_.SetFrameInterval(
         static_cast<UINT>(std::clamp(std::lround(ms * (1 + quiet)), 10L, 1000L)));
