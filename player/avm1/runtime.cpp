@@ -73,6 +73,7 @@ void Runtime::Reset(int version) {
     pinned_.clear();
     collectAt_ = std::min(kFirstCollect, limits_.objects / 2);
     now_ = 0;
+    changed_ = true;
     objectProto_ = heap_.Make<Object>(version_ >= 7);
     functionProto_ = NewObject(objectProto_);
     global_ = NewObject(nullptr); // bare: no prototype, so no valueOf or toString
@@ -161,10 +162,22 @@ void Runtime::Collect() {
     display_.Roots(roots);
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
     heap_.Collect(roots, values);
+    changed_ = false;
+    keptCount_ = heap_.count();
+    quietFrames_ = 0;
+}
+
+void Runtime::CollectBetweenFrames() {
+    // Only a collection makes the heap smaller, so a size unchanged since means nothing was made.
+    if (!changed_ && heap_.count() == keptCount_ && ++quietFrames_ < kQuietCollectEvery) {
+        return;
+    }
+    Collect();
 }
 
 void Runtime::CollectWithinBlock() {
     Collect();
+    changed_ = true; // the rest of the block may drop more without making anything
     // The next one when the heap has doubled; none more in this block once what lives nears the
     // budget, where the budget's own stop is near anyway.
     std::size_t live = heap_.count();
@@ -376,6 +389,7 @@ void Runtime::Put(const Value& object, std::string_view name, Value v) {
     if (!o || name.empty()) {
         return; // a property without a name is never set
     }
+    changed_ = true;
     if (o->kind == Kind::Clip || o->kind == Kind::Text) {
         int index = DisplayPropertyIndex(name);
         if (index >= 0 && display_.SetDisplayProperty(o->clipId, index, v)) {
@@ -624,6 +638,7 @@ Value Runtime::Call(const Value& fn, const Value& self, std::vector<Value> args,
     if (!f || !f->function) {
         return Value();
     }
+    changed_ = true; // a built-in called by the host makes nothing, yet may drop values
     return CallFunction(f, self, args, depth, nullptr);
 }
 

@@ -236,6 +236,13 @@ public:
     // only the call actions' own calls are under way (their callees hold every value the caller
     // keeps), never under a built-in, a getter or a conversion.
     void Collect();
+    // Collect as the host calls it after each frame: only when something since the last one
+    // may have left objects unreachable (scripts ran, objects were made, values were put),
+    // else once in a while for what the tree let go on its own. A still movie spends most of
+    // its frame in a full collection that finds nothing otherwise.
+    void CollectBetweenFrames();
+    // The host replaced or dropped values the machine does not see it change.
+    void ValuesChanged() { changed_ = true; }
     std::size_t objectCount() const { return heap_.count(); }
 
     // Variables by path as the host names them: "name", "_root.a.b", "/a:name".
@@ -398,6 +405,10 @@ private:
         explicit Pin(Runtime& r, Value v) : rt(r) { rt.pinned_.push_back(std::move(v)); }
         ~Pin() { rt.pinned_.pop_back(); }
     };
+    bool changed_ = true;       // something may have been dropped since the last collection
+    std::size_t keptCount_ = 0; // the heap's size after the last collection
+    int quietFrames_ = 0;       // frames collected by nothing since
+    static constexpr int kQuietCollectEvery = 64;
     bool CollectionDue() const { return heap_.count() >= collectAt_ && callDepth_ == safeCalls_; }
     void CollectWithinBlock();
     double now_ = 0;

@@ -1,5 +1,6 @@
 #include "draw_text.h"
 
+#include "geometry.h"
 #include "render/device_fonts.h"
 #include "render/raster.h"
 #include "text_field.h"
@@ -71,20 +72,6 @@ int GlyphIndex(const swf::Font& font, char16_t c) {
     // Not every tool lists characters in order, so no binary search.
     auto it = std::find(font.codes.begin(), font.codes.end(), c);
     return it == font.codes.end() ? -1 : static_cast<int>(it - font.codes.begin());
-}
-
-// The movie's font a format names, with glyphs to draw; the one of the same style if any.
-const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f) {
-    const swf::Font* any = nullptr;
-    for (const auto& [id, font] : movie.fonts) {
-        if (font.name == f.font && !font.glyphs.empty()) {
-            if (font.bold == f.bold && font.italic == f.italic) {
-                return &font;
-            }
-            any = any ? any : &font;
-        }
-    }
-    return any;
 }
 
 // Collects the glyphs of a run of one colour and fills them at once.
@@ -180,23 +167,35 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
     const CharFormat* lastFormat = nullptr;
     const swf::Font* font = nullptr;
     render::GlyphOutline outline;
+    auto glyph = [&](const CharFormat& f, const swf::Font* font, char16_t c, double ox, double oy) {
+        swf::Rgba colour = FromRgb(f.color);
+        if (font) {
+            int index = GlyphIndex(*font, c);
+            if (index >= 0 && static_cast<std::size_t>(index) < font->glyphs.size()) {
+                double s = f.size * 20 / font->emSquare;
+                swf::Matrix m{s, 0, 0, s, ox, oy};
+                AddGlyph(font->glyphs[index], m.Then(toPixels), run.For(colour));
+            }
+        } else if (!field.embedFonts && device &&
+                   device->Glyph(render::FaceOf(f.font), f.bold, f.italic, c, outline)) {
+            double s = f.size * 20;
+            swf::Matrix m{s, 0, 0, s, ox, oy};
+            AddOutline(outline.path, m.Then(toPixels), run.For(colour));
+        }
+    };
     for (std::size_t li = static_cast<std::size_t>(std::max(field.scroll - 1, 0));
          li < lines.size() && y < height; ++li) {
         const auto& line = lines[li];
-        const CharFormat& pf = line.start < formats.size() ? formats[line.start] : field.newFormat;
-        double left = 2 + pf.leftMargin + pf.blockIndent;
-        if (line.start == 0 || (line.start <= chars.size() && chars[line.start - 1] == u'\r')) {
-            left += pf.indent;
-        }
-        double room = width - 2 - pf.rightMargin - left;
-        double x = left;
-        if (pf.align == Align::Right) {
-            x += room - line.width;
-        } else if (pf.align == Align::Center) {
-            x += (room - line.width) / 2;
-        }
-        x -= field.hscroll;
+        double x = 2 + line.left - field.hscroll;
         double baseline = y + line.ascent;
+        if (line.bullet) {
+            const CharFormat& f = formats[line.start];
+            double at =
+                2 + f.leftMargin + f.blockIndent + f.indent + TextField::kBulletAt - field.hscroll;
+            glyph(f, field.embedFonts ? EmbeddedFont(movie, f) : nullptr, u'\u2022',
+                  b.xMin + at * 20, b.yMin + baseline * 20);
+            lastFormat = nullptr;
+        }
         for (std::size_t k = line.start; k < line.end && k < chars.size(); ++k) {
             const CharFormat& f = formats[k];
             double advance = field.AdvanceAt(k);
@@ -210,20 +209,8 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
             }
             swf::Rgba colour = FromRgb(f.color);
             double ox = b.xMin + x * 20, oy = b.yMin + baseline * 20;
-            if (c != u' ' && x + advance >= -f.size) {
-                if (font) {
-                    int index = GlyphIndex(*font, c);
-                    if (index >= 0 && static_cast<std::size_t>(index) < font->glyphs.size()) {
-                        double s = f.size * 20 / font->emSquare;
-                        swf::Matrix m{s, 0, 0, s, ox, oy};
-                        AddGlyph(font->glyphs[index], m.Then(toPixels), run.For(colour));
-                    }
-                } else if (!field.embedFonts && device &&
-                           device->Glyph(render::FaceOf(f.font), f.bold, f.italic, c, outline)) {
-                    double s = f.size * 20;
-                    swf::Matrix m{s, 0, 0, s, ox, oy};
-                    AddOutline(outline.path, m.Then(toPixels), run.For(colour));
-                }
+            if (c != u' ' && c != u'\t' && x + advance >= -f.size) {
+                glyph(f, font, c, ox, oy);
             }
             if (f.underline) {
                 double thick = std::max(1.0, f.size / 16);
@@ -236,14 +223,11 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
     }
 }
 
-void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
-                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
-                    render::Picture& target, const render::Mask* clip) {
-    swf::Matrix space = text.matrix.Then(toPixels);
-    if (!Finite(space) || target.width <= 0 || target.height <= 0) {
-        return;
-    }
-    GlyphRun run(target, cx, clip);
+namespace {
+
+// Calls f(edges, matrix) for each glyph of a static text where it stands in the text's own
+// space.
+template <typename F> void EachGlyph(const swf::StaticText& text, const swf::Movie& movie, F&& f) {
     for (const auto& record : text.records) {
         auto it = movie.fonts.find(record.fontId);
         if (it == movie.fonts.end() || it->second.emSquare <= 0) {
@@ -252,15 +236,61 @@ void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
         const swf::Font& font = it->second;
         double s = record.height / font.emSquare;
         double x = record.x;
-        render::Path& path = run.For(record.colour);
         for (const auto& g : record.glyphs) {
             if (g.index < font.glyphs.size()) {
-                swf::Matrix m{s, 0, 0, s, x, record.y};
-                AddGlyph(font.glyphs[g.index], m.Then(space), path);
+                f(record, font.glyphs[g.index], swf::Matrix{s, 0, 0, s, x, record.y});
             }
             x += g.advance;
         }
     }
+}
+
+} // namespace
+
+void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
+                    const swf::Matrix& toPixels, const swf::ColorTransform& cx,
+                    render::Picture& target, const render::Mask* clip) {
+    swf::Matrix space = text.matrix.Then(toPixels);
+    if (!Finite(space) || target.width <= 0 || target.height <= 0) {
+        return;
+    }
+    GlyphRun run(target, cx, clip);
+    EachGlyph(text, movie, [&](const swf::TextRecord& record, const auto& edges, swf::Matrix m) {
+        AddGlyph(edges, m.Then(space), run.For(record.colour));
+    });
+}
+
+bool HitStaticText(const swf::Movie& movie, std::uint16_t id, swf::Point local) {
+    auto found = movie.texts.find(id);
+    if (found == movie.texts.end()) {
+        return false;
+    }
+    const swf::StaticText& text = found->second;
+    auto inverse = text.matrix.Inverse();
+    if (!inverse) {
+        return false;
+    }
+    swf::Point p = inverse->Apply(local);
+    const swf::Bounds& b = text.bounds;
+    if (p.x < b.xMin || p.x > b.xMax || p.y < b.yMin || p.y > b.yMax) {
+        return false;
+    }
+    bool hit = false;
+    swf::Shape glyph;
+    EachGlyph(text, movie, [&](const swf::TextRecord& record, const auto& edges, swf::Matrix m) {
+        // Only a glyph whose em square can hold the point is worth its outline.
+        double h = record.height;
+        if (hit || p.x < m.tx - h || p.x > m.tx + 2 * h || p.y < m.ty - 2 * h || p.y > m.ty + h) {
+            return;
+        }
+        auto back = m.Inverse();
+        if (!back) {
+            return;
+        }
+        glyph.edges = edges;
+        hit = HitShapeEdges(glyph, back->Apply(p));
+    });
+    return hit;
 }
 
 } // namespace fw::display

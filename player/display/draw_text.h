@@ -19,5 +19,8 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
 void DrawStaticText(const swf::StaticText& text, const swf::Movie& movie,
                     const swf::Matrix& toPixels, const swf::ColorTransform& cx,
                     render::Picture& target, const render::Mask* clip);
+// Whether a point of the space a static text of the movie is placed in falls on one of its
+// glyphs; false where the movie has no static text of that id.
+bool HitStaticText(const swf::Movie& movie, std::uint16_t id, swf::Point local);
 
 } // namespace fw::display

@@ -1,5 +1,6 @@
 #include "geometry.h"
 
+#include "draw_text.h"
 #include "stage.h"
 
 #include "avm1/bitmap_data.h"
@@ -163,35 +164,6 @@ template <typename F> void Pieces(const swf::Edge& e, F&& f) {
     }
 }
 
-bool HitFills(const std::vector<swf::Edge>& edges, bool nonZero, swf::Point p);
-
-// A static text is hit on its glyphs, not between them.
-bool HitStaticText(const swf::StaticText& text, const swf::Movie& movie, swf::Point p) {
-    auto inverse = text.matrix.Inverse();
-    if (!inverse) {
-        return false;
-    }
-    swf::Point t = inverse->Apply(p);
-    for (const auto& record : text.records) {
-        auto it = movie.fonts.find(record.fontId);
-        if (it == movie.fonts.end() || it->second.emSquare <= 0 || record.height <= 0) {
-            continue;
-        }
-        const swf::Font& font = it->second;
-        double scale = record.height / font.emSquare;
-        double x = record.x;
-        for (const auto& g : record.glyphs) {
-            swf::Point em{(t.x - x) / scale, (t.y - record.y) / scale};
-            if (g.index < font.glyphs.size() && HitFills(font.glyphs[g.index], true, em)) {
-                return true;
-            }
-            x += g.advance;
-        }
-    }
-    return false;
-}
-
-// p is in the clip's own space; toStage carries that space to the stage, where stagePoint is.
 bool HitTree(const Clip& clip, swf::Point p, const swf::Matrix& toStage, swf::Point stagePoint,
              int depth) {
     // A hairline is a pixel of the stage wide, however the clip is scaled.
@@ -214,19 +186,17 @@ bool HitTree(const Clip& clip, swf::Point p, const swf::Matrix& toStage, swf::Po
                 return true;
             }
         }
-    } else if (clip.movie && !clip.isClip()) {
-        if (auto it = clip.movie->texts.find(clip.character); it != clip.movie->texts.end()) {
-            // Text of the newer anti-aliasing is hit anywhere in its box as the stage sees it.
-            auto settings = clip.movie->textSettings.find(clip.character);
-            if (settings != clip.movie->textSettings.end() && settings->second.advanced) {
-                swf::Bounds b = TransformBounds(it->second.bounds, toStage);
-                if (stagePoint.x >= b.xMin && stagePoint.x <= b.xMax && stagePoint.y >= b.yMin &&
-                    stagePoint.y <= b.yMax) {
-                    return true;
-                }
-            } else if (HitStaticText(it->second, *clip.movie, p)) {
+    } else if (clip.movie && !clip.isClip() && clip.movie->texts.count(clip.character)) {
+        // Text of the newer anti-aliasing is hit anywhere in its box as the stage sees it.
+        auto settings = clip.movie->textSettings.find(clip.character);
+        if (settings != clip.movie->textSettings.end() && settings->second.advanced) {
+            swf::Bounds b = TransformBounds(clip.movie->texts.at(clip.character).bounds, toStage);
+            if (stagePoint.x >= b.xMin && stagePoint.x <= b.xMax && stagePoint.y >= b.yMin &&
+                stagePoint.y <= b.yMax) {
                 return true;
             }
+        } else if (HitStaticText(*clip.movie, clip.character, p)) {
+            return true;
         }
     }
     if (clip.drawing && HitShapeEdges(clip.drawing->Closed(), p, pixel)) {

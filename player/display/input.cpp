@@ -2,6 +2,7 @@
 
 #include "avm1/input.h"
 #include "avm1/text_field.h"
+#include "draw_text.h"
 #include "focus.h"
 #include "geometry.h"
 #include "swf/morph.h"
@@ -38,7 +39,7 @@ bool HitCharacter(const swf::Movie* movie, std::uint16_t id, swf::Point local, i
                   std::uint16_t ratio = 0) {
     const swf::Character* c = CharacterOf(movie, id);
     if (!c || nesting > kMaxNesting) {
-        return false;
+        return movie && nesting <= kMaxNesting && HitStaticText(*movie, id, local);
     }
     if (const auto* shape = std::get_if<swf::Shape>(c)) {
         return Inside(shape->bounds, local) && swf::HitShape(*shape, local);

@@ -941,6 +941,7 @@ bool Stage::SetNumberProperty(Clip& clip, int property, double value) {
             swf::Bounds& b = f->bounds;
             (property == 8 ? b.xMax : b.yMax) = (property == 8 ? b.xMin : b.yMin) + v;
             f->Changed();
+            f->FitToText();
             clip.scripted = true;
             return true;
         }
@@ -1349,8 +1350,8 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     if (!clip) {
         return nullptr;
     }
-    // A field's copy starts from its definition, where it is shown; one a script made starts
-    // from a blank definition, which lets the user type.
+    // A field's copy starts again from its definition, and shows whatever the original's
+    // visibility.
     clip->name = std::string(name);
     clip->matrix = source.matrix;
     clip->colour = source.colour;
@@ -1361,9 +1362,12 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     if (def) {
         copy = std::make_unique<TextField>(*def, *movie_, rt_->version());
     } else {
+        // A script's field has no definition to start again from, but keeps its kind.
         copy = std::make_unique<TextField>();
         copy->movie = movie_;
-        copy->editable = true;
+        if (const TextField* original = avm1::FieldOf(source.object)) {
+            copy->editable = original->editable;
+        }
     }
     StartTextField(*clip, std::move(copy));
     return clip->object;

@@ -414,24 +414,14 @@ std::size_t CaretAt(const TextField& f, double x, double y) {
         }
     }
     const TextField::Line& line = lines[index];
-    double boxWidth = (f.bounds.xMax - f.bounds.xMin) / 20.0 - 2 * kGutter;
-    Format lineFormat = f.FormatOf(line.start, line.start + 1);
-    double left = kGutter - f.hscroll;
-    if (lineFormat.align == Align::Right) {
-        left += boxWidth - line.width;
-    } else if (lineFormat.align == Align::Center) {
-        left += (boxWidth - line.width) / 2;
-    }
-    double at = left;
+    double at = kGutter + line.left - f.hscroll;
     const std::u16string& s = f.chars();
     for (std::size_t i = line.start; i < line.end;) {
         std::size_t next = After(s, i);
-        CharFormat cf;
-        f.FormatOf(i, next).ApplyTo(cf);
-        double width = 0, ascent = 0, descent = 0;
-        std::u16string_view glyph =
-            f.password ? std::u16string_view(u"*") : std::u16string_view(s).substr(i, next - i);
-        TextField::Measure(f.movie, f.embedFonts, cf, glyph, width, ascent, descent);
+        double width = 0;
+        for (std::size_t k = i; k < next; ++k) {
+            width += f.AdvanceAt(k);
+        }
         if (x < at + width / 2) {
             return i;
         }

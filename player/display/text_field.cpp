@@ -335,23 +335,46 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
     return std::round(DeviceAdvance(f, c) * f.size);
 }
 
-void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent) {
+// A field that draws only with its movie's fonts gives a font the movie lacks no height.
+void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent,
+                 bool missing = false) {
     if (const swf::Font* font = FindFont(movie, f)) {
         ascent = std::trunc(font->ascent * f.size * 20 / font->emSquare) / 20;
         descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
-    ascent = kDeviceAscent * f.size;
-    descent = kDeviceDescent * f.size;
+    ascent = missing ? 0 : kDeviceAscent * f.size;
+    descent = missing ? 0 : kDeviceDescent * f.size;
 }
 
 } // namespace
+
+const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f) {
+    const swf::Font* any = nullptr;
+    for (const auto& [id, font] : movie.fonts) {
+        if (font.name == f.font && !font.glyphs.empty()) {
+            if (font.bold == f.bold && font.italic == f.italic) {
+                return &font;
+            }
+            any = any ? any : &font;
+        }
+    }
+    return any;
+}
+
+bool TextField::Missing(const CharFormat& f) const {
+    return embedFonts && (!movie || !EmbeddedFont(*movie, f));
+}
 
 double TextField::Advance(const CharFormat& f, char16_t c) const {
     // Runs of one format ask for one font: the search through the movie's fonts is done once.
     if (!lastFormat_ || !(*lastFormat_ == f)) {
         lastFormat_ = &f;
         lastFont_ = FindFont(movie, f);
+        lastMissing_ = !lastFont_ && Missing(f);
+    }
+    if (lastMissing_) {
+        return 0;
     }
     return FontAdvance(lastFont_, f, c) + f.letterSpacing;
 }
@@ -372,29 +395,59 @@ const std::vector<TextField::Line>& TextField::Lines() const {
     return lines_;
 }
 
+namespace {
+
+// A tab moves the pen to the paragraph's next stop past it, or stays where none is left; a
+// paragraph without stops has one every 2.7 ems of its first character's size.
+double TabAdvance(const CharFormat& pf, double x) {
+    if (pf.tabStops.empty()) {
+        double every = std::round(pf.size * 2.7 * 20);
+        if (!(every > 0)) {
+            return 0;
+        }
+        double at = std::round(x * 20);
+        return (std::floor(at / every) + 1) * every / 20 - x;
+    }
+    for (double stop : pf.tabStops) {
+        if (stop > x) {
+            return stop - x;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 void TextField::Relayout() const {
     lastFormat_ = nullptr;
     lines_.clear();
     linesValid_ = true;
-    double room = (bounds.xMax - bounds.xMin) / 20.0 - 4;
-    std::size_t i = 0;
     std::size_t n = text_.size();
+    advances_.assign(n, 0.0);
+    double room = (bounds.xMax - bounds.xMin) / 20.0 - 4;
+    int version = movie ? movie->version : 8;
+    std::size_t i = 0;
     do {
         Line line;
         line.start = i;
         const CharFormat& pf = i < n ? formats_[i] : newFormat;
-        double lineRoom = room - pf.leftMargin - pf.rightMargin - pf.blockIndent;
         bool first = i == 0 || text_[i - 1] == u'\r';
-        if (first) {
-            lineRoom -= pf.indent;
-        }
+        // A bulleted paragraph's lines all stand right of its bullet, and on the left.
+        line.bullet = first && pf.bullet && i < n && text_[i] != u'\r';
+        Align align = pf.bullet ? Align::Left : pf.align;
+        double left = pf.leftMargin + pf.blockIndent + (first ? pf.indent : 0) +
+                      (pf.bullet ? kBulletIndent : 0);
+        double lineRoom = room - pf.rightMargin - left;
         double width = 0;
         std::size_t lastBreak = std::u16string::npos;
         double widthAtBreak = 0;
         std::size_t j = i;
         for (; j < n && text_[j] != u'\r'; ++j) {
-            double a = Advance(formats_[j], text_[j]);
-            if (wordWrap && j > i && width + a > lineRoom && text_[j] != u' ') {
+            char16_t c = text_[j];
+            bool gap = c == u' ' || c == u'\t';
+            double a =
+                c == u'\t' ? TabAdvance(pf, width) : Advance(formats_[j], password ? u'*' : c);
+            if (wordWrap && j > i && a > 0 && width + a > lineRoom && !gap) {
                 if (lastBreak != std::u16string::npos) {
                     j = lastBreak + 1;
                     width = widthAtBreak;
@@ -403,8 +456,9 @@ void TextField::Relayout() const {
                 }
                 break;
             }
-            if (text_[j] == u' ') {
-                // The space a line breaks at stays on it and counts in its width.
+            advances_[j] = a;
+            if (gap) {
+                // The space or tab a line breaks at stays on it and counts in its width.
                 lastBreak = j;
                 widthAtBreak = width + a;
             }
@@ -412,17 +466,19 @@ void TextField::Relayout() const {
         }
         line.end = j;
         // From version 8 on, spaces that end a line centred or set to the right take no room.
-        if ((movie ? movie->version : 8) >= 8 &&
-            (pf.align == Align::Right || pf.align == Align::Center)) {
+        if (version >= 8 && (align == Align::Right || align == Align::Center)) {
             for (std::size_t k = j; k > i && text_[k - 1] == u' '; --k) {
-                width -= Advance(formats_[k - 1], u' ');
+                width -= advances_[k - 1];
             }
         }
         line.width = width;
+        line.left = left + (align == Align::Right    ? lineRoom - width
+                            : align == Align::Center ? (lineRoom - width) / 2
+                                                     : 0);
         for (std::size_t k = i; k < std::max(j, i + 1) && k <= n; ++k) {
             const CharFormat& f = k < n ? formats_[k] : (n ? formats_[n - 1] : newFormat);
             double a = 0, d = 0;
-            FontHeights(movie, f, a, d);
+            FontHeights(movie, f, a, d, Missing(f));
             line.ascent = std::max(line.ascent, a);
             line.descent = std::max(line.descent, d);
             line.leading = std::max(line.leading, f.leading);
@@ -437,8 +493,9 @@ void TextField::Relayout() const {
             Line last;
             last.start = last.end = n;
             const CharFormat& f = formats_[n - 1];
-            FontHeights(movie, f, last.ascent, last.descent);
+            FontHeights(movie, f, last.ascent, last.descent, Missing(f));
             last.leading = f.leading;
+            last.left = f.leftMargin + f.blockIndent + f.indent;
             lines_.push_back(last);
             break;
         }
@@ -464,6 +521,9 @@ double TextField::TextHeight() const {
     }
     const auto& lines = Lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0 && i + 1 == lines.size() && lines[i].start == text_.size()) {
+            break; // the empty line a final break opens has no height
+        }
         h += lines[i].ascent + lines[i].descent;
         // A lone line counts its leading; otherwise the last line's is not part of the text.
         if (i + 1 < lines.size() || lines.size() == 1) {

@@ -125,6 +125,8 @@ public:
     struct Line {
         std::size_t start = 0, end = 0; // characters, the break excluded
         double width = 0;
+        double left = 0;     // where the text starts inside the gutter: margins, indents, alignment
+        bool bullet = false; // a paragraph's first line that carries a bullet
         double ascent = 0, descent = 0, leading = 0;
     };
     const std::vector<Line>& Lines() const;
@@ -141,8 +143,12 @@ public:
     // the layout measured it: what drawing places glyphs by.
     const std::vector<CharFormat>& formats() const { return formats_; }
     double AdvanceAt(std::size_t i) const {
-        return i < text_.size() && i < formats_.size() ? Advance(formats_[i], text_[i]) : 0;
+        Lines();
+        return i < advances_.size() ? advances_[i] : 0;
     }
+    // How far a bulleted paragraph's text stands right of its margin, and its bullet within.
+    static constexpr double kBulletIndent = 35;
+    static constexpr double kBulletAt = 18;
     // Resizes the bounds to the text as autoSize asks.
     void FitToText();
     void Changed() { linesValid_ = false; }
@@ -152,14 +158,21 @@ private:
     std::string markup_;
     std::vector<CharFormat> formats_; // one per character
     mutable std::vector<Line> lines_;
+    mutable std::vector<double> advances_; // the pen's move past each character, tabs included
     mutable bool linesValid_ = false;
     mutable const CharFormat* lastFormat_ = nullptr; // what Advance measured last, and with
     mutable const swf::Font* lastFont_ = nullptr;    // which font
+    mutable bool lastMissing_ = false;               // or none: the movie lacks it
 
     void Relayout() const;
     double ExactWidth() const; // the widest line, before rounding
     double Advance(const CharFormat& f, char16_t c) const;
+    // Whether the field draws only with its movie's fonts and the movie lacks f's.
+    bool Missing(const CharFormat& f) const;
 };
+
+// The movie's font a format names, with glyphs to draw; the one of the same style if any.
+const swf::Font* EmbeddedFont(const swf::Movie& movie, const CharFormat& f);
 
 // Scripts' texts are UTF-8; a field counts and measures UTF-16 units.
 std::u16string Utf16(std::string_view utf8);

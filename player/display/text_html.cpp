@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace fw::display {
 namespace {
@@ -29,6 +30,7 @@ bool IsWhite(char c) {
 struct Tag {
     std::string name; // lower case
     bool closing = false;
+    bool selfClosing = false;                                    // <name/>
     std::vector<std::pair<std::string, std::string>> attributes; // names lower case
     const std::string* Find(std::string_view n) const {
         for (const auto& [k, v] : attributes) {
@@ -54,6 +56,7 @@ bool ReadTag(std::string_view s, std::size_t& i, Tag& tag) {
     tag.name = Lower(s.substr(start, j - start));
     while (j < s.size() && s[j] != '>') {
         if (std::isspace(static_cast<unsigned char>(s[j])) || s[j] == '/') {
+            tag.selfClosing = s[j] == '/' && j + 1 < s.size() && s[j + 1] == '>';
             ++j;
             continue;
         }
@@ -228,20 +231,16 @@ void TextField::SetHtmlText(std::string_view s) {
     std::vector<CharFormat> formats;
     std::vector<CharFormat> stack{newFormat};
     std::vector<std::string> open; // tag names, matching stack[1..]
-    bool pendingBreak = false;
-    bool inParagraph = false;
-    CharFormat paragraph = newFormat;
-    auto breakLine = [&] {
+    int version = movie ? movie->version : 8;
+    bool paragraphOpen = false;
+    std::optional<CharFormat> lastFont; // inside the FONT element closed last
+    auto breakLine = [&](const CharFormat& f) {
         if (multiline) {
             text.push_back(u'\r');
-            formats.push_back(stack.back());
+            formats.push_back(f);
         }
     };
     auto add = [&](std::string_view utf8) {
-        if (pendingBreak) {
-            breakLine();
-            pendingBreak = false;
-        }
         std::u16string u = Utf16(utf8);
         for (char16_t c : u) {
             text.push_back(c);
@@ -300,25 +299,40 @@ void TextField::SetHtmlText(std::string_view s) {
             flush();
             i = j;
             const std::string& n = tag.name;
+            if (tag.closing && n != "br" && n != "sbr" && (open.empty() || open.back() != n)) {
+                continue; // an end tag closes the element opened last, or nothing
+            }
             if (n == "br" || n == "sbr") {
                 if (!tag.closing) {
-                    if (pendingBreak) {
-                        breakLine();
-                        pendingBreak = false;
-                    }
-                    breakLine();
+                    breakLine(stack.back());
                     space = false;
                 }
             } else if (n == "p" || n == "li") {
                 if (tag.closing) {
-                    // The break belongs to the paragraph it ends.
-                    pendingBreak = false;
-                    breakLine();
+                    // The break belongs to the paragraph it ends. A list item's takes the
+                    // item's format; a paragraph's drops the styles within it and takes the
+                    // font of the FONT element closed last, and a second close adds none.
+                    if (n == "li") {
+                        breakLine(stack.back());
+                    } else if (paragraphOpen) {
+                        CharFormat f = stack.back();
+                        const CharFormat& font = lastFont ? *lastFont : newFormat;
+                        f.font = font.font;
+                        f.size = font.size;
+                        f.color = font.color;
+                        f.letterSpacing = font.letterSpacing;
+                        f.kerning = font.kerning;
+                        f.bold = f.italic = f.underline = false;
+                        f.url.clear();
+                        f.target.clear();
+                        breakLine(f);
+                        paragraphOpen = false;
+                    }
                     pop(n);
-                    inParagraph = false;
                 } else {
-                    if (!text.empty() && text.back() != u'\r') {
-                        pendingBreak = true;
+                    // An item starts a line of its own; a paragraph breaks only where it ends.
+                    if (n == "li" && !text.empty() && text.back() != u'\r') {
+                        breakLine(stack.back());
                     }
                     CharFormat f = stack.back();
                     if (const auto* a = tag.Find("align")) {
@@ -328,10 +342,9 @@ void TextField::SetHtmlText(std::string_view s) {
                                   : v == "justify" ? Align::Justify
                                                    : Align::Left;
                     }
-                    f.bullet = n == "li";
+                    f.bullet = f.bullet || n == "li";
                     push(n, f);
-                    inParagraph = true;
-                    paragraph = f;
+                    paragraphOpen = paragraphOpen || n == "p";
                 }
             } else if (n == "b" || n == "i" || n == "u") {
                 if (tag.closing) {
@@ -343,6 +356,12 @@ void TextField::SetHtmlText(std::string_view s) {
                 }
             } else if (n == "font") {
                 if (tag.closing) {
+                    for (std::size_t k = open.size(); k-- > 0;) {
+                        if (open[k] == n) {
+                            lastFont = stack[k + 1];
+                            break;
+                        }
+                    }
                     pop(n);
                 } else {
                     CharFormat f = stack.back();
@@ -350,8 +369,20 @@ void TextField::SetHtmlText(std::string_view s) {
                         f.font = *v;
                     }
                     if (const auto* v = tag.Find("size"); v && !v->empty()) {
-                        double size = std::atof(v->c_str());
-                        f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + size : size;
+                        // Whole points only: the digits up to anything else, a decimal point
+                        // included; a size without digits changes nothing.
+                        char sign = (*v)[0] == '+' || (*v)[0] == '-' ? (*v)[0] : 0;
+                        std::size_t k = sign ? 1 : 0, digits = k;
+                        while (digits < v->size() &&
+                               std::isdigit(static_cast<unsigned char>((*v)[digits]))) {
+                            ++digits;
+                        }
+                        if (digits > k) {
+                            double size = std::atof(
+                                v->substr(k, std::min<std::size_t>(digits - k, 9)).c_str());
+                            size = sign == '+' ? f.size + size : sign == '-' ? f.size - size : size;
+                            f.size = std::clamp(size, 1.0, 127.0);
+                        }
                     }
                     if (const auto* v = tag.Find("color")) {
                         f.color = ParseColour(*v, f.color);
@@ -359,8 +390,11 @@ void TextField::SetHtmlText(std::string_view s) {
                     if (const auto* v = tag.Find("letterspacing")) {
                         f.letterSpacing = std::atof(v->c_str());
                     }
-                    if (const auto* v = tag.Find("kerning")) {
-                        f.kerning = std::atof(v->c_str()) != 0;
+                    // Markup turns kerning on only from version 8.
+                    if (const auto* v = tag.Find("kerning"); v && *v == "1" && version >= 8) {
+                        f.kerning = true;
+                    } else if (v && *v == "0") {
+                        f.kerning = false;
                     }
                     push(n, f);
                 }
@@ -403,6 +437,11 @@ void TextField::SetHtmlText(std::string_view s) {
                     }
                     push(n, f);
                 }
+            } else if (tag.closing) {
+                pop(n);
+            } else if (!tag.selfClosing) {
+                // Other elements change nothing but must be closed like any.
+                push(n, stack.back());
             }
             continue;
         }
@@ -428,10 +467,6 @@ void TextField::SetHtmlText(std::string_view s) {
             if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
                 ++i;
             }
-            if (pendingBreak) {
-                breakLine();
-                pendingBreak = false;
-            }
             // A line break in the markup itself breaks the line even in a one-line field.
             text.push_back(u'\r');
             formats.push_back(stack.back());
@@ -443,8 +478,6 @@ void TextField::SetHtmlText(std::string_view s) {
         ++i;
     }
     flush();
-    (void)inParagraph;
-    (void)paragraph;
     // Paragraph settings hold for a whole paragraph: its first character's.
     for (std::size_t a = 0; a < formats.size();) {
         std::size_t b = a;
@@ -516,13 +549,16 @@ std::string TextField::HtmlText() const {
         out += p.bullet ? std::string("<LI>")
                         : std::string("<P ALIGN=\"") + AlignName(p.align) + "\">";
         // The paragraph's FONT, then one nested FONT for each run that differs from every
-        // enclosing one; a run equal to an enclosing one closes back to it.
+        // enclosing one; a run equal to an enclosing one closes back to it. The break that
+        // ends the paragraph is a run's too, though it shows no text: one of its own still
+        // opens and closes its styles.
         std::vector<CharFormat> fonts{p};
         out += "<FONT" + FontAttributes(p, nullptr) + ">";
+        std::size_t end = b < n ? b + 1 : b;
         std::size_t r = a;
-        while (r < b) {
+        while (r < end) {
             std::size_t e = r + 1;
-            while (e < b && formats_[e] == formats_[r]) {
+            while (e < end && formats_[e] == formats_[r]) {
                 ++e;
             }
             const CharFormat& f = formats_[r];
@@ -559,7 +595,7 @@ std::string TextField::HtmlText() const {
                 out += "<U>";
                 close = "</U>" + close;
             }
-            out += Escape(std::u16string_view(text_).substr(r, e - r));
+            out += Escape(std::u16string_view(text_).substr(r, std::min(e, b) - r));
             out += close;
             r = e;
         }

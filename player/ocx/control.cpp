@@ -544,7 +544,7 @@ STDMETHODIMP PlayerControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC
     }
     return Guarded([&] {
         RECT r{bounds->left, bounds->top, bounds->right, bounds->bottom};
-        PaintMovie(drawDc, r, player_);
+        PaintMovie(drawDc, r, player_, player_.CurrentPicture());
         return S_OK;
     });
 }
@@ -654,6 +654,7 @@ STDMETHODIMP PlayerControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
 #endif
     return Guarded([&]() -> HRESULT {
         SelfRef self(static_cast<IOleObject*>(this));
+        PlayDueFrames(false);
         if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
             if (params->cArgs != 1) {
                 return DISP_E_BADPARAMCOUNT;
@@ -883,6 +884,7 @@ void PlayerControl::LoadMovie(const std::wstring& path) {
     TraceLine({L"load", path, result});
     // Nothing of the old movie may be heard over the new one.
     sound_.Close();
+    painted_.reset(); // its items name the old movie's characters
     player_.Load(std::move(movie));
     // Parameters given before the movie reach it before its first frame.
     if (!flashVars_.empty()) {
@@ -924,6 +926,7 @@ std::optional<std::string> PlayerControl::ReadFile(std::string_view url) {
 void PlayerControl::UpdateTimer() {
     // Whatever moved the movie on may have started a sound.
     sound_.Wake();
+    coasting_ = false;
     // A stopped movie has nothing to do until the container, the mouse or a key moves it on,
     // and each of those runs what it starts at once; so the timer rests meanwhile.
     if (!player_.NeedsTicks()) {
@@ -932,19 +935,43 @@ void PlayerControl::UpdateTimer() {
     }
     double rate = player_.movie().frameRate;
     double ms = rate > 0 ? 1000.0 / rate : 83.0;
-    window_.SetFrameInterval(static_cast<UINT>(std::clamp(std::lround(ms), 10L, 1000L)));
+    // Each wake of the timer costs the process more than a still frame; the frames it sleeps
+    // through are played when it wakes, within the player's catch-up, with room left for a
+    // wake as late as a busy machine makes it.
+    const int quiet = player_.QuietFrames(swf::Player::kMaxCatchUp / 2);
+    coasting_ = quiet > 0;
+    window_.SetFrameInterval(
+        static_cast<UINT>(std::clamp(std::lround(ms * (1 + quiet)), 10L, 1000L)));
 }
 
 void PlayerControl::OnFrameTimer() {
     SelfRef self(static_cast<IOleObject*>(this));
-    // A movie that loops over frames which change nothing on the stage (reading a variable
-    // that stays the same) repaints nothing.
-    const swf::Picture before = player_.CurrentPicture();
+    PlayDueFrames(true);
+}
+
+void PlayerControl::PlayDueFrames(bool timer) {
+    // A container answering an event of a frame may call in: that frame is not over.
+    if (!timer && (!coasting_ || framesUnderWay_ > 0)) {
+        return;
+    }
+    struct UnderWay {
+        int& n;
+        explicit UnderWay(int& count) : n(++count) {}
+        ~UnderWay() { --n; }
+    } underWay{framesUnderWay_};
     // A late timer (a busy machine, a modal loop) plays the frames it missed before one paint,
     // so the timeline keeps pace with its stream sounds.
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    player_.PlayDue(std::chrono::duration<double, std::milli>(now).count());
-    if (player_.CurrentPicture() != before) {
+    const double ms = std::chrono::duration<double, std::milli>(now).count();
+    if (timer) {
+        player_.PlayDue(ms);
+    } else if (player_.CatchUp(ms) == 0) {
+        return;
+    }
+    // A movie that loops over frames which change nothing on the stage (reading a variable
+    // that stays the same) repaints nothing. Against what the window shows, not the last
+    // frame: input may have painted in between, and a frame may turn back to what it was.
+    if (!painted_ || player_.CurrentPicture() != *painted_) {
         window_.Invalidate();
     }
     UpdateTimer();
@@ -961,11 +988,13 @@ bool PlayerControl::Sounding() {
 }
 
 void PlayerControl::OnPaint(HDC dc, const RECT& client) {
-    PaintMovie(dc, client, player_);
+    painted_ = player_.CurrentPicture();
+    PaintMovie(dc, client, player_, *painted_);
 }
 
 bool PlayerControl::OnMouseInput(UINT msg, int x, int y) {
     SelfRef self(static_cast<IOleObject*>(this));
+    PlayDueFrames(false);
     const bool changed = MoveMouse(msg, x, y);
     UpdateTimer(); // a button may have started the movie
     return changed;
@@ -996,6 +1025,7 @@ bool PlayerControl::MoveMouse(UINT msg, int x, int y) {
 
 bool PlayerControl::OnKeyInput(bool down, int keyCode, char32_t character) {
     SelfRef self(static_cast<IOleObject*>(this));
+    PlayDueFrames(false);
     bool changed = down ? player_.KeyDown(keyCode, character) : player_.KeyUp(keyCode, character);
     // The key's character is typed as it goes down: buttons naming it, or the focused field.
     if (down && character >= 32 && character != 127) {

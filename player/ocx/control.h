@@ -11,6 +11,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -167,8 +168,13 @@ private:
     void ShowWindow(bool show);
     void FireFsCommand(const std::wstring& command, const std::wstring& args);
     void LoadMovie(const std::wstring& path);
-    // Runs the frame timer at the movie's rate while ticks can change something.
+    // Runs the frame timer at the movie's rate while ticks can change something; over quiet
+    // frames it wakes only for the frame after them.
     void UpdateTimer();
+    // Plays the frames the clock has made due: by the timer all of them, at least one;
+    // otherwise only while the timer sleeps through quiet frames, so whoever looks at the
+    // movie next finds it where it would stand.
+    void PlayDueFrames(bool timer);
     bool MoveMouse(UINT msg, int x, int y);
 
     HRESULT PutProperty(DISPID id, const VARIANT& value, UINT* argErr);
@@ -195,6 +201,10 @@ private:
 
     AcmMp3Decoder mp3_;
     swf::Player player_;
+    // What the window showed at its last paint; a frame that leaves it so paints nothing.
+    std::optional<swf::Picture> painted_;
+    bool coasting_ = false;  // the timer sleeps through quiet frames
+    int framesUnderWay_ = 0; // PlayDueFrames calls not yet returned
     // After the player: it pulls the player's mix, so it goes first.
     WaveOut sound_{static_cast<WaveSource&>(*this)};
     std::wstring movie_;

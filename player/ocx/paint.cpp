@@ -79,11 +79,11 @@ swf::Matrix StageMatrix(const swf::Player& player, const RECT& bounds) {
     return m;
 }
 
-void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player) {
+void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player, const swf::Picture& picture) {
     COLORREF background = BackgroundColour(player);
     int width = bounds.right - bounds.left;
     int height = bounds.bottom - bounds.top;
-    if (player.CurrentPicture().drawn.empty() || width <= 0 || height <= 0) {
+    if (picture.drawn.empty() || width <= 0 || height <= 0) {
         PaintBackground(dc, bounds, background);
         PaintVariables(dc, bounds, player, background);
         return;

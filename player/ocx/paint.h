@@ -9,13 +9,15 @@
 
 namespace fw::swf {
 class Player;
-}
+struct Picture;
+} // namespace fw::swf
 
 namespace fw::player {
 
 // The movie's frame shown whole in the rectangle, aspect kept, centred (scale mode 0).
 swf::Matrix StageMatrix(const swf::Player& player, const RECT& bounds);
 
-void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player);
+// picture: the player's CurrentPicture as it stands, which the caller may keep.
+void PaintMovie(HDC dc, const RECT& bounds, swf::Player& player, const swf::Picture& picture);
 
 } // namespace fw::player

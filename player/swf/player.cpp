@@ -52,6 +52,36 @@ Player::Player(PlayerHost& host, PlayerLimits limits)
 
 Player::~Player() = default;
 
+namespace {
+
+bool CarriesActions(const Movie& movie) {
+    auto frameActs = [](const Frame& f) {
+        return !f.actions.empty() || !f.initActions.empty() ||
+               std::any_of(f.placements.begin(), f.placements.end(),
+                           [](const Placement& p) { return !p.clipActions.empty(); });
+    };
+    auto framesAct = [&](const std::vector<Frame>& frames) {
+        return std::any_of(frames.begin(), frames.end(), frameActs);
+    };
+    if (framesAct(movie.frames)) {
+        return true;
+    }
+    for (const auto& [id, sprite] : movie.sprites) {
+        if (framesAct(sprite.frames)) {
+            return true;
+        }
+    }
+    for (const auto& [id, character] : movie.characters) {
+        const auto* button = std::get_if<Button>(&character);
+        if (button && !button->actions.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void Player::Load(Movie movie) {
     movie_ = std::move(movie);
     if (movie_.frames.empty()) {
@@ -61,6 +91,7 @@ void Player::Load(Movie movie) {
     runtime_->SetScriptLimits(movie_.maxRecursion, movie_.scriptTimeoutSeconds);
     stage_->Load(movie_);
     dueAt_.reset();
+    scripted_ = CarriesActions(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
     input_->Reset();
     ++generation_;
@@ -112,7 +143,7 @@ void Player::Tick() {
         input_->FrameEnded();
     }
     if (generation == generation_) {
-        runtime_->Collect();
+        runtime_->CollectBetweenFrames();
     }
 }
 
@@ -141,6 +172,29 @@ int Player::PlayDue(double ms) {
             return played;
         }
     }
+}
+
+int Player::CatchUp(double ms) {
+    return dueAt_ && ms >= *dueAt_ && NeedsTicks() ? PlayDue(ms) : 0;
+}
+
+int Player::QuietFrames(int most) const {
+    const display::Clip& root = stage_->root();
+    if (scripted_ || root.current < 0 || !root.playing || stage_->Busy() ||
+        !stage_->levels().empty() || stage_->Sounds()->voices() > 0) {
+        return 0;
+    }
+    const int frames = std::min(root.totalFrames(), static_cast<int>(movie_.frames.size()));
+    int quiet = 0;
+    // The loop back to the first frame rebuilds the stage: never quiet.
+    for (int f = root.current + 1; quiet < most && f < frames; ++f, ++quiet) {
+        const Frame& frame = movie_.frames[static_cast<std::size_t>(f)];
+        if (!frame.placements.empty() || !frame.sounds.empty() || frame.stream ||
+            !frame.actions.empty() || !frame.initActions.empty()) {
+            break;
+        }
+    }
+    return quiet;
 }
 
 void Player::MixSound(std::int16_t* out, std::size_t frames) {
@@ -339,12 +393,15 @@ bool Player::KeyPress(std::uint8_t code) {
 
 void Player::RunBlock(const ActionBlock& block) {
     runtime_->NewTick();
+    runtime_->ValuesChanged();
+    scripted_ = true;
     if (stage_->RunNow(block, Root())) {
         stage_->RunQueued();
     }
 }
 
 void Player::SetVariable(std::string_view path, Value value) {
+    runtime_->ValuesChanged(); // what the variable held may now be unreachable
     std::size_t sep = path.find_last_of(":.");
     avm1::Object* target = Root();
     std::string_view name = path;
@@ -394,6 +451,7 @@ std::string Player::GetVariableText(std::string_view path) {
 
 void Player::ApplyFlashVars(std::string_view text) {
     // Parameter names are taken literally, never as paths.
+    runtime_->ValuesChanged();
     for (auto& [name, value] : ParseFlashVars(text)) {
         if (!Root()->FindOwn(name) && Root()->size() >= limits_.propertiesPerObject) {
             Report("too many variables; parameter " + name + " not set");

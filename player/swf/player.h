@@ -112,6 +112,14 @@ public:
     // after. Returns the frames played.
     int PlayDue(double ms);
     static constexpr int kMaxCatchUp = 8;
+    // Plays the frames already due by the host's clock and none ahead of it: for a host that
+    // lets quiet frames (below) pass unplayed, before it looks at the movie or moves it on.
+    int CatchUp(double ms);
+    // How many of the frames after the one shown (at most `most`) can change nothing but the
+    // frame number: the movie runs no script, nothing but its root timeline plays and sounds,
+    // and those frames carry nothing. A host on a real clock may sleep through them and play
+    // them late, with the frame after them, which looks the same.
+    int QuietFrames(int most) const;
     void Play();
     void Stop();
     bool playing() const;
@@ -210,6 +218,7 @@ private:
     std::optional<double> dueAt_; // the host's time the next frame is due
     double lastDue_ = 0;          // the host's time of the last PlayDue
     unsigned generation_ = 0;     // counts Loads, so a script notices its movie was replaced
+    bool scripted_ = false;       // the movie carries actions, or the host has run some
     mutable std::map<std::uint16_t, DisplayItem> list_; // the root's items, as hosts see them
 };
 

@@ -115,6 +115,46 @@ TEST(SwfStage, FramesAndGotosRebuildTheDisplayList) {
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
 }
 
+// A host may sleep through frames that carry nothing while nothing else plays, and catch up
+// on the clock; a script anywhere, or one the host runs, makes every frame count.
+TEST(SwfStage, OnlyFramesCarryingNothingInAScriptlessMovieAreQuiet) {
+    auto movie = [](bool script) {
+        MovieWriter w;
+        w.DefineShape(Square(1, {255, 0, 0, 255}, 0, 0, 200));
+        w.Place(Place(1, 1, 0)).ShowFrame().ShowFrame().ShowFrame().ShowFrame();
+        w.Place(Move(1, 500)).ShowFrame().ShowFrame();
+        if (script) {
+            w.Actions(ActionWriter().Push({std::string("x")}).Do(Op::Trace));
+        }
+        w.ShowFrame();
+        return ParseMovie(w.Finish());
+    };
+    RecordingHost host;
+    Player player(host);
+    player.Load(movie(false));
+    EXPECT_EQ(player.QuietFrames(8), 0) << "before the first frame";
+    const double frameMs = 1000.0 / player.movie().frameRate;
+    EXPECT_EQ(player.PlayDue(0), 1);
+    EXPECT_EQ(player.QuietFrames(8), 3);
+    EXPECT_EQ(player.QuietFrames(2), 2);
+    EXPECT_EQ(player.CatchUp(frameMs / 2), 0) << "nothing due yet";
+    EXPECT_EQ(player.CatchUp(frameMs * 3.2), 3);
+    EXPECT_EQ(player.currentFrame(), 3);
+    EXPECT_EQ(player.QuietFrames(8), 0) << "the next frame moves the square";
+    player.Tick();
+    EXPECT_EQ(player.QuietFrames(8), 2) << "up to the loop, which rebuilds the stage";
+    player.Stop();
+    EXPECT_EQ(player.QuietFrames(8), 0) << "stopped";
+    player.Play();
+    player.RunBlock(ActionWriter().Push({std::string("y"), 1.0}).Do(Op::SetVariable).Finish());
+    EXPECT_EQ(player.QuietFrames(8), 0) << "after a script of the host";
+
+    player.Load(movie(true));
+    player.Tick();
+    EXPECT_EQ(player.QuietFrames(8), 0) << "a movie with a script in its last frame";
+    EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
 TEST(SwfStage, WhatTheScriptsMovedKeepsItsPlaceAcrossGotos) {
     RecordingHost host;
     Player player(host);

@@ -16,7 +16,9 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -1222,6 +1224,41 @@ TEST_F(HostedPlayerTest, RepaintsOnlyWhenThePictureChanges) {
         const int paints = CountWhilePumping(window_, WM_PAINT, 10);
         EXPECT_GT(sink_.events.size(), sized) << s.what << ": expected the loop to go on";
         EXPECT_EQ(paints > 0, s.paints) << s.what << ": " << paints << " paints";
+    }
+}
+
+// A scriptless movie looping over frames that carry nothing (a square placed on the first of
+// 40 at 20 a second): the timer wakes for fewer frames than pass, and the count a container
+// reads meanwhile is where the clock puts it.
+TEST_F(HostedPlayerTest, SleepsThroughFramesThatCarryNothingAndKeepsCount) {
+    using namespace fw::swf;
+    constexpr int kFrames = 40;
+    constexpr double kFrameMs = 50;
+    MovieWriter w(MovieOptions{6, 400, 300, 1000 / kFrameMs, false});
+    ShapeBuilder sb(1, 32);
+    sb.Style(0, sb.Fill(Rgba{200, 0, 0, 255}), 0).Rect(0, 0, 2000, 2000);
+    w.DefineShape(sb.Build());
+    Placement p;
+    p.depth = 1;
+    p.character = 1;
+    w.Place(p);
+    for (int i = 0; i < kFrames; ++i) {
+        w.ShowFrame();
+    }
+    ASSERT_EQ(PutText(dispatch_.get(), kDispMovie, Movie(L"quiet.swf", w.Finish())), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return GetLong(dispatch_.get(), kDispCurrentFrame) > 0; }));
+    for (int round = 0; round < 3; ++round) {
+        const long before = GetLong(dispatch_.get(), kDispCurrentFrame);
+        const DWORD start = ::GetTickCount();
+        const int timers = CountWhilePumping(window_, WM_TIMER, 100);
+        const long after = GetLong(dispatch_.get(), kDispCurrentFrame);
+        const long passed = std::lround((::GetTickCount() - start) / kFrameMs);
+        const long moved = (after - before + kFrames) % kFrames;
+        // Wine's clock and timers are coarse: a frame either way is no fault.
+        const long off =
+            std::labs((moved - passed % kFrames + kFrames + kFrames / 2) % kFrames - kFrames / 2);
+        EXPECT_LE(off, 2) << "round " << round << ": " << moved << " frames on in " << passed;
+        EXPECT_LT(timers * 2, passed) << "round " << round << ": " << timers << " timers";
     }
 }
 
