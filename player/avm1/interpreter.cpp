@@ -237,7 +237,20 @@ private:
         if (Named(part, "this")) {
             return Value(a_.target);
         }
+        if (Object* o = at.object()) {
+            return PathMember(o, part);
+        }
         return rt_.Get(at, part);
+    }
+
+    // A name on the way of a path: a clip's child of that name before its variable.
+    Value PathMember(Object* o, std::string_view name) {
+        if (o->kind == Kind::Clip) {
+            if (Object* child = rt_.display_.ClipMember(o->clipId, name)) {
+                return Value(child);
+            }
+        }
+        return rt_.Get(Value(o), name);
     }
 
     // Walks the parts of a path from start on; a primitive met on the way is noted.
@@ -301,7 +314,7 @@ private:
                     if (!rt_.Has(o, first)) {
                         continue;
                     }
-                    Value v = rt_.Get(Value(o), first);
+                    Value v = PathMember(o, first);
                     if (v.isObject()) {
                         found = Walk(v, path, rest, primitive);
                     } else {
@@ -843,8 +856,14 @@ private:
                 Value ctor =
                     proto ? rt_.GetOf(proto, "__constructor__", Value(self), false) : Value();
                 Runtime::SafeCall safe(rt_, true);
-                return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
-                                        nullptr);
+                Object* c = ctor.object();
+                if (!c || !c->function || !c->function->native || c->function->scripted) {
+                    return rt_.CallFunction(c, Value(self), args, o->superDepth + 1, nullptr);
+                }
+                // A native class makes this one of its own, as new would, and answers it.
+                rt_.pendingConstruct_ = c;
+                Value made = rt_.CallFunction(c, Value(self), args, o->superDepth + 1, nullptr);
+                return made.isUndefined() ? Value(self) : made;
             }
             return CallValue(object, Value(), args, 0);
         }
@@ -877,14 +896,24 @@ private:
             return CallMethodOn(fn, std::string(), args); // super(): the parent constructor
         }
         if (!f || !f->function) {
+            BoxUncallable(fn);
             return Value();
         }
         Runtime::SafeCall safe(rt_, true);
         return rt_.CallFunction(f, self, args, depth, a_.target);
     }
 
+    // A primitive called or constructed is boxed first, by whatever class the movie set for it,
+    // and found to be no function.
+    void BoxUncallable(const Value& v) {
+        if (!v.isObject() && !v.isNullish()) {
+            rt_.ToObject(v);
+        }
+    }
+
     Value NewWith(const Value& ctor, std::vector<Value>& args) {
         if (!rt_.IsCallable(ctor)) {
+            BoxUncallable(ctor);
             return Value();
         }
         return rt_.Construct(ctor, args, true);
@@ -1635,7 +1664,8 @@ private:
         case 0x54: { // InstanceOf
             Value ctor = Pop();
             Value x = Pop();
-            Push(Value(rt_.InstanceOf(x, ctor.object())));
+            // A primitive is no instance, and its class is not even looked at.
+            Push(Value(x.isObject() && rt_.InstanceOf(x, rt_.ToObject(ctor))));
             break;
         }
         case 0x46:
@@ -1671,18 +1701,26 @@ private:
         case 0x2B: { // CastOp
             Value x = Pop();
             Value ctor = Pop();
-            Push(rt_.InstanceOf(x, ctor.object()) ? x : Value(Null{}));
+            if (!x.isObject()) {
+                rt_.ToObject(x); // boxed, by whatever class the movie set, and dropped
+                Push(Value(Null{}));
+                break;
+            }
+            Push(rt_.InstanceOf(x, rt_.ToObject(ctor)) ? x : Value(Null{}));
             break;
         }
         case 0x2C: { // ImplementsOp
             Value ctor = Pop();
             std::vector<Value> interfaces = PopArgs();
-            Object* proto = rt_.Get(ctor, "prototype").object();
-            if (proto) {
-                for (const auto& i : interfaces) {
-                    if (Object* io = i.object()) {
-                        proto->interfaces.push_back(io);
-                    }
+            Object* proto = Runtime::StoredPrototype(rt_.Live(ctor.object())).object();
+            // Only the first list a class is given counts, even one of no interface at all.
+            if (!proto || interfaces.empty() || proto->implemented) {
+                break;
+            }
+            proto->implemented = true;
+            for (const auto& i : interfaces) {
+                if (Object* ip = Runtime::StoredPrototype(rt_.Live(i.object())).object()) {
+                    proto->interfaces.push_back(ip);
                 }
             }
             break;
