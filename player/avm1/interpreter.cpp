@@ -234,9 +234,6 @@ private:
         if (Named(part, "_parent")) {
             return OrUndefined(ParentOf(at.object()));
         }
-        if (Named(part, "this")) {
-            return Value(a_.target);
-        }
         if (Object* o = at.object()) {
             return PathMember(o, part);
         }
@@ -253,32 +250,36 @@ private:
         return rt_.Get(Value(o), name);
     }
 
-    // Walks the parts of a path from start on; a primitive met on the way is noted.
-    Value Walk(Value at, std::string_view path, std::size_t start, bool& primitive) {
-        while (start < path.size()) {
-            std::size_t sep = path.find_first_of("./:", start);
-            std::string_view part = path.substr(
-                start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
-            if (sep != std::string_view::npos && path[sep] == '.' && sep + 1 < path.size() &&
-                path[sep + 1] == '.' && part.empty()) {
+    // Walks the names of a path from start on; a primitive met on the way is noted. ':', '.'
+    // and '/' part the names, but once a '/' has come a '.' belongs to the name; any number of
+    // ':' may lead a name, and ".." at the end or before '/' or ':' is the parent.
+    Value Walk(Value at, std::string_view path, std::size_t start, bool slash, bool& primitive) {
+        std::size_t i = start;
+        while (i < path.size()) {
+            while (i < path.size() && path[i] == ':') {
+                ++i;
+            }
+            std::string_view rest = path.substr(i);
+            std::string_view part;
+            if (rest == ".." || rest.starts_with("../") || rest.starts_with("..:")) {
+                slash = slash || rest.starts_with("../");
                 part = "..";
-                sep += 1;
-            }
-            if (part.empty() && sep != std::string_view::npos && path[sep] == '/' && start > 0 &&
-                path[start - 1] == '/') {
-                return Value(); // "a//b" names nothing
-            }
-            if (!part.empty()) {
-                at = Step(at, part);
-                if (!at.isObject()) {
-                    primitive = primitive || !at.isNullish();
-                    return Value();
+                i += 3;
+            } else {
+                std::size_t end = i;
+                while (end < path.size() && path[end] != ':' && path[end] != '/' &&
+                       (slash || path[end] != '.')) {
+                    ++end;
                 }
+                slash = slash || (end < path.size() && path[end] == '/');
+                part = path.substr(i, end - i);
+                i = end + 1;
             }
-            if (sep == std::string_view::npos) {
-                break;
+            at = Step(at, part);
+            if (!at.isObject()) {
+                primitive = primitive || !at.isNullish();
+                return Value();
             }
-            start = sep + 1;
         }
         return at;
     }
@@ -294,19 +295,23 @@ private:
         bool primitive = false;
         Value found;
         if (path[0] == '/') {
-            found = Walk(Value(RootHere()), path, 1, primitive);
+            found = Walk(Value(RootHere()), path, 1, true, primitive);
         } else {
             std::size_t sep = path.find_first_of("./:");
             std::string_view first = path.substr(0, sep);
             std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
+            const bool slash = sep != std::string_view::npos && path[sep] == '/';
             bool special = first == ".." || Named(first, "_root") || LevelNamed(first) ||
                            Named(first, "_global") || Named(first, "_parent") ||
                            Named(first, "this");
             if (special || first.empty()) {
-                Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
+                // Only a path's first name may be this; further on it is a member's name.
+                Value start = first.empty() || Named(first, "this") ? Value(a_.target)
+                                                                    : Step(Value(a_.target), first);
                 // A path led by a separator or ".." is walked whole from the timeline.
-                found = start.isObject() ? Walk(start, path, first.empty() ? 0 : rest, primitive)
-                                         : Value();
+                found = start.isObject()
+                            ? Walk(start, path, first.empty() ? 0 : rest, slash, primitive)
+                            : Value();
             } else {
                 Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
@@ -316,7 +321,7 @@ private:
                     }
                     Value v = PathMember(o, first);
                     if (v.isObject()) {
-                        found = Walk(v, path, rest, primitive);
+                        found = Walk(v, path, rest, slash, primitive);
                     } else {
                         primitive = primitive || !v.isNullish();
                     }
@@ -400,13 +405,12 @@ private:
     // Which object holds a variable, for calls (their this).
     Value GetVariable(std::string_view name) {
         if (HasPathChars(name)) {
-            std::size_t colon = name.rfind(':');
+            // The last ':' or '.' parts the variable's name, which may hold a '/', from the path.
+            std::size_t colon = name.find_last_of(":.");
             if (colon == std::string_view::npos) {
-                std::size_t dot = name.rfind('.');
-                if (dot == std::string_view::npos) {
-                    return ResolveTarget(name); // "/a/b": the timeline itself
-                }
-                colon = dot;
+                // "/a/b": the timeline itself, unless a variable has that very name.
+                Value plain = LookupVariable(name);
+                return plain.isUndefined() ? ResolveTarget(name) : plain;
             }
             Value target = ResolveTarget(name.substr(0, colon), name.substr(colon + 1));
             if (!target.isObject()) {
@@ -418,13 +422,9 @@ private:
     }
 
     void SetVariable(std::string_view name, Value v) {
-        if (HasPathChars(name)) {
-            std::size_t colon = name.rfind(':');
-            if (colon == std::string_view::npos) {
-                colon = name.rfind('.');
-            }
-            Value target =
-                colon == std::string_view::npos ? Value() : ResolveTarget(name.substr(0, colon));
+        // Without a ':' or '.' a name is a plain variable's, a '/' in it too.
+        if (std::size_t colon = name.find_last_of(":."); colon != std::string_view::npos) {
+            Value target = ResolveTarget(name.substr(0, colon));
             if (!target.isObject()) {
                 rt_.Report("no object for variable " + std::string(name));
                 return;
@@ -626,8 +626,8 @@ private:
             return Value(start);
         }
         bool primitive = false;
-        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, primitive)
-                                     : Walk(Value(start), path, 0, primitive);
+        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, true, primitive)
+                                     : Walk(Value(start), path, 0, false, primitive);
         if (!found.isObject() && primitive) {
             rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
                                "required type - Object.");
