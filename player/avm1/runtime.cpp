@@ -65,6 +65,7 @@ void Runtime::Reset(int version) {
     mouseObject_ = nullptr;
     selectionObject_ = nullptr;
     buttonProto_ = nullptr;
+    std::fill(std::begin(boxClasses_), std::end(boxClasses_), nullptr);
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
