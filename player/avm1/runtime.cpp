@@ -512,14 +512,15 @@ void Runtime::SetLength(Object* o, double n) {
     o->arrayLength = length;
 }
 
-Value Runtime::ToPrimitive(const Value& v, bool preferString) {
+Value Runtime::ToPrimitive(const Value& v, Hint hint) {
     Object* o = v.object();
     if (!o) {
         return v;
     }
-    // Dates prefer their text from version 6. The method missing, there is no primitive; an
-    // object it answers leaves the original to be read again.
-    bool text = preferString || (o->kind == Kind::Date && version_ >= 6);
+    // The method missing, there is no primitive; an object it answers leaves the original to be
+    // read again.
+    bool text =
+        hint == Hint::Text || (hint == Hint::Default && o->kind == Kind::Date && version_ >= 6);
     Value method = Get(v, text ? "toString" : "valueOf", false);
     if (!IsCallable(method)) {
         return Value();
@@ -532,7 +533,7 @@ double Runtime::ToNum(const Value& v) {
     if (!v.isObject()) {
         return ToNumber(v, version_);
     }
-    Value p = ToPrimitive(v);
+    Value p = ToPrimitive(v, Hint::Number);
     return p.isObject() ? std::nan("") : ToNumber(p, version_);
 }
 

@@ -268,7 +268,10 @@ public:
     Value Construct(const Value& ctor, std::vector<Value> args, bool scriptCall = false);
     bool IsCallable(const Value& v) const;
 
-    Value ToPrimitive(const Value& v, bool preferString = false);
+    // What a primitive is read for: a date gives its text by default from version 6, its time
+    // where a number is asked.
+    enum class Hint { Default, Text, Number };
+    Value ToPrimitive(const Value& v, Hint hint = Hint::Default);
     double ToNum(const Value& v);
     std::string ToStr(const Value& v);
     bool ToBool(const Value& v) { return ToBoolean(v, version_); }
