@@ -17,7 +17,7 @@ Value PlainCtor(Runtime&, Activation&, Value, std::vector<Value>&) {
 void InstallAbsentServices(Runtime& rt, Object* global) {
     for (const char* name :
          {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject", "Video"}) {
-        rt.MakeClass(name, PlainCtor, rt.NewPlain(), global);
+        rt.MakeClass(name, PlainCtor, rt.NewPlain(), global)->function->scripted = true;
     }
     InstallXmlSocket(rt, global);
     global->Set("Accessibility", Value(rt.NewPlain()), kDontEnum);
