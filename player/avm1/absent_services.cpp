@@ -22,10 +22,10 @@ Value VideoText(Runtime& rt, Activation&, Value self, std::vector<Value>&) {
 
 void InstallAbsentServices(Runtime& rt, Object* global) {
     for (const char* name : {"Camera", "Microphone", "NetStream", "PrintJob", "SharedObject"}) {
-        rt.MakeClass(name, PlainCtor, rt.NewPlain(), global);
+        rt.MakeClass(name, PlainCtor, rt.NewPlain(), global)->function->scripted = true;
     }
     Object* video = rt.NewPlain();
-    rt.MakeClass("Video", PlainCtor, video, global);
+    rt.MakeClass("Video", PlainCtor, video, global)->function->scripted = true;
     rt.Method(video, "toString", VideoText);
     InstallXmlSocket(rt, global);
     global->Set("Accessibility", Value(rt.NewPlain()), kDontEnum);

@@ -426,7 +426,7 @@ void Broadcasting(Runtime& rt, Object* proto) {
 void InstallFileReference(Runtime& rt, Object* global) {
     Object* net = Package(rt, global, "flash.net");
     Object* proto = rt.NewPlain();
-    rt.MakeClass("FileReference", Construct, proto, net);
+    rt.MakeClass("FileReference", Construct, proto, net)->function->scripted = true;
     Broadcasting(rt, proto);
     const std::pair<const char*, NativeFn> methods[] = {
         {"browse", Browse<FileState::Job::Browse>},

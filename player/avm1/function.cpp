@@ -14,15 +14,20 @@ Value Construct(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
         rt.NewFunction([](Runtime&, Activation&, Value, std::vector<Value>&) { return Value(); }));
 }
 
+// What a function called through call or apply sees as this: a primitive boxed, and the global
+// object where there is none.
+Value ThisObject(Runtime& rt, const Value& v) {
+    Object* o = rt.ToObject(v);
+    return Value(o ? o : rt.global());
+}
+
 Value CallFn(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     Value thisArg = Arg(args, 0);
     std::vector<Value> rest;
     if (args.size() > 1) {
         rest.assign(args.begin() + 1, args.end());
     }
-    if (thisArg.isNullish()) {
-        thisArg = Value(rt.global());
-    }
+    thisArg = ThisObject(rt, thisArg);
     return rt.Call(self, thisArg, std::move(rest), 1);
 }
 
@@ -35,9 +40,7 @@ Value ApplyFn(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
             rest.push_back(rt.Element(list, i));
         }
     }
-    if (thisArg.isNullish()) {
-        thisArg = Value(rt.global());
-    }
+    thisArg = ThisObject(rt, thisArg);
     return rt.Call(self, thisArg, std::move(rest), 1);
 }
 
@@ -45,7 +48,7 @@ Value ApplyFn(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
 
 void InstallFunction(Runtime& rt, Object* global) {
     Object* proto = rt.functionProto_;
-    rt.MakeClass("Function", Construct, proto, global);
+    rt.MakeClass("Function", Construct, proto, global)->function->scripted = true;
     rt.Method(proto, "call", CallFn);
     rt.Method(proto, "apply", ApplyFn);
 }

@@ -234,38 +234,52 @@ private:
         if (Named(part, "_parent")) {
             return OrUndefined(ParentOf(at.object()));
         }
-        if (Named(part, "this")) {
-            return Value(a_.target);
+        if (Object* o = at.object()) {
+            return PathMember(o, part);
         }
         return rt_.Get(at, part);
     }
 
-    // Walks the parts of a path from start on; a primitive met on the way is noted.
-    Value Walk(Value at, std::string_view path, std::size_t start, bool& primitive) {
-        while (start < path.size()) {
-            std::size_t sep = path.find_first_of("./:", start);
-            std::string_view part = path.substr(
-                start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
-            if (sep != std::string_view::npos && path[sep] == '.' && sep + 1 < path.size() &&
-                path[sep + 1] == '.' && part.empty()) {
+    // A name on the way of a path: a clip's child of that name before its variable.
+    Value PathMember(Object* o, std::string_view name) {
+        if (o->kind == Kind::Clip) {
+            if (Object* child = rt_.display_.ClipMember(o->clipId, name)) {
+                return Value(child);
+            }
+        }
+        return rt_.Get(Value(o), name);
+    }
+
+    // Walks the names of a path from start on; a primitive met on the way is noted. ':', '.'
+    // and '/' part the names, but once a '/' has come a '.' belongs to the name; any number of
+    // ':' may lead a name, and ".." at the end or before '/' or ':' is the parent.
+    Value Walk(Value at, std::string_view path, std::size_t start, bool slash, bool& primitive) {
+        std::size_t i = start;
+        while (i < path.size()) {
+            while (i < path.size() && path[i] == ':') {
+                ++i;
+            }
+            std::string_view rest = path.substr(i);
+            std::string_view part;
+            if (rest == ".." || rest.starts_with("../") || rest.starts_with("..:")) {
+                slash = slash || rest.starts_with("../");
                 part = "..";
-                sep += 1;
-            }
-            if (part.empty() && sep != std::string_view::npos && path[sep] == '/' && start > 0 &&
-                path[start - 1] == '/') {
-                return Value(); // "a//b" names nothing
-            }
-            if (!part.empty()) {
-                at = Step(at, part);
-                if (!at.isObject()) {
-                    primitive = primitive || !at.isNullish();
-                    return Value();
+                i += 3;
+            } else {
+                std::size_t end = i;
+                while (end < path.size() && path[end] != ':' && path[end] != '/' &&
+                       (slash || path[end] != '.')) {
+                    ++end;
                 }
+                slash = slash || (end < path.size() && path[end] == '/');
+                part = path.substr(i, end - i);
+                i = end + 1;
             }
-            if (sep == std::string_view::npos) {
-                break;
+            at = Step(at, part);
+            if (!at.isObject()) {
+                primitive = primitive || !at.isNullish();
+                return Value();
             }
-            start = sep + 1;
         }
         return at;
     }
@@ -281,19 +295,23 @@ private:
         bool primitive = false;
         Value found;
         if (path[0] == '/') {
-            found = Walk(Value(RootHere()), path, 1, primitive);
+            found = Walk(Value(RootHere()), path, 1, true, primitive);
         } else {
             std::size_t sep = path.find_first_of("./:");
             std::string_view first = path.substr(0, sep);
             std::size_t rest = sep == std::string_view::npos ? path.size() : sep + 1;
+            const bool slash = sep != std::string_view::npos && path[sep] == '/';
             bool special = first == ".." || Named(first, "_root") || LevelNamed(first) ||
                            Named(first, "_global") || Named(first, "_parent") ||
                            Named(first, "this");
             if (special || first.empty()) {
-                Value start = first.empty() ? Value(a_.target) : Step(Value(a_.target), first);
+                // Only a path's first name may be this; further on it is a member's name.
+                Value start = first.empty() || Named(first, "this") ? Value(a_.target)
+                                                                    : Step(Value(a_.target), first);
                 // A path led by a separator or ".." is walked whole from the timeline.
-                found = start.isObject() ? Walk(start, path, first.empty() ? 0 : rest, primitive)
-                                         : Value();
+                found = start.isObject()
+                            ? Walk(start, path, first.empty() ? 0 : rest, slash, primitive)
+                            : Value();
             } else {
                 Value fallback;
                 for (Scope* s = a_.scope; s && !found.isObject(); s = s->parent) {
@@ -301,9 +319,9 @@ private:
                     if (!rt_.Has(o, first)) {
                         continue;
                     }
-                    Value v = rt_.Get(Value(o), first);
+                    Value v = PathMember(o, first);
                     if (v.isObject()) {
-                        found = Walk(v, path, rest, primitive);
+                        found = Walk(v, path, rest, slash, primitive);
                     } else {
                         primitive = primitive || !v.isNullish();
                     }
@@ -387,13 +405,12 @@ private:
     // Which object holds a variable, for calls (their this).
     Value GetVariable(std::string_view name) {
         if (HasPathChars(name)) {
-            std::size_t colon = name.rfind(':');
+            // The last ':' or '.' parts the variable's name, which may hold a '/', from the path.
+            std::size_t colon = name.find_last_of(":.");
             if (colon == std::string_view::npos) {
-                std::size_t dot = name.rfind('.');
-                if (dot == std::string_view::npos) {
-                    return ResolveTarget(name); // "/a/b": the timeline itself
-                }
-                colon = dot;
+                // "/a/b": the timeline itself, unless a variable has that very name.
+                Value plain = LookupVariable(name);
+                return plain.isUndefined() ? ResolveTarget(name) : plain;
             }
             Value target = ResolveTarget(name.substr(0, colon), name.substr(colon + 1));
             if (!target.isObject()) {
@@ -405,13 +422,9 @@ private:
     }
 
     void SetVariable(std::string_view name, Value v) {
-        if (HasPathChars(name)) {
-            std::size_t colon = name.rfind(':');
-            if (colon == std::string_view::npos) {
-                colon = name.rfind('.');
-            }
-            Value target =
-                colon == std::string_view::npos ? Value() : ResolveTarget(name.substr(0, colon));
+        // Without a ':' or '.' a name is a plain variable's, a '/' in it too.
+        if (std::size_t colon = name.find_last_of(":."); colon != std::string_view::npos) {
+            Value target = ResolveTarget(name.substr(0, colon));
             if (!target.isObject()) {
                 rt_.Report("no object for variable " + std::string(name));
                 return;
@@ -613,8 +626,8 @@ private:
             return Value(start);
         }
         bool primitive = false;
-        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, primitive)
-                                     : Walk(Value(start), path, 0, primitive);
+        Value found = path[0] == '/' ? Walk(Value(rt_.root_), path, 1, true, primitive)
+                                     : Walk(Value(start), path, 0, false, primitive);
         if (!found.isObject() && primitive) {
             rt_.display_.Trace("Parameters of primitive types are no longer coerced into the "
                                "required type - Object.");
@@ -843,8 +856,14 @@ private:
                 Value ctor =
                     proto ? rt_.GetOf(proto, "__constructor__", Value(self), false) : Value();
                 Runtime::SafeCall safe(rt_, true);
-                return rt_.CallFunction(ctor.object(), Value(self), args, o->superDepth + 1,
-                                        nullptr);
+                Object* c = ctor.object();
+                if (!c || !c->function || !c->function->native || c->function->scripted) {
+                    return rt_.CallFunction(c, Value(self), args, o->superDepth + 1, nullptr);
+                }
+                // A native class makes this one of its own, as new would, and answers it.
+                rt_.pendingConstruct_ = c;
+                Value made = rt_.CallFunction(c, Value(self), args, o->superDepth + 1, nullptr);
+                return made.isUndefined() ? Value(self) : made;
             }
             return CallValue(object, Value(), args, 0);
         }
@@ -877,14 +896,24 @@ private:
             return CallMethodOn(fn, std::string(), args); // super(): the parent constructor
         }
         if (!f || !f->function) {
+            BoxUncallable(fn);
             return Value();
         }
         Runtime::SafeCall safe(rt_, true);
         return rt_.CallFunction(f, self, args, depth, a_.target);
     }
 
+    // A primitive called or constructed is boxed first, by whatever class the movie set for it,
+    // and found to be no function.
+    void BoxUncallable(const Value& v) {
+        if (!v.isObject() && !v.isNullish()) {
+            rt_.ToObject(v);
+        }
+    }
+
     Value NewWith(const Value& ctor, std::vector<Value>& args) {
         if (!rt_.IsCallable(ctor)) {
+            BoxUncallable(ctor);
             return Value();
         }
         return rt_.Construct(ctor, args, true);
@@ -1636,7 +1665,8 @@ private:
         case 0x54: { // InstanceOf
             Value ctor = Pop();
             Value x = Pop();
-            Push(Value(rt_.InstanceOf(x, ctor.object())));
+            // A primitive is no instance, and its class is not even looked at.
+            Push(Value(x.isObject() && rt_.InstanceOf(x, rt_.ToObject(ctor))));
             break;
         }
         case 0x46:
@@ -1672,18 +1702,26 @@ private:
         case 0x2B: { // CastOp
             Value x = Pop();
             Value ctor = Pop();
-            Push(rt_.InstanceOf(x, ctor.object()) ? x : Value(Null{}));
+            if (!x.isObject()) {
+                rt_.ToObject(x); // boxed, by whatever class the movie set, and dropped
+                Push(Value(Null{}));
+                break;
+            }
+            Push(rt_.InstanceOf(x, rt_.ToObject(ctor)) ? x : Value(Null{}));
             break;
         }
         case 0x2C: { // ImplementsOp
             Value ctor = Pop();
             std::vector<Value> interfaces = PopArgs();
-            Object* proto = rt_.Get(ctor, "prototype").object();
-            if (proto) {
-                for (const auto& i : interfaces) {
-                    if (Object* io = i.object()) {
-                        proto->interfaces.push_back(io);
-                    }
+            Object* proto = Runtime::StoredPrototype(rt_.Live(ctor.object())).object();
+            // Only the first list a class is given counts, even one of no interface at all.
+            if (!proto || interfaces.empty() || proto->implemented) {
+                break;
+            }
+            proto->implemented = true;
+            for (const auto& i : interfaces) {
+                if (Object* ip = Runtime::StoredPrototype(rt_.Live(i.object())).object()) {
+                    proto->interfaces.push_back(ip);
                 }
             }
             break;

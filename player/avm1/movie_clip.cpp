@@ -170,7 +170,7 @@ Value Construct(Runtime&, Activation&, Value, std::vector<Value>&) {
 void InstallMovieClip(Runtime& rt, Object* global) {
     Object* proto = rt.NewPlain();
     rt.clipProto_ = proto;
-    rt.MakeClass("MovieClip", Construct, proto, global);
+    rt.MakeClass("MovieClip", Construct, proto, global)->function->scripted = true;
     rt.Method(proto, "play", SetPlaying<true>);
     rt.Method(proto, "stop", SetPlaying<false>);
     rt.Method(proto, "gotoAndPlay", Goto<true>);

@@ -85,7 +85,7 @@ Value LocalConnect(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
 
 void InstallNetConnection(Runtime& rt, Object* global) {
     Object* proto = rt.NewPlain();
-    rt.MakeClass("NetConnection", Construct, proto, global);
+    rt.MakeClass("NetConnection", Construct, proto, global)->function->scripted = true;
     rt.Method(proto, "connect", Connect);
     rt.Method(proto, "close", Close);
     rt.Method(proto, "call", Nothing);

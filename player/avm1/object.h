@@ -94,6 +94,9 @@ struct FunctionData {
     Scope* scope = nullptr; // where it was defined
     Object* base = nullptr; // the timeline it was defined on
     bool constructorOnly = false;
+    // A built-in class the reference player writes in script: super() runs it as a plain call
+    // and gets nothing from it.
+    bool scripted = false;
 };
 
 enum class Kind : std::uint8_t {
@@ -158,7 +161,9 @@ public:
     std::unique_ptr<FunctionData> function; // functions
     Object* superThis = nullptr;            // super: the object methods act on
     int superDepth = 0;                     // super: where in that chain we are
-    std::vector<Object*> interfaces;        // implementsOp
+    // implementsOp: the prototypes of the interfaces, once; a second one changes nothing.
+    std::vector<Object*> interfaces;
+    bool implemented = false;
     std::unique_ptr<std::unordered_map<std::string, Watcher>> watchers;
     int clipId = -1; // display objects: which one, for the display interface
     // Clips: the target path they were first known by.

@@ -65,6 +65,7 @@ void Runtime::Reset(int version) {
     mouseObject_ = nullptr;
     selectionObject_ = nullptr;
     buttonProto_ = nullptr;
+    std::fill(std::begin(boxClasses_), std::end(boxClasses_), nullptr);
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -118,6 +119,11 @@ void Runtime::InstallBuiltins() {
     InstallInput(*this, global_);
     InstallSelection(*this, global_);
     InstallNatives(*this, global_);
+    const char* boxes[] = {"String", "Number", "Boolean"};
+    for (int i = 0; i < 3; ++i) {
+        const Value* c = global_->Find(boxes[i]);
+        boxClasses_[i] = c ? c->object() : nullptr;
+    }
 }
 
 void Runtime::Collect() {
@@ -156,7 +162,8 @@ void Runtime::Collect() {
     }
     for (Object* p : {arrayProto_, stringProto_, numberProto_, booleanProto_, dateProto_,
                       errorProto_, clipProto_, xmlNodeProto_, xmlProto_, xmlNodeClass_, soundClass_,
-                      textFieldProto_, keyObject_, mouseObject_, buttonProto_, selectionObject_}) {
+                      textFieldProto_, keyObject_, mouseObject_, buttonProto_, selectionObject_,
+                      boxClasses_[0], boxClasses_[1], boxClasses_[2]}) {
         roots.push_back(p);
     }
     display_.Roots(roots);
@@ -343,6 +350,10 @@ Value Runtime::Get(const Value& object, std::string_view name, bool resolve) {
     if (object.isNullish()) {
         return Value();
     }
+    if (auto [box, builtIn] = BoxClass(object); !builtIn) {
+        Object* boxed = BoxBy(box, object);
+        return boxed ? GetOf(boxed, name, Value(boxed), resolve) : Value();
+    }
     if (object.isString() && name == "length") {
         const std::string& s = object.asString();
         return Value(static_cast<double>(ToUtf16(s).size()));
@@ -515,14 +526,15 @@ void Runtime::SetLength(Object* o, double n) {
     o->arrayLength = length;
 }
 
-Value Runtime::ToPrimitive(const Value& v, bool preferString) {
+Value Runtime::ToPrimitive(const Value& v, Hint hint) {
     Object* o = v.object();
     if (!o) {
         return v;
     }
-    // Dates prefer their text from version 6. The method missing, there is no primitive; an
-    // object it answers leaves the original to be read again.
-    bool text = preferString || (o->kind == Kind::Date && version_ >= 6);
+    // The method missing, there is no primitive; an object it answers leaves the original to be
+    // read again.
+    bool text =
+        hint == Hint::Text || (hint == Hint::Default && o->kind == Kind::Date && version_ >= 6);
     Value method = Get(v, text ? "toString" : "valueOf", false);
     if (!IsCallable(method)) {
         return Value();
@@ -535,7 +547,7 @@ double Runtime::ToNum(const Value& v) {
     if (!v.isObject()) {
         return ToNumber(v, version_);
     }
-    Value p = ToPrimitive(v);
+    Value p = ToPrimitive(v, Hint::Number);
     return p.isObject() ? std::nan("") : ToNumber(p, version_);
 }
 
@@ -570,12 +582,34 @@ std::string Runtime::ToStr(const Value& v) {
     return o->function ? "[type Function]" : "[type Object]";
 }
 
+std::pair<Value, bool> Runtime::BoxClass(const Value& v) {
+    const int i = v.isString() ? 0 : v.isNumber() ? 1 : 2;
+    static constexpr const char* kNames[] = {"String", "Number", "Boolean"};
+    // The global object's own plain property is the common case; a getter, an inherited one or
+    // none at all asks the full lookup, which never goes to __resolve.
+    const Property* own = FindVisible(global_, kNames[i]);
+    if (own && !own->getter && boxClasses_[i] && own->value.object() == boxClasses_[i]) {
+        return {own->value, true};
+    }
+    return {GetOf(global_, kNames[i], Value(global_), false), false};
+}
+
+Object* Runtime::BoxBy(const Value& box, const Value& v) {
+    // A class of the movie's own boxes by being constructed, its answer ignored.
+    Pin pin(*this, box);
+    return Construct(box, {v}).object();
+}
+
 Object* Runtime::ToObject(const Value& v) {
     if (Object* o = v.object()) {
         return o;
     }
     if (v.isNullish()) {
         return nullptr;
+    }
+    auto [box, builtIn] = BoxClass(v);
+    if (!builtIn) {
+        return BoxBy(box, v);
     }
     Kind kind = v.isString() ? Kind::String : v.isNumber() ? Kind::Number : Kind::Boolean;
     Object* proto = v.isString() ? stringProto_ : v.isNumber() ? numberProto_ : booleanProto_;
@@ -588,31 +622,39 @@ Object* Runtime::ToObject(const Value& v) {
     return o;
 }
 
+Value Runtime::StoredPrototype(Object* ctor) {
+    const Property* own = ctor ? ctor->FindOwn("prototype") : nullptr;
+    return own ? own->value : Value();
+}
+
 bool Runtime::InstanceOf(const Value& v, Object* ctor) {
-    Object* o = v.object();
-    if (!o || !ctor) {
+    ctor = Live(ctor);
+    if (!v.isObject() || !ctor) {
         return false;
     }
-    Value protoValue = Get(Value(ctor), "prototype");
-    Object* target = protoValue.object();
+    // The prototype is boxed even for a clip that has left the stage, which is no instance.
+    // A clip as the prototype never matches: its object is not what the chain holds.
+    Object* target = ToObject(StoredPrototype(ctor));
+    Object* o = Live(v.object());
+    if (!o || !target || target->kind == Kind::Clip) {
+        return false;
+    }
     int depth = 0;
     std::vector<Object*> pending;
     for (Object* p = o->proto(); p && depth < kMaxChain; p = p->proto(), ++depth) {
         if (p == target) {
             return true;
         }
-        // Interfaces a class implements, and theirs.
+        // The interfaces a prototype implements, and theirs, but not what those inherit.
         pending.assign(p->interfaces.begin(), p->interfaces.end());
         int guard = 0;
         while (!pending.empty() && ++guard < 1000) {
             Object* i = pending.back();
             pending.pop_back();
-            if (i == ctor) {
+            if (i == target) {
                 return true;
             }
-            if (Object* ip = Get(Value(i), "prototype").object()) {
-                pending.insert(pending.end(), ip->interfaces.begin(), ip->interfaces.end());
-            }
+            pending.insert(pending.end(), i->interfaces.begin(), i->interfaces.end());
         }
     }
     return false;
@@ -649,6 +691,9 @@ Value Runtime::Construct(const Value& ctor, std::vector<Value> args, bool script
     }
     Value protoValue = Get(ctor, "prototype");
     Object* o = NewObject(protoValue.object());
+    if (!protoValue.isObject() && !protoValue.isUndefined()) {
+        o->Set("__proto__", protoValue, kDontEnum | kDontDelete); // a primitive one stays as is
+    }
     o->Set("__constructor__", ctor, kDontEnum);
     if (version_ < 7) {
         o->Set("constructor", ctor, kDontEnum);

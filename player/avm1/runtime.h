@@ -275,12 +275,22 @@ public:
     Value Construct(const Value& ctor, std::vector<Value> args, bool scriptCall = false);
     bool IsCallable(const Value& v) const;
 
-    Value ToPrimitive(const Value& v, bool preferString = false);
+    // What a primitive is read for: a date gives its text by default from version 6, its time
+    // where a number is asked.
+    enum class Hint { Default, Text, Number };
+    Value ToPrimitive(const Value& v, Hint hint = Hint::Default);
     double ToNum(const Value& v);
     std::string ToStr(const Value& v);
     bool ToBool(const Value& v) { return ToBoolean(v, version_); }
+    // A primitive boxed by the class the global object names for it now (String, Number,
+    // Boolean): null where that is no constructor or its new answers nothing.
     Object* ToObject(const Value& v);
+    // Whether the chain of v (an object) holds the constructor's stored prototype, or one of
+    // the interfaces there does.
     bool InstanceOf(const Value& v, Object* ctor);
+    // The prototype a constructor holds, as stored: no getter runs, nothing inherited counts,
+    // no version hides it.
+    static Value StoredPrototype(Object* ctor);
     Value Text(std::string s);       // a text result, counted against the limits
     std::string Describe(Object* o); // the target path of a clip
     // A clip's object keeps the path it was first known by: once its clip has left the stage,
@@ -328,6 +338,8 @@ public:
     unsigned clipsRemoved = 0;    // counted by the display, so scripts notice their clips leave
     bool constructFailed = false; // set by a native constructor whose new answers undefined
     Object* textFieldProto_ = nullptr;
+    // String, Number and Boolean as installed: boxing by them needs no call.
+    Object* boxClasses_[3] = {};
     const swf::Movie* movie = nullptr; // the fonts text measures with; set by the display
     std::vector<Value> globalRegisters_ = std::vector<Value>(4);
 
@@ -376,6 +388,9 @@ public:
 private:
     friend class Interpreter;
     void InstallBuiltins();
+    // The class that boxes a primitive, and whether it is the built-in one as installed.
+    std::pair<Value, bool> BoxClass(const Value& v);
+    Object* BoxBy(const Value& box, const Value& v);
     Value CallFunction(Object* fn, const Value& self, std::vector<Value>& args, int depth,
                        Object* callerBase);
 

@@ -164,7 +164,7 @@ Value Nothing(Runtime&, Activation&, Value, std::vector<Value>&) {
 
 void InstallXmlSocket(Runtime& rt, Object* global) {
     Object* proto = rt.NewPlain();
-    rt.MakeClass("XMLSocket", Construct, proto, global);
+    rt.MakeClass("XMLSocket", Construct, proto, global)->function->scripted = true;
     Accessor(rt, proto, "timeout", GetTimeout, SetTimeout);
     for (const auto& [name, fn] : {std::pair<const char*, NativeFn>{"connect", Connect},
                                    {"send", Send},
