@@ -159,8 +159,18 @@ TEST(Limits, StopRunawayRecursionAndAllocation) {
     allocation.Push({std::string("a"), 0.0}).Do(static_cast<Op>(0x42)).Do(Op::SetVariable);
     allocation.Bind(top).Push({std::string("a"), std::string("a")}).Do(Op::GetVariable);
     allocation.Push({1.0}).Do(static_cast<Op>(0x42)).Do(Op::SetVariable).Jump(top);
+    // _global.String = function S() { "x".length; }; "y".length: each read boxes the string by
+    // constructing S, which reads a string's member again: the objects run out first.
+    ActionWriter boxing;
+    DefineFunction(
+        boxing, "S",
+        ActionWriter().Push({std::string("x"), std::string("length")}).Do(Op::GetMember));
+    boxing.Push({std::string("_global")}).Do(Op::GetVariable).Push({std::string("String")});
+    boxing.Push({std::string("S")}).Do(Op::GetVariable).Do(Op::SetMember);
+    boxing.Push({std::string("y"), std::string("length")}).Do(Op::GetMember).Do(Op::Pop);
     const Case cases[] = {
         {"recursion", recursion, "action block stopped: more than 256 levels of recursion"},
+        {"boxing", boxing, "action block stopped: more than 2000 objects"},
         {"allocation", allocation, "action block stopped: more than 2000 objects"},
     };
     for (const auto& c : cases) {
