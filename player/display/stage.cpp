@@ -52,24 +52,6 @@ bool NearlyEqual(const swf::Matrix& x, const swf::Matrix& y) {
            same(x.tx, y.tx) && same(x.ty, y.ty);
 }
 
-swf::Bounds Transform(const swf::Bounds& b, const swf::Matrix& m) {
-    swf::Point corners[4] = {
-        {b.xMin, b.yMin}, {b.xMax, b.yMin}, {b.xMin, b.yMax}, {b.xMax, b.yMax}};
-    swf::Bounds out;
-    for (int i = 0; i < 4; ++i) {
-        swf::Point p = m.Apply(corners[i]);
-        if (i == 0) {
-            out = {p.x, p.x, p.y, p.y};
-        } else {
-            out.xMin = std::min(out.xMin, p.x);
-            out.xMax = std::max(out.xMax, p.x);
-            out.yMin = std::min(out.yMin, p.y);
-            out.yMax = std::max(out.yMax, p.y);
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 Stage::Stage() : root_(std::make_unique<Clip>()), focus_(std::make_unique<Focus>(*this)) {
