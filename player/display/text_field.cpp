@@ -255,10 +255,24 @@ void TextField::SetTextColor(std::uint32_t color) {
 
 namespace {
 
-// Device fonts' heights as a share of the font size; where the host has no fonts, or they lack
-// a character, its advance comes from a rough table of the usual sans widths.
-constexpr double kDeviceAscent = 0.905;
-constexpr double kDeviceDescent = 0.212;
+// Device fonts' heights as a share of the font size, those of the platform's sans, serif and
+// typewriter faces (the fonts fwplay draws with have the same); where the host has no fonts,
+// or they lack a character, its advance comes from a rough table of the usual sans widths.
+struct Heights {
+    double ascent, descent;
+};
+Heights DeviceHeights(render::Face face) {
+    switch (face) {
+    case render::Face::Serif:
+        return {0.8911, 0.2163};
+    case render::Face::Mono:
+        return {0.8325, 0.3003};
+    case render::Face::Sans:
+        break;
+    }
+    return {0.9053, 0.2119};
+}
+
 double TableAdvance(char16_t c) {
     if (c == u' ') {
         return 0.25;
@@ -343,8 +357,10 @@ void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, d
         descent = std::trunc(font->descent * f.size * 20 / font->emSquare) / 20;
         return;
     }
-    ascent = missing ? 0 : kDeviceAscent * f.size;
-    descent = missing ? 0 : kDeviceDescent * f.size;
+    // In whole twips, cut toward zero, as a movie's own font's are.
+    Heights h = DeviceHeights(render::FaceOf(f.font));
+    ascent = missing ? 0 : std::trunc(h.ascent * f.size * 20) / 20;
+    descent = missing ? 0 : std::trunc(h.descent * f.size * 20) / 20;
 }
 
 } // namespace
@@ -376,14 +392,19 @@ double TextField::Advance(const CharFormat& f, char16_t c) const {
     if (lastMissing_) {
         return 0;
     }
-    return FontAdvance(lastFont_, f, c) + f.letterSpacing;
+    // A device text takes whole pixels a letter even where the movie's font of its name
+    // measures it.
+    double advance = FontAdvance(lastFont_, f, c);
+    return (embedFonts ? advance : std::round(advance)) + f.letterSpacing;
 }
 
-void TextField::Measure(const swf::Movie* movie, bool, const CharFormat& f, std::u16string_view s,
-                        double& width, double& ascent, double& descent) {
+void TextField::Measure(const swf::Movie* movie, bool embed, const CharFormat& f,
+                        std::u16string_view s, double& width, double& ascent, double& descent) {
     width = 0;
+    const swf::Font* font = FindFont(movie, f);
     for (char16_t c : s) {
-        width += FontAdvance(FindFont(movie, f), f, c) + f.letterSpacing;
+        double advance = FontAdvance(font, f, c);
+        width += (embed ? advance : std::round(advance)) + f.letterSpacing;
     }
     FontHeights(movie, f, ascent, descent);
 }
