@@ -349,6 +349,13 @@ double FontAdvance(const swf::Font* font, const CharFormat& f, char16_t c) {
     return std::round(DeviceAdvance(f, c) * f.size);
 }
 
+// A device text takes whole pixels a letter, even where the movie's font of its name measures
+// it; letter spacing that would leave a letter less than a pixel is not applied to it.
+double DeviceLetter(double advance, double spacing) {
+    advance = std::round(advance);
+    return advance + spacing >= 1 ? advance + spacing : advance;
+}
+
 // A field that draws only with its movie's fonts gives a font the movie lacks no height.
 void FontHeights(const swf::Movie* movie, const CharFormat& f, double& ascent, double& descent,
                  bool missing = false) {
@@ -392,10 +399,8 @@ double TextField::Advance(const CharFormat& f, char16_t c) const {
     if (lastMissing_) {
         return 0;
     }
-    // A device text takes whole pixels a letter even where the movie's font of its name
-    // measures it.
     double advance = FontAdvance(lastFont_, f, c);
-    return (embedFonts ? advance : std::round(advance)) + f.letterSpacing;
+    return embedFonts ? advance + f.letterSpacing : DeviceLetter(advance, f.letterSpacing);
 }
 
 void TextField::Measure(const swf::Movie* movie, bool embed, const CharFormat& f,
@@ -404,7 +409,7 @@ void TextField::Measure(const swf::Movie* movie, bool embed, const CharFormat& f
     const swf::Font* font = FindFont(movie, f);
     for (char16_t c : s) {
         double advance = FontAdvance(font, f, c);
-        width += (embed ? advance : std::round(advance)) + f.letterSpacing;
+        width += embed ? advance + f.letterSpacing : DeviceLetter(advance, f.letterSpacing);
     }
     FontHeights(movie, f, ascent, descent);
 }
