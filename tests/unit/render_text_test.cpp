@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace fw;
 
 namespace {
@@ -123,16 +125,21 @@ TEST(RenderText, DeviceStringFollowsItsAdvances) {
     display::DrawTextField(field, movie, {0.05, 0, 0, 0.05, 0, 0}, {}, picture, nullptr);
     render::SetDeviceFonts(nullptr);
     int right = -1;
+    std::set<std::uint32_t> levels;
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 200; ++x) {
             if (At(picture, x, y) >> 24 > 128) {
                 right = std::max(right, x);
             }
+            levels.insert(At(picture, x, y) >> 24);
         }
     }
     double end = 2 + field.Lines()[0].width;
     EXPECT_GT(right, end - 6);
     EXPECT_LT(right, end + 6);
+    // Four samples a pixel: an edge takes one of five levels, never the share of its area.
+    EXPECT_LE(levels.size(), 5u);
+    EXPECT_GE(levels.size(), 3u);
 }
 
 TEST(RenderText, CodePageTextDecodes) {
