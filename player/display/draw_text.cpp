@@ -224,22 +224,72 @@ private:
 };
 
 // A field shows nothing outside its bounds: their cover, narrowed by the clip from outside.
-render::Mask BoundsMask(const render::Picture& target, const swf::Bounds& b,
-                        const swf::Matrix& toPixels, const render::Mask* clip) {
-    render::Mask mask;
-    mask.width = target.width;
-    mask.height = target.height;
-    mask.cover.assign(static_cast<std::size_t>(target.width) * target.height, 0);
-    render::Path rect;
-    AddRect(b.xMin, b.yMin, b.xMax, b.yMax, toPixels, rect);
-    render::CoverPath(mask, rect, render::FillRule::NonZero);
-    if (clip && clip->cover.size() == mask.cover.size()) {
-        for (std::size_t i = 0; i < mask.cover.size(); ++i) {
-            mask.cover[i] = static_cast<std::uint8_t>((mask.cover[i] * clip->cover[i] + 127) / 255);
+// The cover is as large as the picture, and a frame draws every field: making and clearing one
+// each time costs more than the text (far more where allocating it is slow), so one per thread
+// is kept clear and only the box a field covered is cleared after it.
+class BoundsMask {
+public:
+    BoundsMask(const render::Picture& target, const swf::Bounds& b, const swf::Matrix& toPixels,
+               const render::Mask* clip)
+        : mask_(Kept()) {
+        if (mask_.width != target.width || mask_.height != target.height) {
+            mask_.width = target.width;
+            mask_.height = target.height;
+            mask_.cover.assign(static_cast<std::size_t>(target.width) * target.height, 0);
+        }
+        render::Path rect;
+        AddRect(b.xMin, b.yMin, b.xMax, b.yMax, toPixels, rect);
+        double x0 = rect.segments[0].from.x, x1 = x0, y0 = rect.segments[0].from.y, y1 = y0;
+        for (const auto& s : rect.segments) {
+            x0 = std::min(x0, s.from.x), x1 = std::max(x1, s.from.x);
+            y0 = std::min(y0, s.from.y), y1 = std::max(y1, s.from.y);
+        }
+        // Anti-aliasing reaches into the pixel on either side of the box.
+        auto clamp = [](double v, int hi) {
+            return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(hi)));
+        };
+        left_ = clamp(std::floor(x0) - 1, mask_.width),
+        right_ = clamp(std::ceil(x1) + 1, mask_.width);
+        top_ = clamp(std::floor(y0) - 1, mask_.height),
+        bottom_ = clamp(std::ceil(y1) + 1, mask_.height);
+        render::CoverPath(mask_, rect, render::FillRule::NonZero);
+        if (clip && clip->cover.size() == mask_.cover.size()) {
+            EachInBox([&](std::size_t i) {
+                mask_.cover[i] =
+                    static_cast<std::uint8_t>((mask_.cover[i] * clip->cover[i] + 127) / 255);
+            });
         }
     }
-    return mask;
-}
+    ~BoundsMask() {
+        EachRow([&](std::size_t row) {
+            std::fill_n(mask_.cover.begin() + row + left_, right_ - left_, std::uint8_t{0});
+        });
+    }
+    BoundsMask(const BoundsMask&) = delete;
+    BoundsMask& operator=(const BoundsMask&) = delete;
+    const render::Mask* get() const { return &mask_; }
+
+private:
+    static render::Mask& Kept() {
+        thread_local render::Mask mask;
+        return mask;
+    }
+    template <typename F> void EachRow(F&& f) const {
+        for (int y = top_; y < bottom_; ++y) {
+            f(static_cast<std::size_t>(y) * mask_.width);
+        }
+    }
+    template <typename F> void EachInBox(F&& f) const {
+        EachRow([&](std::size_t row) {
+            for (int x = left_; x < right_; ++x) {
+                f(row + x);
+            }
+        });
+    }
+
+    render::Mask& mask_;
+    int left_ = 0, right_ = 0, top_ = 0, bottom_ = 0;
+};
 
 } // namespace
 
@@ -281,11 +331,11 @@ void DrawTextField(const TextField& field, const swf::Movie& movie, const swf::M
     if (chars.empty() || formats.size() < chars.size()) {
         return;
     }
-    render::Mask mask = BoundsMask(target, b, toPixels, clip);
+    BoundsMask mask(target, b, toPixels, clip);
     const render::DeviceFonts* device = render::CurrentDeviceFonts();
     const auto& lines = field.Lines();
     double width = (b.xMax - b.xMin) / 20, height = (b.yMax - b.yMin) / 20;
-    GlyphRun run(target, cx, &mask);
+    GlyphRun run(target, cx, mask.get());
     double y = 2; // the gutter around the text, in pixels
     const CharFormat* lastFormat = nullptr;
     const swf::Font* font = nullptr;

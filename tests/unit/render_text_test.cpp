@@ -99,6 +99,17 @@ TEST(RenderText, EmbeddedGlyphCoversItsOutline) {
         }
     }
     EXPECT_GT(covered, 50);
+
+    // A narrower field drawn next cuts at its own bounds, not at the wider one's before it.
+    field.bounds = {0, 100, 0, 500};
+    picture.Clear(0);
+    display::DrawTextField(field, movie, toPixels, {}, picture, nullptr);
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 6; x < 40; ++x) {
+            EXPECT_EQ(At(picture, x, y), 0u) << "at " << x << "," << y;
+        }
+    }
+    EXPECT_NE(At(picture, 4, 15), 0u);
 }
 
 TEST(RenderText, DeviceStringFollowsItsAdvances) {
