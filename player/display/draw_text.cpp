@@ -189,21 +189,24 @@ public:
         if (sampled_.empty()) {
             return;
         }
-        if (cover_.cover.empty()) {
-            cover_ = {target_.width, target_.height, {}};
-            cover_.cover.assign(static_cast<std::size_t>(target_.width) * target_.height, 0);
+        // As large as the picture, so one per thread is kept and cleared only where it was
+        // used, as the fields' bounds are.
+        thread_local render::Mask cover;
+        if (cover.width != target_.width || cover.height != target_.height) {
+            cover = {target_.width, target_.height, {}};
+            cover.cover.assign(static_cast<std::size_t>(target_.width) * target_.height, 0);
         }
         int top, bottom, left, right;
-        SampledCover(sampled_, clip_, cover_, top, bottom, left, right);
+        SampledCover(sampled_, clip_, cover, top, bottom, left, right);
         sampled_.segments.clear();
         if (top >= bottom) {
             return;
         }
         render::Path rect;
         AddRect(left, top, right, bottom, swf::Matrix{}, rect);
-        Fill(target_, rect, render::FillRule::NonZero, colour_, cx_, &cover_);
+        Fill(target_, rect, render::FillRule::NonZero, colour_, cx_, &cover);
         for (int y = top; y < bottom; ++y) {
-            auto row = cover_.cover.begin() + static_cast<std::ptrdiff_t>(y) * cover_.width;
+            auto row = cover.cover.begin() + static_cast<std::ptrdiff_t>(y) * cover.width;
             std::fill(row + left, row + right, 0);
         }
     }
@@ -220,7 +223,6 @@ private:
     const render::Mask* clip_;
     swf::Rgba colour_;
     render::Path path_, sampled_;
-    render::Mask cover_; // kept clear between runs
 };
 
 // A field shows nothing outside its bounds: their cover, narrowed by the clip from outside.
