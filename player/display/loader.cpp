@@ -10,6 +10,7 @@
 
 #include "swf/flashvars.h"
 #include "swf/image_file.h"
+#include "swf/local_path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -127,7 +128,7 @@ std::optional<std::string> Stage::MovieUrl(int id) {
             return clip->url;
         }
         if (!clip->parent) {
-            break;
+            return clip == root_.get() ? std::optional<std::string>(PlayedFrom()) : std::nullopt;
         }
     }
     return std::nullopt;
@@ -267,7 +268,7 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
     clip.movie = movie;
     clip.frames = movie ? &movie->frames : &kNoFrames;
     clip.image = movie ? movie->picture : nullptr; // a picture stands at the clip's origin
-    clip.url = url;
+    clip.url = url.empty() ? url : swf::ResolveUrl(PlayedFrom(), url);
     clip.current = -1;
     clip.playing = true;
     clip.loaded = false;

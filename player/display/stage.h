@@ -167,6 +167,8 @@ public:
     const swf::Movie* MovieOf(int clip) override;
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
+    // The address the host played the first movie from; what others load is taken against it.
+    virtual std::string PlayedFrom() { return {}; }
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
     std::optional<bool> LockRoot(int clip) override;
     void SetLockRoot(int clip, bool lock) override;
