@@ -119,6 +119,9 @@ std::optional<int> Stage::SwfVersion(int id) {
     if (!clip || !clip->movie) {
         return std::nullopt;
     }
+    if (clip->emptied == Clip::Emptied::Failed) {
+        return -1;
+    }
     return clip->movie->valid && clip->movie->version > 0 ? clip->movie->version : -1;
 }
 
@@ -140,6 +143,9 @@ std::optional<std::pair<double, double>> Stage::BytesOf(int id) {
         return std::nullopt;
     }
     double size = 0;
+    if (clip->emptied == Clip::Emptied::Failed) {
+        return std::pair<double, double>(0, -1);
+    }
     if (auto it = bytes_.find(clip->id); it != bytes_.end()) {
         size = static_cast<double>(it->second);
     } else if (clip == root_.get() && clip->movie) {
@@ -269,6 +275,7 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
     clip.frames = movie ? &movie->frames : &kNoFrames;
     clip.image = movie ? movie->picture : nullptr; // a picture stands at the clip's origin
     clip.url = url.empty() ? url : swf::ResolveUrl(PlayedFrom(), url);
+    clip.emptied = movie ? Clip::Emptied::No : Clip::Emptied::Unloaded;
     clip.current = -1;
     clip.playing = true;
     clip.loaded = false;
@@ -307,6 +314,14 @@ void Stage::StartLoads() {
         }
         std::size_t bytes = 0;
         const swf::Movie* movie = ReadMovie(load.url, bytes);
+        if (clip && load.clip >= 0 && (!movie || (!movie->valid && !load.loader))) {
+            // No movie there: the clip's content goes, and it stands empty with the address.
+            Replace(*clip, nullptr, load.url);
+            clip->emptied = Clip::Emptied::Failed;
+            bytes_.erase(clip->id);
+            Notify(load.loader, "onLoadError", clip, {Value("URLNotFound")});
+            continue;
+        }
         if (!movie && !load.loader) {
             continue; // nothing to show: what was there stays
         }

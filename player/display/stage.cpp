@@ -837,9 +837,13 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     case 3:
         return std::sqrt(m.c * m.c + m.d * m.d) * 100;
     case 4:
-        return clip.current + 1.0; // 0 for a clip that has not entered a frame
+        // 0 for a clip that has not entered a frame
+        return clip.emptied != Clip::Emptied::No ? 0.0 : clip.current + 1.0;
     case 5:
     case 12:
+        if (clip.emptied != Clip::Emptied::No) {
+            return property == 12 && clip.emptied == Clip::Emptied::Failed ? -1.0 : 0.0;
+        }
         return static_cast<double>(clip.totalFrames());
     case 6:
         return clip.colour.mult[3] / 2.56;

@@ -74,6 +74,9 @@ struct Clip {
     int level = -1;                             // the root of a level: its number
     bool lockRoot = false;                      // a movie loaded into it keeps it as its _root
     std::string url; // where a loaded movie came from; empty for a part of its parent's
+    // Its content unloaded, or a load into it that found no movie: it counts no frames (the
+    // failed one -1 loaded) until a movie is loaded into it.
+    enum class Emptied : std::uint8_t { No, Unloaded, Failed } emptied = Emptied::No;
     // A bitmap it shows above its children: a loaded picture file, or a BitmapData a script
     // attached (alive through the script object that holds it).
     std::shared_ptr<const swf::Image> image;
