@@ -221,6 +221,31 @@ const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
     return out;
 }
 
+void Stage::RunImportedInits(Clip& clip, const std::string& url) {
+    // A movie whose assets another imports initialises them all, imported or not, on the
+    // importing movie's timeline; what it imports itself is not followed.
+    std::size_t bytes = 0;
+    const swf::Movie* from = ReadMovie(url, bytes);
+    if (!from || !from->valid) {
+        return;
+    }
+    for (const auto& frame : from->frames) {
+        for (const auto& block : frame.initActions) {
+            RunInitOnce(clip, block);
+        }
+    }
+}
+
+void Stage::RunInitOnce(Clip& clip, const swf::ActionBlock& block) {
+    if (initDone_.insert(&block).second && clip.object) {
+        try {
+            rt_->RunBlock(block, clip.object);
+        } catch (const avm1::StopBlock& stop) {
+            Report("action block stopped: " + stop.reason);
+        }
+    }
+}
+
 void Stage::Notify(Object* loader, const char* event, Clip* clip, std::vector<Value> more) {
     if (!loader || !clip || !clip->object) {
         return;

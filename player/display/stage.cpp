@@ -288,13 +288,10 @@ void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScri
     // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
     // classes it registers are those the frame's clips are made of.
     for (const auto& block : f.initActions) {
-        if (initDone_.insert(&block).second && clip.object) {
-            try {
-                rt_->RunBlock(block, clip.object);
-            } catch (const avm1::StopBlock& stop) {
-                Report("action block stopped: " + stop.reason);
-            }
-        }
+        RunInitOnce(clip, block);
+    }
+    for (const auto& url : f.imports) {
+        RunImportedInits(clip, url);
     }
     std::size_t queued = 0;
     if (withPlacements) {

@@ -217,6 +217,8 @@ private:
     void Replace(Clip& clip, const swf::Movie* movie, const std::string& url);
     Clip* LevelClip(int level);
     const swf::Movie* ReadMovie(const std::string& url, std::size_t& bytes);
+    void RunImportedInits(Clip& clip, const std::string& url);
+    void RunInitOnce(Clip& clip, const swf::ActionBlock& block);
     void LoadRoots(std::vector<avm1::Cell*>& out);
     void Notify(avm1::Object* loader, const char* event, Clip* clip, std::vector<avm1::Value> more);
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);

@@ -60,6 +60,8 @@ enum class TagCode : std::uint16_t {
     PlaceObject3 = 70,
     DefineSprite = 39,
     ExportAssets = 56,
+    ImportAssets = 57,
+    ImportAssets2 = 71,
     CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
@@ -90,6 +92,7 @@ using ActionBlock = std::vector<std::uint8_t>;
 struct Frame {
     std::vector<std::string> labels;
     std::vector<ActionBlock> initActions; // run once, before the frame's own actions
+    std::vector<std::string> imports;     // addresses of movies it takes assets from
     std::vector<ActionBlock> actions;
     std::vector<Placement> placements; // display list changes, in file order
     std::vector<SoundStart> sounds;    // started or stopped as the frame is entered
