@@ -339,8 +339,9 @@ void Stage::StartLoads() {
         }
         std::size_t bytes = 0;
         const swf::Movie* movie = ReadMovie(load.url, bytes);
-        if (clip && load.clip >= 0 && (!movie || (!movie->valid && !load.loader))) {
-            // No movie there: the clip's content goes, and it stands empty with the address.
+        if (clip && clip->parent && (!movie || (!movie->valid && !load.loader))) {
+            // No movie there: a clip (a level keeps what it shows) loses its content and stands
+            // empty with the address.
             Replace(*clip, nullptr, load.url);
             clip->emptied = Clip::Emptied::Failed;
             bytes_.erase(clip->id);
