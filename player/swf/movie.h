@@ -92,11 +92,11 @@ using ActionBlock = std::vector<std::uint8_t>;
 struct Frame {
     std::vector<std::string> labels;
     std::vector<ActionBlock> initActions; // run once, before the frame's own actions
-    std::vector<std::string> imports;     // addresses of movies it takes assets from
     std::vector<ActionBlock> actions;
     std::vector<Placement> placements; // display list changes, in file order
     std::vector<SoundStart> sounds;    // started or stopped as the frame is entered
     std::optional<StreamBlock> stream; // its timeline's stream samples for this frame
+    std::vector<std::string> imports;  // addresses of movies it takes assets from
 };
 
 // A movie clip's own timeline (DefineSprite).
