@@ -108,12 +108,10 @@ Value MakeClip(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
     }
     std::string symbol = How == DisplayInterface::Make::Attach ? rt.ToStr(args[0]) : "";
     std::string name = rt.ToStr(args[at]);
-    auto depth = DepthArg(rt, args[at + 1]);
-    if (!depth) {
-        return Value();
-    }
+    // A depth that is no number makes the clip at depth 0, as a 32-bit integer reads it.
+    int depth = DepthArg(rt, args[at + 1]).value_or(0);
     Object* init = Arg(args, at + 2).object();
-    Object* made = rt.display().MakeClip(clip, How, symbol, name, *depth, init);
+    Object* made = rt.display().MakeClip(clip, How, symbol, name, depth, init);
     return made ? Value(made) : Value();
 }
 

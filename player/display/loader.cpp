@@ -10,6 +10,7 @@
 
 #include "swf/flashvars.h"
 #include "swf/image_file.h"
+#include "swf/local_path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,6 +119,9 @@ std::optional<int> Stage::SwfVersion(int id) {
     if (!clip || !clip->movie) {
         return std::nullopt;
     }
+    if (clip->emptied == Clip::Emptied::Failed) {
+        return -1;
+    }
     return clip->movie->valid && clip->movie->version > 0 ? clip->movie->version : -1;
 }
 
@@ -127,7 +131,7 @@ std::optional<std::string> Stage::MovieUrl(int id) {
             return clip->url;
         }
         if (!clip->parent) {
-            break;
+            return clip == root_.get() ? std::optional<std::string>(PlayedFrom()) : std::nullopt;
         }
     }
     return std::nullopt;
@@ -139,6 +143,9 @@ std::optional<std::pair<double, double>> Stage::BytesOf(int id) {
         return std::nullopt;
     }
     double size = 0;
+    if (clip->emptied == Clip::Emptied::Failed) {
+        return std::pair<double, double>(0, -1);
+    }
     if (auto it = bytes_.find(clip->id); it != bytes_.end()) {
         size = static_cast<double>(it->second);
     } else if (clip == root_.get() && clip->movie) {
@@ -214,6 +221,31 @@ const swf::Movie* Stage::ReadMovie(const std::string& url, std::size_t& bytes) {
     return out;
 }
 
+void Stage::RunImportedInits(Clip& clip, const std::string& url) {
+    // A movie whose assets another imports initialises them all, imported or not, on the
+    // importing movie's timeline; what it imports itself is not followed.
+    std::size_t bytes = 0;
+    const swf::Movie* from = ReadMovie(url, bytes);
+    if (!from || !from->valid) {
+        return;
+    }
+    for (const auto& frame : from->frames) {
+        for (const auto& block : frame.initActions) {
+            RunInitOnce(clip, block);
+        }
+    }
+}
+
+void Stage::RunInitOnce(Clip& clip, const swf::ActionBlock& block) {
+    if (initDone_.insert(&block).second && clip.object) {
+        try {
+            rt_->RunBlock(block, clip.object);
+        } catch (const avm1::StopBlock& stop) {
+            Report("action block stopped: " + stop.reason);
+        }
+    }
+}
+
 void Stage::Notify(Object* loader, const char* event, Clip* clip, std::vector<Value> more) {
     if (!loader || !clip || !clip->object) {
         return;
@@ -267,7 +299,8 @@ void Stage::Replace(Clip& clip, const swf::Movie* movie, const std::string& url)
     clip.movie = movie;
     clip.frames = movie ? &movie->frames : &kNoFrames;
     clip.image = movie ? movie->picture : nullptr; // a picture stands at the clip's origin
-    clip.url = url;
+    clip.url = url.empty() ? url : swf::ResolveUrl(PlayedFrom(), url);
+    clip.emptied = movie ? Clip::Emptied::No : Clip::Emptied::Unloaded;
     clip.current = -1;
     clip.playing = true;
     clip.loaded = false;
@@ -306,6 +339,15 @@ void Stage::StartLoads() {
         }
         std::size_t bytes = 0;
         const swf::Movie* movie = ReadMovie(load.url, bytes);
+        if (clip && clip->parent && (!movie || (!movie->valid && !load.loader))) {
+            // No movie there: a clip (a level keeps what it shows) loses its content and stands
+            // empty with the address.
+            Replace(*clip, nullptr, load.url);
+            clip->emptied = Clip::Emptied::Failed;
+            bytes_.erase(clip->id);
+            Notify(load.loader, "onLoadError", clip, {Value("URLNotFound")});
+            continue;
+        }
         if (!movie && !load.loader) {
             continue; // nothing to show: what was there stays
         }

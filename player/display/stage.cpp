@@ -288,13 +288,10 @@ void Stage::EnterFrame(Clip& clip, int frame, bool withPlacements, bool withScri
     // A sprite's initialisation runs once, at once, ahead of everything its frame places: the
     // classes it registers are those the frame's clips are made of.
     for (const auto& block : f.initActions) {
-        if (initDone_.insert(&block).second && clip.object) {
-            try {
-                rt_->RunBlock(block, clip.object);
-            } catch (const avm1::StopBlock& stop) {
-                Report("action block stopped: " + stop.reason);
-            }
-        }
+        RunInitOnce(clip, block);
+    }
+    for (const auto& url : f.imports) {
+        RunImportedInits(clip, url);
     }
     std::size_t queued = 0;
     if (withPlacements) {
@@ -837,9 +834,13 @@ std::optional<double> Stage::NumberProperty(const Clip& clip, int property) cons
     case 3:
         return std::sqrt(m.c * m.c + m.d * m.d) * 100;
     case 4:
-        return clip.current + 1.0; // 0 for a clip that has not entered a frame
+        // 0 for a clip that has not entered a frame
+        return clip.emptied != Clip::Emptied::No ? 0.0 : clip.current + 1.0;
     case 5:
     case 12:
+        if (clip.emptied != Clip::Emptied::No) {
+            return property == 12 && clip.emptied == Clip::Emptied::Failed ? -1.0 : 0.0;
+        }
         return static_cast<double>(clip.totalFrames());
     case 6:
         return clip.colour.mult[3] / 2.56;

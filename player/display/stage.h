@@ -74,6 +74,9 @@ struct Clip {
     int level = -1;                             // the root of a level: its number
     bool lockRoot = false;                      // a movie loaded into it keeps it as its _root
     std::string url; // where a loaded movie came from; empty for a part of its parent's
+    // Its content unloaded, or a load into it that found no movie: it counts no frames (the
+    // failed one -1 loaded) until a movie is loaded into it.
+    enum class Emptied : std::uint8_t { No, Unloaded, Failed } emptied = Emptied::No;
     // A bitmap it shows above its children: a loaded picture file, or a BitmapData a script
     // attached (alive through the script object that holds it).
     std::shared_ptr<const swf::Image> image;
@@ -167,6 +170,8 @@ public:
     const swf::Movie* MovieOf(int clip) override;
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
+    // The address the host played the first movie from; what others load is taken against it.
+    virtual std::string PlayedFrom() { return {}; }
     std::optional<std::pair<double, double>> BytesOf(int clip) override;
     std::optional<bool> LockRoot(int clip) override;
     void SetLockRoot(int clip, bool lock) override;
@@ -212,6 +217,8 @@ private:
     void Replace(Clip& clip, const swf::Movie* movie, const std::string& url);
     Clip* LevelClip(int level);
     const swf::Movie* ReadMovie(const std::string& url, std::size_t& bytes);
+    void RunImportedInits(Clip& clip, const std::string& url);
+    void RunInitOnce(Clip& clip, const swf::ActionBlock& block);
     void LoadRoots(std::vector<avm1::Cell*>& out);
     void Notify(avm1::Object* loader, const char* event, Clip* clip, std::vector<avm1::Value> more);
     Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);

@@ -326,6 +326,18 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
         case TagCode::ExportAssets:
             ReadExports(body, movie);
             break;
+        case TagCode::ImportAssets:
+        case TagCode::ImportAssets2: {
+            ByteReader r(body);
+            std::string url = r.CString();
+            if (!r.ok() || url.empty()) {
+                movie.problems.push_back("import without an address");
+                break;
+            }
+            current.imports.push_back(std::move(url));
+            currentUsed = true;
+            break;
+        }
         case TagCode::DefineFont: {
             std::string problem;
             if (auto font = ReadFont1(body, problem)) {

@@ -60,6 +60,8 @@ enum class TagCode : std::uint16_t {
     PlaceObject3 = 70,
     DefineSprite = 39,
     ExportAssets = 56,
+    ImportAssets = 57,
+    ImportAssets2 = 71,
     CSMTextSettings = 74,
     DefineFont3 = 75,
     DefineShape4 = 83,
@@ -94,6 +96,7 @@ struct Frame {
     std::vector<Placement> placements; // display list changes, in file order
     std::vector<SoundStart> sounds;    // started or stopped as the frame is entered
     std::optional<StreamBlock> stream; // its timeline's stream samples for this frame
+    std::vector<std::string> imports;  // addresses of movies it takes assets from
 };
 
 // A movie clip's own timeline (DefineSprite).

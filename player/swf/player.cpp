@@ -34,6 +34,7 @@ public:
     }
     std::optional<Window> HostWindow() override { return p_.host_.HostWindow(); }
     avm1::NetServices* Net() override { return p_.host_.Net(); }
+    std::string PlayedFrom() override { return p_.host_.MovieUrl(); }
 
 private:
     Player& p_;

@@ -38,6 +38,8 @@ public:
     virtual avm1::NetServices* Net() { return nullptr; }
     // The platform's MP3 codec; null: MP3 sounds are reported, not played.
     virtual audio::Mp3Decoder* Mp3() { return nullptr; }
+    // The address the movie was played from, which it reads as its own; empty when unknown.
+    virtual std::string MovieUrl() { return {}; }
 };
 
 // One entry of the display list: what stands at a depth of the root timeline.

@@ -27,10 +27,10 @@ constexpr std::uintmax_t kMaxLoadedBytes = 16u << 20;
 
 class StreamHost : public swf::PlayerHost {
 public:
-    StreamHost(std::ostream& out, std::ostream& err, std::string folder,
+    StreamHost(std::ostream& out, std::ostream& err, std::string folder, std::string url,
                std::optional<avm1::DisplayInterface::Window> window,
                std::optional<std::vector<PeerStep>> peer)
-        : out_(out), err_(err), folder_(std::move(folder)), window_(window),
+        : out_(out), err_(err), folder_(std::move(folder)), url_(std::move(url)), window_(window),
           net_(err, folder_, std::move(peer)) {}
 
     void FsCommand(const std::string& command, const std::string& args) override {
@@ -50,6 +50,7 @@ public:
     std::optional<avm1::DisplayInterface::Window> HostWindow() override { return window_; }
     avm1::NetServices* Net() override { return &net_; }
     audio::Mp3Decoder* Mp3() override { return &mp3_; }
+    std::string MovieUrl() override { return url_; }
 
     bool quit() const { return quit_; }
 
@@ -57,6 +58,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::string folder_;
+    std::string url_;
     std::optional<avm1::DisplayInterface::Window> window_;
     ScriptedNet net_;
     Mpg123Decoder mp3_;
@@ -198,7 +200,7 @@ void Inject(swf::Player& player, const InputEvent& e, double scale) {
 const char* Usage() {
     return "usage: fwplay [--frames N] [--input FILE] [--socket FILE] [--png OUT.png]\n"
            "              [--png-at N=OUT.png]... [--wav OUT.wav] [--script-seconds S]\n"
-           "              [--window WxH[@SCALE]] MOVIE.swf\n"
+           "              [--window WxH[@SCALE]] [--url ADDRESS] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
            "on virtual time and prints each trace() line on standard output; problems go to\n"
            "standard error. A script running longer than S seconds of real time (default 15) is\n"
@@ -209,6 +211,7 @@ const char* Usage() {
            "without it no socket connects. File dialogs and transfers are answered as the\n"
            "conformance harness does (a filter described \"debug-select-success\", a saved\n"
            "\"debug-success.txt\", addresses with \"?debug-success\"); nothing is written.\n"
+           "--url gives the address the movie reads as the one it was played from (default none).\n"
            "--png writes a picture of the stage at the movie's size after the last frame;\n"
            "--png-at after frame N (from 1, once the input up to its \"Wait\" is handed over).\n"
            "Exit status 0 played, 1 not a playable movie or input file, 2 bad arguments.\n";
@@ -252,6 +255,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
             text = &options.png;
         } else if (name == "--wav") {
             text = &options.wav;
+        } else if (name == "--url") {
+            text = &options.url;
         } else if (name != "--frames" && name != "--script-seconds" && name != "--window" &&
                    name != "--png-at") {
             error = "unknown option " + std::string(name);
@@ -266,7 +271,8 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
         }
         if (text) {
             if (value->empty()) {
-                error = std::string(name) + " needs a file name";
+                error = std::string(name) +
+                        (name == "--url" ? " needs an address" : " needs a file name");
                 return std::nullopt;
             }
             *text = std::string(*value);
@@ -343,7 +349,8 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
               std::optional<double> scriptSeconds,
               std::optional<avm1::DisplayInterface::Window> window,
               std::span<const InputEvent> input, std::optional<std::vector<PeerStep>> peer,
-              std::span<const Capture> captures, std::vector<std::int16_t>* sound) {
+              std::span<const Capture> captures, std::vector<std::int16_t>* sound,
+              const std::string& url) {
     try {
         swf::Movie movie = swf::ParseMovie(file);
         if (!movie.valid) {
@@ -356,7 +363,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
         }
         std::uint32_t count = frames.value_or(std::max<std::uint32_t>(movie.declaredFrameCount, 1));
         double frameMs = 1000.0 / movie.frameRate;
-        StreamHost host(out, err, folder, window, std::move(peer));
+        StreamHost host(out, err, folder, url, window, std::move(peer));
         swf::PlayerLimits limits;
         if (scriptSeconds) {
             limits.secondsPerBlock = *scriptSeconds;
@@ -461,7 +468,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     std::vector<std::int16_t> sound;
     int status = PlayMovie(*bytes, options.frames, out, err, folder.empty() ? "." : folder.string(),
                            options.scriptSeconds, options.window, events, std::move(peer), captures,
-                           options.wav.empty() ? nullptr : &sound);
+                           options.wav.empty() ? nullptr : &sound, options.url);
     if (!options.wav.empty() && status == kPlayed) {
         std::string wav = audio::EncodeWav(sound, 2, audio::kMixRate);
         std::ofstream file(options.wav, std::ios::binary | std::ios::trunc);

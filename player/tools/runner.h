@@ -37,6 +37,7 @@ struct Options {
     std::vector<Capture> captures;       // --png-at: pictures after given frames
     std::string wav;                     // what the sounds played, as a WAV file
     std::string movie;
+    std::string url; // the address the movie is played from, as it reads its own
     std::optional<double> scriptSeconds; // real time one action block may run (the host's default)
     std::optional<avm1::DisplayInterface::Window> window; // the host window's size and scale
     bool help = false;
@@ -63,14 +64,15 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
 // Sockets reach a peer playing the given part (none: no connection is made); dialogs and
 // transfers are answered as ScriptedNet says. The captures' pictures are written as PNG files.
 // With sound given, what the movie's sounds play is appended to it (44.1 kHz stereo, each frame
-// its share of samples).
+// its share of samples). The movie reads url as the address it was played from.
 int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> frames,
               std::ostream& out, std::ostream& err, const std::string& folder = {},
               std::optional<double> scriptSeconds = std::nullopt,
               std::optional<avm1::DisplayInterface::Window> window = std::nullopt,
               std::span<const InputEvent> input = {},
               std::optional<std::vector<PeerStep>> peer = std::nullopt,
-              std::span<const Capture> captures = {}, std::vector<std::int16_t>* sound = nullptr);
+              std::span<const Capture> captures = {}, std::vector<std::int16_t>* sound = nullptr,
+              const std::string& url = {});
 
 // The stage as it stands, drawn at the movie's own size (one pixel per 20 twips).
 render::Picture StagePicture(swf::Player& player);

@@ -1,10 +1,12 @@
 #include "tools/runner.h"
 
 #include "render/png.h"
+#include "swf/local_path.h"
 #include "swf/writer.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -256,6 +258,21 @@ TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolder) {
                                  << ", got " << got.value_or("nothing");
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(FwplayRun, AddressesTakenAgainstTheMoviesOwn) {
+    const std::array<std::array<std::string_view, 3>, 7> cases{{
+        {"file:///test.swf", "child.swf", "file:///child.swf"},
+        {"http://host:8000/a/b.swf?x=1", "c/d.swf", "http://host:8000/a/c/d.swf"},
+        {"http://host:8000/a/b.swf", "/top.swf", "http://host:8000/top.swf"},
+        {"http://host", "d.swf", "http://host/d.swf"},
+        {"file:///test.swf", "http://other/x.swf", "http://other/x.swf"},
+        {"dir/test.swf", "x.swf", "dir/x.swf"},
+        {"", "x.swf", "x.swf"},
+    }};
+    for (const auto& [base, url, expected] : cases) {
+        EXPECT_EQ(expected, fw::swf::ResolveUrl(base, url)) << base << " + " << url;
+    }
 }
 
 } // namespace
