@@ -1613,13 +1613,15 @@ private:
             Value fn = GetVariable(name);
             Value self;
             if (!HasPathChars(name)) {
-                // Found on a with object, a timeline or a function's locals: that is this; else
-                // undefined.
+                // Found on a with object, a timeline or a function's locals: that is this; a
+                // global function's this is the timeline it was defined on.
                 for (Scope* s = a_.scope; s; s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (rt_.Has(o, name)) {
                         if (s->kind != Scope::Kind::Global) {
                             self = Value(o);
+                        } else if (Object* f = fn.object(); f && f->function && f->function->base) {
+                            self = Value(f->function->base);
                         }
                         break;
                     }
