@@ -84,7 +84,6 @@ Object* Runtime::*const Runtime::kSetMembers[] = {
     &Runtime::booleanProto_,   &Runtime::dateProto_,    &Runtime::errorProto_,
     &Runtime::clipProto_,      &Runtime::xmlNodeProto_, &Runtime::xmlProto_,
     &Runtime::textFieldProto_, &Runtime::xmlNodeClass_, &Runtime::soundClass_,
-    &Runtime::keyObject_,      &Runtime::mouseObject_,  &Runtime::selectionObject_,
     &Runtime::buttonProto_,
 };
 
@@ -113,13 +112,31 @@ void Runtime::UseSet(int index) {
         load(sets_[index]);
         return;
     }
+    // There is one keyboard, one pointer and one focus: every movie's Key, Mouse and Selection
+    // are the same objects, whose listeners all hear them.
+    Object* Runtime::*const shared[] = {&Runtime::keyObject_, &Runtime::mouseObject_,
+                                        &Runtime::selectionObject_};
+    const char* sharedNames[] = {"Key", "Mouse", "Selection"};
+    Object* kept[] = {keyObject_, mouseObject_, selectionObject_};
+    auto restore = [&] {
+        for (std::size_t i = 0; i < std::size(shared); ++i) {
+            this->*shared[i] = kept[i];
+        }
+    };
     try {
         InstallBuiltins();
     } catch (...) {
         // Over a budget half-way: the set that was stays in use.
         set_ = previous;
         load(sets_[previous]);
+        restore();
         throw;
+    }
+    restore();
+    for (std::size_t i = 0; i < std::size(shared); ++i) {
+        if (Property* p = global_->FindOwn(sharedNames[i]); p && kept[i]) {
+            p->value = Value(kept[i]);
+        }
     }
     sets_[index].made = true;
 }
