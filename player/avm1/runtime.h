@@ -377,6 +377,8 @@ public:
     Object* selectionObject_ = nullptr; // hears of the focus moving
     Object* buttonProto_ = nullptr;     // the prototype of buttons placed on a timeline
     std::shared_ptr<const struct NativeTable> natives; // what ASnative numbers
+    // The timeline of the innermost script code under way; null when none runs.
+    Object* CodeBase() const { return activations_.empty() ? nullptr : activations_.back()->base; }
     // Whether the innermost script function under way was called by new.
     bool CallerConstructing() const {
         return !activations_.empty() && activations_.back()->constructing;

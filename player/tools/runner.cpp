@@ -335,13 +335,46 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
     return options;
 }
 
+namespace {
+
+// The host an http address names ("localhost" of "http://localhost:8000/a.swf") and the rest of
+// the address after it; nullopt for any other address or a host that is no plain name.
+std::optional<std::pair<std::string, std::string_view>> WebHost(std::string_view url) {
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (url.size() <= scheme.size() || url.substr(0, scheme.size()) != scheme) {
+            continue;
+        }
+        std::string_view rest = url.substr(scheme.size());
+        std::size_t slash = rest.find('/');
+        std::string_view authority = rest.substr(0, slash);
+        std::string host(authority.substr(0, authority.find(':')));
+        bool plain = !host.empty() && host.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                             "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                             "0123456789.-") == std::string::npos;
+        if (!plain || host.find("..") != std::string::npos || slash == std::string_view::npos) {
+            return std::nullopt;
+        }
+        return std::pair{host, rest.substr(slash + 1)};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url) {
+    // The network is the folder's subfolder named by the host, as the harness serves it.
+    std::filesystem::path base(folder);
+    auto web = WebHost(url);
+    if (web) {
+        base /= web->first;
+        url = web->second;
+    }
     auto local = swf::LocalPath(url);
     if (!local) {
-        return std::nullopt; // a network address, a drive, an absolute path or a way up
+        return std::nullopt; // another network address, a drive, an absolute path or a way up
     }
     std::filesystem::path relative(*local, std::filesystem::path::generic_format);
-    std::filesystem::path path = std::filesystem::path(folder) / relative;
+    std::filesystem::path path = base / relative;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) ||
         std::filesystem::file_size(path, ec) > kMaxLoadedBytes || ec) {
