@@ -53,6 +53,7 @@ void Runtime::SetScriptLimits(int recursion, int seconds) {
 Runtime::~Runtime() = default;
 
 void Runtime::Reset(int version) {
+    ++resets_;
     version_ = version;
     heap_.Clear();
     stack_.clear();
@@ -141,7 +142,8 @@ void Runtime::UseSet(int index) {
     sets_[index].made = true;
 }
 
-Runtime::VersionScope::VersionScope(Runtime& rt, int version) : rt_(rt), saved_(rt.version_) {
+Runtime::VersionScope::VersionScope(Runtime& rt, int version)
+    : rt_(rt), saved_(rt.version_), resets_(rt.resets_) {
     rt_.version_ = version; // the built-ins made now are that version's
     try {
         rt_.UseSet(SetOf(version));
@@ -152,6 +154,9 @@ Runtime::VersionScope::VersionScope(Runtime& rt, int version) : rt_(rt), saved_(
 }
 
 Runtime::VersionScope::~VersionScope() {
+    if (rt_.resets_ != resets_) {
+        return;
+    }
     rt_.version_ = saved_;
     rt_.UseSet(SetOf(saved_));
 }

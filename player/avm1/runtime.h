@@ -410,7 +410,9 @@ private:
     private:
         Runtime& rt_;
         int saved_;
+        unsigned resets_; // a movie loaded meanwhile has its own version: nothing to restore
     };
+    unsigned resets_ = 0;
     struct BuiltinSet {
         bool made = false;
         std::vector<Object*> objects; // in the order of kSetMembers, then the boxing classes
