@@ -121,7 +121,7 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     o->kind = Kind::Date;
     double t;
     if (args.empty()) {
-        t = std::floor(rt.now()) + 1.0e12; // a fixed origin keeps runs repeatable
+        t = std::floor(rt.dateOrigin() + rt.now());
     } else if (args.size() == 1) {
         t = rt.ToNum(args[0]);
     } else {

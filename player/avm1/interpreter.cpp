@@ -1613,13 +1613,15 @@ private:
             Value fn = GetVariable(name);
             Value self;
             if (!HasPathChars(name)) {
-                // Found on a with object, a timeline or a function's locals: that is this; else
-                // undefined.
+                // Found on a with object, a timeline or a function's locals: that is this; a
+                // global function's this is the timeline it was defined on.
                 for (Scope* s = a_.scope; s; s = s->parent) {
                     Object* o = s->kind == Scope::Kind::Target && a_.target ? a_.target : s->object;
                     if (rt_.Has(o, name)) {
                         if (s->kind != Scope::Kind::Global) {
                             self = Value(o);
+                        } else if (Object* f = fn.object(); f && f->function && f->function->base) {
+                            self = Value(f->function->base);
                         }
                         break;
                     }
@@ -1811,8 +1813,10 @@ struct ActivationGuard {
 } // namespace
 
 void Runtime::RunBlock(const std::vector<std::uint8_t>& bytes, Object* clip) {
+    // A loaded movie's code follows its own version's rules, whatever the first movie's.
+    VersionScope versionScope(*this, VersionOf(clip));
     Activation a;
-    a.code = std::make_shared<Code>(Code{bytes});
+    a.code = std::make_shared<Code>(Code{bytes, version_});
     Scope* globalScope = heap_.Make<Scope>();
     globalScope->object = global_;
     Scope* clipScope = heap_.Make<Scope>();
@@ -1884,13 +1888,10 @@ Value Runtime::CallFunction(Object* fn, const Value& self, std::vector<Value>& a
     const bool forNew = pendingConstruct_ == fn;
     pendingConstruct_ = nullptr;
     constructing = false;
-    // Functions came with version 5: their code follows its rules in older movies too.
-    struct VersionGuard {
-        int& v;
-        int saved;
-        ~VersionGuard() { v = saved; }
-    } versionGuard{version_, version_};
-    version_ = std::max(version_, 5);
+    // A function follows the rules of the movie defining it, whoever calls it; functions came
+    // with version 5, so their code follows its rules in older movies too.
+    VersionScope versionScope(*this,
+                              std::max(f.code && f.code->version ? f.code->version : version_, 5));
     Activation a;
     a.code = f.code;
     a.pool = f.pool;

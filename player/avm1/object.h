@@ -73,6 +73,7 @@ struct Scope : Cell {
 // The byte code of a script: a whole action block, kept alive by the functions defined in it.
 struct Code {
     std::vector<std::uint8_t> bytes;
+    int version = 0; // of the movie it came from
 };
 
 struct Activation;

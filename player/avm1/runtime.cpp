@@ -53,19 +53,13 @@ void Runtime::SetScriptLimits(int recursion, int seconds) {
 Runtime::~Runtime() = default;
 
 void Runtime::Reset(int version) {
+    ++resets_;
     version_ = version;
     heap_.Clear();
     stack_.clear();
     timers_.clear();
     loads_.clear();
     active_.clear();
-    xmlNodeClass_ = nullptr;
-    soundClass_ = nullptr;
-    keyObject_ = nullptr;
-    mouseObject_ = nullptr;
-    selectionObject_ = nullptr;
-    buttonProto_ = nullptr;
-    std::fill(std::begin(boxClasses_), std::end(boxClasses_), nullptr);
     nextTimer_ = 1;
     globalRegisters_.assign(4, Value());
     textBytes_ = 0;
@@ -75,15 +69,124 @@ void Runtime::Reset(int version) {
     collectAt_ = std::min(kFirstCollect, limits_.objects / 2);
     now_ = 0;
     changed_ = true;
-    objectProto_ = heap_.Make<Object>(version_ >= 7);
-    functionProto_ = NewObject(objectProto_);
-    global_ = NewObject(nullptr); // bare: no prototype, so no valueOf or toString
+    for (auto& set : sets_) {
+        set = BuiltinSet();
+    }
+    set_ = SetOf(version_);
     InstallBuiltins();
+    sets_[set_].made = true;
     root_ = NewObject(clipProto_, Kind::Clip);
     root_->clipId = 0;
 }
 
+Object* Runtime::*const Runtime::kSetMembers[] = {
+    &Runtime::global_,         &Runtime::objectProto_,  &Runtime::functionProto_,
+    &Runtime::arrayProto_,     &Runtime::stringProto_,  &Runtime::numberProto_,
+    &Runtime::booleanProto_,   &Runtime::dateProto_,    &Runtime::errorProto_,
+    &Runtime::clipProto_,      &Runtime::xmlNodeProto_, &Runtime::xmlProto_,
+    &Runtime::textFieldProto_, &Runtime::xmlNodeClass_, &Runtime::soundClass_,
+    &Runtime::buttonProto_,
+};
+
+void Runtime::UseSet(int index) {
+    if (index == set_) {
+        return;
+    }
+    BuiltinSet& out = sets_[set_];
+    out.objects.clear();
+    for (auto member : kSetMembers) {
+        out.objects.push_back(this->*member);
+    }
+    out.objects.insert(out.objects.end(), std::begin(boxClasses_), std::end(boxClasses_));
+    auto load = [this](const BuiltinSet& in) {
+        std::size_t i = 0;
+        for (auto member : kSetMembers) {
+            this->*member = in.objects[i++];
+        }
+        for (Object*& box : boxClasses_) {
+            box = in.objects[i++];
+        }
+    };
+    const int previous = set_;
+    set_ = index;
+    if (sets_[index].made) {
+        load(sets_[index]);
+        return;
+    }
+    // There is one keyboard, one pointer and one focus: every movie's Key, Mouse and Selection
+    // are the same objects, whose listeners all hear them.
+    Object* Runtime::*const shared[] = {&Runtime::keyObject_, &Runtime::mouseObject_,
+                                        &Runtime::selectionObject_};
+    const char* sharedNames[] = {"Key", "Mouse", "Selection"};
+    Object* kept[] = {keyObject_, mouseObject_, selectionObject_};
+    auto restore = [&] {
+        for (std::size_t i = 0; i < std::size(shared); ++i) {
+            this->*shared[i] = kept[i];
+        }
+    };
+    try {
+        InstallBuiltins();
+    } catch (...) {
+        // Over a budget half-way: the set that was stays in use.
+        set_ = previous;
+        load(sets_[previous]);
+        restore();
+        throw;
+    }
+    restore();
+    for (std::size_t i = 0; i < std::size(shared); ++i) {
+        if (Property* p = global_->FindOwn(sharedNames[i]); p && kept[i]) {
+            p->value = Value(kept[i]);
+        }
+    }
+    sets_[index].made = true;
+}
+
+Runtime::VersionScope::VersionScope(Runtime& rt, int version)
+    : rt_(rt), saved_(rt.version_), resets_(rt.resets_) {
+    rt_.version_ = version; // the built-ins made now are that version's
+    try {
+        rt_.UseSet(SetOf(version));
+    } catch (...) {
+        rt_.version_ = saved_;
+        throw;
+    }
+}
+
+Runtime::VersionScope::~VersionScope() {
+    if (rt_.resets_ != resets_) {
+        return;
+    }
+    rt_.version_ = saved_;
+    rt_.UseSet(SetOf(saved_));
+}
+
+Object* Runtime::GlobalFor(int version) {
+    VersionScope scope(*this, version);
+    return global_;
+}
+
+Object* Runtime::ClipProtoFor(int version) {
+    VersionScope scope(*this, version);
+    return clipProto_;
+}
+
+int Runtime::VersionOf(const Object* clip) {
+    if (!clip || clip->kind != Kind::Clip) {
+        return version_;
+    }
+    auto v = display_.SwfVersion(clip->clipId);
+    return v && *v > 0 ? *v : version_;
+}
+
 void Runtime::InstallBuiltins() {
+    for (auto member : kSetMembers) {
+        this->*member = nullptr;
+    }
+    std::fill(std::begin(boxClasses_), std::end(boxClasses_), nullptr);
+    objectProto_ = heap_.Make<Object>(version_ >= 7);
+    functionProto_ = NewObject(objectProto_);
+    global_ = NewObject(nullptr); // bare: no prototype, so no valueOf or toString
     InstallObject(*this, global_);
     InstallFunction(*this, global_);
     InstallArray(*this, global_);
@@ -165,6 +268,9 @@ void Runtime::Collect() {
                       textFieldProto_, keyObject_, mouseObject_, buttonProto_, selectionObject_,
                       boxClasses_[0], boxClasses_[1], boxClasses_[2]}) {
         roots.push_back(p);
+    }
+    for (const BuiltinSet& set : sets_) {
+        roots.insert(roots.end(), set.objects.begin(), set.objects.end());
     }
     display_.Roots(roots);
     roots.erase(std::remove(roots.begin(), roots.end(), nullptr), roots.end());
@@ -260,6 +366,9 @@ bool Runtime::IsCallable(const Value& v) const {
 
 Property* Runtime::FindVisible(Object* o, std::string_view name) {
     Property* p = o->FindOwn(name);
+    if (p && version_ >= 7 && !o->caseSensitive() && p->name != name) {
+        return nullptr; // an older movie's object, read by later code, which minds the case
+    }
     return p && VisibleIn(p->flags, version_) ? p : nullptr;
 }
 

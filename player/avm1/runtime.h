@@ -206,7 +206,13 @@ public:
 
     // A fresh machine for a movie of the given version: every object goes.
     void Reset(int version);
+    // The version of the code under way: the movie's that the block or function came from.
     int version() const { return version_; }
+    // Movies up to version 6 and later ones each see a global object and built-in classes of
+    // their own. The members below hold the set of the code under way; these give another's,
+    // made when first asked for.
+    Object* GlobalFor(int version);
+    Object* ClipProtoFor(int version);
     const Limits& limits() const { return limits_; }
     // A movie's own recursion depth and script time (0: the host's); they hold until the next
     // one. Within the host's limits: a movie may lower them, never raise them.
@@ -220,6 +226,9 @@ public:
     void RunTimers(double now);
     double now() const { return now_; }
     void SetNow(double ms) { now_ = ms; }
+    // The date a new Date() reads at time 0, in ms since 1970 (UTC).
+    double dateOrigin() const { return dateOrigin_; }
+    void SetDateOrigin(double ms) { dateOrigin_ = ms; }
     void NewTick() { textBytes_ = 0; }
     // A clip's object whose clip has left the stage.
     bool OffStage(const Object* o) {
@@ -368,6 +377,8 @@ public:
     Object* selectionObject_ = nullptr; // hears of the focus moving
     Object* buttonProto_ = nullptr;     // the prototype of buttons placed on a timeline
     std::shared_ptr<const struct NativeTable> natives; // what ASnative numbers
+    // The timeline of the innermost script code under way; null when none runs.
+    Object* CodeBase() const { return activations_.empty() ? nullptr : activations_.back()->base; }
     // Whether the innermost script function under way was called by new.
     bool CallerConstructing() const {
         return !activations_.empty() && activations_.back()->constructing;
@@ -388,6 +399,31 @@ public:
 private:
     friend class Interpreter;
     void InstallBuiltins();
+    // Runs with the rules and built-ins of the given version until it goes out of scope.
+    class VersionScope {
+    public:
+        VersionScope(Runtime& rt, int version);
+        ~VersionScope();
+        VersionScope(const VersionScope&) = delete;
+        VersionScope& operator=(const VersionScope&) = delete;
+
+    private:
+        Runtime& rt_;
+        int saved_;
+        unsigned resets_; // a movie loaded meanwhile has its own version: nothing to restore
+    };
+    unsigned resets_ = 0;
+    struct BuiltinSet {
+        bool made = false;
+        std::vector<Object*> objects; // in the order of kSetMembers, then the boxing classes
+    };
+    static Object* Runtime::*const kSetMembers[];
+    BuiltinSet sets_[2];
+    int set_ = 0; // which of sets_ the members hold: 1 from version 7
+    static int SetOf(int version) { return version >= 7 ? 1 : 0; }
+    void UseSet(int index);
+    // The version of the movie a clip shows, or the current one where it shows none.
+    int VersionOf(const Object* clip);
     // The class that boxes a primitive, and whether it is the built-in one as installed.
     std::pair<Value, bool> BoxClass(const Value& v);
     Object* BoxBy(const Value& box, const Value& v);
@@ -427,6 +463,7 @@ private:
     bool CollectionDue() const { return heap_.count() >= collectAt_ && callDepth_ == safeCalls_; }
     void CollectWithinBlock();
     double now_ = 0;
+    double dateOrigin_ = 0;
     // How deep each property's getter/setter pair and each watcher are nested in themselves:
     // the reference player limits every one on its own.
     std::unordered_map<std::uint32_t, int> accessorDepth_;

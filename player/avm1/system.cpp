@@ -7,8 +7,15 @@
 namespace fw::avm1 {
 namespace {
 
-// A movie played from a file may read local files, or the network when it asked for that.
+// A movie loaded from the network is the network's; one played from a file may read local
+// files, or the network when it asked for that.
 Value SandboxType(Runtime& rt, Activation&, Value, std::vector<Value>&) {
+    Object* base = rt.CodeBase();
+    auto url =
+        base && base->kind == Kind::Clip ? rt.display().MovieUrl(base->clipId) : std::nullopt;
+    if (url && (url->rfind("http://", 0) == 0 || url->rfind("https://", 0) == 0)) {
+        return Value("remote");
+    }
     return Value(rt.display().UsesNetwork() ? "localWithNetwork" : "localWithFile");
 }
 

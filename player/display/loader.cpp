@@ -367,7 +367,8 @@ void Stage::StartLoads() {
             clip->name = "_level" + std::to_string(load.level);
             clip->movie = movie;
             clip->frames = &kNoFrames;
-            clip->object = rt_->NewObject(rt_->clipProto_, avm1::Kind::Clip);
+            int version = movie && movie->version ? movie->version : rt_->version();
+            clip->object = rt_->NewObject(rt_->ClipProtoFor(version), avm1::Kind::Clip);
             clip->object->clipId = clip->id;
             byId_[clip->id] = clip;
             exec_.push_back(clip->id);

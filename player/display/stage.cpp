@@ -447,7 +447,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
         return;
     }
     Object* ctor = RegisteredClass(clip.movie, clip.character);
-    Object* proto = rt_->clipProto_;
+    Object* proto = rt_->ClipProtoFor(clip.movie->version ? clip.movie->version : rt_->version());
     if (ctor) {
         Value p = rt_->Get(Value(ctor), "prototype");
         if (p.isObject()) {
@@ -497,7 +497,7 @@ void Stage::StartTextField(Clip& clip, std::unique_ptr<TextField> field) {
 avm1::Object* Stage::RegisteredClass(const swf::Movie* movie, std::uint16_t character) {
     std::string symbol = SymbolOf(movie, character);
     int version = movie->version ? movie->version : rt_->version();
-    const Value* registry = rt_->global()->Find(avm1::ClassRegistryName(version));
+    const Value* registry = rt_->GlobalFor(version)->Find(avm1::ClassRegistryName(version));
     if (symbol.empty() || !registry || !registry->isObject()) {
         return nullptr;
     }

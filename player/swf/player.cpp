@@ -94,6 +94,10 @@ void Player::Load(Movie movie) {
     dueAt_.reset();
     scripted_ = CarriesActions(movie_);
     loadedAt_ = std::chrono::steady_clock::now();
+    runtime_->SetDateOrigin(dateOrigin_.value_or(
+        static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count())));
     input_->Reset();
     ++generation_;
     for (const auto& problem : movie_.problems) {

@@ -135,6 +135,12 @@ public:
         virtualTime_ = ms;
         runtime_->SetNow(ms);
     }
+    // The date scripts read at time 0, in ms since 1970 (UTC), instead of the real clock's when
+    // the movie was loaded.
+    void SetDateOrigin(double ms) {
+        dateOrigin_ = ms;
+        runtime_->SetDateOrigin(ms);
+    }
     int version() const { return movie_.version; }
 
     // Variables by path: "name", "_root.name", "_level0.name", "/:name", "a.b" through objects.
@@ -217,6 +223,7 @@ private:
     std::unique_ptr<display::Input> input_;
     std::chrono::steady_clock::time_point loadedAt_ = std::chrono::steady_clock::now();
     std::optional<double> virtualTime_;
+    std::optional<double> dateOrigin_;
     std::optional<double> dueAt_; // the host's time the next frame is due
     double lastDue_ = 0;          // the host's time of the last PlayDue
     unsigned generation_ = 0;     // counts Loads, so a script notices its movie was replaced

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,6 +25,21 @@ namespace {
 
 // Larger files are not given to a movie.
 constexpr std::uintmax_t kMaxLoadedBytes = 16u << 20;
+
+// Virtual time starts where the conformance harness's clock stands: 3 February 2001, 04:05:06
+// on the local clock, so the dates a movie reads are the same in every run.
+double VirtualDateOrigin() {
+    std::tm start{};
+    start.tm_year = 2001 - 1900;
+    start.tm_mon = 1;
+    start.tm_mday = 3;
+    start.tm_hour = 4;
+    start.tm_min = 5;
+    start.tm_sec = 6;
+    start.tm_isdst = -1;
+    std::time_t t = std::mktime(&start);
+    return t == static_cast<std::time_t>(-1) ? 0 : static_cast<double>(t) * 1000;
+}
 
 class StreamHost : public swf::PlayerHost {
 public:
@@ -202,11 +218,12 @@ const char* Usage() {
            "              [--png-at N=OUT.png]... [--wav OUT.wav] [--script-seconds S]\n"
            "              [--window WxH[@SCALE]] [--url ADDRESS] MOVIE.swf\n"
            "Plays MOVIE.swf from its first frame for N frames (default: the movie's frame count)\n"
-           "on virtual time and prints each trace() line on standard output; problems go to\n"
-           "standard error. A script running longer than S seconds of real time (default 15) is\n"
-           "stopped. --window gives the host window's size in pixels and how many of them make\n"
-           "one of the screen (default: the movie's own size). --input FILE is a JSON list of\n"
-           "mouse and key events; after each frame the movie gets those up to the next \"Wait\".\n"
+           "on virtual time (its dates from 2001-02-03 04:05:06 local time) and prints each\n"
+           "trace() line on standard output; problems go to standard error. A script running\n"
+           "longer than S seconds of real time (default 15) is stopped. --window gives the host\n"
+           "window's size in pixels and how many of them make one of the screen (default: the\n"
+           "movie's own size). --input FILE is a JSON list of mouse and key events; after each\n"
+           "frame the movie gets those up to the next \"Wait\".\n"
            "--socket FILE is a JSON list of what a socket's peer receives and sends, in turn;\n"
            "without it no socket connects. File dialogs and transfers are answered as the\n"
            "conformance harness does (a filter described \"debug-select-success\", a saved\n"
@@ -324,13 +341,46 @@ std::optional<Options> ParseArguments(std::span<const std::string_view> args, st
     return options;
 }
 
+namespace {
+
+// The host an http address names ("localhost" of "http://localhost:8000/a.swf") and the rest of
+// the address after it; nullopt for any other address or a host that is no plain name.
+std::optional<std::pair<std::string, std::string_view>> WebHost(std::string_view url) {
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (url.size() <= scheme.size() || url.substr(0, scheme.size()) != scheme) {
+            continue;
+        }
+        std::string_view rest = url.substr(scheme.size());
+        std::size_t slash = rest.find('/');
+        std::string_view authority = rest.substr(0, slash);
+        std::string host(authority.substr(0, authority.find(':')));
+        bool plain = !host.empty() && host.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                             "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                             "0123456789.-") == std::string::npos;
+        if (!plain || host.find("..") != std::string::npos || slash == std::string_view::npos) {
+            return std::nullopt;
+        }
+        return std::pair{host, rest.substr(slash + 1)};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url) {
+    // The network is the folder's subfolder named by the host, as the harness serves it.
+    std::filesystem::path base(folder);
+    auto web = WebHost(url);
+    if (web) {
+        base /= web->first;
+        url = web->second;
+    }
     auto local = swf::LocalPath(url);
     if (!local) {
-        return std::nullopt; // a network address, a drive, an absolute path or a way up
+        return std::nullopt; // another network address, a drive, an absolute path or a way up
     }
     std::filesystem::path relative(*local, std::filesystem::path::generic_format);
-    std::filesystem::path path = std::filesystem::path(folder) / relative;
+    std::filesystem::path path = base / relative;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) ||
         std::filesystem::file_size(path, ec) > kMaxLoadedBytes || ec) {
@@ -369,6 +419,7 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
             limits.secondsPerBlock = *scriptSeconds;
         }
         swf::Player player(host, limits);
+        player.SetDateOrigin(VirtualDateOrigin());
         player.Load(std::move(movie));
         std::size_t next = 0;
         bool written = true;

@@ -78,8 +78,9 @@ int PlayMovie(std::span<const std::uint8_t> file, std::optional<std::uint32_t> f
 render::Picture StagePicture(swf::Player& player);
 
 // The bytes of the file a movie in folder loads by a relative address ("data.xml",
-// "sub/vars.txt?x=1"); nullopt for a network or absolute address, a way out of the folder, or
-// no plain file there.
+// "sub/vars.txt?x=1"), or by an http address from the folder's subfolder named by the host
+// ("http://localhost:8000/a.swf" reads localhost/a.swf); nullopt for another network or an
+// absolute address, a way out of the folder, or no plain file there.
 std::optional<std::string> ReadBesideMovie(const std::string& folder, std::string_view url);
 
 // Reads the movie the options name and plays it as PlayMovie does.

@@ -79,6 +79,26 @@ TEST(Collector, FreesUnreachableCyclesAndKeepsTheReachable) {
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
 }
 
+// Movies up to version 6 and later ones keep their own globals, made once and kept by the
+// collector, but hear the one keyboard, pointer and focus through the same objects.
+TEST(Versions, OlderAndLaterMoviesKeepTheirOwnGlobalsAndShareTheInput) {
+    QuietHost host;
+    Player player(host);
+    Play(player, ActionWriter());
+    fw::avm1::Runtime& rt = player.runtime();
+    fw::avm1::Object* older = rt.GlobalFor(6);
+    fw::avm1::Object* later = rt.GlobalFor(8);
+    ASSERT_NE(older, later);
+    rt.Collect();
+    EXPECT_EQ(rt.GlobalFor(5), older);
+    EXPECT_EQ(rt.GlobalFor(7), later);
+    EXPECT_NE(rt.GlobalFor(8)->Find("Object")->object(), older->Find("Object")->object());
+    for (const char* shared : {"Key", "Mouse", "Selection"}) {
+        EXPECT_EQ(older->Find(shared)->object(), later->Find(shared)->object()) << shared;
+    }
+    EXPECT_EQ(rt.global(), older); // the movie's own version's, between its scripts
+}
+
 // try { throw {v: "kept"}; } finally { body }, inside try { ... } catch (e) { trace(e.v); }
 ActionWriter ThrowAcrossFinally(const ActionWriter& finallyBody) {
     auto block = [](std::uint8_t flags, const std::vector<std::uint8_t>& tryCode,
@@ -262,7 +282,7 @@ TEST(Conversions, MovieTextPerVersionAndHiddenProperties) {
 
 // The host's zone is pinned here, as the conformance tool pins it for the corpus: a fixed zone
 // 5:45 east of UTC, restored afterwards.
-TEST(Date, ShowsTimesInTheHostZone) {
+TEST(Date, ShowsTimesInTheHostZoneAndReadsTheHostsClock) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", "<+0545>-5:45", 1);
@@ -284,6 +304,11 @@ TEST(Date, ShowsTimesInTheHostZone) {
     w.Push({std::string("d")}).Do(Op::GetVariable).Do(Op::Trace);
     // d - 0: arithmetic reads a date's time, though + reads its text.
     w.Push({std::string("d")}).Do(Op::GetVariable).Push({0.0}).Do(Op::Subtract).Do(Op::Trace);
+    // new Date().getTime(): the host's date at time 0, and the time since.
+    w.Push({0.0, 0.0, std::string("Date")}).Do(kNewObject).Push({std::string("getTime")});
+    w.Do(kCallMethod).Do(Op::Trace);
+    player.SetDateOrigin(981152406000 - 1500);
+    player.SetTime(1500);
     Play(player, w);
 
     if (old) {
@@ -294,7 +319,8 @@ TEST(Date, ShowsTimesInTheHostZone) {
     tzset();
 
     const std::vector<std::string> expected = {
-        "981152406000", "-345", "4", "22", "2", "Sat Feb 3 04:05:06 GMT+0545 2001", "981152406000",
+        "981152406000", "-345",         "4", "22", "2", "Sat Feb 3 04:05:06 GMT+0545 2001",
+        "981152406000", "981152406000",
     };
     ASSERT_EQ(host.traces.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

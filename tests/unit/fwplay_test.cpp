@@ -232,7 +232,7 @@ TEST(FwplayRun, WritesPicturesOfTheStage) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolder) {
+TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolderOrItsHostFolders) {
     auto dir = std::filesystem::temp_directory_path() /
                ("fwplay_load_" + std::to_string(std::random_device{}()));
     auto folder = dir / "movie";
@@ -240,6 +240,8 @@ TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolder) {
     { std::ofstream(folder / "data.txt", std::ios::binary) << "a=1"; }
     { std::ofstream(folder / "sub" / "x.xml", std::ios::binary) << "<x/>"; }
     { std::ofstream(dir / "outside.txt", std::ios::binary) << "secret"; }
+    std::filesystem::create_directories(folder / "localhost");
+    { std::ofstream(folder / "localhost" / "page.txt", std::ios::binary) << "web"; }
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"data.txt", "a=1"},
         {"sub/x.xml?v=2#top", "<x/>"},
@@ -247,6 +249,11 @@ TEST(FwplayRun, MoviesLoadOnlyFilesInTheirFolder) {
         {"sub/../../outside.txt", std::nullopt},
         {(dir / "outside.txt").string(), std::nullopt},
         {"http://example.org/data.txt", std::nullopt},
+        {"http://localhost:8000/page.txt", "web"}, // the host's own folder serves the network
+        {"https://localhost/page.txt?x=1", "web"},
+        {"http://localhost:8000/../data.txt", std::nullopt},
+        {"http://../outside.txt", std::nullopt},
+        {"http://localhost", std::nullopt},
         {"C:/data.txt", std::nullopt},
         {"missing.txt", std::nullopt},
         {"sub", std::nullopt},

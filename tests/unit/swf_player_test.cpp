@@ -684,27 +684,33 @@ TEST(Host, VariablesAndParametersFromOutside) {
 }
 
 TEST(Host, ReplacingTheMovieFromACommandIsSafe) {
-    MovieWriter m;
-    m.Actions(ActionWriter()
-                  .FsCommand("reload", "")
-                  .Push({std::string("after"), 1.0})
-                  .Do(Op::SetVariable));
-    m.Actions(ActionWriter().Push({std::string("second"), 1.0}).Do(Op::SetVariable));
-    m.ShowFrame();
-    auto file = m.Finish();
+    auto movie = [](std::uint8_t version) {
+        MovieWriter m(MovieOptions{.version = version});
+        m.Actions(ActionWriter()
+                      .FsCommand("reload", "")
+                      .Push({std::string("after"), 1.0})
+                      .Do(Op::SetVariable));
+        m.Actions(ActionWriter().Push({std::string("second"), 1.0}).Do(Op::SetVariable));
+        m.ShowFrame();
+        return m.Finish();
+    };
+    auto first = movie(8);
+    auto next = movie(6);
     RecordingHost host;
     Player player(host);
     int loads = 0;
     host.onCommand = [&] {
         if (++loads == 1) {
-            player.Load(ParseMovie(file));
+            player.Load(ParseMovie(next));
         }
     };
-    player.Load(ParseMovie(file));
+    player.Load(ParseMovie(first));
     player.Tick();
-    // The replaced movie's scripts stop; the new one starts on the next tick.
+    // The replaced movie's scripts stop; the new one starts on the next tick, by its own
+    // version's rules, not those of the code it cut short.
     EXPECT_EQ(player.RootVariables(), Events{});
     EXPECT_EQ(player.currentFrame(), -1);
+    EXPECT_EQ(player.runtime().version(), 6);
     player.Tick();
     EXPECT_EQ(player.GetVariableText("after"), "1");
     EXPECT_EQ(player.GetVariableText("second"), "1");
