@@ -83,8 +83,39 @@ struct Crossing {
     int row; // sample row: four a pixel row
     float x;
     int winding;
-    bool operator<(const Crossing& o) const { return row != o.row ? row < o.row : x < o.x; }
 };
+
+// A line of text crosses each sample row many times over, and its rows come in no order: the
+// crossings are dealt out to their rows, and only each row's few are sorted.
+void SortByRow(std::vector<Crossing>& crossings, std::vector<Crossing>& sorted,
+               std::vector<std::size_t>& starts) {
+    sorted.resize(crossings.size());
+    if (crossings.empty()) {
+        return;
+    }
+    auto [low, high] =
+        std::minmax_element(crossings.begin(), crossings.end(),
+                            [](const Crossing& a, const Crossing& b) { return a.row < b.row; });
+    int first = low->row;
+    starts.assign(static_cast<std::size_t>(high->row - first) + 2, 0);
+    for (const Crossing& c : crossings) {
+        ++starts[static_cast<std::size_t>(c.row - first) + 1];
+    }
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        starts[i] += starts[i - 1];
+    }
+    // Dealing a crossing moves its row's start on: afterwards each start is where its row ends.
+    for (const Crossing& c : crossings) {
+        sorted[starts[static_cast<std::size_t>(c.row - first)]++] = c;
+    }
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(begin),
+                  sorted.begin() + static_cast<std::ptrdiff_t>(starts[i]),
+                  [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        begin = starts[i];
+    }
+}
 
 void AddCrossings(swf::Point a, swf::Point b, int rows, std::vector<Crossing>& out) {
     if (a.y == b.y || !std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) ||
@@ -110,11 +141,14 @@ void AddCrossings(swf::Point a, swf::Point b, int rows, std::vector<Crossing>& o
 // an edge pixel takes one of five levels rather than the share of its area inside.
 void SampledCover(const render::Path& path, const render::Mask* clip, render::Mask& cover, int& top,
                   int& bottom, int& left, int& right) {
-    std::vector<Crossing> crossings;
+    // Kept between runs: a paragraph of device text makes tens of thousands of crossings.
+    thread_local std::vector<Crossing> found, crossings;
+    thread_local std::vector<std::size_t> starts;
+    found.clear();
     int rows = cover.height * 4;
     for (const auto& s : path.segments) {
         if (!s.control) {
-            AddCrossings(s.from, s.to, rows, crossings);
+            AddCrossings(s.from, s.to, rows, found);
             continue;
         }
         // Pieces short enough to stray no more than a fiftieth of a pixel from the curve.
@@ -128,11 +162,11 @@ void SampledCover(const render::Path& path, const render::Mask* clip, render::Ma
             double t = static_cast<double>(i) / n, u = 1 - t;
             swf::Point next{u * u * p0.x + 2 * u * t * c.x + t * t * p2.x,
                             u * u * p0.y + 2 * u * t * c.y + t * t * p2.y};
-            AddCrossings(prev, next, rows, crossings);
+            AddCrossings(prev, next, rows, found);
             prev = next;
         }
     }
-    std::sort(crossings.begin(), crossings.end());
+    SortByRow(found, crossings, starts);
     top = cover.height, bottom = 0, left = cover.width, right = 0;
     for (std::size_t i = 0; i < crossings.size();) {
         int row = crossings[i].row, y = row / 4;
