@@ -1,10 +1,12 @@
-// Date: milliseconds since 1970, shown in the time zone of the host, with the calendar
-// arithmetic of the civil calendar.
+// Date: milliseconds since 1970 held as a plain number, shown in the time zone of the host.
+// Movies reach far outside the calendar's range (infinite times, years beyond 32 bits), and the
+// fields they read back there follow the host's 32-bit integer arithmetic: a value that does not
+// fit becomes INT_MIN, and remainders that come out negative are lifted by their divisor.
 
 #include "runtime.h"
 
-#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -12,53 +14,117 @@ namespace fw::avm1 {
 namespace {
 
 constexpr double kMsPerDay = 86400000.0;
+constexpr double kMsPerHour = 3600000.0;
+constexpr double kMsPerMinute = 60000.0;
+// Times further from 1970 than this are no time at all once a setter has made them.
+constexpr double kMaxTime = 8.64e15;
 
-double DaysFromCivil(double y, double m, double d) {
-    // m 0-based; months outside 0..11 roll into the year.
-    y += std::floor(m / 12);
-    m = std::fmod(m, 12);
-    if (m < 0) {
-        m += 12;
-    }
-    double yy = m < 2 ? y - 1 : y;
-    double era = std::floor(yy / 400);
-    double yoe = yy - era * 400;
-    double mp = std::fmod(m + 10, 12); // March first; m counts from January as 0
-    double doy = std::floor((153 * mp + 2) / 5) + d - 1;
-    double doe = yoe * 365 + std::floor(yoe / 4) - std::floor(yoe / 100) + doy;
-    return era * 146097 + doe - 719468;
+// The processor's truncating conversion: NaN and everything out of range is INT_MIN.
+std::int32_t ToInt32(double v) {
+    return v >= INT32_MIN && v <= INT32_MAX ? static_cast<std::int32_t>(v) : INT32_MIN;
 }
 
-struct Parts {
-    double year, month, day, hours, minutes, seconds, ms, weekday;
+// 32-bit sums that wrap as the hardware's do, where a year near the end of the range is moved.
+std::int32_t Wrap(std::int64_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+}
+
+// A remainder of a non-negative divisor, truncated to an integer and lifted when negative.
+std::int32_t Modulo(double v, std::int32_t divisor) {
+    std::int32_t r = ToInt32(std::fmod(v, divisor));
+    return r < 0 ? r + divisor : r;
+}
+
+// Days before the first of each month, in common and in leap years.
+constexpr int kMonthStart[2][13] = {
+    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366},
 };
 
-Parts Split(double t) {
-    double days = std::floor(t / kMsPerDay);
-    double msInDay = t - days * kMsPerDay;
-    double z = days + 719468;
-    double era = std::floor(z / 146097);
-    double doe = z - era * 146097;
-    double yoe = std::floor(
-        (doe - std::floor(doe / 1460) + std::floor(doe / 36524) - std::floor(doe / 146096)) / 365);
-    double y = yoe + era * 400;
-    double doy = doe - (365 * yoe + std::floor(yoe / 4) - std::floor(yoe / 100));
-    double mp = std::floor((5 * doy + 2) / 153);
-    double d = doy - std::floor((153 * mp + 2) / 5) + 1;
-    double m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) {
-        y += 1;
+bool IsLeap(std::int32_t year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+double DayOf(double t) {
+    return std::floor(t / kMsPerDay);
+}
+
+double FirstDayOfYear(double year) {
+    return 365 * (year - 1970) + std::floor((year - 1969) / 4) - std::floor((year - 1901) / 100) +
+           std::floor((year - 1601) / 400);
+}
+
+double YearStart(std::int32_t year) {
+    return kMsPerDay * FirstDayOfYear(year);
+}
+
+// The year holding t, searched for between the bounds that years of 365 and 366 days give.
+std::int32_t YearOf(double t) {
+    const double day = DayOf(t);
+    const bool before = t < 0;
+    std::int32_t low = Wrap(std::int64_t{ToInt32(std::floor(day / (before ? 365 : 366)))} + 1970);
+    std::int32_t high = Wrap(std::int64_t{ToInt32(std::ceil(day / (before ? 366 : 365)))} + 1970);
+    while (low < high) {
+        const std::int32_t mid = ToInt32((static_cast<double>(low) + high) / 2);
+        if (YearStart(mid) > t) {
+            high = Wrap(std::int64_t{mid} - 1);
+        } else if (YearStart(Wrap(std::int64_t{mid} + 1)) > t) {
+            return mid;
+        } else {
+            low = Wrap(std::int64_t{mid} + 1);
+        }
     }
-    Parts p;
-    p.year = y;
-    p.month = m - 1;
-    p.day = d;
-    p.hours = std::floor(msInDay / 3600000);
-    p.minutes = std::floor(std::fmod(msInDay, 3600000) / 60000);
-    p.seconds = std::floor(std::fmod(msInDay, 60000) / 1000);
-    p.ms = std::fmod(msInDay, 1000);
-    p.weekday = std::fmod(std::fmod(days + 4, 7) + 7, 7);
-    return p;
+    return low;
+}
+
+std::int32_t DayInYear(double t, std::int32_t year) {
+    return ToInt32(DayOf(t) - FirstDayOfYear(year));
+}
+
+std::int32_t MonthOf(double t) {
+    const std::int32_t year = YearOf(t);
+    const std::int32_t day = DayInYear(t, year);
+    const int* starts = kMonthStart[IsLeap(year) ? 1 : 0];
+    int month = 0;
+    while (month < 11 && day >= starts[month + 1]) {
+        ++month;
+    }
+    return month;
+}
+
+std::int32_t DateOf(double t) {
+    const std::int32_t year = YearOf(t);
+    const std::int32_t day = DayInYear(t, year);
+    return Wrap(std::int64_t{day} - kMonthStart[IsLeap(year) ? 1 : 0][MonthOf(t)] + 1);
+}
+
+std::int32_t WeekdayOf(double t) {
+    return Modulo(DayOf(t) + 4, 7);
+}
+
+// Half a millisecond is added before the hour is taken; at the far end of the range that sum
+// rounds to the next whole millisecond, and the hour with it.
+std::int32_t HoursOf(double t) {
+    return Modulo(std::floor((t + 0.5) / kMsPerHour), 24);
+}
+
+std::int32_t MinutesOf(double t) {
+    return Modulo(std::floor(t / kMsPerMinute), 60);
+}
+
+std::int32_t SecondsOf(double t) {
+    return Modulo(std::floor(t / 1000), 60);
+}
+
+std::int32_t MsOf(double t) {
+    return Modulo(t, 1000);
+}
+
+// Movies of version 8 and later take the time of day modulo a day the mathematical way; earlier
+// ones keep the sign of the time, so a date before 1970 loses its day when its year is set.
+double TimeInDay(double t, int version) {
+    double r = std::fmod(t, kMsPerDay);
+    return version > 7 && r < 0 ? r + kMsPerDay : r;
 }
 
 // How far the host's clock is ahead of UTC at time t (ms since 1970, UTC), in ms: the zone's
@@ -67,7 +133,7 @@ double LocalOffset(double t) {
     if (!std::isfinite(t)) {
         return 0;
     }
-    double clamped = std::clamp(std::floor(t / 1000), -8.64e12, 8.64e12);
+    double clamped = std::fmin(std::fmax(std::floor(t / 1000), -8.64e12), 8.64e12);
     // std::localtime and the zone's offset worked out from its answer, as every platform's
     // library has them (its result is copied at once: the library keeps one for all callers).
     auto local = [](std::time_t secs, std::tm& out) {
@@ -86,9 +152,8 @@ double LocalOffset(double t) {
     if (!local(now, current)) {
         return 0;
     }
-    const double wall =
-        DaysFromCivil(current.tm_year + 1900.0, current.tm_mon, current.tm_mday) * 86400 +
-        current.tm_hour * 3600.0 + current.tm_min * 60.0 + current.tm_sec;
+    const double wall = (FirstDayOfYear(current.tm_year + 1900.0) + current.tm_yday) * 86400 +
+                        current.tm_hour * 3600.0 + current.tm_min * 60.0 + current.tm_sec;
     const double standard = wall - static_cast<double>(now) - (current.tm_isdst > 0 ? 3600 : 0);
     return (standard + (tm.tm_isdst > 0 ? 3600 : 0)) * 1000;
 }
@@ -103,15 +168,66 @@ double FromLocal(double local) {
     return local - LocalOffset(guess);
 }
 
-double Make(const Parts& p) {
-    return DaysFromCivil(p.year, p.month, p.day) * kMsPerDay + p.hours * 3600000 +
-           p.minutes * 60000 + p.seconds * 1000 + p.ms;
+// Minutes the host's clock is behind UTC, from the two times as stored: for times so large that
+// a millisecond is below their precision the difference carries the rounding.
+double ZoneMinutes(double t) {
+    return (t - ToLocal(t)) / kMsPerMinute;
 }
 
-double Time(const Value& self) {
+double MakeTime(double hours, double minutes, double seconds, double ms) {
+    return std::floor(hours) * kMsPerHour + std::floor(minutes) * kMsPerMinute +
+           std::floor(seconds) * 1000 + std::floor(ms);
+}
+
+// Days since 1970 of a date whose month may lie outside the year; the year counts only as a
+// 32-bit integer, so an unusable one (NaN, infinite) becomes INT_MIN rather than no date.
+double MakeDay(double year, double month, double date) {
+    month = std::floor(month);
+    year = std::floor(year) + std::floor(month / 12);
+    month = std::fmod(month, 12);
+    if (month < 0) {
+        month += 12;
+    }
+    const std::int32_t y = ToInt32(year);
+    const std::int32_t m = ToInt32(std::floor(month));
+    if (m < 0 || m > 11) {
+        return NAN;
+    }
+    return FirstDayOfYear(y) + kMonthStart[IsLeap(y) ? 1 : 0][m] + std::floor(date) - 1;
+}
+
+double Clip(double t) {
+    return std::isfinite(t) && std::fabs(t) <= kMaxTime ? std::floor(t) : NAN;
+}
+
+// The numbers a method was given: at most seven, up to the first undefined one.
+std::vector<double> Numbers(Runtime& rt, const std::vector<Value>& args) {
+    std::vector<double> out;
+    for (const Value& v : args) {
+        if (out.size() == 7 || v.isUndefined()) {
+            break;
+        }
+        out.push_back(rt.ToNum(v));
+    }
+    return out;
+}
+
+// A time made of the fields of a date and time; two-digit years (and all below them) are
+// taken as the 1900s.
+double FromFields(const std::vector<double>& v) {
+    auto at = [&](std::size_t i, double fallback) { return i < v.size() ? v[i] : fallback; };
+    double year = v[0] < 100 ? v[0] + 1900 : v[0];
+    return MakeDay(year, v[1], at(2, 1)) * kMsPerDay +
+           MakeTime(at(3, 0), at(4, 0), at(5, 0), at(6, 0));
+}
+
+Object* DateObject(const Value& self) {
     Object* o = self.object();
-    return o && o->kind == Kind::Date ? o->primitive.isNumber() ? o->primitive.asNumber() : NAN
-                                      : NAN;
+    return o && o->kind == Kind::Date ? o : nullptr;
+}
+
+double TimeOf(const Object* o) {
+    return o->primitive.isNumber() ? o->primitive.asNumber() : NAN;
 }
 
 Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
@@ -119,20 +235,14 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     Object* o =
         constructing && self.isObject() ? self.asObject() : rt.NewObject(rt.dateProto_, Kind::Date);
     o->kind = Kind::Date;
+    std::vector<double> v = Numbers(rt, args);
     double t;
-    if (args.empty()) {
+    if (v.empty()) {
         t = std::floor(rt.dateOrigin() + rt.now());
-    } else if (args.size() == 1) {
-        t = rt.ToNum(args[0]);
+    } else if (v.size() == 1) {
+        t = v[0];
     } else {
-        double v[7] = {0, 0, 1, 0, 0, 0, 0};
-        for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
-            v[i] = rt.ToNum(args[i]);
-        }
-        if (v[0] >= 0 && v[0] < 100) {
-            v[0] += 1900;
-        }
-        t = FromLocal(Make(Parts{v[0], v[1], v[2], v[3], v[4], v[5], v[6], 0}));
+        t = FromLocal(FromFields(v));
     }
     o->primitive = Value(t);
     if (!constructing) {
@@ -141,101 +251,170 @@ Value Construct(Runtime& rt, Activation&, Value self, std::vector<Value>& args) 
     return Value(o);
 }
 
-enum Field { kYear, kMonth, kDay, kHours, kMinutes, kSeconds, kMs, kWeekday, kTime, kFullYear2 };
+enum Field { kYear, kMonth, kDay, kHours, kMinutes, kSeconds, kMs, kWeekday, kYear1900 };
 
 template <Field F, bool Utc = false>
 Value Getter(Runtime&, Activation&, Value self, std::vector<Value>&) {
-    double t = Time(self);
+    const Object* o = DateObject(self);
+    if (!o) {
+        return Value();
+    }
+    double t = TimeOf(o);
     if (std::isnan(t)) {
         return Value(NAN);
     }
-    Parts p = Split(Utc || F == kTime ? t : ToLocal(t));
+    if (!Utc) {
+        t = ToLocal(t);
+    }
+    std::int32_t field = 0;
     switch (F) {
     case kYear:
-        return Value(p.year);
+        field = YearOf(t);
+        break;
+    case kYear1900:
+        field = Wrap(std::int64_t{YearOf(t)} - 1900);
+        break;
     case kMonth:
-        return Value(p.month);
+        field = MonthOf(t);
+        break;
     case kDay:
-        return Value(p.day);
-    case kHours:
-        return Value(p.hours);
-    case kMinutes:
-        return Value(p.minutes);
-    case kSeconds:
-        return Value(p.seconds);
-    case kMs:
-        return Value(std::floor(p.ms));
+        field = DateOf(t);
+        break;
     case kWeekday:
-        return Value(p.weekday);
-    case kTime:
-        return Value(t);
-    case kFullYear2:
-        return Value(p.year - 1900);
+        field = WeekdayOf(t);
+        break;
+    case kHours:
+        field = HoursOf(t);
+        break;
+    case kMinutes:
+        field = MinutesOf(t);
+        break;
+    case kSeconds:
+        field = SecondsOf(t);
+        break;
+    case kMs:
+        field = MsOf(t);
+        break;
     }
-    return Value();
+    return Value(static_cast<double>(field));
 }
 
-template <Field F, bool Utc = false>
-Value Setter(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
-    Object* o = self.object();
-    if (!o || o->kind != Kind::Date) {
+Value GetTime(Runtime&, Activation&, Value self, std::vector<Value>&) {
+    const Object* o = DateObject(self);
+    return o ? Value(TimeOf(o)) : Value();
+}
+
+Value SetTime(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = DateObject(self);
+    if (!o) {
         return Value();
     }
-    if (F == kTime) {
-        o->primitive = Value(rt.ToNum(Arg(args, 0)));
-        return o->primitive;
-    }
-    double t = Time(self);
-    t = std::isnan(t) ? 0 : t;
-    Parts p = Split(Utc ? t : ToLocal(t));
-    double* fields[] = {&p.year, &p.month, &p.day, &p.hours, &p.minutes, &p.seconds, &p.ms};
-    int first = F == kFullYear2 ? 0 : static_cast<int>(F);
-    for (std::size_t i = 0; i < args.size() && first + static_cast<int>(i) < 7; ++i) {
-        *fields[first + i] = rt.ToNum(args[i]);
-    }
-    if (F == kFullYear2 && p.year >= 0 && p.year < 100) {
-        p.year += 1900;
-    }
-    o->primitive = Value(Utc ? Make(p) : FromLocal(Make(p)));
+    std::vector<double> v = Numbers(rt, args);
+    o->primitive = Value(Clip(v.empty() ? NAN : v[0]));
     return o->primitive;
 }
 
+// What a setter was given, from the field it is named for on: that field, when not given, is
+// NaN; the ones before it and those not given after it keep their current values.
+struct Given {
+    std::vector<double> values;
+    Field first;
+
+    double Or(Field field, double current) const {
+        if (field < first) {
+            return current;
+        }
+        auto i = static_cast<std::size_t>(field - first);
+        return i < values.size() ? values[i] : field == first ? NAN : current;
+    }
+};
+
+// Stores a time made from local or UTC fields and answers it.
+Value Store(Object* o, bool utc, double day, double time) {
+    double t = day * kMsPerDay + time;
+    o->primitive = Value(Clip(utc ? t : FromLocal(t)));
+    return o->primitive;
+}
+
+// The setters of the calendar date: the first argument sets field F, the next ones the fields
+// after it.
+template <Field F, bool Utc = false>
+Value SetDay(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = DateObject(self);
+    if (!o) {
+        return Value();
+    }
+    // The arguments first: their valueOf may set this date.
+    const Given given{Numbers(rt, args), F == kYear1900 ? kYear : F};
+    const double t = Utc ? TimeOf(o) : ToLocal(TimeOf(o));
+    double year = given.Or(kYear, YearOf(t));
+    if (F == kYear1900 && year >= 0 && year <= 99) {
+        year += 1900;
+    }
+    double month = given.Or(kMonth, MonthOf(t));
+    if (F == kMonth && std::isnan(month)) {
+        month = 0;
+    }
+    double date = given.Or(kDay, DateOf(t));
+    return Store(o, Utc, MakeDay(year, month, date), TimeInDay(t, rt.version()));
+}
+
+// The setters of the time of day, the same way; setMinutes alone takes its fields as 32-bit
+// integers first.
+template <Field F, bool Utc = false>
+Value SetClock(Runtime& rt, Activation&, Value self, std::vector<Value>& args) {
+    Object* o = DateObject(self);
+    if (!o) {
+        return Value();
+    }
+    // The arguments first: their valueOf may set this date.
+    const Given given{Numbers(rt, args), F};
+    const double t = Utc ? TimeOf(o) : ToLocal(TimeOf(o));
+    double hours = given.Or(kHours, HoursOf(t));
+    double minutes = given.Or(kMinutes, MinutesOf(t));
+    double seconds = given.Or(kSeconds, SecondsOf(t));
+    double ms = given.Or(kMs, MsOf(t));
+    if (F == kMinutes) {
+        minutes = ToInt32(minutes);
+        seconds = ToInt32(seconds);
+        ms = ToInt32(ms);
+    }
+    return Store(o, Utc, DayOf(t), MakeTime(hours, minutes, seconds, ms));
+}
+
 Value ToStringFn(Runtime&, Activation&, Value self, std::vector<Value>&) {
-    double t = Time(self);
-    if (!std::isfinite(t)) {
+    const Object* o = DateObject(self);
+    if (!o) {
+        return Value();
+    }
+    const double utc = TimeOf(o);
+    if (!std::isfinite(utc)) {
         return Value("Invalid Date");
     }
     static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    double offset = LocalOffset(t);
-    Parts p = Split(t + offset);
-    int minutes = static_cast<int>(std::fabs(offset) / 60000);
-    char zone[32];
-    std::snprintf(zone, sizeof zone, "GMT%c%02d%02d", offset < 0 ? '-' : '+', minutes / 60,
-                  minutes % 60);
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d %s %d",
-                  days[static_cast<int>(p.weekday)], months[static_cast<int>(p.month)],
-                  static_cast<int>(p.day), static_cast<int>(p.hours), static_cast<int>(p.minutes),
-                  static_cast<int>(p.seconds), zone, static_cast<int>(p.year));
+    const double t = ToLocal(utc);
+    const std::int32_t ahead = ToInt32(-ZoneMinutes(utc));
+    const std::int64_t minutes = ahead < 0 ? -std::int64_t{ahead} : ahead;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT%c%02lld%02lld %d",
+                  days[WeekdayOf(t)], months[MonthOf(t)], static_cast<int>(DateOf(t)),
+                  static_cast<int>(HoursOf(t)), static_cast<int>(MinutesOf(t)),
+                  static_cast<int>(SecondsOf(t)), ahead < 0 ? '-' : '+',
+                  static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60),
+                  static_cast<int>(YearOf(t)));
     return Value(std::string(buf));
 }
 
 Value Utc(Runtime& rt, Activation&, Value, std::vector<Value>& args) {
-    double v[7] = {0, 0, 1, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
-        v[i] = rt.ToNum(args[i]);
-    }
-    if (v[0] >= 0 && v[0] < 100) {
-        v[0] += 1900;
-    }
-    return Value(Make(Parts{v[0], v[1], v[2], v[3], v[4], v[5], v[6], 0}));
+    std::vector<double> v = Numbers(rt, args);
+    return v.size() < 2 ? Value() : Value(FromFields(v));
 }
 
 Value Zone(Runtime&, Activation&, Value self, std::vector<Value>&) {
-    double t = Time(self);
-    return Value(std::isnan(t) ? t : -LocalOffset(t) / 60000);
+    const Object* o = DateObject(self);
+    return o ? Value(ZoneMinutes(TimeOf(o))) : Value();
 }
 
 template <bool Utc> void AddFields(Runtime& rt, Object* proto, const char* utc) {
@@ -244,14 +423,21 @@ template <bool Utc> void AddFields(Runtime& rt, Object* proto, const char* utc) 
         return n.insert(3, utc);
     };
     const std::pair<std::string, NativeFn> entries[] = {
-        {name("getFullYear"), Getter<kYear, Utc>},   {name("getMonth"), Getter<kMonth, Utc>},
-        {name("getDate"), Getter<kDay, Utc>},        {name("getDay"), Getter<kWeekday, Utc>},
-        {name("getHours"), Getter<kHours, Utc>},     {name("getMinutes"), Getter<kMinutes, Utc>},
-        {name("getSeconds"), Getter<kSeconds, Utc>}, {name("getMilliseconds"), Getter<kMs, Utc>},
-        {name("setFullYear"), Setter<kYear, Utc>},   {name("setMonth"), Setter<kMonth, Utc>},
-        {name("setDate"), Setter<kDay, Utc>},        {name("setHours"), Setter<kHours, Utc>},
-        {name("setMinutes"), Setter<kMinutes, Utc>}, {name("setSeconds"), Setter<kSeconds, Utc>},
-        {name("setMilliseconds"), Setter<kMs, Utc>},
+        {name("getFullYear"), Getter<kYear, Utc>},
+        {name("getMonth"), Getter<kMonth, Utc>},
+        {name("getDate"), Getter<kDay, Utc>},
+        {name("getDay"), Getter<kWeekday, Utc>},
+        {name("getHours"), Getter<kHours, Utc>},
+        {name("getMinutes"), Getter<kMinutes, Utc>},
+        {name("getSeconds"), Getter<kSeconds, Utc>},
+        {name("getMilliseconds"), Getter<kMs, Utc>},
+        {name("setFullYear"), SetDay<kYear, Utc>},
+        {name("setMonth"), SetDay<kMonth, Utc>},
+        {name("setDate"), SetDay<kDay, Utc>},
+        {name("setHours"), SetClock<kHours, Utc>},
+        {name("setMinutes"), SetClock<kMinutes, Utc>},
+        {name("setSeconds"), SetClock<kSeconds, Utc>},
+        {name("setMilliseconds"), SetClock<kMs, Utc>},
     };
     for (const auto& [n, fn] : entries) {
         rt.Method(proto, n.c_str(), fn);
@@ -266,15 +452,15 @@ void InstallDate(Runtime& rt, Object* global) {
     Object* ctor = rt.MakeClass("Date", Construct, proto, global);
     rt.Method(ctor, "UTC", Utc);
     rt.Method(proto, "toString", ToStringFn);
-    rt.Method(proto, "valueOf", Getter<kTime>);
-    rt.Method(proto, "getTime", Getter<kTime>);
+    rt.Method(proto, "valueOf", GetTime);
+    rt.Method(proto, "getTime", GetTime);
     rt.Method(proto, "getTimezoneOffset", Zone);
     AddFields<false>(rt, proto, "");
     AddFields<true>(rt, proto, "UTC");
-    rt.Method(proto, "getYear", Getter<kFullYear2>);
-    rt.Method(proto, "getUTCYear", Getter<kFullYear2, true>);
-    rt.Method(proto, "setYear", Setter<kFullYear2>);
-    rt.Method(proto, "setTime", Setter<kTime>);
+    rt.Method(proto, "getYear", Getter<kYear1900>);
+    rt.Method(proto, "getUTCYear", Getter<kYear1900, true>);
+    rt.Method(proto, "setYear", SetDay<kYear1900>);
+    rt.Method(proto, "setTime", SetTime);
 }
 
 } // namespace fw::avm1

@@ -280,6 +280,29 @@ TEST(Conversions, MovieTextPerVersionAndHiddenProperties) {
     }
 }
 
+// Setting the date of a time before 1970 keeps its time of day: movies from version 8 on take
+// it modulo a day upwards, older ones keep the negative remainder and so land a day early.
+TEST(Date, SettersKeepTheTimeOfDayByTheMoviesVersion) {
+    const struct {
+        std::uint8_t version;
+        const char* time;
+    } cases[] = {{7, "-86400001"}, {8, "-1"}};
+    for (const auto& c : cases) {
+        QuietHost host;
+        Player player(host);
+        // trace(new Date(-1).setUTCFullYear(1969))
+        ActionWriter w;
+        w.Push({1969.0, 1.0, -1.0, 1.0, std::string("Date")}).Do(kNewObject);
+        w.Push({std::string("setUTCFullYear")}).Do(kCallMethod).Do(Op::Trace);
+        MovieWriter m(MovieOptions{.version = c.version});
+        m.Actions(w).ShowFrame();
+        player.Load(ParseMovie(m.Finish()));
+        player.Tick();
+        ASSERT_EQ(host.traces.size(), 1u) << "version " << int{c.version};
+        EXPECT_EQ(host.traces[0], c.time) << "version " << int{c.version};
+    }
+}
+
 // The host's zone is pinned here, as the conformance tool pins it for the corpus: a fixed zone
 // 5:45 east of UTC, restored afterwards.
 TEST(Date, ShowsTimesInTheHostZoneAndReadsTheHostsClock) {
