@@ -536,7 +536,21 @@ StartArgs Shell::WithTrace(StartArgs args) {
 
 void Shell::WaitMovie(Ms timeout, bool visibleOnly) {
     main_ = WaitWindow(Pid(), L"TMainForm", L"MainForm", timeout, visibleOnly);
-    ASSERT_NE(main_, nullptr) << "expected the main window; windows: " << DescribeWindows();
+    if (main_ == nullptr) {
+        // A rare start under a loaded machine never shows the window; what the process and its
+        // trace got to is what tells a slow start from a failed one.
+        const std::vector<TraceLine> lines = ReadTrace(trace_);
+        std::wstring trace;
+        for (std::size_t i = lines.size() > 20 ? lines.size() - 20 : 0; i < lines.size(); ++i) {
+            for (const std::wstring& field : lines[i]) {
+                trace += field + L' ';
+            }
+            trace += L"| ";
+        }
+        FAIL() << "expected the main window; windows: " << DescribeWindows()
+               << (Running() ? "; still running" : "; exited with " + std::to_string(ExitCode()))
+               << "; trace: " << Cp1251(trace);
+    }
     ASSERT_TRUE(WaitTrace(trace_, {L"put", L"Movie"}, 30s)) << "expected the movie loaded";
     ASSERT_NE(PlayerWindow(main_), nullptr) << "expected the player's window";
 }
