@@ -13,9 +13,12 @@ constexpr std::size_t kStreamLeadBytes = 2048;
 } // namespace
 
 void Stage::StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo& info) {
-    const swf::Movie& movie = *clip.movie;
-    auto it = movie.sounds.find(id);
-    if (it == movie.sounds.end()) {
+    Symbol sound = Resolve(clip.movie, id); // an imported sound plays the library's
+    if (!sound.movie) {
+        return;
+    }
+    auto it = sound.movie->sounds.find(sound.id);
+    if (it == sound.movie->sounds.end()) {
         return;
     }
     const void* key = it->second.get();
