@@ -193,10 +193,19 @@ Placement PlaceAt(std::uint16_t depth, std::uint16_t character, double x) {
 
 // The library's own shape 1 is red, the importing movie's blue: an imported box (a sprite
 // placing shape 1) shows red wherever it stands, placed by the timeline or attached by name,
-// and runs its own frame script. Of an import and the movie's own definition of one id, the
-// first in the file holds.
+// and is made of the class the library's initialisation registers for it. Of an import and the
+// movie's own definition of one id, the first in the file holds.
 TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
     Host host;
+    ActionWriter registration; // Object.registerClass("Box", _global.Made)
+    SetFunction(registration, "_global", "Made", Say("made", {}));
+    registration.Push({std::string("Made")})
+        .Do(Op::GetVariable)
+        .Push({std::string("Box"), 2.0, std::string("Object")})
+        .Do(Op::GetVariable)
+        .Push({std::string("registerClass")})
+        .RawBytes(kCallMethod)
+        .Do(Op::Pop);
     host.files["lib.swf"] = Text(
         MovieWriter()
             .DefineShape(Square(1, Rgba{255, 0, 0, 255}))
@@ -205,6 +214,7 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
                                  .Actions(ActionWriter().Push({std::string("box")}).Do(Op::Trace))
                                  .ShowFrame())
             .Export(2, "Box")
+            .InitActions(2, registration)
             .ShowFrame()
             .Finish());
     ActionWriter attach;
@@ -239,7 +249,8 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         EXPECT_EQ(0xFF0000FFu, picture.Row(5)[15]) << "the movie's own shape 1";
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[25]) << "attached, tag " << (second ? 71 : 57);
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[35]) << "imported before the movie's own 9";
-        EXPECT_EQ((std::vector<std::string>{"box", "box", "box"}), host.traces);
+        EXPECT_EQ((std::vector<std::string>{"made", "made", "box", "box", "made", "box"}),
+                  host.traces);
     }
 }
 
