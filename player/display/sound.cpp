@@ -89,6 +89,24 @@ const swf::Movie* Stage::MovieOf(int id) {
     return clip ? clip->movie : nullptr;
 }
 
+std::shared_ptr<const swf::SoundDefinition> Stage::ImportedSound(const swf::Movie* movie,
+                                                                 std::string_view name) {
+    if (!movie) {
+        return nullptr;
+    }
+    for (const auto& [id, symbol] : movie->imported) {
+        if (NamesEqual(symbol.name, name)) {
+            Symbol sound = Resolve(movie, id);
+            if (!sound.movie) {
+                return nullptr;
+            }
+            auto it = sound.movie->sounds.find(sound.id);
+            return it != sound.movie->sounds.end() ? it->second : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 void Stage::Unheard(const Clip& clip) {
     // Only the root of a loaded movie takes its library along, and only when no other clip
     // still shows the same file.

@@ -168,6 +168,8 @@ public:
     avm1::Object* Level(int level) override;
     avm1::Object* RootOf(int clip) override;
     const swf::Movie* MovieOf(int clip) override;
+    std::shared_ptr<const swf::SoundDefinition> ImportedSound(const swf::Movie* movie,
+                                                              std::string_view name) override;
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
     // The address the host played the first movie from; what others load is taken against it.

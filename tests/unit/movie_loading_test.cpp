@@ -193,8 +193,9 @@ Placement PlaceAt(std::uint16_t depth, std::uint16_t character, double x) {
 
 // The library's own shape 1 is red, the importing movie's blue: an imported box (a sprite
 // placing shape 1) shows red wherever it stands, placed by the timeline or attached by name,
-// and is made of the class the library's initialisation registers for it. Of an import and the
-// movie's own definition of one id, the first in the file holds.
+// and is made of the class the library's initialisation registers for it; an imported sound
+// attaches by its name. Of an import and the movie's own definition of one id, the first in
+// the file holds.
 TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
     Host host;
     ActionWriter registration; // Object.registerClass("Box", _global.Made)
@@ -214,6 +215,9 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
                                  .Actions(ActionWriter().Push({std::string("box")}).Do(Op::Trace))
                                  .ShowFrame())
             .Export(2, "Box")
+            .DefineSound(
+                SoundDefinition{3, 3, 2, true, false, 2205, std::vector<std::uint8_t>(4410)})
+            .Export(3, "Tick")
             .InitActions(2, registration)
             .ShowFrame()
             .Finish());
@@ -224,21 +228,35 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         .RawBytes(kCallMethod)
         .Do(Op::Pop)
         .Push({std::string("b"), 0.0, 20.0})
-        .Do(Op::SetProperty);
+        .Do(Op::SetProperty)
+        .Push({std::string("s"), 0.0, std::string("Sound")})
+        .RawBytes(kNewObject)
+        .Do(Op::SetVariable)
+        .Push({std::string("Tick"), 1.0, std::string("s")})
+        .Do(Op::GetVariable)
+        .Push({std::string("attachSound")})
+        .RawBytes(kCallMethod)
+        .Do(Op::Pop)
+        .Push({std::string("s")})
+        .Do(Op::GetVariable)
+        .Push({std::string("duration")})
+        .Do(Op::GetMember)
+        .Do(Op::Trace);
     for (bool second : {false, true}) {
-        auto importing = MovieWriter()
-                             .DefineShape(Square(1, Rgba{0, 0, 255, 255}))
-                             .Tag(second ? 71 : 57,
-                                  Import(second, "lib.swf", {{7, "Box"}, {1, "Box"}, {9, "Box"}}))
-                             .Tag(second ? 71 : 57, Import(second, "lib.swf", {{8, "Box"}}))
-                             .DefineShape(Square(9, Rgba{0, 0, 255, 255}))
-                             .Export(8, "Shared")
-                             .Place(PlaceAt(1, 7, 0))
-                             .Place(PlaceAt(2, 1, 10))
-                             .Place(PlaceAt(4, 9, 30))
-                             .Actions(attach)
-                             .ShowFrame()
-                             .Finish();
+        auto importing =
+            MovieWriter()
+                .DefineShape(Square(1, Rgba{0, 0, 255, 255}))
+                .Tag(second ? 71 : 57,
+                     Import(second, "lib.swf", {{7, "Box"}, {1, "Box"}, {9, "Box"}}))
+                .Tag(second ? 71 : 57, Import(second, "lib.swf", {{8, "Box"}, {10, "Tick"}}))
+                .DefineShape(Square(9, Rgba{0, 0, 255, 255}))
+                .Export(8, "Shared")
+                .Place(PlaceAt(1, 7, 0))
+                .Place(PlaceAt(2, 1, 10))
+                .Place(PlaceAt(4, 9, 30))
+                .Actions(attach)
+                .ShowFrame()
+                .Finish();
         host.traces.clear();
         Player player(host);
         player.Load(ParseMovie(importing));
@@ -249,7 +267,7 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         EXPECT_EQ(0xFF0000FFu, picture.Row(5)[15]) << "the movie's own shape 1";
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[25]) << "attached, tag " << (second ? 71 : 57);
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[35]) << "imported before the movie's own 9";
-        EXPECT_EQ((std::vector<std::string>{"made", "made", "box", "box", "made", "box"}),
+        EXPECT_EQ((std::vector<std::string>{"made", "made", "box", "box", "made", "100", "box"}),
                   host.traces);
     }
 }
