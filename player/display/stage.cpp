@@ -1320,18 +1320,13 @@ std::shared_ptr<const swf::Image> Stage::ExportedBitmap(std::string_view name) {
     if (!movie) {
         return nullptr;
     }
-    auto named = movie->exports.find(std::string(name));
-    for (auto e = movie->exports.begin();
-         named == movie->exports.end() && e != movie->exports.end(); ++e) {
-        if (avm1::AsciiLower(e->first) == avm1::AsciiLower(name)) {
-            named = e;
-        }
-    }
-    if (named == movie->exports.end()) {
+    auto named = movie->FindSymbol(name);
+    Symbol bitmap = named ? Resolve(movie, *named) : Symbol{};
+    if (!bitmap.movie) {
         return nullptr;
     }
-    auto it = movie->bitmaps.find(named->second);
-    return it != movie->bitmaps.end() ? it->second : nullptr;
+    auto it = bitmap.movie->bitmaps.find(bitmap.id);
+    return it != bitmap.movie->bitmaps.end() ? it->second : nullptr;
 }
 
 // A copy of a field is the field its definition makes, where the original stands; one a

@@ -194,8 +194,8 @@ Placement PlaceAt(std::uint16_t depth, std::uint16_t character, double x) {
 // The library's own shape 1 is red, the importing movie's blue: an imported box (a sprite
 // placing shape 1) shows red wherever it stands, placed by the timeline or attached by name,
 // and is made of the class the library's initialisation registers for it; an imported sound
-// attaches by its name. Of an import and the movie's own definition of one id, the first in
-// the file holds.
+// and bitmap are found by their names. Of an import and the movie's own definition of one id, the
+// first in the file holds.
 TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
     Host host;
     ActionWriter registration; // Object.registerClass("Box", _global.Made)
@@ -208,7 +208,7 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         .RawBytes(kCallMethod)
         .Do(Op::Pop);
     host.files["lib.swf"] = Text(
-        MovieWriter()
+        MovieWriter(MovieOptions{8})
             .DefineShape(Square(1, Rgba{255, 0, 0, 255}))
             .DefineSprite(2, MovieWriter()
                                  .Place(PlaceAt(1, 1, 0))
@@ -218,6 +218,8 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
             .DefineSound(
                 SoundDefinition{3, 3, 2, true, false, 2205, std::vector<std::uint8_t>(4410)})
             .Export(3, "Tick")
+            .DefineBitsLossless2(4, 3, 1, std::vector<std::uint8_t>(12, 255))
+            .Export(4, "Dots")
             .InitActions(2, registration)
             .ShowFrame()
             .Finish());
@@ -241,14 +243,26 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         .Do(Op::GetVariable)
         .Push({std::string("duration")})
         .Do(Op::GetMember)
+        .Do(Op::Trace)
+        .Push({std::string("Dots"), 1.0, std::string("flash")})
+        .Do(Op::GetVariable)
+        .Push({std::string("display")})
+        .Do(Op::GetMember)
+        .Push({std::string("BitmapData")})
+        .Do(Op::GetMember)
+        .Push({std::string("loadBitmap")})
+        .RawBytes(kCallMethod)
+        .Push({std::string("width")})
+        .Do(Op::GetMember)
         .Do(Op::Trace);
     for (bool second : {false, true}) {
         auto importing =
-            MovieWriter()
+            MovieWriter(MovieOptions{8})
                 .DefineShape(Square(1, Rgba{0, 0, 255, 255}))
                 .Tag(second ? 71 : 57,
                      Import(second, "lib.swf", {{7, "Box"}, {1, "Box"}, {9, "Box"}}))
-                .Tag(second ? 71 : 57, Import(second, "lib.swf", {{8, "Box"}, {10, "Tick"}}))
+                .Tag(second ? 71 : 57,
+                     Import(second, "lib.swf", {{8, "Box"}, {10, "Tick"}, {11, "Dots"}}))
                 .DefineShape(Square(9, Rgba{0, 0, 255, 255}))
                 .Export(8, "Shared")
                 .Place(PlaceAt(1, 7, 0))
@@ -267,8 +281,9 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
         EXPECT_EQ(0xFF0000FFu, picture.Row(5)[15]) << "the movie's own shape 1";
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[25]) << "attached, tag " << (second ? 71 : 57);
         EXPECT_EQ(0xFFFF0000u, picture.Row(5)[35]) << "imported before the movie's own 9";
-        EXPECT_EQ((std::vector<std::string>{"made", "made", "box", "box", "made", "100", "box"}),
-                  host.traces);
+        EXPECT_EQ(
+            (std::vector<std::string>{"made", "made", "box", "box", "made", "100", "3", "box"}),
+            host.traces);
     }
 }
 
