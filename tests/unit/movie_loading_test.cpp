@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -159,6 +160,15 @@ TEST(MovieLoading, AMovieLoadingItselfEveryFrameStaysBounded) {
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
 }
 
+// object.method(args), its result left on the stack; the object is a variable's value.
+ActionWriter& Call(ActionWriter& w, const std::string& object, const std::string& method,
+                   std::vector<PushItem> args) {
+    std::reverse(args.begin(), args.end());
+    args.push_back(static_cast<double>(args.size()));
+    args.push_back(object);
+    return w.Push(args).Do(Op::GetVariable).Push({method}).RawBytes(kCallMethod);
+}
+
 // ImportAssets (57) or ImportAssets2 (71) of (id, name) pairs from the address.
 std::vector<std::uint8_t>
 Import(bool second, const std::string& url,
@@ -224,20 +234,14 @@ TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
             .ShowFrame()
             .Finish());
     ActionWriter attach;
-    attach.Push({1.0, std::string("b"), std::string("Shared"), 3.0, std::string("this")})
-        .Do(Op::GetVariable)
-        .Push({std::string("attachMovie")})
-        .RawBytes(kCallMethod)
+    Call(attach, "this", "attachMovie", {std::string("Shared"), std::string("b"), 1.0})
         .Do(Op::Pop)
         .Push({std::string("b"), 0.0, 20.0})
         .Do(Op::SetProperty)
         .Push({std::string("s"), 0.0, std::string("Sound")})
         .RawBytes(kNewObject)
-        .Do(Op::SetVariable)
-        .Push({std::string("Tick"), 1.0, std::string("s")})
-        .Do(Op::GetVariable)
-        .Push({std::string("attachSound")})
-        .RawBytes(kCallMethod)
+        .Do(Op::SetVariable);
+    Call(attach, "s", "attachSound", {std::string("Tick")})
         .Do(Op::Pop)
         .Push({std::string("s")})
         .Do(Op::GetVariable)
@@ -305,10 +309,7 @@ TEST(MovieLoading, ImportsThatLeadNowhereShowNothing) {
     host.files["lib.swf"] = Text(MovieWriter().ShowFrame().Finish());
     ActionWriter attach;
     for (const char* symbol : {"Ring", "Gone", "Unexported"}) {
-        attach.Push({1.0, std::string(symbol), std::string(symbol), 3.0, std::string("this")})
-            .Do(Op::GetVariable)
-            .Push({std::string("attachMovie")})
-            .RawBytes(kCallMethod)
+        Call(attach, "this", "attachMovie", {std::string(symbol), std::string(symbol), 1.0})
             .Do(Op::TypeOf)
             .Do(Op::Trace);
     }
