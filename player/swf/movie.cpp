@@ -175,6 +175,11 @@ std::optional<std::string> ReadImports(std::span<const std::uint8_t> body, bool 
         if (!r.ok()) {
             break;
         }
+        if (id == 0) {
+            // Id 0 stands for the clips scripts make empty; it names no symbol to import.
+            movie.problems.push_back("import of " + name + " as character 0");
+            continue;
+        }
         if (Defines(movie, id) || movie.imported.count(id)) {
             movie.problems.push_back("import of " + name + " as character " + std::to_string(id) +
                                      ", which it has already");
