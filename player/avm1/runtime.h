@@ -22,6 +22,7 @@
 namespace fw::swf {
 struct Movie;
 struct Image;
+struct SoundDefinition;
 } // namespace fw::swf
 
 namespace fw::audio {
@@ -133,6 +134,11 @@ public:
     virtual Object* RootOf(int) { return nullptr; }
     // The movie whose library a clip's characters come from; null for a clip gone.
     virtual const swf::Movie* MovieOf(int) { return nullptr; }
+    // The sound a movie imports under a name, from its library; null where there is none.
+    virtual std::shared_ptr<const swf::SoundDefinition> ImportedSound(const swf::Movie*,
+                                                                      std::string_view) {
+        return nullptr;
+    }
     // What the movie a clip belongs to says of itself; nullopt for a clip gone.
     virtual std::optional<int> SwfVersion(int) { return std::nullopt; }
     virtual std::optional<std::string> MovieUrl(int) { return std::nullopt; }

@@ -353,7 +353,7 @@ std::shared_ptr<const swf::SoundDefinition> Exported(Runtime& rt, const swf::Mov
             return it == library->sounds.end() ? nullptr : it->second;
         }
     }
-    return nullptr;
+    return rt.display().ImportedSound(library, name);
 }
 
 // attachSound(name): the library sound exported under the name is what start plays.

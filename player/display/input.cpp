@@ -728,7 +728,7 @@ void Input::FocusRoll(Clip* to) {
     focusHover_ = true;
     // Text fields take no roll events.
     auto rolls = [&](const Clip* c) {
-        const swf::Character* ch = c->isClip() ? nullptr : CharacterOf(stage_.movie_, c->character);
+        const swf::Character* ch = c->isClip() ? nullptr : CharacterOf(c->movie, c->character);
         return c->isClip() || (ch && std::holds_alternative<swf::Button>(*ch));
     };
     if (old && rolls(old)) {

@@ -25,6 +25,7 @@ const std::vector<swf::Frame> kNoFrames(1);
 constexpr std::size_t kMaxLevels = 1000;       // levels a movie may open
 constexpr std::size_t kMaxPendingLoads = 4096; // loads asked for within one frame
 constexpr std::size_t kMaxMovies = 256;        // different files kept loaded at once
+constexpr std::size_t kMaxImportHops = 16;     // libraries a symbol is imported through
 
 std::uint32_t BigEndian(const std::string& b, std::size_t at, int bytes) {
     std::uint32_t v = 0;
@@ -234,6 +235,39 @@ void Stage::RunImportedInits(Clip& clip, const std::string& url) {
             RunInitOnce(clip, block);
         }
     }
+}
+
+Stage::Symbol Stage::Resolve(const swf::Movie* movie, std::uint16_t id) {
+    // A library may import the symbol in turn; libraries importing each other in a ring end
+    // unresolved once the hops run out.
+    for (std::size_t hops = 0; movie && hops <= kMaxImportHops; ++hops) {
+        auto it = movie->imported.find(id);
+        if (it == movie->imported.end()) {
+            return Symbol{movie, id};
+        }
+        const auto& [url, name] = it->second;
+        std::string key = url + '\n' + name;
+        if (unresolved_.count(key)) {
+            return Symbol{};
+        }
+        std::size_t bytes = 0;
+        const swf::Movie* library = ReadMovie(url, bytes);
+        const std::uint16_t* exported = nullptr;
+        if (library && library->valid) {
+            if (auto e = library->exports.find(name); e != library->exports.end()) {
+                exported = &e->second;
+            }
+        }
+        if (!exported) {
+            // Said once: the timeline may place the symbol again every frame.
+            unresolved_.insert(std::move(key));
+            Report(url + ": no " + name + " to import");
+            return Symbol{};
+        }
+        movie = library;
+        id = *exported;
+    }
+    return Symbol{};
 }
 
 void Stage::RunInitOnce(Clip& clip, const swf::ActionBlock& block) {

@@ -13,9 +13,12 @@ constexpr std::size_t kStreamLeadBytes = 2048;
 } // namespace
 
 void Stage::StartSound(const Clip& clip, std::uint16_t id, const swf::SoundInfo& info) {
-    const swf::Movie& movie = *clip.movie;
-    auto it = movie.sounds.find(id);
-    if (it == movie.sounds.end()) {
+    Symbol sound = Resolve(clip.movie, id); // an imported sound plays the library's
+    if (!sound.movie) {
+        return;
+    }
+    auto it = sound.movie->sounds.find(sound.id);
+    if (it == sound.movie->sounds.end()) {
         return;
     }
     const void* key = it->second.get();
@@ -84,6 +87,24 @@ void Stage::StartSounds(const Clip& clip, const swf::Frame& frame) {
 const swf::Movie* Stage::MovieOf(int id) {
     const Clip* clip = FindAny(id);
     return clip ? clip->movie : nullptr;
+}
+
+std::shared_ptr<const swf::SoundDefinition> Stage::ImportedSound(const swf::Movie* movie,
+                                                                 std::string_view name) {
+    if (!movie) {
+        return nullptr;
+    }
+    for (const auto& [id, symbol] : movie->imported) {
+        if (NamesEqual(symbol.name, name)) {
+            Symbol sound = Resolve(movie, id);
+            if (!sound.movie) {
+                return nullptr;
+            }
+            auto it = sound.movie->sounds.find(sound.id);
+            return it != sound.movie->sounds.end() ? it->second : nullptr;
+        }
+    }
+    return nullptr;
 }
 
 void Stage::Unheard(const Clip& clip) {

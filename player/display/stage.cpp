@@ -97,6 +97,7 @@ void Stage::Load(const swf::Movie& movie) {
     goneClips_.clear();
     leaving_.clear();
     initDone_.clear();
+    unresolved_.clear();
     nextId_ = 1;
     instances_ = 0;
     focus_->Reset();
@@ -350,10 +351,14 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
         if (!there) {
             return;
         }
-        if (p.character && *p.character != there->character && !there->isClip() &&
-            !parent.movie->sprites.count(*p.character)) {
-            there->character = *p.character;
-            there->buttonState = swf::kStateUp;
+        if (p.character && !there->isClip()) {
+            Symbol now = Resolve(parent.movie, *p.character);
+            if (now.movie && (now.movie != there->movie || now.id != there->character) &&
+                !now.movie->sprites.count(now.id)) {
+                there->movie = now.movie;
+                there->character = now.id;
+                there->buttonState = swf::kStateUp;
+            }
         }
         ApplyPlacement(*there, p, true);
         return;
@@ -375,7 +380,8 @@ void Stage::Place(Clip& parent, const swf::Placement& p, int frame) {
     StartClip(*clip, false, nullptr);
 }
 
-Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt) {
+Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt,
+                         const swf::Movie* from) {
     int nesting = 0;
     for (const Clip* c = &parent; c; c = c->parent) {
         if (++nesting >= kMaxNesting) {
@@ -393,8 +399,14 @@ Clip* Stage::Instantiate(Clip& parent, std::uint16_t character, int depth, int p
     clip->depth = depth;
     clip->parent = &parent;
     clip->placedAt = placedAt;
-    clip->movie = parent.movie;
-    const swf::Movie& movie = *parent.movie;
+    clip->movie = from ? from : parent.movie;
+    // An imported character is the library's: drawn and scripted from the library's own
+    // definitions. One whose library is missing stays unknown.
+    if (Symbol symbol = Resolve(clip->movie, character); symbol.movie) {
+        clip->movie = symbol.movie;
+        clip->character = character = symbol.id;
+    }
+    const swf::Movie& movie = *clip->movie;
     // Shapes and static texts go unnamed; what scripts can address is numbered.
     auto c = movie.characters.find(character);
     bool addressable =
@@ -434,7 +446,7 @@ void Stage::StartClip(Clip& clip, bool byScript, Object* init) {
             return;
         }
         if (const auto* field = std::get_if<swf::EditText>(&c->second)) {
-            StartTextField(clip, std::make_unique<TextField>(*field, *movie_, rt_->version()));
+            StartTextField(clip, std::make_unique<TextField>(*field, *clip.movie, rt_->version()));
         }
         if (std::holds_alternative<swf::Video>(c->second) && rt_->version() >= 6) {
             Value video = rt_->Get(Value(rt_->global()), "Video");
@@ -704,8 +716,12 @@ void Stage::Rebuild(Clip& clip, int frame, bool withScripts) {
             continue; // the scripts' own
         }
         auto it = want.find(depth);
-        bool keep = it != want.end() && child->character == *it->second.place.character &&
-                    child->placedAt == it->second.placedAt;
+        bool keep = it != want.end() && child->placedAt == it->second.placedAt;
+        if (keep) {
+            Symbol wanted = Resolve(clip.movie, *it->second.place.character);
+            // By the id alone: a movie loaded into the clip since changes its library.
+            keep = child->character == (wanted.movie ? wanted.id : *it->second.place.character);
+        }
         if (!keep) {
             leave.push_back(child.get());
         } else if ((back || it->second.changedAt > from) && !child->scripted) {
@@ -1182,25 +1198,20 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
     std::uint16_t character = 0;
     const std::vector<swf::Frame>* frames = &kEmptyTimeline;
     if (how == Make::Attach) {
-        const swf::Movie* lib = parent->movie;
-        auto it = lib->exports.find(std::string(symbol));
-        if (it == lib->exports.end()) {
-            for (auto e = lib->exports.begin(); e != lib->exports.end(); ++e) {
-                if (avm1::AsciiLower(e->first) == avm1::AsciiLower(symbol)) {
-                    it = e;
-                    break;
-                }
-            }
-        }
-        if (it == lib->exports.end()) {
+        auto found = parent->movie->FindSymbol(symbol);
+        if (!found) {
             return nullptr;
         }
-        character = it->second;
-        if (auto c = lib->characters.find(character);
-            c != lib->characters.end() && std::holds_alternative<swf::Button>(c->second)) {
+        character = *found;
+        Symbol made = Resolve(parent->movie, character);
+        if (!made.movie) {
+            return nullptr;
+        }
+        if (auto c = made.movie->characters.find(made.id);
+            c != made.movie->characters.end() && std::holds_alternative<swf::Button>(c->second)) {
             return AttachButton(*parent, character, name, depth, init);
         }
-        if (!lib->sprites.count(character)) {
+        if (!made.movie->sprites.count(made.id)) {
             return nullptr;
         }
     } else if (how == Make::Duplicate) {
@@ -1216,7 +1227,8 @@ Object* Stage::MakeClip(int id, Make how, std::string_view symbol, std::string_v
     if (auto old = parent->children.find(depth); old != parent->children.end()) {
         Remove(*old->second);
     }
-    Clip* clip = Instantiate(*parent, character, depth, -1);
+    Clip* clip = Instantiate(*parent, character, depth, -1,
+                             how == Make::Duplicate ? source->movie : nullptr);
     if (!clip) {
         return nullptr;
     }
@@ -1308,18 +1320,13 @@ std::shared_ptr<const swf::Image> Stage::ExportedBitmap(std::string_view name) {
     if (!movie) {
         return nullptr;
     }
-    auto named = movie->exports.find(std::string(name));
-    for (auto e = movie->exports.begin();
-         named == movie->exports.end() && e != movie->exports.end(); ++e) {
-        if (avm1::AsciiLower(e->first) == avm1::AsciiLower(name)) {
-            named = e;
-        }
-    }
-    if (named == movie->exports.end()) {
+    auto named = movie->FindSymbol(name);
+    Symbol bitmap = named ? Resolve(movie, *named) : Symbol{};
+    if (!bitmap.movie) {
         return nullptr;
     }
-    auto it = movie->bitmaps.find(named->second);
-    return it != movie->bitmaps.end() ? it->second : nullptr;
+    auto it = bitmap.movie->bitmaps.find(bitmap.id);
+    return it != bitmap.movie->bitmaps.end() ? it->second : nullptr;
 }
 
 // A copy of a field is the field its definition makes, where the original stands; one a
@@ -1329,7 +1336,7 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     if (!parent) {
         return nullptr;
     }
-    Clip* clip = Instantiate(*parent, source.character, depth, -1);
+    Clip* clip = Instantiate(*parent, source.character, depth, -1, source.movie);
     if (!clip) {
         return nullptr;
     }
@@ -1338,12 +1345,13 @@ Object* Stage::DuplicateTextField(Clip& source, std::string_view name, int depth
     clip->name = std::string(name);
     clip->matrix = source.matrix;
     clip->colour = source.colour;
-    auto c = movie_->characters.find(source.character);
+    const swf::Movie& library = *clip->movie;
+    auto c = library.characters.find(source.character);
     const auto* def =
-        c != movie_->characters.end() ? std::get_if<swf::EditText>(&c->second) : nullptr;
+        c != library.characters.end() ? std::get_if<swf::EditText>(&c->second) : nullptr;
     std::unique_ptr<TextField> copy;
     if (def) {
-        copy = std::make_unique<TextField>(*def, *movie_, rt_->version());
+        copy = std::make_unique<TextField>(*def, library, rt_->version());
     } else {
         // A script's field has no definition to start again from, but keeps its kind.
         copy = std::make_unique<TextField>();

@@ -168,6 +168,8 @@ public:
     avm1::Object* Level(int level) override;
     avm1::Object* RootOf(int clip) override;
     const swf::Movie* MovieOf(int clip) override;
+    std::shared_ptr<const swf::SoundDefinition> ImportedSound(const swf::Movie* movie,
+                                                              std::string_view name) override;
     std::optional<int> SwfVersion(int clip) override;
     std::optional<std::string> MovieUrl(int clip) override;
     // The address the host played the first movie from; what others load is taken against it.
@@ -218,10 +220,19 @@ private:
     Clip* LevelClip(int level);
     const swf::Movie* ReadMovie(const std::string& url, std::size_t& bytes);
     void RunImportedInits(Clip& clip, const std::string& url);
+    // A character as the movie that defines it knows it: an imported one is the library's
+    // exported symbol; movie null where the library or the export is missing.
+    struct Symbol {
+        const swf::Movie* movie = nullptr;
+        std::uint16_t id = 0;
+    };
+    Symbol Resolve(const swf::Movie* movie, std::uint16_t id);
     void RunInitOnce(Clip& clip, const swf::ActionBlock& block);
     void LoadRoots(std::vector<avm1::Cell*>& out);
     void Notify(avm1::Object* loader, const char* event, Clip* clip, std::vector<avm1::Value> more);
-    Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt);
+    // The character is the parent's movie's, or `from`'s as that movie knows it.
+    Clip* Instantiate(Clip& parent, std::uint16_t character, int depth, int placedAt,
+                      const swf::Movie* from = nullptr);
     void StartClip(Clip& clip, bool byScript, avm1::Object* init);
     void StartTextField(Clip& clip, std::unique_ptr<TextField> field);
     avm1::Object* DuplicateTextField(Clip& source, std::string_view name, int depth);
@@ -266,6 +277,7 @@ private:
         std::size_t bytes = 0;
     };
     std::map<std::string, Loaded> movies_; // by address, kept while the tree may use them
+    std::set<std::string> unresolved_;     // imports without their symbol: address, name
     std::map<int, std::size_t> bytes_;     // a loaded clip's size
     std::unordered_map<int, Clip*> byId_;
     std::vector<int> exec_;                    // clips with timelines in the order they were made

@@ -150,6 +150,66 @@ void ReadExports(std::span<const std::uint8_t> body, Movie& movie) {
     }
 }
 
+bool Defines(const Movie& movie, std::uint16_t id) {
+    return movie.characters.count(id) || movie.sprites.count(id) || movie.texts.count(id) ||
+           movie.fonts.count(id) || movie.bitmaps.count(id) || movie.sounds.count(id);
+}
+
+// The address the symbols come from, nullopt without one. An id the movie already has keeps
+// its first meaning.
+std::optional<std::string> ReadImports(std::span<const std::uint8_t> body, bool second,
+                                       Movie& movie) {
+    ByteReader r(body);
+    std::string url = r.CString();
+    if (!r.ok() || url.empty()) {
+        movie.problems.push_back("import without an address");
+        return std::nullopt;
+    }
+    if (second) {
+        r.U16(); // reserved
+    }
+    std::uint16_t count = r.U16();
+    for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
+        std::uint16_t id = r.U16();
+        std::string name = r.CString();
+        if (!r.ok()) {
+            break;
+        }
+        if (id == 0) {
+            // Id 0 stands for the clips scripts make empty; it names no symbol to import.
+            movie.problems.push_back("import of " + name + " as character 0");
+            continue;
+        }
+        if (Defines(movie, id) || movie.imported.count(id)) {
+            movie.problems.push_back("import of " + name + " as character " + std::to_string(id) +
+                                     ", which it has already");
+            continue;
+        }
+        movie.imported.emplace(id, ImportedSymbol{url, std::move(name)});
+    }
+    if (!r.ok()) {
+        movie.problems.push_back("import list cut short");
+    }
+    return url;
+}
+
+// Definitions of ids imported before them give way to the import.
+void DropImportedDefinitions(Movie& movie) {
+    for (const auto& [id, symbol] : movie.imported) {
+        if (Defines(movie, id)) {
+            movie.problems.push_back("character " + std::to_string(id) + " defined after " +
+                                     symbol.name + " was imported as it");
+        }
+        movie.characters.erase(id);
+        movie.sprites.erase(id);
+        movie.texts.erase(id);
+        movie.textSettings.erase(id);
+        movie.fonts.erase(id);
+        movie.bitmaps.erase(id);
+        movie.sounds.erase(id);
+    }
+}
+
 void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesting) {
     Frame current;
     bool currentUsed = false;
@@ -327,17 +387,12 @@ void ReadTags(ByteReader& r, Movie& movie, std::vector<Frame>& frames, int nesti
             ReadExports(body, movie);
             break;
         case TagCode::ImportAssets:
-        case TagCode::ImportAssets2: {
-            ByteReader r(body);
-            std::string url = r.CString();
-            if (!r.ok() || url.empty()) {
-                movie.problems.push_back("import without an address");
-                break;
+        case TagCode::ImportAssets2:
+            if (auto url = ReadImports(body, code == 71, movie)) {
+                current.imports.push_back(std::move(*url));
+                currentUsed = true;
             }
-            current.imports.push_back(std::move(url));
-            currentUsed = true;
             break;
-        }
         case TagCode::DefineFont: {
             std::string problem;
             if (auto font = ReadFont1(body, problem)) {
@@ -414,6 +469,28 @@ int Movie::FindLabel(std::string_view label) const {
     return FindFrameLabel(frames, label);
 }
 
+std::optional<std::uint16_t> Movie::FindSymbol(std::string_view name) const {
+    if (auto it = exports.find(std::string(name)); it != exports.end()) {
+        return it->second;
+    }
+    for (const auto& [symbol, id] : exports) {
+        if (EqualsNoCase(symbol, name)) {
+            return id;
+        }
+    }
+    for (const auto& [id, symbol] : imported) {
+        if (symbol.name == name) {
+            return id;
+        }
+    }
+    for (const auto& [id, symbol] : imported) {
+        if (EqualsNoCase(symbol.name, name)) {
+            return id;
+        }
+    }
+    return std::nullopt;
+}
+
 int FindFrameLabel(const std::vector<Frame>& frames, std::string_view label) {
     for (std::size_t i = 0; i < frames.size(); ++i) {
         for (const auto& l : frames[i].labels) {
@@ -488,6 +565,7 @@ Movie ParseMovie(std::span<const std::uint8_t> file) {
     movie.valid = true;
     movie.frames.clear();
     ReadTags(r, movie, movie.frames, 0);
+    DropImportedDefinitions(movie);
     return movie;
 }
 

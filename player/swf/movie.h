@@ -99,6 +99,14 @@ struct Frame {
     std::vector<std::string> imports;  // addresses of movies it takes assets from
 };
 
+// A character a movie takes from another (ImportAssets): the other movie's address and the name
+// it exports the character under.
+struct ImportedSymbol {
+    std::string url;
+    std::string name;
+    friend bool operator==(const ImportedSymbol&, const ImportedSymbol&) = default;
+};
+
 // A movie clip's own timeline (DefineSprite).
 struct Sprite {
     std::uint16_t id = 0;
@@ -139,10 +147,16 @@ struct Movie {
     // A picture file loaded as a movie: what it shows (the movie itself is one empty frame).
     std::shared_ptr<const Image> picture;
     std::map<std::string, std::uint16_t> exports; // ExportAssets: symbol name to character
-    std::vector<std::string> problems;            // what was wrong with the file, for the trace
+    // What it imports, by the id it knows the character as; its own definitions of an imported
+    // id are dropped when the import came first, the import is when it came last.
+    std::map<std::uint16_t, ImportedSymbol> imported;
+    std::vector<std::string> problems; // what was wrong with the file, for the trace
 
     // Index of the frame carrying the label (labels compare without letter case), or -1.
     int FindLabel(std::string_view label) const;
+    // The character a linkage name stands for: exported, else imported; the name's own letter
+    // case first, then any.
+    std::optional<std::uint16_t> FindSymbol(std::string_view name) const;
 };
 
 // Limits keeping a hostile file from exhausting memory.

@@ -1,11 +1,14 @@
 // Loading other movies where the corpus does not look: files that are missing or no movie at
-// all, pictures by their headers only, and a movie that loads itself every frame.
+// all, pictures by their headers only, a movie that loads itself every frame, and symbols
+// imported from shared libraries.
 
+#include "render/picture.h"
 #include "swf/player.h"
 #include "swf/writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -155,6 +158,182 @@ TEST(MovieLoading, AMovieLoadingItselfEveryFrameStaysBounded) {
     EXPECT_LE(player.runtime().objectCount(), early + early / 2)
         << "expected the objects to stay near " << early;
     EXPECT_TRUE(host.problems.empty()) << host.problems.front();
+}
+
+// object.method(args), its result left on the stack; the object is a variable's value.
+ActionWriter& Call(ActionWriter& w, const std::string& object, const std::string& method,
+                   std::vector<PushItem> args) {
+    std::reverse(args.begin(), args.end());
+    args.push_back(static_cast<double>(args.size()));
+    args.push_back(object);
+    return w.Push(args).Do(Op::GetVariable).Push({method}).RawBytes(kCallMethod);
+}
+
+// ImportAssets (57) or ImportAssets2 (71) of (id, name) pairs from the address.
+std::vector<std::uint8_t>
+Import(bool second, const std::string& url,
+       const std::vector<std::pair<std::uint16_t, std::string>>& symbols) {
+    std::vector<std::uint8_t> b(url.begin(), url.end());
+    b.push_back(0);
+    if (second) {
+        b.insert(b.end(), {1, 0});
+    }
+    b.insert(b.end(), {static_cast<std::uint8_t>(symbols.size()), 0});
+    for (const auto& [id, name] : symbols) {
+        b.insert(b.end(), {static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8)});
+        b.insert(b.end(), name.begin(), name.end());
+        b.push_back(0);
+    }
+    return b;
+}
+
+Shape Square(std::uint16_t id, Rgba colour) {
+    ShapeBuilder b(id, 32);
+    b.Style(0, b.Fill(colour), 0).Rect(0, 0, 200, 200);
+    return b.Build();
+}
+
+Placement PlaceAt(std::uint16_t depth, std::uint16_t character, double x) {
+    Placement p;
+    p.depth = depth;
+    p.character = character;
+    p.matrix = Matrix{1, 0, 0, 1, x * 20, 0};
+    return p;
+}
+
+// The library's own shape 1 is red, the importing movie's blue: an imported box (a sprite
+// placing shape 1) shows red wherever it stands, placed by the timeline or attached by name,
+// and is made of the class the library's initialisation registers for it; an imported sound
+// and bitmap are found by their names. Of an import and the movie's own definition of one id, the
+// first in the file holds.
+TEST(MovieLoading, ImportedSymbolsComeFromTheLibrarysDictionary) {
+    Host host;
+    ActionWriter registration; // Object.registerClass("Box", _global.Made)
+    SetFunction(registration, "_global", "Made", Say("made", {}));
+    registration.Push({std::string("Made")})
+        .Do(Op::GetVariable)
+        .Push({std::string("Box"), 2.0, std::string("Object")})
+        .Do(Op::GetVariable)
+        .Push({std::string("registerClass")})
+        .RawBytes(kCallMethod)
+        .Do(Op::Pop);
+    host.files["lib.swf"] = Text(
+        MovieWriter(MovieOptions{8})
+            .DefineShape(Square(1, Rgba{255, 0, 0, 255}))
+            .DefineSprite(2, MovieWriter()
+                                 .Place(PlaceAt(1, 1, 0))
+                                 .Actions(ActionWriter().Push({std::string("box")}).Do(Op::Trace))
+                                 .ShowFrame())
+            .Export(2, "Box")
+            .DefineSound(
+                SoundDefinition{3, 3, 2, true, false, 2205, std::vector<std::uint8_t>(4410)})
+            .Export(3, "Tick")
+            .DefineBitsLossless2(4, 3, 1, std::vector<std::uint8_t>(12, 255))
+            .Export(4, "Dots")
+            .InitActions(2, registration)
+            .ShowFrame()
+            .Finish());
+    ActionWriter attach;
+    Call(attach, "this", "attachMovie", {std::string("Shared"), std::string("b"), 1.0})
+        .Do(Op::Pop)
+        .Push({std::string("b"), 0.0, 20.0})
+        .Do(Op::SetProperty)
+        .Push({std::string("s"), 0.0, std::string("Sound")})
+        .RawBytes(kNewObject)
+        .Do(Op::SetVariable);
+    Call(attach, "s", "attachSound", {std::string("Tick")})
+        .Do(Op::Pop)
+        .Push({std::string("s")})
+        .Do(Op::GetVariable)
+        .Push({std::string("duration")})
+        .Do(Op::GetMember)
+        .Do(Op::Trace)
+        .Push({std::string("Dots"), 1.0, std::string("flash")})
+        .Do(Op::GetVariable)
+        .Push({std::string("display")})
+        .Do(Op::GetMember)
+        .Push({std::string("BitmapData")})
+        .Do(Op::GetMember)
+        .Push({std::string("loadBitmap")})
+        .RawBytes(kCallMethod)
+        .Push({std::string("width")})
+        .Do(Op::GetMember)
+        .Do(Op::Trace);
+    for (bool second : {false, true}) {
+        auto importing =
+            MovieWriter(MovieOptions{8})
+                .DefineShape(Square(1, Rgba{0, 0, 255, 255}))
+                .Tag(second ? 71 : 57,
+                     Import(second, "lib.swf", {{7, "Box"}, {1, "Box"}, {9, "Box"}}))
+                .Tag(second ? 71 : 57,
+                     Import(second, "lib.swf", {{8, "Box"}, {10, "Tick"}, {11, "Dots"}}))
+                .DefineShape(Square(9, Rgba{0, 0, 255, 255}))
+                .Export(8, "Shared")
+                .Place(PlaceAt(1, 7, 0))
+                .Place(PlaceAt(2, 1, 10))
+                .Place(PlaceAt(4, 9, 30))
+                .Actions(attach)
+                .ShowFrame()
+                .Finish();
+        host.traces.clear();
+        Player player(host);
+        player.Load(ParseMovie(importing));
+        player.Tick();
+        fw::render::Picture picture(40, 20);
+        player.Render(picture, Matrix{0.05, 0, 0, 0.05, 0, 0});
+        EXPECT_EQ(0xFFFF0000u, picture.Row(5)[5]) << "placed, tag " << (second ? 71 : 57);
+        EXPECT_EQ(0xFF0000FFu, picture.Row(5)[15]) << "the movie's own shape 1";
+        EXPECT_EQ(0xFFFF0000u, picture.Row(5)[25]) << "attached, tag " << (second ? 71 : 57);
+        EXPECT_EQ(0xFFFF0000u, picture.Row(5)[35]) << "imported before the movie's own 9";
+        EXPECT_EQ(
+            (std::vector<std::string>{"made", "made", "box", "box", "made", "100", "3", "box"}),
+            host.traces);
+    }
+}
+
+// A missing library, a symbol the library does not export and libraries importing from each
+// other in a ring leave the imported ids unknown: nothing is drawn, nothing attached, and
+// the movie goes on.
+TEST(MovieLoading, ImportsThatLeadNowhereShowNothing) {
+    Host host;
+    host.files["a.swf"] = Text(MovieWriter()
+                                   .Tag(57, Import(false, "b.swf", {{3, "Ring"}}))
+                                   .Export(3, "Ring")
+                                   .ShowFrame()
+                                   .Finish());
+    host.files["b.swf"] = Text(MovieWriter()
+                                   .Tag(57, Import(false, "a.swf", {{4, "Ring"}}))
+                                   .Export(4, "Ring")
+                                   .ShowFrame()
+                                   .Finish());
+    host.files["lib.swf"] = Text(MovieWriter().ShowFrame().Finish());
+    ActionWriter attach;
+    for (const char* symbol : {"Ring", "Gone", "Unexported"}) {
+        Call(attach, "this", "attachMovie", {std::string(symbol), std::string(symbol), 1.0})
+            .Do(Op::TypeOf)
+            .Do(Op::Trace);
+    }
+    auto importing = MovieWriter()
+                         .Tag(57, Import(false, "a.swf", {{5, "Ring"}}))
+                         .Tag(57, Import(false, "missing.swf", {{6, "Gone"}}))
+                         .Tag(57, Import(false, "lib.swf", {{7, "Unexported"}}))
+                         .Place(PlaceAt(1, 5, 0))
+                         .Place(PlaceAt(2, 6, 10))
+                         .Place(PlaceAt(3, 7, 20))
+                         .Actions(attach)
+                         .ShowFrame()
+                         .ShowFrame()
+                         .Finish();
+    Player player(host);
+    player.Load(ParseMovie(importing));
+    player.Tick();
+    player.Tick();
+    fw::render::Picture picture(40, 20);
+    player.Render(picture, Matrix{0.05, 0, 0, 0.05, 0, 0});
+    for (int x : {5, 15, 25}) {
+        EXPECT_EQ(0xFFFFFFFFu, picture.Row(5)[x]) << "at " << x;
+    }
+    EXPECT_EQ((std::vector<std::string>{"undefined", "undefined", "undefined"}), host.traces);
 }
 
 } // namespace
